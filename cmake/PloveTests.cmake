@@ -1,0 +1,53 @@
+# Test registration. Host tests are plain GoogleTest programs; Windows tests
+# are GoogleTest programs run under wine64 by scripts/wine/run-test.sh, each
+# suite in a fresh copy of a template prefix.
+
+set(PLOVE_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
+
+# plove_host_test(NAME SOURCES ... LIBS ...)
+function(plove_host_test name)
+  if(WIN32 OR NOT PLOVE_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  plove_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120 LABELS host)
+endfunction()
+
+# plove_wine_test(NAME SOURCES ... LIBS ... [TIMEOUT seconds] [RESOURCES file.rc])
+# The program is a console GoogleTest program; it runs in its own prefix.
+function(plove_wine_test name)
+  if(NOT WIN32 OR NOT PLOVE_BUILD_TESTS OR NOT PLOVE_ARCH STREQUAL "x64")
+    return()
+  endif()
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  plove_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} plove_test_support GTest::gtest_main GTest::gmock)
+  math(EXPR inner "${T_TIMEOUT} - 15")
+  add_test(NAME ${name}
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine/run-test.sh ${PLOVE_WINE_DIR} ${inner}
+                   $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    LABELS wine
+    FIXTURES_REQUIRED wine_environment)
+endfunction()
+
+# The fixture that prepares the template prefix and the X display, and the
+# one that stops every Wine and X process afterwards, also after failures.
+function(plove_wine_fixtures)
+  if(NOT WIN32 OR NOT PLOVE_BUILD_TESTS OR NOT PLOVE_ARCH STREQUAL "x64")
+    return()
+  endif()
+  add_test(NAME wine.setup COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine/environment.sh start ${PLOVE_WINE_DIR})
+  add_test(NAME wine.cleanup COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine/environment.sh stop ${PLOVE_WINE_DIR})
+  set_tests_properties(wine.setup PROPERTIES FIXTURES_SETUP wine_environment TIMEOUT 300 LABELS wine)
+  set_tests_properties(wine.cleanup PROPERTIES FIXTURES_CLEANUP wine_environment TIMEOUT 60 LABELS wine)
+endfunction()

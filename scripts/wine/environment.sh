@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# start DIR: make the template Wine prefix (once per build tree) and start an
+#            Xvfb display unless DISPLAY is set.
+# stop DIR:  end every wineserver of the test prefixes under DIR and the Xvfb
+#            started here.
+set -uo pipefail
+action=$1
+dir=$2
+mkdir -p "$dir"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+seed_registry() {
+  # What 64-bit Windows has in the 32-bit registry view and a wine64-only
+  # prefix lacks.
+  local wow='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion'
+  local cv='HKLM\Software\Microsoft\Windows\CurrentVersion'
+  wine reg add "$wow" /v ProgramFilesDir /t REG_SZ /d 'C:\Program Files (x86)' /f >/dev/null
+  wine reg add "$wow" /v CommonFilesDir /t REG_SZ /d 'C:\Program Files (x86)\Common Files' /f >/dev/null
+  wine reg add "$wow" /v ProgramW6432Dir /t REG_SZ /d 'C:\Program Files' /f >/dev/null
+  if ! wine reg query "$cv" /v ProgramW6432Dir >/dev/null 2>&1; then
+    wine reg add "$cv" /v ProgramW6432Dir /t REG_SZ /d 'C:\Program Files' /f >/dev/null
+  fi
+}
+
+start_display() {
+  [ -n "${DISPLAY:-}" ] && { echo "$DISPLAY" > "$dir/display"; return 0; }
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    local pid=$!
+    for _ in $(seq 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      sleep 0.1
+    done
+    if kill -0 $pid 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+      echo ":$n" > "$dir/display"
+      echo $pid > "$dir/xvfb.pid"
+      return 0
+    fi
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+case $action in
+start)
+  start_display || exit 1
+  if [ ! -f "$dir/template/.ready" ]; then
+    rm -rf "$dir/template"
+    export WINEPREFIX="$dir/template"
+    DISPLAY=$(cat "$dir/display") wineboot -i >/dev/null 2>&1
+    DISPLAY=$(cat "$dir/display") seed_registry
+    wineserver -w
+    touch "$dir/template/.ready"
+  fi
+  echo "wine template ready at $dir/template, display $(cat "$dir/display")"
+  ;;
+stop)
+  for p in "$dir"/template "$dir"/run-*; do
+    [ -d "$p" ] && WINEPREFIX="$p" wineserver -k >/dev/null 2>&1
+  done
+  rm -rf "$dir"/run-*
+  if [ -f "$dir/xvfb.pid" ]; then
+    kill "$(cat "$dir/xvfb.pid")" 2>/dev/null
+    rm -f "$dir/xvfb.pid" "$dir/display"
+  fi
+  echo "wine environment stopped"
+  ;;
+*)
+  echo "usage: $0 start|stop DIR" >&2
+  exit 2
+  ;;
+esac

@@ -1,0 +1,69 @@
+#pragma once
+// The one process-wide record that every subsystem of a run shares. Each
+// field is set by the subsystem named beside it; the flags are single bytes
+// read and written without a lock, while ProgressLock guards the progress
+// fields (PendingAction, CurrentAction, ProgressDone, ProgressTotal,
+// ProgressChanged).
+
+#include <cstdint>
+
+#include "util/string_list.h"
+#include "util/wide_string.h"
+#include "util/win/sync.h"
+#include "util/win/windows_api.h"
+
+class PayloadContext;
+
+// How the run ended; the entry point maps it to the process exit code.
+enum class InstallOutcome : uint8_t { None, Completed, Failed, Cancelled, RestartNeeded };
+
+struct InstallState {
+  // Entry and run modes.
+  volatile bool Silent = false;
+  volatile bool AutoReboot = true;
+  volatile bool Is64BitWindows = false;
+  WideString InstallerTitle{u"Setup"};
+  WideString ProjectName{u"Setup"};
+  WideString RelayPath;
+  NamedEvent RebootEvent;
+  PayloadContext* Payload = nullptr;
+  HINSTANCE Instance = nullptr;
+
+  // Install wizard.
+  WideString ProgramVersion;
+  WideString Publisher;
+  WideString InstallTo;
+  bool SaveInstallPathGiven = false;
+  WideString SaveInstallPathName;
+  volatile bool UninstallAllowed = true;
+  volatile bool OfferUninstallOld = true;
+  uint64_t TotalInstallSize = 0;
+  volatile bool Install64Bit = false;
+  WideString CurrentAction;
+  StringList IconEntries;  // optional shortcuts; tag 1 when chosen
+  StringList RunEntries;   // optional runs; tag 1 when chosen
+  HWND WorkerOwnerWindow = nullptr;
+
+  // Install worker.
+  MutexLock ProgressLock;
+  WideString PendingAction;
+  int ProgressDone = 0;
+  int ProgressTotal = 0;
+  volatile bool ProgressChanged = false;
+  volatile bool InstallFailed = false;
+  volatile bool RebootRequired = false;
+  volatile bool UninstallRecordWritten = false;
+
+  // Uninstaller.
+  WideString UninstallRecordPath;
+  volatile bool UninstallRebootRequired = false;
+
+  volatile InstallOutcome Outcome = InstallOutcome::None;
+};
+
+// The record of this process. Created on first use, with ProgressLock and
+// RebootEvent ("evtReRunInstallAsUninstallReboot") ready.
+InstallState& State();
+
+// Back to the start values (tests run several installs in one process).
+void ResetInstallState();

@@ -1,0 +1,21 @@
+#pragma once
+// Text operations on paths. "\" is the only separator recognised.
+
+#include "util/wide_string.h"
+
+// From the last "." to the end when that dot follows the last "\"; else ".".
+WideString Extension(const WideString& path);
+// The path without the text from its last "." (anywhere in the path) onwards.
+WideString StripExtension(const WideString& path);
+// The text after the last "\"; the whole path when there is none.
+WideString FileName(const WideString& path);
+WideString BaseName(const WideString& path);
+// Up to and including the last "\"; the whole path when there is none.
+WideString ParentFolder(const WideString& path);
+void AddBackslash(WideString& path);
+void RemoveTrailingBackslashes(WideString& path);
+// The path unchanged when it starts with "\\" or is shorter than limit
+// characters; otherwise "\\?\" + path.
+WideString LongPathForm(const WideString& path, int limit);
+// Paths compare ignoring ASCII case.
+inline bool SamePath(const WideString& a, const WideString& b) { return a.Compare(b, true) == 0; }

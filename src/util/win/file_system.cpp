@@ -1,0 +1,102 @@
+#include "util/win/file_system.h"
+
+#include "util/path_text.h"
+#include "util/win/file_finder.h"
+#include "util/win/scoped_handle.h"
+
+namespace {
+
+bool FindOne(const WideString& path, WIN32_FIND_DATAW* data) {
+  WideString searchPath = path;
+  RemoveTrailingBackslashes(searchPath);
+  if (searchPath.IsEmpty()) return false;
+  ScopedFindHandle find(FindFirstFileW(LongPathForm(searchPath, 248).W(), data));
+  return find.IsValid();
+}
+
+// Length of the root that CreateFolderTree never tries to create: "C:\",
+// "\\?\C:\", or "\\server\" for other UNC paths.
+int RootLength(const WideString& p) {
+  if (p.StartsWith(WideString(u"\\\\?\\"))) {
+    int slash = p.FindChar(u'\\', 7);
+    return slash == 0 ? p.Length() : slash;
+  }
+  if (p.StartsWith(WideString(u"\\\\"))) {
+    int slash = p.FindChar(u'\\', 3);
+    return slash == 0 ? p.Length() : slash;
+  }
+  int slash = p.FindChar(u'\\', 3);
+  return slash == 0 ? p.Length() : slash;
+}
+
+}  // namespace
+
+bool CreateFolderTree(const WideString& path) {
+  WideString p = LongPathForm(path, 248);
+  RemoveTrailingBackslashes(p);
+  if (p.IsEmpty()) return false;
+  // Every level from the root outwards, existing ones included.
+  for (int end = RootLength(p) + 1; end <= p.Length(); ++end) {
+    if (end < p.Length() && p.CharAt(end + 1) != u'\\') continue;
+    if (p.CharAt(end) == u'\\') continue;  // doubled separators
+    if (!CreateDirectoryW(p.Left(end).W(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return true;
+}
+
+bool DeleteFileForced(const WideString& path) {
+  WideString longForm = LongPathForm(path, 248);
+  if (DeleteFileW(longForm.W())) return true;
+  if (GetLastError() != ERROR_ACCESS_DENIED) return false;
+  ClearReadOnly(path);
+  return DeleteFileW(longForm.W()) != FALSE;
+}
+
+bool DeleteFolderTree(const WideString& path, const WideString& pattern, bool recurse) {
+  if (path.Length() < 3) return false;
+  WideString folder = path;
+  RemoveTrailingBackslashes(folder);
+  bool allRemoved = true;
+  {
+    FileFinder finder;
+    finder.Start(folder, pattern.IsEmpty() ? WideString(u"*.*") : pattern);
+    while (finder.Next()) {
+      if (finder.Attributes() & FILE_ATTRIBUTE_DIRECTORY) {
+        if (recurse && !DeleteFolderTree(finder.Path(), pattern, true)) allRemoved = false;
+      } else if (!DeleteFileForced(finder.Path())) {
+        allRemoved = false;
+      }
+    }
+  }
+  if (allRemoved) RemoveDirectoryW(LongPathForm(folder, 248).W());
+  return allRemoved;
+}
+
+bool PathExists(const WideString& path) {
+  WIN32_FIND_DATAW data;
+  if (FindOne(path, &data)) return true;
+  WideString root = path;
+  AddBackslash(root);
+  return GetDriveTypeW(root.W()) != DRIVE_NO_ROOT_DIR;
+}
+
+uint64_t FileSizeOf(const WideString& path) {
+  WIN32_FIND_DATAW data;
+  if (!FindOne(path, &data)) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+DWORD FileAttributesOf(const WideString& path, bool* notFound) {
+  WIN32_FIND_DATAW data;
+  bool found = FindOne(path, &data);
+  if (notFound != nullptr) *notFound = !found;
+  return found ? data.dwFileAttributes : 0;
+}
+
+bool ClearReadOnly(const WideString& path) {
+  bool notFound = false;
+  DWORD attributes = FileAttributesOf(path, &notFound);
+  if (notFound) return false;
+  return SetFileAttributesW(LongPathForm(path, 248).W(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) !=
+         FALSE;
+}

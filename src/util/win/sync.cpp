@@ -1,0 +1,45 @@
+#include "util/win/sync.h"
+
+bool MutexLock::Create() {
+  handle_.Reset(CreateMutexW(nullptr, FALSE, nullptr));
+  held_ = false;
+  return handle_.IsValid();
+}
+
+void MutexLock::Lock() {
+  if (!handle_ && !Create()) return;
+  WaitForSingleObject(handle_.Get(), INFINITE);
+  held_ = true;
+}
+
+bool MutexLock::TryLock() {
+  if (!handle_ && !Create()) return false;
+  if (WaitForSingleObject(handle_.Get(), 0) != WAIT_OBJECT_0) return false;
+  held_ = true;
+  return true;
+}
+
+void MutexLock::Unlock() {
+  if (handle_) ReleaseMutex(handle_.Get());
+  held_ = false;
+}
+
+void MutexLock::Close() {
+  handle_.Reset();
+  held_ = false;
+}
+
+bool NamedEvent::Create(const WideString& name) {
+  handle_.Reset();
+  handle_.Reset(CreateEventW(nullptr, TRUE, FALSE, name.IsEmpty() ? nullptr : name.W()));
+  alreadyExisted_ = handle_.IsValid() && GetLastError() == ERROR_ALREADY_EXISTS;
+  return handle_.IsValid();
+}
+
+bool NamedEvent::IsSignalled() const {
+  return handle_.IsValid() && WaitForSingleObject(handle_.Get(), 0) == WAIT_OBJECT_0;
+}
+
+bool NamedEvent::Set() { return handle_.IsValid() && SetEvent(handle_.Get()); }
+bool NamedEvent::Reset() { return handle_.IsValid() && ResetEvent(handle_.Get()); }
+void NamedEvent::Close() { handle_.Reset(); }

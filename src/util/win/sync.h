@@ -1,0 +1,58 @@
+#pragma once
+// Thin owners for an unnamed mutex and a manual-reset event.
+
+#include "util/wide_string.h"
+#include "util/win/scoped_handle.h"
+
+class MutexLock {
+ public:
+  MutexLock() = default;
+  MutexLock(const MutexLock&) = delete;
+  MutexLock& operator=(const MutexLock&) = delete;
+  ~MutexLock() { Close(); }
+
+  bool Create();
+  void Lock();     // waits without limit
+  bool TryLock();  // zero wait
+  void Unlock();
+  void Close();
+  bool IsHeld() const { return held_; }
+
+ private:
+  ScopedKernelHandle handle_;
+  bool held_ = false;
+};
+
+// Holds a MutexLock for a scope.
+class MutexGuard {
+ public:
+  explicit MutexGuard(MutexLock& lock) : lock_(lock) { lock_.Lock(); }
+  MutexGuard(const MutexGuard&) = delete;
+  MutexGuard& operator=(const MutexGuard&) = delete;
+  ~MutexGuard() { lock_.Unlock(); }
+
+ private:
+  MutexLock& lock_;
+};
+
+class NamedEvent {
+ public:
+  NamedEvent() = default;
+  NamedEvent(const NamedEvent&) = delete;
+  NamedEvent& operator=(const NamedEvent&) = delete;
+
+  // Manual-reset, not signalled; an empty name makes an unnamed event.
+  // Closes a previous handle first. AlreadyExisted() tells whether another
+  // holder had the name.
+  bool Create(const WideString& name);
+  bool IsSignalled() const;
+  bool Set();
+  bool Reset();
+  void Close();
+  bool AlreadyExisted() const { return alreadyExisted_; }
+  HANDLE Handle() const { return handle_.Get(); }
+
+ private:
+  ScopedKernelHandle handle_;
+  bool alreadyExisted_ = false;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// Temporary files and folders in the Windows temporary folder (fallback
+// "C:\Temp"). Each function works on a string that names what it made, so
+// the owner can delete it again.
+
+#include "util/wide_string.h"
+
+// The temporary folder with a trailing backslash.
+WideString TempFolder();
+// Deletes the file name already holds, then makes a new empty temporary
+// file "<temp><prefix>XXXX.tmp" (+ suffix when given) and stores its name in
+// name. prefix8 and suffix8 are 8-bit ANSI texts; a null prefix means "TMP".
+// Returns false when the file could not be created.
+bool MakeTempFileName(WideString& name, const char* prefix8, const char* suffix8 = nullptr);
+// Deletes the file name holds and clears name.
+void DeleteTempFile(WideString& name);
+// Removes the folder already held, then creates a new "PLI" folder and stores
+// its path (with trailing backslash) in folder.
+bool MakeTempFolder(WideString& folder);

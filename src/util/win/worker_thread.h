@@ -1,0 +1,39 @@
+#pragma once
+// A thread with its own named stop event. Stop() sets the event and waits;
+// a thread that has not returned when the stop time-out runs out is
+// suspended, never terminated.
+
+#include <cstdint>
+
+#include "util/wide_string.h"
+#include "util/win/sync.h"
+
+// The procedure must test stopEvent.IsSignalled() at its loop points and
+// return when it is set.
+using WorkerProcedure = void (*)(NamedEvent& stopEvent, void* userValue);
+
+class WorkerThread {
+ public:
+  WorkerThread() = default;
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+  ~WorkerThread() { Stop(); }
+
+  // Stops a thread still running, then starts a new one. stopTimeoutMs 0
+  // means Stop() waits without limit. False when no thread could be started.
+  bool Start(WorkerProcedure procedure, void* userValue, DWORD stopTimeoutMs);
+  // True when no thread exists or it has ended.
+  bool IsFinished() const;
+  void Stop();
+
+  bool WasSuspended() const { return suspended_; }
+  const WideString& EventName() const { return eventName_; }
+  HANDLE ThreadHandle() const { return thread_.Get(); }
+
+ private:
+  ScopedKernelHandle thread_;
+  NamedEvent stopEvent_;
+  WideString eventName_;
+  DWORD stopTimeoutMs_ = 0;
+  bool suspended_ = false;
+};
