@@ -1,0 +1,123 @@
+#include "payload/archive_format.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint64_t kFourGiB = uint64_t(1) << 32;
+
+void PutU32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+void PokeU32(uint8_t* at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t GetU32(const uint8_t* at) {
+  return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}
+
+}  // namespace
+
+ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::vector<uint8_t>& out) {
+  out.clear();
+  uint64_t total = kArchiveReservedSize + kArchiveTrailerSize;
+  for (const PackedMember& member : members) {
+    if (member.name.size() > kArchiveMaxNameBytes) return ArchiveWriteStatus::NameTooLong;
+    if (member.name.find('\0') != std::string::npos) return ArchiveWriteStatus::NameHasZero;
+    total += member.packed.size() + kArchiveEntryHeaderSize + member.name.size() + 1;
+    if (total >= kFourGiB) return ArchiveWriteStatus::TooLarge;
+  }
+
+  out.reserve(static_cast<size_t>(total));
+  out.assign(kArchiveReservedSize, 0);
+  std::vector<uint32_t> offsets;
+  offsets.reserve(members.size());
+  for (const PackedMember& member : members) {
+    offsets.push_back(static_cast<uint32_t>(out.size()));
+    out.insert(out.end(), member.packed.begin(), member.packed.end());
+  }
+
+  const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
+  for (size_t i = 0; i < members.size(); ++i) {
+    const PackedMember& member = members[i];
+    PutU32(out, offsets[i]);
+    PutU32(out, static_cast<uint32_t>(member.packed.size()));
+    PutU32(out, member.unpackedSize);
+    PutU32(out, PackedSum(member.packed.data(), member.packed.size()));
+    out.push_back(static_cast<uint8_t>(member.name.size() + 1));
+    out.insert(out.end(), member.name.begin(), member.name.end());
+    out.push_back(0);
+  }
+
+  const size_t trailerAt = out.size();
+  out.resize(trailerAt + kArchiveTrailerSize, 0);
+  uint8_t* trailer = out.data() + trailerAt;
+  PokeU32(trailer + 8, directoryOffset);
+  PokeU32(trailer + 12, static_cast<uint32_t>(members.size()));
+  PokeU32(trailer + 16, kArchiveMagic1);
+  PokeU32(trailer + 20, kArchiveMagic2);
+  PokeU32(trailer + 4, static_cast<uint32_t>(TrailerSum(trailer)));
+  PokeU32(trailer, ArchiveChecksum(out.data(), trailerAt));
+  return ArchiveWriteStatus::Ok;
+}
+
+uint32_t ArchiveChecksum(const uint8_t* data, size_t n) {
+  uint32_t sum = 0;
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) sum += GetU32(data + i);
+  for (; i < n; ++i) sum += data[i];
+  return sum == 0 ? 1 : sum;
+}
+
+int32_t TrailerSum(const uint8_t* trailer24) {
+  int32_t sum = 0;
+  for (size_t i = 8; i < kArchiveTrailerSize; ++i) sum += static_cast<int8_t>(trailer24[i]);
+  return sum;
+}
+
+uint32_t PackedSum(const uint8_t* data, size_t n) {
+  uint32_t sum = 0;
+  for (size_t i = 0; i < n; ++i) sum += data[i];
+  return sum;
+}
+
+ArchiveReadStatus ReadArchiveDirectory(const uint8_t* data, size_t size, std::vector<ArchiveEntryInfo>& entries) {
+  entries.clear();
+  if (data == nullptr || size < kArchiveTrailerSize) return ArchiveReadStatus::NoTrailer;
+  const size_t trailerAt = size - kArchiveTrailerSize;
+  const uint8_t* trailer = data + trailerAt;
+  if (GetU32(trailer + 16) != kArchiveMagic1 || GetU32(trailer + 20) != kArchiveMagic2) {
+    return ArchiveReadStatus::BadMagic;
+  }
+  if (static_cast<int32_t>(GetU32(trailer + 4)) != TrailerSum(trailer)) return ArchiveReadStatus::BadTrailerSum;
+  if (GetU32(trailer) != ArchiveChecksum(data, trailerAt)) return ArchiveReadStatus::BadChecksum;
+
+  const uint64_t directoryOffset = GetU32(trailer + 8);
+  const uint32_t count = GetU32(trailer + 12);
+  if (directoryOffset > size) return ArchiveReadStatus::DirectoryUnreachable;
+
+  // The entries are read from the directory onwards up to the end of the
+  // data; once one is cut short, every later one would be too.
+  size_t at = static_cast<size_t>(directoryOffset);
+  for (uint32_t i = 0; i < count; ++i) {
+    if (size - at < kArchiveEntryHeaderSize) break;
+    const uint8_t* header = data + at;
+    const size_t nameLength = header[16];
+    if (size - at - kArchiveEntryHeaderSize < nameLength) break;
+    const char* nameBytes = reinterpret_cast<const char*>(header + kArchiveEntryHeaderSize);
+    at += kArchiveEntryHeaderSize + nameLength;
+
+    ArchiveEntryInfo entry;
+    entry.dataOffset = GetU32(header);
+    entry.packedSize = GetU32(header + 4);
+    entry.unpackedSize = GetU32(header + 8);
+    entry.packedSum = GetU32(header + 12);
+    // Packed data must lie in the area that the file checksum covers.
+    if (uint64_t(entry.dataOffset) + entry.packedSize > trailerAt) continue;
+    entry.name.assign(nameBytes, strnlen(nameBytes, nameLength));
+    entries.push_back(std::move(entry));
+  }
+  return ArchiveReadStatus::Ok;
+}

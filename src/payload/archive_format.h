@@ -1,0 +1,85 @@
+#pragma once
+// The payload archive: a 128-byte reserved area, the members' packed data,
+// a directory of entries and a 24-byte trailer, all little-endian.
+//
+//   trailer: file checksum | trailer sum | directory offset | entry count |
+//            magic 1 | magic 2
+//   entry:   data offset | packed size | unpacked size | packed sum |
+//            name length (terminating zero included) | name bytes
+//
+// Everything here works on memory buffers; the installer and the packer
+// both build on it.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr uint16_t kPayloadResourceId = 24356;  // RT_RCDATA
+constexpr uint32_t kArchiveMagic1 = 0x03345283;
+constexpr uint32_t kArchiveMagic2 = 0x0EFFF343;
+constexpr size_t kArchiveReservedSize = 128;
+constexpr size_t kArchiveTrailerSize = 24;
+constexpr size_t kArchiveEntryHeaderSize = 17;
+// The length byte counts the terminating zero, so a name holds at most 254 bytes.
+constexpr size_t kArchiveMaxNameBytes = 254;
+
+// One member as the packer hands it over: its name in the ANSI code page
+// (no zero byte), its LZMA-alone stream and the size after decompression.
+struct PackedMember {
+  std::string name;
+  std::vector<uint8_t> packed;
+  uint32_t unpackedSize = 0;
+};
+
+// One directory entry as read from an archive.
+struct ArchiveEntryInfo {
+  uint32_t dataOffset = 0;
+  uint32_t packedSize = 0;
+  uint32_t unpackedSize = 0;
+  uint32_t packedSum = 0;
+  std::string name;  // the name bytes up to the first zero byte
+};
+
+enum class [[nodiscard]] ArchiveWriteStatus {
+  Ok,
+  NameTooLong,   // more than kArchiveMaxNameBytes bytes
+  NameHasZero,   // a zero byte inside the name
+  TooLarge,      // the archive would reach 4 GiB
+};
+
+enum class [[nodiscard]] ArchiveReadStatus {
+  Ok,
+  // Not an archive: reported by nobody (the caller just finds no entries).
+  NoTrailer,          // fewer than 24 bytes
+  BadMagic,
+  BadTrailerSum,
+  // A damaged archive: the caller reports the corruption.
+  BadChecksum,
+  DirectoryUnreachable,  // the directory offset lies beyond the data
+};
+
+// True for the statuses that mean "an archive, but damaged".
+inline bool IsArchiveCorrupted(ArchiveReadStatus status) {
+  return status == ArchiveReadStatus::BadChecksum || status == ArchiveReadStatus::DirectoryUnreachable;
+}
+
+// Lays out the whole archive in out (replacing its content): the reserved
+// zeros, the packed data back to back in member order, the directory in the
+// same order and the trailer. On failure out is left empty.
+ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::vector<uint8_t>& out);
+
+// Sum of the 4-byte little-endian words of data, then of the 0 to 3 bytes
+// left over, modulo 2^32; a sum of 0 is reported as 1.
+uint32_t ArchiveChecksum(const uint8_t* data, size_t n);
+// Sum of trailer bytes 8 to 23, each as a signed 8-bit value.
+int32_t TrailerSum(const uint8_t* trailer24);
+// Sum of the bytes as unsigned values, modulo 2^32.
+uint32_t PackedSum(const uint8_t* data, size_t n);
+
+// Checks the trailer and the file checksum of the archive held in
+// data[0, size) and reads its directory. Entries whose header or name runs
+// past the end of the data, or whose packed data lies outside the area
+// before the trailer, are left out. entries is cleared first and stays empty
+// unless the result is Ok.
+ArchiveReadStatus ReadArchiveDirectory(const uint8_t* data, size_t size, std::vector<ArchiveEntryInfo>& entries);
