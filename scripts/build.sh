@@ -13,8 +13,11 @@ jobs=$(nproc)
 
 configure() {
   local dir=$1; shift
+  # Configured every time: suite folders are picked up when they appear.
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
+  else
+    cmake "$dir" >/dev/null
   fi
 }
 

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "print_wide.h"
+#include "util/command_line_text.h"
+#include "util/path_text.h"
+
+using W = WideString;
+
+TEST(PathText, ExtensionAndStripExtensionWithDotInFolderName) {
+  EXPECT_EQ(Extension(W(u"C:\\dir.x\\file")), W(u"."));
+  EXPECT_EQ(StripExtension(W(u"C:\\dir.x\\file")), W(u"C:\\dir"));
+  EXPECT_EQ(Extension(W(u"C:\\a\\b.TXT")), W(u".TXT"));
+  EXPECT_EQ(Extension(W(u"noext")), W(u"."));
+  EXPECT_EQ(StripExtension(W(u"a.tar.gz")), W(u"a.tar"));
+  EXPECT_EQ(BaseName(W(u"C:\\a\\prog.exe")), W(u"prog"));
+}
+
+TEST(PathText, FileNameParentFolderAndBackslashes) {
+  EXPECT_EQ(ParentFolder(W(u"C:\\a\\b.txt")), W(u"C:\\a\\"));
+  EXPECT_EQ(ParentFolder(W(u"bare")), W(u"bare"));
+  EXPECT_EQ(FileName(W(u"bare.txt")), W(u"bare.txt"));
+  EXPECT_EQ(FileName(W(u"C:\\a\\")), W());
+  W p(u"C:\\a");
+  AddBackslash(p);
+  AddBackslash(p);
+  EXPECT_EQ(p, W(u"C:\\a\\"));
+  W q(u"C:\\a\\\\\\");
+  RemoveTrailingBackslashes(q);
+  EXPECT_EQ(q, W(u"C:\\a"));
+  EXPECT_TRUE(SamePath(W(u"C:\\PROGRAM FILES"), W(u"c:\\program files")));
+}
+
+TEST(PathText, LongPathFormAtTheLimit) {
+  W p259(u"C:\\");
+  p259.PadTo(259);
+  W p260(u"C:\\");
+  p260.PadTo(260);
+  EXPECT_EQ(LongPathForm(p259, 260), p259);
+  EXPECT_EQ(LongPathForm(p260, 260), u"\\\\?\\" + p260);
+  W unc(u"\\\\server\\share\\");
+  unc.PadTo(400);
+  EXPECT_EQ(LongPathForm(unc, 260), unc) << "paths starting with \\\\ stay";
+  EXPECT_EQ(LongPathForm(p259, 248), u"\\\\?\\" + p259);
+}
+
+TEST(CommandLineText, ArgumentsAfterTheProgramPart) {
+  EXPECT_EQ(ArgumentsAfterProgram(W(u"\"C:\\My Apps\\setup.exe\"  --silent  ")), W(u"--silent"));
+  EXPECT_EQ(ArgumentsAfterProgram(W(u"setup.exe --installto=\"C:\\x y\"")), W(u"--installto=\"C:\\x y\""));
+  EXPECT_EQ(ArgumentsAfterProgram(W(u"setup.exe")), W());
+  EXPECT_EQ(ArgumentsAfterProgram(W(u"\"unclosed")), W());
+  EXPECT_EQ(UnquoteModulePath(W(u"\"C:\\a b\\x.exe\" junk")), W(u"C:\\a b\\x.exe"));
+  EXPECT_EQ(UnquoteModulePath(W(u"C:\\x.exe")), W(u"C:\\x.exe"));
+}
