@@ -13,6 +13,7 @@ function(plove_host_test name)
   add_executable(${name} ${T_SOURCES})
   plove_warnings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/host/support)
   include(GoogleTest)
   # Allocation failures are part of what the code handles; let malloc say no.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120 LABELS host
