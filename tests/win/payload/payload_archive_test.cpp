@@ -1,0 +1,125 @@
+#include "payload/win/payload_archive.h"
+
+#include <gtest/gtest.h>
+
+#include "app/install_state.h"
+#include "payload_builder.h"
+#include "payload_test_util.h"
+#include "scripted_messages.h"
+#include "test_folder.h"
+#include "util/win/file_system.h"
+
+namespace {
+
+std::string ReadFile(const WideString& path) {
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(path, bytes));
+  return bytes;
+}
+
+}  // namespace
+
+TEST(PayloadArchive, NamesIgnoreOnlyAsciiCase) {
+  ScriptedMessages messages(IDOK);
+  const std::vector<uint8_t> bytes =
+      BuildTestPayload({{"Setup.DAT", "script"}, {"\xC9t\xE9.txt", "accented"}, {"Bin\\Tool.exe", "tool"}});
+  PayloadArchive archive;
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  ASSERT_EQ(archive.Count(), 3);
+
+  PayloadEntry entry;
+  EXPECT_TRUE(archive.Find(WideString(u"setup.dat"), &entry));
+  EXPECT_EQ(entry.Name(), WideString(u"Setup.DAT"));
+  EXPECT_EQ(entry.unpackedSize, 6u);
+  EXPECT_EQ(entry.dataOffset, 128u);
+  EXPECT_TRUE(archive.Find(WideString(u"BIN\\tool.EXE")));
+
+  // U+00C9 / U+00E9 differ only in case, which is not folded.
+  EXPECT_TRUE(archive.Find(WideString(u"\u00C9t\u00E9.txt")));
+  EXPECT_FALSE(archive.Find(WideString(u"\u00E9t\u00E9.txt"), &entry));
+  EXPECT_EQ(entry.packedSize, 0u);  // cleared
+  EXPECT_EQ(entry.name[0], 0);
+  EXPECT_EQ(archive.UnpackedSizeOf(WideString(u"\u00C9T\u00E9.TXT")), 8u);
+  EXPECT_EQ(archive.UnpackedSizeOf(WideString(u"none")), 0u);
+
+  EXPECT_EQ(archive.NameAt(0), WideString(u"Setup.DAT"));
+  EXPECT_EQ(archive.NameAt(1), WideString(u"\u00C9t\u00E9.txt"));
+  EXPECT_EQ(archive.NameAt(3), WideString());
+  EXPECT_EQ(archive.NameAt(-1), WideString());
+
+  TestFolder folder;
+  EXPECT_TRUE(archive.ExtractTo(WideString(u"BIN\\TOOL.EXE"), folder / u"tool.exe"));
+  EXPECT_EQ(ReadFile(folder / u"tool.exe"), "tool");
+  EXPECT_FALSE(archive.ExtractTo(WideString(u"\u00E9t\u00E9.txt"), folder / u"x.txt"));
+  EXPECT_FALSE(PathExists(folder / u"x.txt"));
+  EXPECT_EQ(messages.Count(), 0);
+
+  archive.Close();
+  EXPECT_EQ(archive.Count(), 0);
+  EXPECT_FALSE(archive.Find(WideString(u"setup.dat")));
+}
+
+TEST(PayloadArchive, DuplicateNamesFindTheFirstAndExtractEveryOne) {
+  std::vector<uint8_t> bytes = BuildTestPayload({{"data.bin", "first"}, {"DATA.BIN", "second!"}});
+  PayloadArchive archive;
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  PayloadEntry entry;
+  ASSERT_TRUE(archive.Find(WideString(u"data.bin"), &entry));
+  EXPECT_EQ(entry.unpackedSize, 5u);
+
+  TestFolder folder;
+  EXPECT_TRUE(archive.ExtractTo(WideString(u"data.bin"), folder / u"data.bin"));
+  EXPECT_EQ(ReadFile(folder / u"data.bin"), "second!");
+
+  // The second one damaged: the first is what the file holds.
+  const size_t trailerAt = bytes.size() - kArchiveTrailerSize;
+  const size_t secondEntryAt = GetU32(bytes, trailerAt + 8) + kArchiveEntryHeaderSize + 9;
+  bytes[GetU32(bytes, secondEntryAt) + 20] ^= 0x40;
+  Reseal(bytes);
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  ASSERT_EQ(archive.Count(), 2);
+  EXPECT_TRUE(archive.ExtractTo(WideString(u"data.bin"), folder / u"again.bin"));
+  EXPECT_EQ(ReadFile(folder / u"again.bin"), "first");
+}
+
+TEST(PayloadArchive, PackedSumMismatchIsSkippedSilently) {
+  ScriptedMessages messages(IDOK);
+  std::vector<uint8_t> bytes = BuildTestPayload({{"member.txt", std::string(5000, 'm')}});
+  bytes[kArchiveReservedSize + 14] ^= 0x01;
+  Reseal(bytes);
+  PayloadArchive archive;
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  ASSERT_EQ(archive.Count(), 1);
+  TestFolder folder;
+  EXPECT_FALSE(archive.ExtractTo(WideString(u"member.txt"), folder / u"member.txt"));
+  EXPECT_FALSE(PathExists(folder / u"member.txt"));
+  EXPECT_EQ(messages.Count(), 0);
+}
+
+TEST(PayloadArchive, DamagedArchivesHaveNoEntries) {
+  State().InstallerTitle = WideString(u"Demo Installer");
+  ScriptedMessages messages(IDOK);
+  const std::vector<uint8_t> good = BuildTestPayload({{"setup.dat", "script"}});
+  PayloadArchive archive;
+
+  // Not an archive at all: silent.
+  std::vector<uint8_t> bytes = good;
+  bytes.back() ^= 0x10;
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  EXPECT_EQ(archive.Count(), 0);
+  archive.OpenFromMemory(good.data(), 10);
+  EXPECT_EQ(archive.Count(), 0);
+  EXPECT_EQ(messages.Count(), 0);
+
+  // An archive with a wrong checksum: reported.
+  bytes = good;
+  SetU32(bytes, bytes.size() - 24, GetU32(bytes, bytes.size() - 24) + 1);
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  EXPECT_EQ(archive.Count(), 0);
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text, WideString(u"This installation is corrupted, please obtain a new copy."));
+  EXPECT_EQ(messages.Last().caption, WideString(u"Demo Installer"));
+  EXPECT_EQ(messages.Last().flags, UINT(MB_ICONERROR));
+  EXPECT_EQ(messages.Last().owner, nullptr);
+  ResetInstallState();
+}
