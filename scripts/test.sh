@@ -35,9 +35,19 @@ run_suite() {
 run_suite host --test-dir build/host
 run_suite wine --test-dir build/win64
 
-# Nothing of Wine or the X server may outlive the run.
-# (Zombies are ended already; only their parent has not collected them.)
-leftover=$(ps -eo stat=,pid=,args= | awk '$1 !~ /^Z/ && /wineserver|winedevice|Xvfb|\.exe/ && !/awk/' || true)
+# Nothing of Wine or the X server started by this run may outlive it: look
+# for processes whose Wine prefix lies in this checkout's build tree.
+leftover=""
+for pid in $(pgrep -f 'wine|\.exe|Xvfb' || true); do
+  if tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -q "^WINEPREFIX=$top/build/win64/wine/"; then
+    state=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)
+    [ "$state" = Z ] || leftover+="$(tr '\0' ' ' < "/proc/$pid/cmdline")"$'\n'
+  fi
+done
+xvfb_pid_file=$top/build/win64/wine/xvfb.pid
+if [ -f "$xvfb_pid_file" ] && kill -0 "$(cat "$xvfb_pid_file")" 2>/dev/null; then
+  leftover+="Xvfb $(cat "$xvfb_pid_file")"$'\n'
+fi
 if [ -n "$leftover" ]; then
   echo "test.sh: processes left running:"; echo "$leftover"
   status=1
