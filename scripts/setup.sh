@@ -11,7 +11,7 @@ packages=(
   cmake ninja-build g++ make pkg-config dpkg-dev
   mingw-w64 g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine wine64 xvfb xauth x11-apps imagemagick icoutils
+  wine wine64 fonts-wine fonts-liberation xvfb xauth x11-apps imagemagick icoutils
   liblzma-dev googletest xz-utils
 )
 
