@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# gallery.sh OUTDIR
+# Builds the toolkit gallery (win64 tree) and runs it under Wine at 96, 120,
+# 144 and 192 DPI, saving one screenshot per scale as OUTDIR/gallery-DPI.png.
+# Uses a private prefix under the build root and an Xvfb display of its own
+# (unless DISPLAY is set); stops both afterwards.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:?usage: gallery.sh OUTDIR}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+root=${PLOVE_BUILD_ROOT:-$top/build}
+mkdir -p "$root" && root=$(cd "$root" && pwd)
+if [ ! -f "$root/win64/build.ninja" ]; then
+  cmake -S "$top" -B "$root/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
+fi
+cmake --build "$root/win64" --target gallery >/dev/null
+exe=$root/win64/tools/gallery/gallery.exe
+work=$root/gallery
+mkdir -p "$work"
+export WINEPREFIX=$work/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+xvfb_pid=
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 150 190); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
+    xvfb_pid=
+  done
+  [ -n "${DISPLAY:-}" ] || { echo "gallery.sh: could not start Xvfb" >&2; exit 1; }
+fi
+
+if [ ! -f "$WINEPREFIX/.ready" ]; then
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.ready"
+fi
+# No window manager runs here: unmanaged windows are shown as they are.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+
+for dpi in 96 120 144 192; do
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  # The display scale is read when the wineserver session starts.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  ready=$work/ready-$dpi
+  done_file=$work/done-$dpi
+  rm -f "$ready" "$done_file"
+  wine "$exe" "$(winepath -w "$ready")" "$(winepath -w "$done_file")" >/dev/null 2>&1 &
+  pid=$!
+  for _ in $(seq 300); do [ -s "$ready" ] && break; sleep 0.1; done
+  if [ ! -s "$ready" ]; then
+    echo "gallery.sh: the gallery did not come up at $dpi DPI" >&2
+    kill "$pid" 2>/dev/null || true
+    exit 1
+  fi
+  # Room around the window for its drop shadow and the tool tip above it.
+  read -r w h x y < <(tr "x+" "  " < "$ready"; echo) || true
+  margin=40
+  x0=$(( x > margin ? x - margin : 0 )); y0=$(( y > margin ? y - margin : 0 ))
+  "$top/scripts/screenshot.sh" "$out/gallery-$dpi.png" "$((w + 2 * margin))x$((h + 2 * margin))+$x0+$y0"
+  touch "$done_file"
+  wait "$pid" || true
+  echo "gallery.sh: $out/gallery-$dpi.png"
+done
