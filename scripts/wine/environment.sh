@@ -21,6 +21,9 @@ seed_registry() {
   if ! wine reg query "$cv" /v ProgramW6432Dir >/dev/null 2>&1; then
     wine reg add "$cv" /v ProgramW6432Dir /t REG_SZ /d 'C:\Program Files' /f >/dev/null
   fi
+  # No window manager runs on the test display: unmanaged windows spare Wine
+  # its wait for one each time a window is hidden.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
 }
 
 start_display() {
