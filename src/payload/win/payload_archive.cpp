@@ -93,8 +93,10 @@ bool PayloadArchive::ExtractEntry(const PayloadEntry& entry, const WideString& t
   // Damaged packed data is left to the caller to report.
   if (PackedSum(packed, entry.packedSize) != entry.packedSum) return false;
 
+  // The name is kept even when the file could not be made, so whatever was
+  // reserved under it is deleted below.
   WideString packedPath;
-  if (!MakeTempFileName(packedPath, "Ext")) return false;
+  MakeTempFileName(packedPath, "Ext");
   bool extracted = false;
   {
     DiskFile file;

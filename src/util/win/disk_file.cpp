@@ -97,6 +97,7 @@ bool DiskFile::Seek(int64_t offset, bool relative) {
 uint64_t DiskFile::Size() const {
   if (handle_ == INVALID_HANDLE_VALUE) return 0;
   DWORD high = 0;
+  SetLastError(0);  // a size whose low half is 0xFFFFFFFF is no failure
   DWORD low = GetFileSize(handle_, &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
   return (static_cast<uint64_t>(high) << 32) | low;

@@ -14,32 +14,17 @@ bool FindOne(const WideString& path, WIN32_FIND_DATAW* data) {
   return find.IsValid();
 }
 
-// Length of the root that CreateFolderTree never tries to create: "C:\",
-// "\\?\C:\", or "\\server\" for other UNC paths.
-int RootLength(const WideString& p) {
-  if (p.StartsWith(WideString(u"\\\\?\\"))) {
-    int slash = p.FindChar(u'\\', 7);
-    return slash == 0 ? p.Length() : slash;
-  }
-  if (p.StartsWith(WideString(u"\\\\"))) {
-    int slash = p.FindChar(u'\\', 3);
-    return slash == 0 ? p.Length() : slash;
-  }
-  int slash = p.FindChar(u'\\', 3);
-  return slash == 0 ? p.Length() : slash;
-}
-
 }  // namespace
 
 bool CreateFolderTree(const WideString& path) {
   WideString p = LongPathForm(path, 248);
-  RemoveTrailingBackslashes(p);
   if (p.IsEmpty()) return false;
   // Every level from the root outwards, existing ones included.
-  for (int end = RootLength(p) + 1; end <= p.Length(); ++end) {
-    if (end < p.Length() && p.CharAt(end + 1) != u'\\') continue;
-    if (p.CharAt(end) == u'\\') continue;  // doubled separators
-    if (!CreateDirectoryW(p.Left(end).W(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  StringList levels;
+  FolderTreeLevels(p, levels);
+  for (int i = 0; i < levels.Count(); ++i) {
+    const WideString& level = levels.Item(i);
+    if (!CreateDirectoryW(level.W(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }
   return true;
 }
@@ -73,6 +58,8 @@ bool DeleteFolderTree(const WideString& path, const WideString& pattern, bool re
 }
 
 bool PathExists(const WideString& path) {
+  // An empty path would otherwise ask about "\", the current drive's root.
+  if (path.IsEmpty()) return false;
   WIN32_FIND_DATAW data;
   if (FindOne(path, &data)) return true;
   WideString root = path;

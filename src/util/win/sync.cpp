@@ -31,8 +31,10 @@ void MutexLock::Close() {
 
 bool NamedEvent::Create(const WideString& name) {
   handle_.Reset();
-  handle_.Reset(CreateEventW(nullptr, TRUE, FALSE, name.IsEmpty() ? nullptr : name.W()));
-  alreadyExisted_ = handle_.IsValid() && GetLastError() == ERROR_ALREADY_EXISTS;
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, name.IsEmpty() ? nullptr : name.W());
+  const DWORD error = GetLastError();  // before anything else can touch it
+  handle_.Reset(event);
+  alreadyExisted_ = event != nullptr && error == ERROR_ALREADY_EXISTS;
   return handle_.IsValid();
 }
 

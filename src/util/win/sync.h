@@ -11,6 +11,8 @@ class MutexLock {
   MutexLock& operator=(const MutexLock&) = delete;
   ~MutexLock() { Close(); }
 
+  // Call before the lock is shared between threads: Lock and TryLock create
+  // a missing mutex themselves, and that creation is not synchronised.
   bool Create();
   void Lock();     // waits without limit
   bool TryLock();  // zero wait

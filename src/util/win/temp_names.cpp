@@ -1,9 +1,9 @@
 #include "util/win/temp_names.h"
 
 #include "util/path_text.h"
+#include "util/win/disk_file.h"
 #include "util/win/file_system.h"
 #include "util/win/random.h"
-#include "util/win/scoped_handle.h"
 
 WideString TempFolder() {
   wchar_t buffer[MAX_PATH + 1] = {};
@@ -14,9 +14,10 @@ WideString TempFolder() {
 }
 
 namespace {
+// An empty file through the file object (long paths included), no reporting.
 bool CreateEmpty(const WideString& path) {
-  ScopedFileHandle file(CreateFileW(path.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file.IsValid();
+  DiskFile file;
+  return file.Open(path, GENERIC_WRITE, CREATE_ALWAYS, false);
 }
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "print_wide.h"
 #include "util/command_line_text.h"
 #include "util/path_text.h"
@@ -41,6 +43,31 @@ TEST(PathText, LongPathFormAtTheLimit) {
   unc.PadTo(400);
   EXPECT_EQ(LongPathForm(unc, 260), unc) << "paths starting with \\\\ stay";
   EXPECT_EQ(LongPathForm(p259, 248), u"\\\\?\\" + p259);
+}
+
+namespace {
+std::vector<WideString> Levels(const char16_t* path) {
+  StringList list;
+  FolderTreeLevels(W(path), list);
+  std::vector<WideString> out;
+  for (int i = 0; i < list.Count(); ++i) out.push_back(list.Item(i));
+  return out;
+}
+}  // namespace
+
+TEST(PathText, FolderTreeLevelsStopAtEachKindOfRoot) {
+  using L = std::vector<WideString>;
+  EXPECT_EQ(Levels(u"C:\\a\\b"), (L{W(u"C:\\a"), W(u"C:\\a\\b")}));
+  EXPECT_EQ(Levels(u"C:\\a\\b\\\\"), (L{W(u"C:\\a"), W(u"C:\\a\\b")}));
+  // Doubled separators never reach a level: a "\\?\" path is not normalised.
+  EXPECT_EQ(Levels(u"\\\\?\\C:\\a\\\\b"), (L{W(u"\\\\?\\C:\\a"), W(u"\\\\?\\C:\\a\\b")}));
+  EXPECT_EQ(Levels(u"C:\\\\a"), (L{W(u"C:\\a")}));
+  EXPECT_EQ(Levels(u"\\\\server\\share\\x"), (L{W(u"\\\\server\\share"), W(u"\\\\server\\share\\x")}));
+  EXPECT_EQ(Levels(u"\\\\?\\UNC\\srv\\s"), (L{W(u"\\\\?\\UNC\\srv"), W(u"\\\\?\\UNC\\srv\\s")}));
+  EXPECT_TRUE(Levels(u"C:\\").empty());
+  EXPECT_TRUE(Levels(u"C:").empty());
+  EXPECT_TRUE(Levels(u"\\\\?\\C:\\").empty());
+  EXPECT_TRUE(Levels(u"").empty());
 }
 
 TEST(CommandLineText, ArgumentsAfterTheProgramPart) {

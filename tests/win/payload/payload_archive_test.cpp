@@ -123,3 +123,27 @@ TEST(PayloadArchive, DamagedArchivesHaveNoEntries) {
   EXPECT_EQ(messages.Last().owner, nullptr);
   ResetInstallState();
 }
+
+TEST(PayloadArchive, ExtractionLeavesNoPackedTemporaryFiles) {
+  ScriptedMessages messages(IDOK);
+  TestFolder folder;
+  const WideString temp = folder / u"temp\\";
+  ASSERT_TRUE(CreateFolderTree(temp));
+  wchar_t saved[1024] = {};
+  const bool hadTmp = GetEnvironmentVariableW(L"TMP", saved, 1024) > 0;
+  SetEnvironmentVariableW(L"TMP", temp.W());
+
+  const std::vector<uint8_t> bytes = BuildTestPayload({{"a.txt", "alpha"}, {"a.txt", "again"}});
+  PayloadArchive archive;
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  EXPECT_TRUE(archive.ExtractTo(WideString(u"a.txt"), folder / u"a.txt"));
+  // The decoder fails on a target it cannot create; its packed copy goes too.
+  EXPECT_FALSE(archive.ExtractTo(WideString(u"a.txt"), folder / u"missing\\a.txt"));
+  SetEnvironmentVariableW(L"TMP", hadTmp ? saved : nullptr);
+
+  EXPECT_EQ(messages.Count(), 2);
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((temp + u"*.tmp").W(), &data);
+  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "left behind: " << WideString(data.cFileName);
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}

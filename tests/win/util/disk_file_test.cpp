@@ -89,7 +89,18 @@ TEST(DiskFile, ShortReadAtEndOfFileIsNotAnError) {
   EXPECT_TRUE(file.Seek(1, true));
   EXPECT_EQ(file.Read(buffer, 16), 2u);
   EXPECT_EQ(std::string(buffer, 2), "45");
+  // Seeking past the end is allowed (and reads nothing there); seeking
+  // before the start, or on a closed file, fails.
+  EXPECT_TRUE(file.Seek(100, false));
+  EXPECT_EQ(file.Read(buffer, 16), 0u);
+  EXPECT_FALSE(file.Seek(-200, true));
+  EXPECT_TRUE(file.Seek(-97, true)) << "a failed seek leaves the position alone";
+  EXPECT_EQ(file.Read(buffer, 1), 1u);
+  EXPECT_EQ(buffer[0], '4');
   EXPECT_EQ(messages.Count(), 0);
+  file.Close();
+  EXPECT_FALSE(file.Seek(0, false));
+  EXPECT_EQ(file.Size(), 0u);
 }
 
 TEST(DiskFile, NullBufferWrites) {
@@ -141,4 +152,20 @@ TEST(DiskFile, WriteTextAddsCrLfAndAttachedHandleIsNotClosed) {
   DWORD flags = 0;
   EXPECT_TRUE(GetHandleInformation(raw, &flags)) << "an attached handle must stay open";
   CloseHandle(raw);
+}
+
+TEST(DiskFile, RealReadErrorAsksAndRetryReadsAgain) {
+  TestFolder folder;
+  ScriptedMessages messages(IDCANCEL);
+  messages.Answer(IDRETRY);
+  WideString path = folder / u"write-only.bin";
+  ASSERT_TRUE(WriteWholeFile(path, "abc"));
+  DiskFile file;
+  ASSERT_TRUE(file.Open(path, GENERIC_WRITE, OPEN_EXISTING, true));
+  char buffer[4];
+  EXPECT_EQ(file.Read(buffer, 3), 0u);
+  ASSERT_EQ(messages.Count(), 2);
+  EXPECT_EQ(messages.Last().text, u"Unable to read from '" + path + u"'");
+  EXPECT_EQ(messages.Last().caption, WideString(u"File Read Error"));
+  EXPECT_EQ(messages.Last().flags, UINT(MB_RETRYCANCEL | MB_ICONINFORMATION));
 }

@@ -30,10 +30,24 @@ TEST(FileSystem, CreateFolderTreeDeepAndExisting) {
 TEST(FileSystem, CreateFolderTreeBeyondMaxPath) {
   TestFolder folder;
   WideString deep = folder.Path();
-  for (int i = 0; i < 12; ++i) deep.Append(u"abcdefghijklmnopqrstuvwxyz\\");
+  for (int i = 0; i < 12; ++i) deep.Append(u"abcdefghijklmnopqrstuvwxyz\\\\");
   ASSERT_GT(deep.Length(), 300);
   EXPECT_TRUE(CreateFolderTree(deep));
   EXPECT_TRUE(PathExists(deep));
+  EXPECT_TRUE(DeleteFolderTree(folder / u"abcdefghijklmnopqrstuvwxyz"));
+}
+
+TEST(FileSystem, CreateFolderTreeLongPathWithDoubledSeparators) {
+  // The "\\?\" form takes separators literally, so each level must be
+  // rebuilt with a single one.
+  TestFolder folder;
+  WideString deep = folder.Path();
+  for (int i = 0; i < 10; ++i) deep.Append(u"abcdefghijklmnopqrstuvwxyz\\\\");
+  ASSERT_GT(deep.Length(), 260);
+  EXPECT_TRUE(CreateFolderTree(deep));
+  WideString single = folder.Path();
+  for (int i = 0; i < 10; ++i) single.Append(u"abcdefghijklmnopqrstuvwxyz\\");
+  EXPECT_TRUE(PathExists(single));
   EXPECT_TRUE(DeleteFolderTree(folder / u"abcdefghijklmnopqrstuvwxyz"));
 }
 
@@ -76,6 +90,7 @@ TEST(FileSystem, PathExistsSizeAndAttributes) {
   TestFolder folder;
   EXPECT_TRUE(PathExists(WideString(u"C:")));
   EXPECT_TRUE(PathExists(WideString(u"C:\\")));
+  EXPECT_FALSE(PathExists(WideString())) << "not the current drive's root";
   WideString file = folder / u"five";
   ASSERT_TRUE(WriteWholeFile(file, "12345"));
   EXPECT_EQ(FileSizeOf(file), 5u);

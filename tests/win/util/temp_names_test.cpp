@@ -42,3 +42,48 @@ TEST(TempNames, MakeTempFolderReplacesThePreviousOne) {
   EXPECT_TRUE(PathExists(folder));
   EXPECT_TRUE(DeleteFolderTree(folder));
 }
+
+namespace {
+// Points TMP and TEMP at another folder for one scope.
+class TempVariables {
+ public:
+  explicit TempVariables(const WideString& folder) {
+    Save(L"TMP", tmp_);
+    Save(L"TEMP", temp_);
+    SetEnvironmentVariableW(L"TMP", folder.W());
+    SetEnvironmentVariableW(L"TEMP", folder.W());
+  }
+  ~TempVariables() {
+    SetEnvironmentVariableW(L"TMP", tmp_.IsEmpty() ? nullptr : tmp_.W());
+    SetEnvironmentVariableW(L"TEMP", temp_.IsEmpty() ? nullptr : temp_.W());
+  }
+
+ private:
+  static void Save(const wchar_t* name, WideString& value) {
+    wchar_t buffer[1024] = {};
+    if (GetEnvironmentVariableW(name, buffer, 1024) < 1024) value = WideString(buffer);
+  }
+  WideString tmp_, temp_;
+};
+}  // namespace
+
+TEST(TempNames, MissingTempFolderFallsBackToARandomNameAndCreatesTheFolder) {
+  TestFolder folder;
+  WideString missing = folder / u"gone\\deeper\\";
+  WideString name;
+  {
+    TempVariables redirect(missing);
+    ASSERT_EQ(TempFolder(), missing);
+    ASSERT_TRUE(MakeTempFileName(name, "pli", ".exe"));
+  }
+  // "<temp>pli<0..9998>.tmp.exe": the reserved name could not be made there.
+  ASSERT_TRUE(name.StartsWith(missing + u"pli")) << name;
+  ASSERT_TRUE(name.EndsWith(WideString(u".tmp.exe"))) << name;
+  WideString number = name.Mid(missing.Length() + 4, name.Length() - 8);
+  ASSERT_FALSE(number.IsEmpty());
+  for (int i = 1; i <= number.Length(); ++i) EXPECT_TRUE(number.CharAt(i) >= u'0' && number.CharAt(i) <= u'9');
+  EXPECT_LT(number.ParseInteger(), 9999);
+  EXPECT_TRUE(PathExists(name));
+  EXPECT_EQ(FileSizeOf(name), 0u);
+  DeleteTempFile(name);
+}

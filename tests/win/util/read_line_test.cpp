@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scripted_messages.h"
+#include "script/win/read_line.h"
+#include "test_folder.h"
+#include "util/win/disk_file.h"
+
+namespace {
+
+std::vector<WideString> FileLines(const WideString& path, const std::string& bytes, bool wide) {
+  std::vector<WideString> lines;
+  if (!WriteWholeFile(path, bytes.data(), bytes.size())) return lines;
+  DiskFile file;
+  if (!file.Open(path, GENERIC_READ, OPEN_EXISTING, true)) return lines;
+  WideString line;
+  while (ReadLine(file, line, wide)) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+TEST(ReadLine, LoneCarriageReturnsStepBackAndEndOfFileEndsQuietly) {
+  TestFolder folder;
+  ScriptedMessages messages;
+  using L = std::vector<WideString>;
+  WideString path = folder / u"script.dat";
+  EXPECT_EQ(FileLines(path, "[Action]\rone\r\rtwo", false),
+            (L{WideString(u"[Action]"), WideString(u"one"), WideString(), WideString(u"two")}));
+  // A CR as the last unit ends the last line; a lone CR after it is no line.
+  EXPECT_EQ(FileLines(path, "a\r\n\r", false), (L{WideString(u"a")}));
+  EXPECT_EQ(FileLines(path, "\n", false), (L{WideString()}));
+  EXPECT_TRUE(FileLines(path, "", false).empty());
+  EXPECT_EQ(messages.Count(), 0) << "the end of the file is not a read error";
+}
+
+TEST(ReadLine, WideModeDropsTheByteOrderMarkAtLineStarts) {
+  TestFolder folder;
+  std::u16string text = u"\uFEFF[run]\rC:\\a\uFEFF.exe\r\n";
+  std::string bytes;
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  bytes.push_back('x');  // half a unit at the end is no unit
+  auto lines = FileLines(folder / u"relay.tmp", bytes, true);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], WideString(u"[run]"));
+  EXPECT_EQ(lines[1], WideString(u"C:\\a\uFEFF.exe"));
+}
+
+TEST(ReadLine, ValueLinesMissingAtTheEndStayEmpty) {
+  TestFolder folder;
+  WideString path = folder / u"cut.dat";
+  ASSERT_TRUE(WriteWholeFile(path, "[CopyFile]\r\nsetup.exe"));
+  DiskFile file;
+  ASSERT_TRUE(file.Open(path, GENERIC_READ, OPEN_EXISTING, false));
+  WideString line;
+  ASSERT_TRUE(ReadLine(file, line, false));
+  WideString values[2] = {WideString(u"stale"), WideString(u"stale")};
+  ReadValueLines(file, values, 2);
+  EXPECT_EQ(values[0], WideString(u"setup.exe"));
+  EXPECT_TRUE(values[1].IsEmpty());
+}
