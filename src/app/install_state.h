@@ -6,6 +6,7 @@
 // ProgressChanged).
 
 #include <cstdint>
+#include <vector>
 
 #include "util/string_list.h"
 #include "util/wide_string.h"
@@ -16,6 +17,25 @@ class PayloadContext;
 
 // How the run ended; the entry point maps it to the process exit code.
 enum class InstallOutcome : uint8_t { None, Completed, Failed, Cancelled, RestartNeeded };
+
+// An optional shortcut that the install worker offers on the finish page.
+// Texts keep their folder macros; Selected is set by the wizard.
+struct IconEntry {
+  bool Selected = false;
+  WideString ShortcutPath;
+  WideString Target;
+  WideString Arguments;
+  WideString Caption;
+};
+
+// An optional program run offered on the finish page.
+struct RunEntry {
+  bool Selected = false;
+  WideString Program;
+  WideString Parameters;
+  bool Wait = false;  // "[RunAndWaitFile]"
+  WideString Caption;
+};
 
 struct InstallState {
   // Entry and run modes.
@@ -40,8 +60,8 @@ struct InstallState {
   uint64_t TotalInstallSize = 0;
   volatile bool Install64Bit = false;
   WideString CurrentAction;
-  StringList IconEntries;  // optional shortcuts; tag 1 when chosen
-  StringList RunEntries;   // optional runs; tag 1 when chosen
+  std::vector<IconEntry> IconEntries;  // optional shortcuts, in script order
+  std::vector<RunEntry> RunEntries;    // optional program runs, in script order
   HWND WorkerOwnerWindow = nullptr;
 
   // Install worker.

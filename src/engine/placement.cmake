@@ -1,0 +1,26 @@
+# Folder macros, file placement, shortcuts, DLL registration and program
+# runs. The text rules are portable and build in every tree; the Win32 half
+# builds only for Windows.
+add_library(plove_engine_rules STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/folder_macro_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/variant_rules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/run_rules.cpp)
+target_link_libraries(plove_engine_rules PUBLIC plove_util)
+plove_warnings(plove_engine_rules)
+
+if(WIN32)
+  add_library(plove_engine_placement STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/win/folder_macros.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/file_placement.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/file_version.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/app_paths.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/shortcuts.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/dll_registration.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/program_runs.cpp)
+  # Program runs hand work to the relay, whose reader runs programs: the two
+  # libraries need each other.
+  target_link_libraries(plove_engine_placement PUBLIC
+    plove_engine_rules plove_relay plove_payload_win plove_state plove_util_win
+    ole32 shell32 version uuid)
+  plove_warnings(plove_engine_placement)
+endif()

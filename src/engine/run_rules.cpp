@@ -1,0 +1,48 @@
+#include "engine/run_rules.h"
+
+#include <cstring>
+
+#include "util/path_text.h"
+
+namespace {
+
+char FoldByte(uint8_t c) { return static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c); }
+
+bool ContainsFolded(const uint8_t* bytes, size_t count, const char* needle) {
+  const size_t n = std::strlen(needle);
+  if (n == 0 || count < n) return false;
+  for (size_t i = 0; i + n <= count; ++i) {
+    size_t k = 0;
+    while (k < n && FoldByte(bytes[i + k]) == FoldByte(static_cast<uint8_t>(needle[k]))) ++k;
+    if (k == n) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool IsTempInstallProgram(const WideString& program) { return program.Find(WideString(u"<TempInstall>")) != 0; }
+
+WideString TempInstallMember(const WideString& program) {
+  WideString member = program.From(14);
+  if (member.CharAt(1) == u'\\') member.RemoveAt(1);
+  return member;
+}
+
+bool AsksForAdministrator(const uint8_t* bytes, size_t count) {
+  return ContainsFolded(bytes, count, "level=requireAdministrator") ||
+         ContainsFolded(bytes, count, "level=\"requireAdministrator\"");
+}
+
+bool RemoveRunElevatedMarker(WideString& parameters) {
+  return parameters.Replace(WideString(u" -RUNELEVATED"), WideString(), false) > 0;
+}
+
+bool OpensAsDocument(const WideString& program, const WideString& parameters) {
+  return !Extension(program).Equals(WideString(u".exe"), true) && parameters.IsEmpty();
+}
+
+WideString RunCommandLine(const WideString& program, const WideString& parameters) {
+  if (parameters.IsEmpty()) return program;
+  return WideString::Format(u"\"%s\" %s", program, parameters);
+}

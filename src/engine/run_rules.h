@@ -1,0 +1,29 @@
+#pragma once
+// The text decisions of a program run: the "<TempInstall>" member name, the
+// administrator manifest test and the " -RUNELEVATED" marker.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "util/wide_string.h"
+
+// True when program names a payload member to run from a temporary file.
+bool IsTempInstallProgram(const WideString& program);
+// The member name: the text from the 14th character on (after
+// "<TempInstall>" when the line starts with it), without one leading "\".
+WideString TempInstallMember(const WideString& program);
+
+// True when the bytes hold "level=requireAdministrator" or
+// "level=\"requireAdministrator\"" (ASCII letters compared without case).
+bool AsksForAdministrator(const uint8_t* bytes, size_t count);
+
+// Removes every " -RUNELEVATED" (case-sensitive); true when there was one.
+bool RemoveRunElevatedMarker(WideString& parameters);
+
+// A document or link to open with the shell rather than a command line:
+// the extension is not ".exe" and there are no parameters.
+bool OpensAsDocument(const WideString& program, const WideString& parameters);
+
+// The command line of a program run: the program alone without parameters,
+// else the program in double quotes, a blank and the parameters.
+WideString RunCommandLine(const WideString& program, const WideString& parameters);

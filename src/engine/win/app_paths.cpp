@@ -1,0 +1,17 @@
+// "App Paths" entries of placed programs, so that the shell finds them by
+// file name alone.
+
+#include "engine/win/file_placement.h"
+#include "engine/win/folder_macros.h"
+#include "util/path_text.h"
+#include "util/win/registry.h"
+
+void RegisterAppPath(const WideString& destination) {
+  WideString path = destination;
+  ExpandFolderMacros(path);
+  if (!Extension(path).Equals(WideString(u".EXE"), true)) return;
+  const WideString key =
+      WideString::Format(u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\%s", FileName(path));
+  WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(), path);
+  WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"Path"), ParentFolder(path));
+}

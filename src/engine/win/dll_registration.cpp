@@ -1,0 +1,41 @@
+// Self-registration of placed DLL and OCX files, and its reverse for the
+// uninstaller.
+
+#include "engine/win/file_placement.h"
+#include "engine/win/folder_macros.h"
+#include "engine/win/program_runs.h"
+#include "util/win/scoped_handle.h"
+
+namespace {
+
+using ServerEntry = HRESULT(STDAPICALLTYPE*)();
+
+// Calls the module's entry when it loads in this process (the result is
+// ignored, as is a missing entry); otherwise hands the file to regsvr32
+// with the given switches and waits for it.
+void RunServerEntry(const WideString& path, const char* entry, const WChar* regsvr32Switches) {
+  ScopedModule module(LoadLibraryW(path.W()));
+  if (module) {
+    if (auto call = reinterpret_cast<ServerEntry>(reinterpret_cast<void*>(GetProcAddress(module.Get(), entry)))) {
+      call();
+    }
+    return;
+  }
+  // Only the program's own path is expanded: the file's path is final and
+  // may be a UNC path whose leading pair must survive.
+  WideString program(u"<Windows>\\system32\\regsvr32.exe");
+  ExpandFolderMacros(program);
+  StartProcess(WideString::Format(u"\"%s\" %s \"%s\"", program, regsvr32Switches, path), true);
+}
+
+}  // namespace
+
+void RegisterDll(const WideString& path) { RunServerEntry(path, "DllRegisterServer", u"/s"); }
+
+void UnregisterDllServer(const WideString& path) { RunServerEntry(path, "DllUnregisterServer", u"/u /s"); }
+
+void RegisterDlls() {
+  StringList& list = DllRegistrationList();
+  for (int i = 0; i < list.Count(); ++i) RegisterDll(list.Item(i));
+  list.Clear();
+}

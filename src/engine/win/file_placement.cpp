@@ -1,0 +1,101 @@
+#include "engine/win/file_placement.h"
+
+#include "app/install_state.h"
+#include "engine/variant_rules.h"
+#include "engine/win/folder_macros.h"
+#include "payload/win/payload_context.h"
+#include "util/path_text.h"
+#include "util/win/file_system.h"
+#include "util/win/message_door.h"
+#include "util/win/temp_names.h"
+
+namespace {
+
+const WChar kExtractFailed[] =
+    u"Unable to extract a file from install, possibly your security software is blocking the install.";
+const WChar kInUseNotReplaced[] =
+    u"Unable to replace file(s) in use, uninstall existing version, restart Windows and reinstall.";
+const WChar kCannotInstall[] = u"Cannot install '%s', disk may be full.";
+
+bool FileInUse(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
+}
+
+// Copies the extracted file over the destination until it works, the file
+// turns out to be in use, or the user gives up. True when cancelled.
+bool CopyIntoPlace(const WideString& source, const WideString& destination, const FileVersion& existing,
+                   const FileVersion& incoming, HWND window) {
+  const WideString target = LongPathForm(destination, MAX_PATH);
+  for (;;) {
+    // Read-only, hidden and system files are overwritten as well.
+    SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
+    if (CopyFileW(source.W(), target.W(), FALSE)) return false;
+    const DWORD error = GetLastError();
+    if (FileInUse(error)) {
+      if (!InUseFileIsCurrent(existing, incoming) && !ScheduleReplaceAtRestart(source, destination)) {
+        ShowMessage(window, WideString(kInUseNotReplaced), State().InstallerTitle, MB_OK);
+      }
+      return false;
+    }
+    const int answer = ShowMessage(window, WideString::Format(kCannotInstall, destination), State().InstallerTitle,
+                                   MB_RETRYCANCEL | MB_ICONERROR | MB_DEFBUTTON2);
+    if (answer != IDRETRY) return true;
+  }
+}
+
+}  // namespace
+
+bool AcceptVariant(WideString& destination, const StringList& copyTargets) {
+  return AcceptVariantFor(destination, copyTargets, State().Is64BitWindows);
+}
+
+bool PlaceFile(const WideString& member, const WideString& destination, HWND window) {
+  WideString memberName = member;
+  ExpandFolderMacros(memberName);
+  WideString target = destination;
+  ExpandFolderMacros(target);
+  CreateFolderTree(ParentFolder(target));
+
+  bool cancelled = false;
+  WideString extracted;
+  PayloadContext* payload = PublishedPayload();
+  const bool ready = MakeTempFileName(extracted, "Ins") && payload != nullptr &&
+                     payload->Archive().ExtractTo(memberName, extracted);
+  if (!ready) {
+    ShowMessage(window, WideString(kExtractFailed), State().InstallerTitle, MB_OK | MB_ICONERROR);
+    cancelled = true;
+  } else {
+    const FileVersion existing = ReadFileVersion(target);
+    const FileVersion incoming = ReadFileVersion(extracted);
+    if (!KeepExistingFile(existing, incoming)) {
+      cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
+    }
+  }
+  // Kept and waiting files are registered as well: the registration then
+  // refreshes whatever version is in place.
+  if (!cancelled) QueueForRegistration(target);
+  DeleteTempFile(extracted);
+  return cancelled;
+}
+
+bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destination) {
+  const WideString staged = destination + u"-PLITMP";
+  if (!CopyFileW(newFile.W(), staged.W(), FALSE)) return false;
+  // The file in use goes first, then the staged copy takes its name.
+  if (!MoveFileExW(destination.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+  if (!MoveFileExW(staged.W(), destination.W(), MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+  State().RebootRequired = true;
+  return true;
+}
+
+void QueueForRegistration(const WideString& path) {
+  const WideString extension = Extension(path);
+  if (extension.Equals(WideString(u".dll"), true) || extension.Equals(WideString(u".ocx"), true)) {
+    DllRegistrationList().Add(path);
+  }
+}
+
+StringList& DllRegistrationList() {
+  static StringList list;
+  return list;
+}

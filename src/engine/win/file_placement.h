@@ -1,0 +1,45 @@
+#pragma once
+// Placing one payload file where a "[CopyFile]" directive says: the
+// platform-variant rule, extraction into a temporary file, the file-version
+// rule, the copy with its Retry/Cancel loop, replacement at the next restart
+// for files in use, the queue of DLL/OCX files to register and the
+// "App Paths" entry of placed programs. Runs on the install worker's thread.
+
+#include "engine/version_rule.h"
+#include "util/string_list.h"
+#include "util/wide_string.h"
+#include "util/win/windows_api.h"
+
+// Removes the platform marker ("__PLI_WIN64" or "__PLI_UNICODE") from
+// destination, in place, and says whether this entry is installed on this
+// system (State().Is64BitWindows) given the verbatim destination lines of
+// every "[CopyFile]" of the script.
+bool AcceptVariant(WideString& destination, const StringList& copyTargets);
+
+// Places the payload member at destination (both with folder macros).
+// Returns true when the install must stop: the member could not be
+// extracted, or the user chose Cancel after a copy failure. Messages are
+// owned by window, caption State().InstallerTitle. Sets
+// State().RebootRequired when the new file waits for the next restart.
+[[nodiscard]] bool PlaceFile(const WideString& member, const WideString& destination, HWND window);
+
+// Copies newFile to destination + "-PLITMP" and asks Windows to delete
+// destination and rename the staged copy at the next restart (deletion
+// registered first). Sets State().RebootRequired when all three steps work.
+bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destination);
+
+// The fixed file version of path; (0, 0) when missing or without one.
+FileVersion ReadFileVersion(const WideString& path);
+
+// Appends path to DllRegistrationList() when its extension is ".dll" or
+// ".ocx" (ASCII case folded).
+void QueueForRegistration(const WideString& path);
+
+// For a program (".exe"), writes HKLM "Software\Microsoft\Windows\CurrentVersion\App Paths\<file name>":
+// default value = full path, "Path" = its folder with a trailing backslash.
+// Silent on failure.
+void RegisterAppPath(const WideString& destination);
+
+// The process-wide list of placed .dll and .ocx files (expanded paths) in
+// placement order, consumed by RegisterDlls. Worker thread only.
+StringList& DllRegistrationList();

@@ -1,0 +1,95 @@
+#include "engine/win/folder_macros.h"
+
+#include <vector>
+
+#include "util/win/windows_api.h"
+// windows_api.h first
+#include <shlobj.h>
+
+#include "app/install_state.h"
+#include "engine/folder_macro_text.h"
+#include "payload/win/payload_context.h"
+#include "util/path_text.h"
+#include "util/win/registry.h"
+
+namespace {
+
+// Calls a GetXxxDirectoryW-style function, growing the buffer when the
+// folder is longer than MAX_PATH. Empty when the call fails.
+template <typename Call>
+WideString SizedFolder(Call call) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const UINT length = call(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length == 0) return WideString();
+    if (length < buffer.size()) return WideString(buffer.data(), static_cast<int>(length));
+    buffer.resize(length + 1);
+  }
+  return WideString();
+}
+
+WideString SystemFolder() {
+  return SizedFolder([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); });
+}
+
+// On 32-bit Windows there is no WOW64 folder; the system folder stands in.
+WideString SystemWow64Folder() {
+  WideString folder = SizedFolder([](wchar_t* b, UINT n) { return GetSystemWow64DirectoryW(b, n); });
+  return folder.IsEmpty() ? SystemFolder() : folder;
+}
+
+WideString WindowsFolder() {
+  return SizedFolder([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
+}
+
+WideString ProgramFilesFolder() {
+  const WideString key(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+  if (State().Install64Bit) {
+    WideString folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"ProgramW6432Dir"));
+    if (!folder.IsEmpty()) return folder;
+  }
+  return ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"ProgramFilesDir"));
+}
+
+// Empty when the shell does not know the folder.
+WideString ShellFolder(int csidl) {
+  LPITEMIDLIST items = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || items == nullptr) return WideString();
+  wchar_t path[MAX_PATH] = {};
+  const BOOL found = SHGetPathFromIDListW(items, path);
+  IMalloc* allocator = nullptr;
+  if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
+    allocator->Free(items);
+    allocator->Release();
+  }
+  return found ? WideString(path) : WideString();
+}
+
+void SubstituteShellFolder(WideString& text, FolderMacro macro, int csidl) {
+  const WideString folder = ShellFolder(csidl);
+  if (!folder.IsEmpty()) SubstituteFolderMacro(text, macro, folder);
+}
+
+}  // namespace
+
+void ExpandFolderMacros(WideString& text) {
+  SubstituteFolderMacro(text, FolderMacro::System, SystemFolder());
+  SubstituteFolderMacro(text, FolderMacro::SystemWow64, SystemWow64Folder());
+  SubstituteFolderMacro(text, FolderMacro::Windows, WindowsFolder());
+  SubstituteFolderMacro(text, FolderMacro::Destination, State().InstallTo);
+  SubstituteFolderMacro(text, FolderMacro::ProgramFiles, ProgramFilesFolder());
+  SubstituteShellFolder(text, FolderMacro::Startup, CSIDL_STARTUP);
+  SubstituteShellFolder(text, FolderMacro::StartPrograms, CSIDL_COMMON_PROGRAMS);
+  SubstituteShellFolder(text, FolderMacro::DeskTop, CSIDL_DESKTOPDIRECTORY);
+  WideString quickLaunch = ShellFolder(CSIDL_APPDATA);
+  if (!quickLaunch.IsEmpty()) {
+    AddBackslash(quickLaunch);
+    quickLaunch.Append(u"Microsoft\\Internet Explorer\\Quick Launch\\");
+    SubstituteFolderMacro(text, FolderMacro::QuickLaunch, quickLaunch);
+  }
+  SubstituteShellFolder(text, FolderMacro::MyDocuments, CSIDL_PERSONAL);
+  if (const PayloadContext* payload = PublishedPayload()) {
+    SubstituteFolderMacro(text, FolderMacro::Source, payload->PayloadFolder());
+  }
+  CollapseBackslashes(text);
+}

@@ -1,0 +1,258 @@
+#include "engine/win/install_worker.h"
+
+#include <objbase.h>
+
+#include "app/install_state.h"
+#include "engine/win/file_placement.h"
+#include "engine/win/folder_macros.h"
+#include "engine/win/program_runs.h"
+#include "engine/win/shortcuts.h"
+#include "engine/win/uninstall_record.h"
+#include "engine/win/worker_registry.h"
+#include "engine/win/worker_removal_offer.h"
+#include "payload/win/payload_context.h"
+#include "script/directives.h"
+#include "script/win/read_line.h"
+#include "util/path_text.h"
+#include "util/string_list.h"
+#include "util/win/disk_file.h"
+#include "util/win/message_door.h"
+
+namespace {
+
+// Why the second pass ended.
+enum class PassEnd : uint8_t { EndOfScript, Stopped, PlacementCancelled, AnsweredNo };
+
+class ScriptPass {
+ public:
+  ScriptPass(DiskFile& script, NamedEvent& stopEvent, HWND window)
+      : script_(script), stopEvent_(stopEvent), window_(window) {}
+
+  // First pass: the destinations of every "[CopyFile]", for the platform
+  // variant rule and the progress total.
+  void CollectCopyTargets();
+  PassEnd Run();
+
+ private:
+  // False when the directive ends the pass; end tells why.
+  bool Perform(const WideString& line, PassEnd& end);
+  void Action();
+  bool PlaceCopy();
+  void Shortcut();
+  void RunLine(bool wait);
+  bool Message();
+  void Registry();
+
+  WideString Next() {
+    WideString line;
+    ReadValueLines(script_, &line, 1);
+    return line;
+  }
+
+  DiskFile& script_;
+  NamedEvent& stopEvent_;
+  HWND window_;
+  StringList copyTargets_;
+  int copyTotal_ = 0;
+  int copyCounter_ = 0;
+};
+
+void ScriptPass::CollectCopyTargets() {
+  WideString line;
+  while (ReadLine(script_, line, false)) {
+    if (!line.Equals(Directive::CopyFile)) continue;
+    WideString values[2];
+    ReadValueLines(script_, values, 2);
+    copyTargets_.Add(values[1]);
+    ++copyTotal_;
+  }
+  script_.Seek(0, false);
+}
+
+PassEnd ScriptPass::Run() {
+  InstallState& state = State();
+  WideString line;
+  for (;;) {
+    if (stopEvent_.IsSignalled()) state.InstallFailed = true;
+    if (state.InstallFailed) return PassEnd::Stopped;
+    if (!ReadLine(script_, line, false)) return PassEnd::EndOfScript;
+    PassEnd end = PassEnd::EndOfScript;
+    if (!Perform(line, end)) return end;
+  }
+}
+
+bool ScriptPass::Perform(const WideString& line, PassEnd& end) {
+  if (line.Equals(Directive::Action)) {
+    Action();
+  } else if (line.Equals(Directive::CopyFile)) {
+    if (!PlaceCopy()) {
+      end = PassEnd::PlacementCancelled;
+      return false;
+    }
+  } else if (line.Equals(Directive::CreateIcon)) {
+    Shortcut();
+  } else if (line.Equals(Directive::RunAndWaitFile)) {
+    RunLine(true);
+  } else if (line.Equals(Directive::RunFile)) {
+    RunLine(false);
+  } else if (line.Equals(Directive::Message)) {
+    if (!Message()) {
+      end = PassEnd::AnsweredNo;
+      return false;
+    }
+  } else if (line.Equals(Directive::Registry)) {
+    Registry();
+  }
+  return true;
+}
+
+void ScriptPass::Action() {
+  InstallState& state = State();
+  MutexGuard guard(state.ProgressLock);
+  ReadValueLines(script_, &state.PendingAction, 1);
+  state.ProgressChanged = true;
+}
+
+bool ScriptPass::PlaceCopy() {
+  InstallState& state = State();
+  WideString member = Next();
+  WideString destination = Next();
+  ++copyCounter_;
+  {
+    MutexGuard guard(state.ProgressLock);
+    state.ProgressDone = copyCounter_;
+    state.ProgressTotal = copyTotal_;
+    state.ProgressChanged = true;
+  }
+  if (!AcceptVariant(destination, copyTargets_)) return true;
+  if (PlaceFile(member, destination, window_)) {
+    state.InstallFailed = true;
+    return false;
+  }
+  RegisterAppPath(destination);
+  return true;
+}
+
+void ScriptPass::Shortcut() {
+  InstallState& state = State();
+  WideString values[4];  // target, shortcut file, arguments, option line
+  ReadValueLines(script_, values, 4);
+  if (IsOptionalAction(values[3])) {
+    if (state.Silent) return;
+    IconEntry entry;
+    entry.ShortcutPath = values[1];
+    entry.Target = values[0];
+    entry.Arguments = values[2];
+    entry.Caption = OptionalCaption(values[3]);
+    state.IconEntries.push_back(entry);
+    return;
+  }
+  ShortcutSpec shortcut;
+  shortcut.target = values[0];
+  shortcut.flags = kShortcutArguments | kShortcutWorkingFolder;
+  shortcut.arguments = values[2];
+  shortcut.workingFolder = ParentFolder(values[0]);
+  CreateShortcut(values[1], shortcut);
+}
+
+void ScriptPass::RunLine(bool wait) {
+  InstallState& state = State();
+  WideString values[3];  // program, parameters, option line
+  ReadValueLines(script_, values, 3);
+  // A program started during the install must find the product registered.
+  if (copyCounter_ != 0) WriteUninstallRecord();
+  if (IsOptionalAction(values[2])) {
+    if (state.Silent) return;
+    RunEntry entry;
+    entry.Program = values[0];
+    entry.Parameters = values[1];
+    entry.Wait = wait;
+    entry.Caption = OptionalCaption(values[2]);
+    state.RunEntries.push_back(entry);
+    return;
+  }
+  RunProgram(values[0], values[1], wait, copyCounter_ != 0, window_);
+}
+
+UINT MessageIcon(const WideString& kind) {
+  if (kind.Equals(u"Warning")) return MB_ICONWARNING;
+  if (kind.Equals(u"Information")) return MB_ICONINFORMATION;
+  if (kind.Equals(u"Question")) return MB_ICONQUESTION;
+  if (kind.Equals(u"Error")) return MB_ICONERROR;
+  return 0;
+}
+
+bool ScriptPass::Message() {
+  InstallState& state = State();
+  // Silent: the value lines are left to the pass, which reads them as
+  // ordinary lines.
+  if (state.Silent) return true;
+  WideString text = Next();
+  ExpandFolderMacros(text);
+  text.Replace(WideString(u"\\n"), WideString(u"\r\n"), false);
+  const WideString kind = Next();
+  if (kind.Equals(u"QuestionYesNo"))
+    return ShowMessage(window_, text, state.InstallerTitle, MB_YESNO | MB_ICONQUESTION) != IDNO;
+  ShowMessage(window_, text, state.InstallerTitle, MB_OK | MessageIcon(kind));
+  return true;
+}
+
+void ScriptPass::Registry() {
+  RegistryDirective directive;
+  WideString values[5];
+  ReadValueLines(script_, values, 5);
+  directive.root = values[0];
+  directive.keyPath = values[1];
+  directive.type = values[2];
+  directive.valueName = values[3];
+  directive.data = values[4];
+  ApplyRegistryDirective(directive, window_);
+}
+
+InstallOutcome OutcomeOf(PassEnd end) {
+  switch (end) {
+    case PassEnd::Stopped: return InstallOutcome::Cancelled;
+    case PassEnd::PlacementCancelled: return InstallOutcome::Failed;
+    case PassEnd::EndOfScript:
+    case PassEnd::AnsweredNo: break;
+  }
+  return State().RebootRequired ? InstallOutcome::RestartNeeded : InstallOutcome::Completed;
+}
+
+}  // namespace
+
+void InstallWorker(NamedEvent& stopEvent, void* window) {
+  InstallState& state = State();
+  HWND owner = static_cast<HWND>(window);
+  const HRESULT com = CoInitialize(nullptr);
+
+  if (state.OfferUninstallOld && !state.Silent && !OfferOldVersionRemoval(owner)) {
+    state.Outcome = state.RebootEvent.IsSignalled() ? InstallOutcome::RestartNeeded : InstallOutcome::Cancelled;
+    if (SUCCEEDED(com)) CoUninitialize();
+    return;
+  }
+
+  PassEnd end = PassEnd::EndOfScript;
+  {
+    DiskFile script;
+    PayloadContext* payload = PublishedPayload();
+    if (payload != nullptr &&
+        script.Open(payload->PayloadFolder() + u"setup.dat", GENERIC_READ, OPEN_EXISTING, false)) {
+      ScriptPass pass(script, stopEvent, owner);
+      pass.CollectCopyTargets();
+      end = pass.Run();
+    }
+  }
+
+  // Only a pass that reached the end of the script registers DLLs.
+  if (end == PassEnd::EndOfScript) {
+    {
+      MutexGuard guard(state.ProgressLock);
+      state.PendingAction = u"Registering Dlls";
+      state.ProgressChanged = true;
+    }
+    RegisterDlls();
+  }
+  state.Outcome = OutcomeOf(end);
+  if (SUCCEEDED(com)) CoUninitialize();
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The install worker: offers to remove an older installed version, then
+// performs the install script's directives in file order and finally
+// registers the placed DLL and OCX files. It talks to the wizard only
+// through State(): progress fields under ProgressLock, InstallFailed,
+// RebootRequired, the optional finish-page entries and Outcome.
+
+#include "util/win/sync.h"
+#include "util/win/windows_api.h"
+
+// A WorkerProcedure: window is the wizard's HWND, owner of every message
+// box. Reads ProjectName, ProgramVersion, InstallTo (expanded),
+// InstallerTitle, OfferUninstallOld, Silent, Install64Bit and Is64BitWindows
+// from State(); leaves the result in State().Outcome.
+void InstallWorker(NamedEvent& stopEvent, void* window);

@@ -1,0 +1,196 @@
+#include "engine/win/program_runs.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "util/win/windows_api.h"
+// windows_api.h first
+#include <shellapi.h>
+
+#include "app/install_state.h"
+#include "engine/run_rules.h"
+#include "engine/win/folder_macros.h"
+#include "payload/win/payload_context.h"
+#include "restart/win/relay_file.h"
+#include "util/path_text.h"
+#include "util/win/disk_file.h"
+#include "util/win/file_system.h"
+#include "util/win/message_door.h"
+#include "util/win/temp_names.h"
+
+namespace {
+
+// Not in every SDK's headers: CreateProcessW's answer for a program whose
+// manifest asks for elevation.
+constexpr DWORD kElevationRequired = 740;
+
+const WChar kCannotExtract[] = u"Cannot extract '%s', disk may be full.";
+const WChar kRunFailed[] = u"Error whilst running '%s'%s";
+const WChar kDesktopSuffix[] =
+    u"\r\n\r\nThe installer has been extracted to your desktop in a file named '%s' double click this file now "
+    u"(before clicking OK) to manually run it";
+
+// Lets the started program take the foreground, waits when asked and
+// closes the process handle (which the shell may not give for documents).
+void FollowStartedProcess(HANDLE process, bool wait) {
+  if (process == nullptr) return;
+  AllowSetForegroundWindow(GetProcessId(process));
+  if (wait) WaitForSingleObject(process, INFINITE);
+  CloseHandle(process);
+}
+
+// Searches the program file for an administrator manifest. readCompletely
+// is false when the file could not be opened or read to its end. The file
+// is searched in slices that overlap by the longest text less one byte, so
+// a large program is not held in memory.
+bool ProgramAsksForAdministrator(const WideString& program, bool* readCompletely) {
+  *readCompletely = false;
+  DiskFile file;
+  if (!file.Open(program, GENERIC_READ, OPEN_EXISTING, false)) return false;
+  const uint64_t size = file.Size();
+  constexpr size_t kSlice = 1 << 20;
+  constexpr size_t kOverlap = 27;  // length of the longer manifest text - 1
+  std::vector<uint8_t> buffer(kSlice + kOverlap);
+  size_t kept = 0;
+  uint64_t total = 0;
+  for (;;) {
+    const DWORD got = file.Read(buffer.data() + kept, kSlice);
+    total += got;
+    const size_t filled = kept + got;
+    if (AsksForAdministrator(buffer.data(), filled)) return true;
+    if (got < kSlice) break;  // end of file, or a read failure
+    kept = std::min(kOverlap, filled);
+    std::memmove(buffer.data(), buffer.data() + filled - kept, kept);
+  }
+  *readCompletely = total == size;
+  return false;
+}
+
+// True when the program should run as the user who started the installer.
+bool RunsAsUser(const WideString& program, WideString& parameters, bool fromPayload) {
+  bool asUser = true;
+  if (!OpensAsDocument(program, parameters)) {
+    bool complete = false;
+    const bool asksForAdmin = ProgramAsksForAdministrator(program, &complete);
+    asUser = complete && !asksForAdmin;
+  }
+  if (fromPayload) asUser = false;
+  if (RemoveRunElevatedMarker(parameters)) asUser = false;
+  return asUser;
+}
+
+}  // namespace
+
+bool StartProcess(const WideString& commandLine, bool wait) {
+  std::vector<wchar_t> line(commandLine.W(), commandLine.W() + commandLine.Length() + 1);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  if (wait) WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+bool ShellRunAs(const WideString& file, const WideString& parameters, bool wait) {
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = L"runas";
+  info.lpFile = file.W();
+  info.lpParameters = parameters.IsEmpty() ? nullptr : parameters.W();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info)) return false;
+  FollowStartedProcess(info.hProcess, wait);
+  return true;
+}
+
+void RunProgram(const WideString& programLine, const WideString& parametersLine, bool wait, bool afterFiles,
+                HWND owner) {
+  WideString program = programLine;
+  WideString parameters = parametersLine;
+  bool failed = false;
+  bool deleteExtracted = true;
+  WideString extracted;
+  WideString desktopCopy;
+  bool desktopCopyMade = false;
+  WideString suffix;
+
+  const bool fromPayload = IsTempInstallProgram(program);
+  if (fromPayload) {
+    const WideString member = TempInstallMember(program);
+    WideString unique;
+    MakeTempFileName(unique, "", "-");
+    extracted = unique + FileName(member);
+    PayloadContext* payload = PublishedPayload();
+    if (unique.IsEmpty() || payload == nullptr || !payload->Archive().ExtractTo(member, extracted)) {
+      ShowMessage(owner, WideString::Format(kCannotExtract, member), State().InstallerTitle, MB_OK | MB_ICONERROR);
+      if (!unique.IsEmpty()) DeleteFileW(extracted.W());
+      DeleteTempFile(unique);
+      return;
+    }
+    program = extracted;
+    DeleteTempFile(unique);
+  }
+  ExpandFolderMacros(program);
+
+  if (afterFiles && RunsAsUser(program, parameters, fromPayload)) {
+    // The first process runs it with this same procedure, as the user.
+    deleteExtracted = false;
+    StringList command;
+    command.Add(WideString(u"[run]"));
+    command.Add(program);
+    command.Add(parameters);
+    command.Add(WideString(wait ? u"1" : u"0"));
+    SendRelayCommand(command);
+  } else if (OpensAsDocument(program, parameters)) {
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpFile = program.W();
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&info)) {
+      FollowStartedProcess(info.hProcess, wait);
+    } else {
+      failed = true;
+    }
+    deleteExtracted = false;
+  } else {
+    WideString command = RunCommandLine(program, parameters);
+    ExpandFolderMacros(command);
+    if (!StartProcess(command, wait)) {
+      if (GetLastError() == kElevationRequired) {
+        failed = !ShellRunAs(program, parameters, wait);
+      } else {
+        // Blocked where it is: try once more from a copy on the desktop,
+        // which the user can also start by hand.
+        desktopCopy = WideString(u"<DeskTop>\\") + FileName(program);
+        ExpandFolderMacros(desktopCopy);
+        desktopCopyMade = CopyFileW(program.W(), desktopCopy.W(), FALSE) != FALSE;
+        if (!desktopCopyMade) {
+          failed = true;
+        } else if (!StartProcess(command, wait)) {
+          suffix = WideString::Format(kDesktopSuffix, FileName(desktopCopy));
+          failed = true;
+        }
+      }
+    }
+  }
+
+  if (failed && !State().Silent) {
+    // The extracted file and the desktop copy stay for the user.
+    ShowMessage(owner, WideString::Format(kRunFailed, program, suffix), State().InstallerTitle,
+                MB_OK | MB_ICONERROR);
+    return;
+  }
+  // A program started without waiting may still hold its file; it then stays.
+  if (deleteExtracted && !extracted.IsEmpty()) DeleteFileW(extracted.W());
+  // Only a copy made here is removed, never a file of the same name that
+  // was on the desktop before.
+  if (desktopCopyMade) DeleteFileForced(desktopCopy);
+}

@@ -1,0 +1,127 @@
+#include "engine/win/uninstall_record.h"
+
+#include "app/install_state.h"
+#include "engine/win/folder_macros.h"
+#include "payload/win/payload_context.h"
+#include "script/directives.h"
+#include "script/win/read_line.h"
+#include "util/win/disk_file.h"
+#include "util/win/file_system.h"
+#include "util/win/registry.h"
+#include "util/win/temp_names.h"
+
+const WChar* const kUninstallKeyParent = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+namespace {
+
+const WChar* const kSavedPathKey = u"Software\\PloveInstall";
+
+// Copies the payload's setup.dat to recordPath line by line, every line
+// ended by CR LF, with the line after each "[Install To]" replaced by the
+// chosen install folder.
+void WriteRecordFile(const WideString& recordPath) {
+  PayloadContext* payload = PublishedPayload();
+  if (payload == nullptr) return;
+  DiskFile script;
+  if (!script.Open(payload->PayloadFolder() + u"setup.dat", GENERIC_READ, OPEN_EXISTING, false)) return;
+  DiskFile record;
+  if (!record.Open(recordPath, GENERIC_WRITE, CREATE_ALWAYS, false)) return;
+
+  const WideString installTo = State().InstallTo;
+  WideString line;
+  while (ReadLine(script, line, false)) {
+    if (line.Equals(Directive::InstallTo)) {
+      WideString dropped;
+      ReadLine(script, dropped, false);
+      record.Write("[Install To]\r\n", 14);
+      record.WriteText(installTo.ToAnsi(), true);
+    } else {
+      record.WriteText(line.ToAnsi(), true);
+    }
+  }
+}
+
+void WriteDword(const WideString& key, const WChar* name, DWORD value) {
+  WriteRegistryValue(HKEY_LOCAL_MACHINE, key, WideString(name), REG_DWORD, &value, sizeof(value));
+}
+
+void WriteUninstallValues(const WideString& copyPath, const WideString& recordPath) {
+  InstallState& state = State();
+  const WideString key = UninstallKeyPath(state.ProjectName);
+  auto text = [&key](const WChar* name, const WideString& value) {
+    WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(name), value);
+  };
+  text(u"DisplayName", state.ProjectName);
+  if (!state.Publisher.IsEmpty()) text(u"Publisher", state.Publisher);
+  if (!state.ProgramVersion.IsEmpty()) text(u"DisplayVersion", state.ProgramVersion);
+  text(u"InstallLocation", state.InstallTo);
+  text(u"DisplayIcon", copyPath);
+  WriteDword(key, u"NoModify", 1);
+  WriteDword(key, u"NoRepair", 1);
+  WriteDword(key, u"EstimatedSize", static_cast<DWORD>(state.TotalInstallSize & 0xFFFFFFFFu));
+  text(u"UninstallString", WideString::Format(u"\"%s\" --uninstall=\"%s\"", copyPath, recordPath));
+  text(u"InstallTo", state.InstallTo);
+}
+
+}  // namespace
+
+WideString UninstallKeyPath(const WideString& productName) {
+  return WideString(kUninstallKeyParent) + u"\\" + productName;
+}
+
+WideString UninstallFolder() {
+  WideString folder(u"<Program Files>PloveUninstall\\");
+  ExpandFolderMacros(folder);
+  return folder;
+}
+
+WideString UninstallerCopyPath(const WideString& productName) {
+  return UninstallFolder() + u"Uninstall-" + productName + u".exe";
+}
+
+WideString UninstallRecordPathFor(const WideString& productName) {
+  return WideString::Format(u"%sPloveUninstall-%s.dat", UninstallFolder(), productName);
+}
+
+void WriteUninstallRecord() {
+  InstallState& state = State();
+  if (!state.UninstallAllowed || state.UninstallRecordWritten) return;
+  state.UninstallRecordWritten = true;
+
+  // The running executable is copied through a temporary file first, so an
+  // uninstaller copy that is itself running the install can be replaced.
+  WideString temporary;
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (MakeTempFileName(temporary, "Ins")) CopyFileW(self, temporary.W(), FALSE);
+
+  const WideString folder = UninstallFolder();
+  CreateFolderTree(folder);
+  const WideString copyPath = folder + u"Uninstall-" + state.ProjectName + u".exe";
+  if (!temporary.IsEmpty()) CopyFileW(temporary.W(), copyPath.W(), FALSE);
+
+  const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
+  WriteRecordFile(recordPath);
+  WriteUninstallValues(copyPath, recordPath);
+
+  if (state.SaveInstallPathGiven && !state.SaveInstallPathName.IsEmpty()) {
+    WriteRegistryString(HKEY_CURRENT_USER, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
+  }
+  DeleteTempFile(temporary);
+}
+
+WideString UninstallRecordArgument(const WideString& commandLine) {
+  static const WideString kAngleOption(u"<uninstall>");
+  static const WideString kDashOption(u"--uninstall=");
+  WideString value;
+  int at = commandLine.Find(kAngleOption);
+  if (at > 0) value = commandLine.From(at + kAngleOption.Length());
+  if (value.IsEmpty()) {
+    at = commandLine.Find(kDashOption);
+    if (at > 0) value = commandLine.From(at + kDashOption.Length());
+  }
+  if (value.StartsWith(WideString(u"\""))) value.RemoveAt(1);
+  if (value.EndsWith(WideString(u"\""))) value.RemoveLast(1);
+  return value;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// The process that started this one, watched so that a wait for it to act
+// can end when it has gone.
+
+#include "util/win/windows_api.h"
+
+enum class ParentStatus {
+  Running,  // still there
+  Ended,    // gone (or already gone when it was looked up)
+  Unknown,  // could not be watched, for example no access
+};
+
+// Looks the parent up once per process (first call) and keeps a
+// synchronisation handle to it.
+void WatchParentProcess();
+
+// Waits up to milliseconds for the parent to end, then tells its status.
+// Unknown returns at once.
+ParentStatus WaitForParent(DWORD milliseconds);

@@ -1,0 +1,11 @@
+#pragma once
+// Removing the folders that an uninstall has emptied.
+
+#include "util/wide_string.h"
+
+// Climbs from folder towards the drive root, removing each folder that is
+// empty (a folder that still holds anything stays and the climb goes on),
+// and stops at a path of 3 characters or fewer or at one of the system,
+// Windows, program, Startup, Start menu programs, desktop, Quick Launch and
+// documents folders, which are never removed.
+void RemoveEmptyFolders(const WideString& folder);

@@ -1,0 +1,88 @@
+#include "uninstall/win/removal_list.h"
+
+#include "app/install_state.h"
+#include "engine/win/folder_macros.h"
+#include "engine/win/worker_registry.h"
+#include "script/directives.h"
+#include "script/win/read_line.h"
+#include "uninstall/win/record_product.h"
+#include "util/path_text.h"
+#include "util/win/file_finder.h"
+#include "util/win/registry.h"
+#include "util/win/scoped_handle.h"
+
+namespace {
+
+// RegCreateKeyExW with full access, so a key that no longer exists comes
+// back empty; then the one value goes.
+void DeleteNamedValue(HKEY root, const WideString& keyPath, const WideString& valueName) {
+  ScopedRegistryKey key;
+  if (RegCreateKeyExW(root, keyPath.W(), 0, nullptr, 0, KEY_ALL_ACCESS | RegistryViewFlag(), nullptr,
+                      key.Receive(), nullptr) != ERROR_SUCCESS)
+    return;
+  RegDeleteValueW(key.Get(), valueName.W());
+}
+
+}  // namespace
+
+WideString RemovalPath(const WideString& destination) {
+  WideString path = destination;
+  ExpandFolderMacros(path);
+  path.Replace(WideString(u"__PLI_WIN64"), WideString(), false);
+  path.Replace(WideString(u"__PLI_UNICODE"), WideString(), false);
+  return path;
+}
+
+void CollectRemovals(DiskFile& record, StringList& removals) {
+  WideString line;
+  while (ReadLine(record, line, false)) {
+    if (line.Equals(Directive::CopyFile)) {
+      WideString values[2];  // member, destination
+      ReadValueLines(record, values, 2);
+      WideString path = RemovalPath(values[1]);
+      if (!removals.Contains(path, true)) removals.Add(path);
+    } else if (line.Equals(Directive::CreateIcon)) {
+      WideString values[3];  // target, shortcut file, arguments
+      ReadValueLines(record, values, 3);
+      ExpandFolderMacros(values[1]);
+      removals.Add(values[1]);
+    } else if (line.Equals(Directive::Registry)) {
+      WideString values[5];  // root, key path, type, value name, data
+      ReadValueLines(record, values, 5);
+      HKEY root = RegistryRootFromName(values[0]);
+      if (root == nullptr) continue;
+      ExpandFolderMacros(values[1]);
+      DeleteNamedValue(root, values[1], values[3]);
+    }
+  }
+}
+
+void ProtectSharedFiles(const WideString& recordPath, StringList& removals) {
+  InstallState& state = State();
+  FileFinder finder;
+  finder.Start(ParentFolder(recordPath), WideString(u"PloveUninstall-*.dat"));
+  while (finder.Next()) {
+    const WideString other = finder.Path();
+    if (SamePath(other, recordPath) || (finder.Attributes() & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    const WideString otherInstallTo = ReadInstallFolder(ProductNameFromRecord(other));
+    DiskFile file;
+    if (!file.Open(other, GENERIC_READ, OPEN_EXISTING, false)) continue;
+    WideString line;
+    while (ReadLine(file, line, false)) {
+      if (!line.Equals(Directive::CopyFile)) continue;
+      WideString values[2];
+      ReadValueLines(file, values, 2);
+      // "<Destination>" must expand to the other product's folder.
+      const WideString saved = state.InstallTo;
+      state.InstallTo = otherInstallTo;
+      const WideString path = RemovalPath(values[1]);
+      state.InstallTo = saved;
+      for (int i = removals.Count() - 1; i >= 0; --i) {
+        if (removals.Item(i).Equals(path, true)) {
+          removals.RemoveAt(i);
+          break;
+        }
+      }
+    }
+  }
+}

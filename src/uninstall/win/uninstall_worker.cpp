@@ -1,0 +1,123 @@
+#include "uninstall/win/uninstall_worker.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "app/install_state.h"
+#include "engine/win/folder_macros.h"
+#include "engine/win/program_runs.h"
+#include "engine/win/uninstall_record.h"
+#include "script/directives.h"
+#include "script/win/read_line.h"
+#include "uninstall/win/empty_folders.h"
+#include "uninstall/win/removal_list.h"
+#include "util/path_text.h"
+#include "util/string_list.h"
+#include "util/win/disk_file.h"
+#include "util/win/file_system.h"
+#include "util/win/message_door.h"
+#include "util/win/registry.h"
+
+namespace {
+
+const WChar* const kAppPathsKey = u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+
+bool HasExtension(const WideString& path, const WChar* extension) {
+  return Extension(path).Equals(WideString(extension), true);
+}
+
+void RunUninstallAction(WideString program, WideString arguments, HWND window) {
+  ExpandFolderMacros(program);
+  ExpandFolderMacros(arguments);
+  // An empty program line would make the shell open the current folder.
+  if (program.IsEmpty()) return;
+  if (HasExtension(program, u".exe") || !arguments.IsEmpty()) {
+    WideString command =
+        arguments.IsEmpty() ? program : WideString::Format(u"\"%s\" %s", program, arguments);
+    if (!StartProcess(command, true)) {
+      ShowMessage(window, WideString::Format(u"Error whilst running '%s'.", program), State().InstallerTitle,
+                  MB_ICONERROR);
+    }
+  } else {
+    // A document: opened with its program, not awaited.
+    ShellExecuteW(nullptr, nullptr, program.W(), nullptr, nullptr, SW_SHOWNORMAL);
+  }
+}
+
+// Pass 1: counts the "[CopyFile]" entries and runs every uninstall action,
+// before anything is removed.
+int RunUninstallActions(DiskFile& record, HWND window) {
+  int fileCount = 0;
+  WideString line;
+  while (ReadLine(record, line, false)) {
+    if (line.Equals(Directive::CopyFile)) {
+      ++fileCount;
+    } else if (line.Equals(Directive::UninstallAction)) {
+      WideString values[2];  // program, arguments
+      ReadValueLines(record, values, 2);
+      RunUninstallAction(values[0], values[1], window);
+    }
+  }
+  return fileCount;
+}
+
+void RemoveListed(const StringList& removals, int fileCount) {
+  InstallState& state = State();
+  for (int i = 0; i < removals.Count(); ++i) UnregisterDll(removals.Item(i));
+  for (int i = 0; i < removals.Count(); ++i) {
+    const WideString& path = removals.Item(i);
+    if (PathExists(path) && !DeleteFileForced(path)) {
+      state.UninstallRebootRequired = true;
+      MoveFileExW(LongPathForm(path, 248).W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    RemoveAppPath(path);
+    RemoveEmptyFolders(ParentFolder(path));
+    MutexGuard guard(state.ProgressLock);
+    state.ProgressDone = i + 1;
+    state.ProgressTotal = fileCount;
+    state.ProgressChanged = true;
+  }
+}
+
+// Runs whether or not the record could be read: the record, the product's
+// Uninstall key and, at the next restart, this executable go.
+void CleanUp(const WideString& recordPath) {
+  InstallState& state = State();
+  DeleteFileW(recordPath.W());
+  if (!state.ProjectName.IsEmpty())
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), state.ProjectName);
+  wchar_t self[MAX_PATH] = {};
+  if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0)
+    MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+}  // namespace
+
+void UnregisterDll(const WideString& path) {
+  if (HasExtension(path, u".dll") || HasExtension(path, u".ocx")) UnregisterDllServer(path);
+}
+
+void RemoveAppPath(const WideString& path) {
+  if (HasExtension(path, u".exe")) DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kAppPathsKey), FileName(path));
+}
+
+void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
+  InstallState& state = State();
+  HWND owner = static_cast<HWND>(window);
+  const HRESULT com = CoInitialize(nullptr);
+  ExpandFolderMacros(state.UninstallRecordPath);
+  const WideString recordPath = state.UninstallRecordPath;
+  {
+    DiskFile record;
+    if (record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {
+      const int fileCount = RunUninstallActions(record, owner);
+      StringList removals;
+      record.Seek(0, false);
+      CollectRemovals(record, removals);
+      ProtectSharedFiles(recordPath, removals);
+      RemoveListed(removals, fileCount);
+    }
+  }
+  CleanUp(recordPath);
+  if (SUCCEEDED(com)) CoUninitialize();
+}

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include "app/install_state.h"
+#include "engine/win/file_placement.h"
+#include "placement_test_support.h"
+#include "scripted_messages.h"
+#include "util/win/file_system.h"
+#include "util/win/registry.h"
+#include "util/win/scoped_handle.h"
+
+using W = WideString;
+
+namespace {
+
+class FilePlacement : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DllRegistrationList().Clear();
+    version1_ = FixtureBytes(u"plv_version1.dll");
+    version2_ = FixtureBytes(u"plv_version2.dll");
+    ASSERT_FALSE(version1_.empty());
+    ASSERT_FALSE(version2_.empty());
+  }
+  void TearDown() override {
+    DllRegistrationList().Clear();
+    ResetInstallState();
+  }
+  std::string Contents(const W& path) {
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+  }
+
+  TestFolder folder_;
+  std::string version1_;
+  std::string version2_;
+};
+
+}  // namespace
+
+TEST_F(FilePlacement, ReadsFixedFileVersions) {
+  const FileVersion one = ReadFileVersion(FixturePath(u"plv_version1.dll"));
+  EXPECT_EQ(one.ms, 0x00010000u);
+  EXPECT_EQ(one.ls, 0u);
+  EXPECT_TRUE(ReadFileVersion(FixturePath(u"plv_version2.dll")) > one);
+  EXPECT_TRUE(ReadFileVersion(folder_ / u"missing.dll").IsNone());
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"text.txt", "no resources"));
+  EXPECT_TRUE(ReadFileVersion(folder_ / u"text.txt").IsNone());
+}
+
+TEST_F(FilePlacement, VersionRuleBothWaysAndEqualVersionsCopied) {
+  ScriptedMessages messages;
+  PublishedTestPayload payload(PayloadMembers{{"old.dll", version1_}, {"new.dll", version2_}});
+  ASSERT_TRUE(payload.Ready());
+  State().InstallTo = folder_.Path();
+
+  // Higher version in place: kept, still queued for registration.
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"kept.dll", version2_.data(), version2_.size()));
+  EXPECT_FALSE(PlaceFile(W(u"old.dll"), W(u"<Destination>\\kept.dll"), nullptr));
+  EXPECT_EQ(Contents(folder_ / u"kept.dll"), version2_);
+
+  // Lower version in place: replaced.
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"upgraded.dll", version1_.data(), version1_.size()));
+  EXPECT_FALSE(PlaceFile(W(u"NEW.DLL"), W(u"<Destination>\\upgraded.dll"), nullptr));
+  EXPECT_EQ(Contents(folder_ / u"upgraded.dll"), version2_);
+
+  // Equal version: copied again (the trailing byte goes).
+  const std::string sameVersion = version1_ + "x";
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"same.dll", sameVersion.data(), sameVersion.size()));
+  EXPECT_FALSE(PlaceFile(W(u"old.dll"), W(u"<Destination>\\same.dll"), nullptr));
+  EXPECT_EQ(Contents(folder_ / u"same.dll"), version1_);
+
+  EXPECT_EQ(messages.Count(), 0);
+  ASSERT_EQ(DllRegistrationList().Count(), 3);
+  EXPECT_EQ(DllRegistrationList().Item(0), folder_ / u"kept.dll");
+  EXPECT_EQ(DllRegistrationList().Item(2), folder_ / u"same.dll");
+  EXPECT_FALSE(State().RebootRequired);
+}
+
+TEST_F(FilePlacement, ReadOnlyTargetAndMissingFoldersAndQueueRule) {
+  ScriptedMessages messages;
+  PublishedTestPayload payload(PayloadMembers{{"readme.txt", "new text"}, {"ctl.ocx", "ocx bytes"}, {"app.exe", "MZ"}});
+  ASSERT_TRUE(payload.Ready());
+  const W readOnly = folder_ / u"readme.txt";
+  ASSERT_TRUE(WriteWholeFile(readOnly, "old text"));
+  ASSERT_TRUE(SetFileAttributesW(readOnly.W(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_FALSE(PlaceFile(W(u"readme.txt"), readOnly, nullptr));
+  EXPECT_EQ(Contents(readOnly), "new text");
+
+  const W deep = folder_ / u"a\\b\\c\\CTL.OCX";
+  EXPECT_FALSE(PlaceFile(W(u"ctl.ocx"), deep, nullptr));
+  EXPECT_EQ(Contents(deep), "ocx bytes");
+  EXPECT_FALSE(PlaceFile(W(u"app.exe"), folder_ / u"app.exe", nullptr));
+
+  EXPECT_EQ(messages.Count(), 0);
+  ASSERT_EQ(DllRegistrationList().Count(), 1);  // .txt and .exe are not queued
+  EXPECT_EQ(DllRegistrationList().Item(0), deep);
+}
+
+TEST_F(FilePlacement, MissingMemberCancelsWithMessage) {
+  ScriptedMessages messages;
+  PublishedTestPayload payload;
+  State().InstallerTitle = W(u"Tool Installer");
+  EXPECT_TRUE(PlaceFile(W(u"absent.dll"), folder_ / u"absent.dll", nullptr));
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text,
+            W(u"Unable to extract a file from install, possibly your security software is blocking the install."));
+  EXPECT_EQ(messages.Last().caption, W(u"Tool Installer"));
+  EXPECT_EQ(messages.Last().flags, UINT(MB_OK | MB_ICONERROR));
+  EXPECT_FALSE(PathExists(folder_ / u"absent.dll"));
+  EXPECT_EQ(DllRegistrationList().Count(), 0);
+}
+
+TEST_F(FilePlacement, CopyFailureAsksRetryCancel) {
+  ScriptedMessages messages(IDCANCEL);
+  messages.Answer(IDRETRY);
+  PublishedTestPayload payload(PayloadMembers{{"x.dll", "bytes"}});
+  // A folder where the file should go: the copy fails for another reason
+  // than a file in use.
+  const W blocked = folder_ / u"x.dll";
+  ASSERT_TRUE(CreateFolderTree(blocked));
+  EXPECT_TRUE(PlaceFile(W(u"x.dll"), blocked, nullptr));
+  ASSERT_EQ(messages.Count(), 2);  // Retry, then Cancel
+  for (const RecordedMessage& m : messages.Messages()) {
+    EXPECT_EQ(m.text, W::Format(u"Cannot install '%s', disk may be full.", blocked));
+    EXPECT_EQ(m.flags, UINT(MB_RETRYCANCEL | MB_ICONERROR | MB_DEFBUTTON2));
+  }
+  EXPECT_EQ(DllRegistrationList().Count(), 0);  // cancelled: nothing queued
+}
+
+TEST_F(FilePlacement, FileInUseWithSameVersionIsLeftAlone) {
+  ScriptedMessages messages;
+  PublishedTestPayload payload(PayloadMembers{{"lib.dll", version1_}});
+  const W target = folder_ / u"lib.dll";
+  const std::string inPlace = version1_ + "y";
+  ASSERT_TRUE(WriteWholeFile(target, inPlace.data(), inPlace.size()));
+  {
+    // In use as a loaded DLL is: readable (its version too), not writable.
+    ScopedFileHandle held(
+        CreateFileW(target.W(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(PlaceFile(W(u"lib.dll"), target, nullptr));
+  }
+  EXPECT_EQ(Contents(target), inPlace);
+  EXPECT_FALSE(PathExists(target + u"-PLITMP"));
+  EXPECT_FALSE(State().RebootRequired);
+  EXPECT_EQ(messages.Count(), 0);
+  EXPECT_EQ(DllRegistrationList().Count(), 1);
+}
+
+TEST_F(FilePlacement, VariantsFollowIs64BitWindows) {
+  StringList targets;
+  for (const WChar* line : {u"<Destination>\\prog.exe", u"<Destination>\\prog__PLI_UNICODE.exe",
+                            u"<Destination>\\prog__PLI_WIN64.exe"}) {
+    targets.Add(W(line));
+  }
+  auto accepted = [&](bool is64) {
+    State().Is64BitWindows = is64;
+    W result;
+    for (int i = 0; i < targets.Count(); ++i) {
+      W destination = targets.Item(i);
+      if (AcceptVariant(destination, targets)) result += W::Format(u"%d:%s;", i, destination);
+    }
+    return result;
+  };
+  EXPECT_EQ(accepted(true), W(u"2:<Destination>\\prog.exe;"));
+  EXPECT_EQ(accepted(false), W(u"1:<Destination>\\prog.exe;"));
+}
+
+TEST_F(FilePlacement, AppPathsForProgramsOnly) {
+  State().InstallTo = W(u"C:\\Apps\\Tool");
+  const W key(u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tool.EXE");
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, W(u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"),
+                     W(u"Tool.EXE"));
+  RegisterAppPath(W(u"<Destination>\\bin\\Tool.EXE"));
+  EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, key, W()), W(u"C:\\Apps\\Tool\\bin\\Tool.EXE"));
+  EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, key, W(u"Path")), W(u"C:\\Apps\\Tool\\bin\\"));
+
+  const W other(u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\helper.dll");
+  RegisterAppPath(W(u"<Destination>\\helper.dll"));
+  EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, other, W()), W());
+}

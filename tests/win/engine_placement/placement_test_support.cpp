@@ -1,0 +1,96 @@
+#include "placement_test_support.h"
+
+#include "payload_builder.h"
+#include "restart/win/relay_file.h"
+#include "util/path_text.h"
+#include "util/win/file_system.h"
+#include "util/win/process_paths.h"
+#include "util/win/scoped_handle.h"
+
+WideString FixturePath(const WChar* name) { return ParentFolder(ModulePath()) + name; }
+
+std::string FixtureBytes(const WChar* name) {
+  std::string bytes;
+  ReadWholeFile(FixturePath(name), bytes);
+  return bytes;
+}
+
+PublishedTestPayload::PublishedTestPayload(PayloadMembers members) {
+  members.emplace_back("setup.dat", "[Project Name]\r\nTest\r\n");
+  bytes_ = BuildTestPayload(members);
+  bool failed = true;
+  ready_ = context_.OpenFromMemory(bytes_.data(), bytes_.size(), &failed) && !failed;
+  PublishPayload(&context_);
+}
+
+PublishedTestPayload::~PublishedTestPayload() { PublishPayload(nullptr); }
+
+WideString ReadWideFile(const WideString& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return WideString();
+  return WideString(reinterpret_cast<const WChar*>(bytes.data()), static_cast<int>(bytes.size() / 2));
+}
+
+MarkerRun ReadMarker(const WideString& firstArgument) {
+  MarkerRun run;
+  const WideString text = ReadWideFile(firstArgument + u".ran");
+  if (text.IsEmpty()) return run;
+  run.ran = true;
+  const int lineEnd = text.Find(WideString(u"\r\n"));
+  run.parent = static_cast<DWORD>(text.Left(lineEnd - 1).ParseInteger());
+  run.commandLine = text.From(lineEnd + 2);
+  return run;
+}
+
+long long ReadUserDword(const WChar* key, const WChar* name) {
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (RegGetValueW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(key), reinterpret_cast<const wchar_t*>(name),
+                   RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
+    return -1;
+  }
+  return value;
+}
+
+void DeleteUserValue(const WChar* key, const WChar* name) {
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(key), reinterpret_cast<const wchar_t*>(name));
+}
+
+HANDLE StartHelper(const std::vector<WideString>& arguments) {
+  WideString command = WideString(u"\"") + FixturePath(u"relay_helper.exe") + u"\"";
+  for (const WideString& argument : arguments) command += WideString(u" \"") + argument + u"\"";
+  std::wstring line(command.W());
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return nullptr;
+  }
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+bool RunHelperServingRelay(const std::vector<WideString>& arguments, const WideString& relayPath, DWORD timeoutMs,
+                           DWORD* helperId) {
+  ScopedKernelHandle helper(StartHelper(arguments));
+  if (!helper) return false;
+  if (helperId != nullptr) *helperId = GetProcessId(helper.Get());
+  const DWORD start = GetTickCount();
+  while (WaitForSingleObject(helper.Get(), 100) == WAIT_TIMEOUT) {
+    if (GetTickCount() - start > timeoutMs) {
+      TerminateProcess(helper.Get(), 1);
+      return false;
+    }
+    if (FileSizeOf(relayPath) != 0) ProcessRelayCommands(relayPath);
+  }
+  return true;
+}
+
+bool WaitForFile(const WideString& path, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!PathExists(path)) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(50);
+  }
+  return true;
+}

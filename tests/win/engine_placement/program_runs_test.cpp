@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include "app/install_state.h"
+#include "engine/win/folder_macros.h"
+#include "engine/win/program_runs.h"
+#include "placement_test_support.h"
+#include "scripted_messages.h"
+#include "util/path_text.h"
+#include "util/win/file_system.h"
+#include "util/win/scoped_handle.h"
+#include "util/win/temp_names.h"
+
+using W = WideString;
+
+namespace {
+
+class ProgramRuns : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    relay_ = folder_ / u"relay.tmp";
+    State().RelayPath = relay_;
+  }
+  void TearDown() override { ResetInstallState(); }
+
+  // Files in the temporary folder whose names end with the text.
+  int TempFilesEnding(const W& ending) {
+    int count = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((TempFolder() + u"*").W(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    do {
+      if (W(found.cFileName).EndsWith(ending, true)) ++count;
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return count;
+  }
+
+  TestFolder folder_;
+  W relay_;
+};
+
+}  // namespace
+
+TEST_F(ProgramRuns, StartProcessWaitsAndReportsFailure) {
+  const W out = folder_ / u"plain";
+  EXPECT_TRUE(StartProcess(W::Format(u"\"%s\" \"%s\"", FixturePath(u"plv_user.exe"), out), true));
+  EXPECT_TRUE(ReadMarker(out).ran);
+  EXPECT_FALSE(StartProcess(folder_ / u"missing.exe", true));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(ProgramRuns, TempInstallWithAndWithoutBackslashRunsHereAndIsRemoved) {
+  ScriptedMessages messages;
+  PublishedTestPayload payload(PayloadMembers{{"tool.exe", FixtureBytes(u"plv_user.exe")}});
+  ASSERT_TRUE(payload.Ready());
+  const int before = TempFilesEnding(W(u"tool.exe"));
+  const W first = folder_ / u"first";
+  const W second = folder_ / u"second";
+  // Even after files were placed an extracted program is never handed over.
+  RunProgram(W(u"<TempInstall>tool.exe"), first, true, true, nullptr);
+  RunProgram(W(u"<TempInstall>\\tool.exe"), second, true, true, nullptr);
+  const MarkerRun one = ReadMarker(first);
+  const MarkerRun two = ReadMarker(second);
+  ASSERT_TRUE(one.ran);
+  ASSERT_TRUE(two.ran);
+  EXPECT_EQ(one.parent, GetCurrentProcessId());
+  EXPECT_EQ(two.parent, GetCurrentProcessId());
+  EXPECT_TRUE(one.commandLine.EndsWith(W::Format(u"tool.exe\" %s", first), true)) << one.commandLine;
+  EXPECT_EQ(TempFilesEnding(W(u"tool.exe")), before);   // extracted copies deleted
+  EXPECT_EQ(TempFilesEnding(W(u".tmp-")), 0);          // and their "-" names
+  EXPECT_FALSE(PathExists(relay_));
+  EXPECT_EQ(messages.Count(), 0);
+}
+
+TEST_F(ProgramRuns, TempInstallMemberMissing) {
+  ScriptedMessages messages;
+  PublishedTestPayload payload;
+  State().Silent = true;  // this message is shown all the same
+  RunProgram(W(u"<TempInstall>\\absent.exe"), W(), true, false, nullptr);
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text, W(u"Cannot extract 'absent.exe', disk may be full."));
+  EXPECT_EQ(messages.Last().flags, UINT(MB_OK | MB_ICONERROR));
+}
+
+TEST_F(ProgramRuns, AdministratorManifestStaysInTheInstaller) {
+  ScriptedMessages messages;
+  const W out = folder_ / u"admin";
+  RunProgram(FixturePath(u"plv_admin.exe"), out, true, true, nullptr);
+  const MarkerRun run = ReadMarker(out);
+  ASSERT_TRUE(run.ran);
+  EXPECT_EQ(run.parent, GetCurrentProcessId());
+  EXPECT_EQ(messages.Count(), 0);
+}
+
+TEST_F(ProgramRuns, ProgramWithoutManifestIsHandedToTheFirstProcess) {
+  // The helper plays the elevated copy; this test program is its first
+  // process and serves the relay file.
+  const W out = folder_ / u"user";
+  DWORD helper = 0;
+  ASSERT_TRUE(RunHelperServingRelay({W(u"run"), relay_, FixturePath(u"plv_user.exe"), out, W(u"1")}, relay_, 30000,
+                                    &helper));
+  const MarkerRun run = ReadMarker(out);
+  ASSERT_TRUE(run.ran);
+  EXPECT_EQ(run.parent, GetCurrentProcessId());
+  EXPECT_NE(run.parent, helper);
+  EXPECT_FALSE(PathExists(relay_));
+
+  // Before any file was placed it runs in the installer itself.
+  const W early = folder_ / u"early";
+  ASSERT_TRUE(RunHelperServingRelay({W(u"run"), relay_, FixturePath(u"plv_user.exe"), early, W(u"0")}, relay_,
+                                    30000, &helper));
+  EXPECT_EQ(ReadMarker(early).parent, helper);
+}
+
+TEST_F(ProgramRuns, RunElevatedMarker) {
+  DWORD helper = 0;
+  const W out = folder_ / u"elevated";
+  ASSERT_TRUE(RunHelperServingRelay(
+      {W(u"run"), relay_, FixturePath(u"plv_user.exe"), out + u" -RUNELEVATED", W(u"1")}, relay_, 30000, &helper));
+  MarkerRun run = ReadMarker(out);
+  ASSERT_TRUE(run.ran);
+  EXPECT_EQ(run.parent, helper);  // removed, and run in the installer
+  EXPECT_EQ(run.commandLine.Find(W(u"RUNELEVATED")), 0) << run.commandLine;
+
+  // Before files were placed the parameters go through unchanged.
+  const W early = folder_ / u"early";
+  ASSERT_TRUE(RunHelperServingRelay(
+      {W(u"run"), relay_, FixturePath(u"plv_user.exe"), early + u" -RUNELEVATED", W(u"0")}, relay_, 30000, &helper));
+  run = ReadMarker(early);
+  ASSERT_TRUE(run.ran);
+  EXPECT_NE(run.commandLine.Find(W(u" -RUNELEVATED")), 0) << run.commandLine;
+}
+
+TEST_F(ProgramRuns, DocumentOpensWithTheShell) {
+  // A file type of our own whose open verb is the marker program.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L".plvdoc", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t type[] = L"PloveTestDocument";
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(type), sizeof(type));
+  RegCloseKey(key);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"PloveTestDocument\\shell\\open\\command", 0,
+                            nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const W command = W::Format(u"\"%s\" \"%%1\"", FixturePath(u"plv_user.exe"));
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.W()), (command.Length() + 1) * 2);
+  RegCloseKey(key);
+
+  ScriptedMessages messages;
+  const W document = folder_ / u"notes.plvdoc";
+  ASSERT_TRUE(WriteWholeFile(document, "text"));
+  // Not waited for: should the shell pick another program, the test must
+  // not hang on it.
+  RunProgram(document, W(), false, false, nullptr);
+  EXPECT_TRUE(WaitForFile(document + u".ran", 10000));
+  EXPECT_EQ(messages.Count(), 0);
+}
+
+TEST_F(ProgramRuns, FailedRunsReportUnlessSilent) {
+  ScriptedMessages messages;
+  State().InstallerTitle = W(u"Tool Installer");
+  const W missing = folder_ / u"missing.exe";
+  RunProgram(missing, W(u"/x"), true, false, nullptr);
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text, W::Format(u"Error whilst running '%s'", missing));
+  EXPECT_EQ(messages.Last().caption, W(u"Tool Installer"));
+  EXPECT_EQ(messages.Last().flags, UINT(MB_OK | MB_ICONERROR));
+
+  State().Silent = true;
+  RunProgram(missing, W(u"/x"), true, false, nullptr);
+  EXPECT_EQ(messages.Count(), 1);
+}
+
+TEST_F(ProgramRuns, UnstartableProgramLeavesADesktopCopy) {
+  ScriptedMessages messages;
+  const W broken = folder_ / u"plv_broken_setup.exe";
+  ASSERT_TRUE(WriteWholeFile(broken, "this is no program"));
+  W desktopCopy(u"<DeskTop>\\plv_broken_setup.exe");
+  ExpandFolderMacros(desktopCopy);
+  DeleteFileForced(desktopCopy);
+
+  RunProgram(broken, W(u"/quiet"), true, false, nullptr);
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text,
+            W::Format(u"Error whilst running '%s'\r\n\r\nThe installer has been extracted to your desktop in a file "
+                      u"named 'plv_broken_setup.exe' double click this file now (before clicking OK) to manually "
+                      u"run it",
+                      broken));
+  EXPECT_TRUE(PathExists(desktopCopy));  // left for the user
+
+  // Silent: no message, and the copy made here goes again.
+  State().Silent = true;
+  DeleteFileForced(desktopCopy);
+  RunProgram(broken, W(u"/quiet"), true, false, nullptr);
+  EXPECT_EQ(messages.Count(), 1);
+  EXPECT_FALSE(PathExists(desktopCopy));
+
+  // A file of the same name already on the desktop that cannot be
+  // overwritten (held open without write sharing, deletion allowed) makes
+  // the copy fail; it is the user's file and stays.
+  ASSERT_TRUE(WriteWholeFile(desktopCopy, "user's own file"));
+  {
+    ScopedFileHandle held(CreateFileW(desktopCopy.W(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    RunProgram(broken, W(u"/quiet"), true, false, nullptr);
+  }
+  EXPECT_TRUE(PathExists(desktopCopy));
+  DeleteFileForced(desktopCopy);
+}

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include "app/install_state.h"
+#include "engine/win/folder_macros.h"
+#include "engine/win/uninstall_record.h"
+#include "scripted_messages.h"
+#include "test_folder.h"
+#include "uninstall/win/empty_folders.h"
+#include "uninstall/win/record_product.h"
+#include "util/win/file_system.h"
+#include "util/win/registry.h"
+#include "worker_test_support.h"
+
+namespace {
+
+// A product as an install leaves it: its record in the uninstaller folder
+// and its "InstallTo" value (none when installTo is empty).
+WideString RegisterProduct(const WideString& name, const WideString& installTo, const std::string& record) {
+  CreateFolderTree(UninstallFolder());
+  const WideString path = UninstallRecordPathFor(name);
+  EXPECT_TRUE(WriteWholeFile(path, record.c_str()));
+  if (!installTo.IsEmpty())
+    WriteRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(name), u"InstallTo", installTo);
+  return WideString::Format(u"\"C:\\x\\Uninstall-%s.exe\" --uninstall=\"%s\"", name, path);
+}
+
+void Forget(const WideString& name) {
+  DeleteFileW(UninstallRecordPathFor(name).W());
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), name);
+}
+
+void Touch(const WideString& path) {
+  CreateFolderTree(path.Left(path.FindLast(u'\\')));
+  EXPECT_TRUE(WriteWholeFile(path, "x"));
+}
+
+}  // namespace
+
+TEST(UninstallWorker, FilesThatAnotherProductListsStay) {
+  const WideString common(u"C:\\Program Files (x86)\\Plove Common\\common.txt");
+  for (const char16_t* file : {u"C:\\Suite\\shared.txt", u"C:\\Suite\\a.txt", u"C:\\Suite\\c-only.txt",
+                               u"C:\\Suite\\tool.exe"})
+    Touch(file);
+  Touch(common);
+  const WideString uninstallA = RegisterProduct(
+      u"Share A", u"C:\\Suite\\",
+      ScriptOf({"[CopyFile]", "s", "<Destination>shared.txt", "[CopyFile]", "a", "<Destination>a.txt",
+                "[CopyFile]", "a", "<Destination>A.TXT", "[CopyFile]", "c", "<Destination>c-only.txt",
+                "[CopyFile]", "m", "<Program Files>Plove Common\\common.txt",
+                "[CopyFile]", "t", "<Destination>tool__PLI_WIN64.exe",
+                "[Registry]", "HKLM", "Software\\PloveTests\\NoSuchKey", "STRING", "v", "d"}));
+  // B has the same folder (stored without its trailing backslash).
+  RegisterProduct(u"Share B", u"C:\\Suite", ScriptOf({"[CopyFile]", "s", "<Destination>shared.txt"}));
+  // C has no "InstallTo": its destination-relative entries protect nothing,
+  // its other entries do.
+  RegisterProduct(u"Share C", WideString(),
+                  ScriptOf({"[CopyFile]", "c", "<Destination>c-only.txt", "[CopyFile]", "m",
+                            "<Program Files>Plove Common\\common.txt"}));
+  ScriptedMessages messages(IDOK);
+  RunUninstall(uninstallA);
+
+  EXPECT_TRUE(Exists(u"C:\\Suite\\shared.txt"));
+  EXPECT_TRUE(Exists(common));
+  EXPECT_FALSE(Exists(u"C:\\Suite\\a.txt"));
+  EXPECT_FALSE(Exists(u"C:\\Suite\\c-only.txt"));
+  EXPECT_FALSE(Exists(u"C:\\Suite\\tool.exe"));
+  EXPECT_FALSE(Exists(UninstallRecordPathFor(u"Share A")));
+  EXPECT_TRUE(Exists(UninstallRecordPathFor(u"Share B")));
+  EXPECT_TRUE(Exists(UninstallRecordPathFor(u"Share C")));
+  // A registry entry whose key is gone leaves the key behind, empty.
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, WideString(u"Software\\PloveTests\\NoSuchKey")));
+  {
+    MutexGuard guard(State().ProgressLock);
+    EXPECT_EQ(State().ProgressTotal, 6);  // every "[CopyFile]" line counts
+    EXPECT_EQ(State().ProgressDone, 3);   // a.txt once, c-only.txt, tool.exe
+  }
+  EXPECT_FALSE(State().UninstallRebootRequired);
+  EXPECT_EQ(messages.Count(), 0);
+
+  DeleteFolderTree(u"C:\\Suite");
+  DeleteFolderTree(u"C:\\Program Files (x86)\\Plove Common");
+  Forget(u"Share B");
+  Forget(u"Share C");
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(u"Software"), WideString(u"PloveTests"));
+}
+
+TEST(UninstallWorker, FileInUseGoesAtRestart) {
+  Touch(u"C:\\Lock App\\locked.txt");
+  Touch(u"C:\\Lock App\\free.txt");
+  const WideString uninstall = RegisterProduct(
+      u"Lock App", u"C:\\Lock App\\",
+      ScriptOf({"[CopyFile]", "l", "<Destination>locked.txt", "[CopyFile]", "f", "<Destination>free.txt",
+                "[UninstallAction]", "<Destination>missing.exe", ""}));
+  HANDLE open = CreateFileW(L"C:\\Lock App\\locked.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(open, INVALID_HANDLE_VALUE);
+  ScriptedMessages messages(IDOK);
+  RunUninstall(uninstall);
+  CloseHandle(open);
+
+  EXPECT_TRUE(State().UninstallRebootRequired);
+  EXPECT_TRUE(PendingRenameSources().Contains(WideString(u"C:\\Lock App\\locked.txt"), true));
+  EXPECT_FALSE(Exists(u"C:\\Lock App\\free.txt"));
+  // An uninstall action that cannot start is reported and the run goes on.
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text, WideString(u"Error whilst running 'C:\\Lock App\\missing.exe'."));
+  EXPECT_EQ(messages.Last().caption, WideString(u"UnInstaller"));
+  EXPECT_EQ(messages.Last().flags, static_cast<UINT>(MB_ICONERROR));
+  DeleteFolderTree(u"C:\\Lock App");
+}
+
+TEST(UninstallWorker, MissingRecordStillRemovesTheEntry) {
+  WriteRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Gone App"), u"InstallTo", u"C:\\Gone\\");
+  ScriptedMessages messages(IDOK);
+  RunUninstall(u"\"u.exe\" --uninstall=\"<Program Files>PloveUninstall\\PloveUninstall-Gone App.dat\"");
+  EXPECT_EQ(State().UninstallRecordPath, UninstallRecordPathFor(u"Gone App"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Gone App")));
+  EXPECT_EQ(messages.Count(), 0);
+}
+
+TEST(UninstallWorker, RecordNamesAndInstallFolders) {
+  EXPECT_EQ(ProductNameFromRecord(u"C:\\U\\PloveUninstall-App.dat"), WideString(u"App"));
+  EXPECT_EQ(ProductNameFromRecord(u"C:\\U-1\\PloveUninstall-My-App.dat"), WideString(u"My-App"));
+  EXPECT_EQ(ProductNameFromRecord(u"C:\\U\\record.dat"), WideString(u"record"));
+  WriteRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Folder App"), u"InstallTo", u"D:\\Apps\\Tool");
+  EXPECT_EQ(ReadInstallFolder(u"Folder App"), WideString(u"D:\\Apps\\Tool\\"));
+  EXPECT_EQ(ReadInstallFolder(u"No Such App"), WideString(u"Q:\\invalid\\"));
+  Forget(u"Folder App");
+  Forget(u"No Such App");
+}
+
+TEST(UninstallWorker, EmptyFolderClimb) {
+  ResetInstallState();
+  // Both levels go; the drive root ends the climb.
+  ASSERT_TRUE(CreateFolderTree(u"C:\\Tools\\App"));
+  RemoveEmptyFolders(u"C:\\Tools\\App\\");
+  EXPECT_FALSE(Exists(u"C:\\Tools"));
+
+  // A folder that still holds a file stays, and the climb goes on past it.
+  ASSERT_TRUE(CreateFolderTree(u"C:\\Outer\\Keep\\Empty"));
+  Touch(u"C:\\Outer\\Keep\\file.txt");
+  RemoveEmptyFolders(u"C:\\Outer\\Keep\\Empty");
+  EXPECT_FALSE(Exists(u"C:\\Outer\\Keep\\Empty"));
+  EXPECT_TRUE(Exists(u"C:\\Outer\\Keep\\file.txt"));
+  DeleteFolderTree(u"C:\\Outer");
+
+  // The listed folders are never removed, even when empty.
+  WideString quickLaunch(u"<QuickLaunch>");
+  ExpandFolderMacros(quickLaunch);
+  ASSERT_TRUE(CreateFolderTree(quickLaunch + u"Sub"));
+  RemoveEmptyFolders(quickLaunch + u"Sub\\");
+  EXPECT_FALSE(Exists(quickLaunch + u"Sub"));
+  EXPECT_TRUE(Exists(quickLaunch.Left(quickLaunch.Length() - 1)));
+}

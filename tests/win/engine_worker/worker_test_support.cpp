@@ -1,0 +1,190 @@
+#include "worker_test_support.h"
+
+#include "app/install_state.h"
+#include "engine/win/file_placement.h"
+#include "engine/win/folder_macros.h"
+#include "engine/win/install_worker.h"
+#include "engine/win/uninstall_record.h"
+#include "payload_builder.h"
+#include "restart/win/relay_file.h"
+#include "test_folder.h"
+#include "uninstall/win/record_product.h"
+#include "uninstall/win/uninstall_worker.h"
+#include "util/path_text.h"
+#include "util/win/file_system.h"
+#include "util/win/process_paths.h"
+#include "util/win/registry.h"
+#include "util/win/scoped_handle.h"
+#include "util/win/temp_names.h"
+
+TestInstall::TestInstall(const WideString& projectName, const WideString& installTo, const Members& members) {
+  ResetInstallState();
+  DllRegistrationList().Clear();
+  InstallState& state = State();
+  state.ProjectName = projectName;
+  state.InstallerTitle = WideString::Format(u"%s Installer", projectName);
+  state.InstallTo = installTo;
+  ExpandFolderMacros(state.InstallTo);
+  state.Is64BitWindows = true;
+  bytes_ = BuildTestPayload(members);
+  bool failed = false;
+  payload_.OpenFromMemory(bytes_.data(), bytes_.size(), &failed);
+  PublishPayload(&payload_);
+}
+
+TestInstall::~TestInstall() { PublishPayload(nullptr); }
+
+void TestInstall::Run() { RunToEnd(InstallWorker, nullptr); }
+
+InstallOutcome LastOutcome() { return State().Outcome; }
+
+void RunToEnd(WorkerProcedure procedure, void* userValue) {
+  WorkerThread thread;
+  thread.Start(procedure, userValue, 60000);
+  while (!thread.IsFinished()) Sleep(20);
+}
+
+void RunUninstall(const WideString& uninstallString) {
+  ResetInstallState();
+  InstallState& state = State();
+  state.InstallerTitle = u"UnInstaller";
+  state.UninstallRecordPath = UninstallRecordArgument(uninstallString);
+  state.ProjectName = ProductNameFromRecord(state.UninstallRecordPath);
+  state.InstallTo = ReadInstallFolder(state.ProjectName);
+  RunToEnd(UninstallWorker, nullptr);
+}
+
+RelayServer::RelayServer() {
+  MakeTempFileName(path_, "PLI");
+  DeleteFileW(path_.W());
+  thread_.Start(Serve, this, 60000);
+}
+
+RelayServer::~RelayServer() {
+  thread_.Stop();
+  DeleteFileW(path_.W());
+}
+
+void RelayServer::Serve(NamedEvent& stop, void* self) {
+  auto* server = static_cast<RelayServer*>(self);
+  while (!stop.IsSignalled()) {
+    if (FileSizeOf(server->path_) != 0) {
+      server->served_ = server->served_ + 1;
+      ProcessRelayCommands(server->path_);
+    }
+    Sleep(50);
+  }
+}
+
+std::string ScriptOf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+WideString SiblingPath(const wchar_t* name) { return ParentFolder(ModulePath()) + WideString(name); }
+
+std::string SiblingFileBytes(const wchar_t* name) {
+  std::string bytes;
+  ReadWholeFile(SiblingPath(name), bytes);
+  return bytes;
+}
+
+namespace {
+
+ScopedRegistryKey OpenExisting(HKEY root, const WideString& key) {
+  ScopedRegistryKey handle;
+  RegOpenKeyExW(root, key.W(), 0, KEY_READ | RegistryViewFlag(), handle.Receive());
+  return handle;
+}
+
+bool QueryValue(HKEY root, const WideString& key, const WideString& name, DWORD expectedType,
+                std::string& data) {
+  ScopedRegistryKey handle = OpenExisting(root, key);
+  if (!handle) return false;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExW(handle.Get(), name.W(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+  data.assign(size, '\0');
+  if (RegQueryValueExW(handle.Get(), name.W(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) !=
+      ERROR_SUCCESS)
+    return false;
+  data.resize(size);
+  return type == expectedType;
+}
+
+}  // namespace
+
+DWORD ReadDword(HKEY root, const WideString& key, const WideString& name, bool* found) {
+  std::string data;
+  *found = QueryValue(root, key, name, REG_DWORD, data) && data.size() == 4;
+  DWORD value = 0;
+  if (*found) memcpy(&value, data.data(), 4);
+  return value;
+}
+
+std::string ReadBinary(HKEY root, const WideString& key, const WideString& name, bool* found) {
+  std::string data;
+  *found = QueryValue(root, key, name, REG_BINARY, data);
+  return data;
+}
+
+bool ValueExists(HKEY root, const WideString& key, const WideString& name) {
+  ScopedRegistryKey handle = OpenExisting(root, key);
+  return handle && RegQueryValueExW(handle.Get(), name.W(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const WideString& key) { return OpenExisting(root, key).IsValid(); }
+
+StringList ValueNames(HKEY root, const WideString& key) {
+  StringList names;
+  ScopedRegistryKey handle = OpenExisting(root, key);
+  if (!handle) return names;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD length = 256;
+    if (RegEnumValueW(handle.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.Add(WideString(name));
+  }
+  return names;
+}
+
+StringList PendingRenameSources() {
+  StringList sources;
+  ScopedRegistryKey handle;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                    handle.Receive()) != ERROR_SUCCESS)
+    return sources;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExW(handle.Get(), L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) !=
+      ERROR_SUCCESS)
+    return sources;
+  std::vector<wchar_t> data(size / 2 + 2, L'\0');
+  RegQueryValueExW(handle.Get(), L"PendingFileRenameOperations", nullptr, &type,
+                   reinterpret_cast<BYTE*>(data.data()), &size);
+  // Pairs of strings, source then target (empty for a deletion); an empty
+  // source is the list's final terminator.
+  const size_t count = size / 2;
+  size_t at = 0;
+  bool isSource = true;
+  while (at < count) {
+    WideString text(&data[at]);
+    at += static_cast<size_t>(text.Length()) + 1;
+    if (isSource) {
+      if (text.IsEmpty()) break;
+      if (text.StartsWith(WideString(u"\\??\\"))) text = text.From(5);
+      sources.Add(text);
+    }
+    isSource = !isSource;
+  }
+  return sources;
+}
+
+std::string FileText(const WideString& path) {
+  std::string bytes;
+  ReadWholeFile(path, bytes);
+  return bytes;
+}
+
+bool Exists(const WideString& path) { return GetFileAttributesW(path.W()) != INVALID_FILE_ATTRIBUTES; }
