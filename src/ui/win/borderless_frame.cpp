@@ -41,7 +41,9 @@ bool BorderlessFrame::Attach(XWindow& window) {
   brush_.Create(kWhite);
   int width = window.Width();
   int height = window.Height();
-  SetWindowRgn(handle, CreateRoundRectRgn(0, 0, width, height, 40, 40), TRUE);
+  // The window owns the region once SetWindowRgn succeeds.
+  HRGN region = CreateRoundRectRgn(0, 0, width, height, 40, 40);
+  if (region && !SetWindowRgn(handle, region, TRUE)) DeleteObject(region);
   MutexGuard guard(paintLock_);
   if (!background_.Create(handle, width, height) || !page_.Create(handle, width, height)) return false;
   PaintFramedBackground(background_.DC(), width, height);

@@ -167,10 +167,10 @@ void XToolTip::Compose() {
     textY += height + 2;
   }
   SIZE content = shapes_.Extent();
-  // Right and bottom margins match the left and top ones, grown with the
-  // display scale so that large text does not touch the frame.
-  int right = ScaleForDpi(description_.kind == 1 ? 8 : 5);
-  int bottom = ScaleForDpi(description_.kind == 1 ? 10 : 4);
+  // The window is the content's extent plus fixed margins: 2 x 4 px, or
+  // 8 x 10 px for the framed kind, whose dialog frame takes part of them.
+  int right = description_.kind == 1 ? 8 : 2;
+  int bottom = description_.kind == 1 ? 10 : 4;
   shapes_.AddGradientBox(0, 0, 0x20000, 0x20000, kTopColour, kTopColour, kBottomColour, kBottomColour, false, 1);
   shapes_.AddFrameBox(0, 0, 0x20000, 0x20000, kFrameColour, false, 3);
   // An invisible corner element fixes the extent to content plus margins.

@@ -13,6 +13,15 @@ constexpr COLORREF kDisabledText = 0xC0C0C0;
 constexpr COLORREF kSelectedBack = 0xF7E6D5;  // a pale blue band
 constexpr COLORREF kSelectedFrame = 0xE0B080;
 
+// Dialog units of window to pixels, one value at a time: MapDialogRect of a
+// rectangle whose left (horizontal) or top (vertical) is the value.
+int DluToPixels(HWND window, int value, bool horizontal) {
+  RECT rect{1, 1, 1, 1};
+  (horizontal ? rect.left : rect.top) = value;
+  MapDialogRect(window, &rect);
+  return horizontal ? rect.left : rect.top;
+}
+
 }  // namespace
 
 XValueList::XValueList() = default;
@@ -27,12 +36,13 @@ bool XValueList::Create(HWND owner, int x, int y, int width, int height) {
   defaultPosition_ = ScaleForDpi(28);
   valueColumn_ = ScaleForDpi(150);
   if (width == 0) {
-    RECT area{25, 135, 25 + 348, 135 + 70};
-    MapDialogRect(owner, &area);
-    x = area.left;
-    y = area.top;
-    width = area.right - area.left;
-    height = area.bottom - area.top;
+    // Each value is converted on its own, as XWindow::DluToPixelsX and
+    // DluToPixelsY do: mapping the corners instead can round the size by a
+    // pixel differently.
+    x = DluToPixels(owner, 25, true);
+    y = DluToPixels(owner, 135, false);
+    width = DluToPixels(owner, 348, true);
+    height = DluToPixels(owner, 70, false);
   }
   creating_ = true;
   HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"", 0x50210551, x, y, width, height, owner,

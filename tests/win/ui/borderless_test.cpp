@@ -137,3 +137,41 @@ TEST(ValueListRows, ValueRulesAndTheInPlaceEditor) {
                reinterpret_cast<LPARAM>(control));
   EXPECT_EQ(driver::FindChild(control, u"Edit", u""), nullptr);
 }
+
+namespace {
+
+class DefaultPlacedList : public XWindow {
+ public:
+  XValueList list;
+  ~DefaultPlacedList() override { Unbind(); }
+  void OnCreate() override { list.Create(Window()); }
+  void OnDestroy() override {
+    list.Destroy();
+    handled_ = false;
+  }
+  LRESULT PreDispatch(HWND w, UINT m, WPARAM wp, LPARAM lp, bool& handled) override {
+    return list.Filter(w, m, wp, lp, handled);
+  }
+};
+
+}  // namespace
+
+// Position and size are each converted on their own, as DluToPixelsX and
+// DluToPixelsY convert them; converting the corners rounds differently for
+// some dialog fonts.
+TEST(ValueListRows, DefaultPlaceIsConvertedValueByValue) {
+  for (int points = 6; points <= 12; ++points) {
+    DialogTemplate dialog(u"Place", 0, 0, 399, 238, WS_POPUP | WS_VISIBLE | DS_SETFONT, points);
+    DefaultPlacedList window;
+    ASSERT_EQ(window.RunDialogIndirect(dialog.Get(), nullptr, false), 1);
+    HWND list = window.list.Control();
+    ASSERT_TRUE(list);
+    RECT rect = driver::ScreenRect(list);
+    MapWindowPoints(nullptr, window.Window(), reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.left, window.DluToPixelsX(25)) << points;
+    EXPECT_EQ(rect.top, window.DluToPixelsY(135)) << points;
+    EXPECT_EQ(rect.right - rect.left, window.DluToPixelsX(348)) << points;
+    EXPECT_EQ(rect.bottom - rect.top, window.DluToPixelsY(70)) << points;
+    window.Unbind();
+  }
+}

@@ -2,6 +2,7 @@
 
 #include "dialog_template.h"
 #include "test_images.h"
+#include "ui/win/text_font.h"
 #include "ui/win/tool_tip.h"
 #include "ui/win/value_list.h"
 #include "ui/win/xbutton.h"
@@ -407,4 +408,34 @@ TEST(ToolTipTiming, FixedPointToolTipIsVisibleWhenRegisterReturns) {
   tip.Unregister();
   EXPECT_FALSE(tip.IsShown());
   EXPECT_EQ(XToolTip::RegisteredCount(), 0);
+}
+
+// The pop-up is its content's extent plus 2 x 4 px, or 8 x 10 px framed; a
+// text tip's text starts 5 px from the left.
+TEST(ToolTipLayout, WindowIsTheContentPlusTheMargins) {
+  const WideString words(u"Close this window");
+  TextFont font;
+  ASSERT_TRUE(font.Create(nullptr, u"Tahoma", XWindow::ScaleForDpi(14), 0));
+  ScreenDC screen;
+  int textWidth = font.TextWidth(words, false, -1, screen.Get());
+  int textHeight = font.TextHeight(words, false, screen.Get());
+  ASSERT_GT(textWidth, 20);
+  for (int kind = 0; kind <= 1; ++kind) {
+    XToolTip tip;
+    ToolTipDescription description;
+    description.fixedPoint = true;
+    description.point = POINT{300, 300};
+    description.kind = kind;
+    description.noFade = true;
+    ToolTipText text;
+    text.text = words;
+    description.texts.push_back(text);
+    tip.Register(description);
+    ASSERT_TRUE(tip.IsShown()) << kind;
+    RECT rect = driver::ScreenRect(tip.Window());
+    int top = kind == 1 ? 4 : 3;  // where this toolkit puts the first text line
+    EXPECT_EQ(rect.right - rect.left, 5 + textWidth + (kind == 1 ? 8 : 2)) << kind;
+    EXPECT_EQ(rect.bottom - rect.top, top + textHeight + (kind == 1 ? 10 : 4)) << kind;
+    tip.Unregister();
+  }
 }

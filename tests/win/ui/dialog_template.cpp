@@ -1,6 +1,7 @@
 #include "dialog_template.h"
 
-DialogTemplate::DialogTemplate(const WideString& title, int x, int y, int width, int height, DWORD style) {
+DialogTemplate::DialogTemplate(const WideString& title, int x, int y, int width, int height, DWORD style,
+                               int points) {
   if (!style) style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT | DS_MODALFRAME;
   style |= DS_SETFONT;
   DoubleWord(style);
@@ -13,7 +14,7 @@ DialogTemplate::DialogTemplate(const WideString& title, int x, int y, int width,
   Word(0);  // no menu
   Word(0);  // default class
   Text(title);
-  Word(8);
+  Word(static_cast<WORD>(points));
   Text(WideString(u"MS Shell Dlg"));
 }
 
