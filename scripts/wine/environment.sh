@@ -51,12 +51,24 @@ case $action in
 start)
   start_display || exit 1
   if [ ! -f "$dir/template/.ready" ]; then
-    rm -rf "$dir/template"
     export WINEPREFIX="$dir/template"
-    DISPLAY=$(cat "$dir/display") wineboot -i >/dev/null 2>&1
-    DISPLAY=$(cat "$dir/display") seed_registry
-    wineserver -w
-    touch "$dir/template/.ready"
+    export DISPLAY=$(cat "$dir/display")
+    # A prefix made on a loaded machine can come out incomplete: check the
+    # result and try again before giving up.
+    for attempt in 1 2 3; do
+      wineserver -k >/dev/null 2>&1
+      rm -rf "$dir/template"
+      wineboot -i >/dev/null 2>&1
+      wineserver -w
+      if [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && seed_registry &&
+         wine reg query 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion' /v ProgramFilesDir >/dev/null 2>&1; then
+        wineserver -w
+        touch "$dir/template/.ready"
+        break
+      fi
+      echo "wine template: attempt $attempt failed" >&2
+    done
+    [ -f "$dir/template/.ready" ] || { echo "could not make the Wine template prefix" >&2; exit 1; }
   fi
   echo "wine template ready at $dir/template, display $(cat "$dir/display")"
   ;;
