@@ -1,0 +1,195 @@
+#include "packer/archive_inspect.h"
+
+#include <cstdio>
+
+#include "packer/script_members.h"
+#include "pe/resource_tree.h"
+
+namespace {
+
+constexpr size_t kChunk = 1u << 20;  // a multiple of 4, so word sums carry across pieces
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+std::string EntryLabel(size_t index, const ArchiveEntryInfo& entry) {
+  return "member " + std::to_string(index + 1) + " '" + Cp1252ToUtf8(entry.name) + "'";
+}
+
+}  // namespace
+
+bool LocateArchive(const ByteSource& file, ArchiveLocation* location, std::string* error) {
+  uint64_t offset = 0;
+  uint32_t size = 0;
+  PeStatus status = LocateResource(file, kResourceTypeRcData, kPayloadResourceId, -1, &offset, &size);
+  if (status == PeStatus::NotPe) {
+    *location = ArchiveLocation{0, file.Size(), true};
+    return true;
+  }
+  if (status == PeStatus::NotFound) {
+    *error = "the executable holds no payload (resource RT_RCDATA 24356)";
+    return false;
+  }
+  if (status != PeStatus::Ok) {
+    *error = PeStatusText(status);
+    return false;
+  }
+  *location = ArchiveLocation{offset, size, false};
+  return true;
+}
+
+bool ReadArchiveListing(const ByteSource& file, const ArchiveLocation& location, ArchiveListing* listing) {
+  *listing = ArchiveListing{};
+  auto fault = [&](std::string text) { listing->faults.push_back(std::move(text)); };
+  if (location.size < kArchiveTrailerSize) {
+    fault("archive of " + std::to_string(location.size) + " bytes has no trailer");
+    return false;
+  }
+  uint64_t trailerAt = location.size - kArchiveTrailerSize;
+  uint8_t trailer[kArchiveTrailerSize];
+  if (!file.ReadAt(location.offset + trailerAt, trailer, sizeof trailer)) {
+    fault("cannot read the trailer");
+    return false;
+  }
+  listing->storedChecksum = LoadU32(trailer);
+  uint32_t storedTrailerSum = LoadU32(trailer + 4);
+  listing->directoryOffset = LoadU32(trailer + 8);
+  listing->entryCount = LoadU32(trailer + 12);
+  bool usable = true;
+  if (LoadU32(trailer + 16) != kArchiveMagic1) {
+    fault("magic 1 is " + Hex(LoadU32(trailer + 16)) + ", not " + Hex(kArchiveMagic1));
+    usable = false;
+  }
+  if (LoadU32(trailer + 20) != kArchiveMagic2) {
+    fault("magic 2 is " + Hex(LoadU32(trailer + 20)) + ", not " + Hex(kArchiveMagic2));
+    usable = false;
+  }
+  if (uint32_t(TrailerSum(trailer)) != storedTrailerSum) {
+    fault("trailer sum is " + Hex(storedTrailerSum) + ", computed " + Hex(uint32_t(TrailerSum(trailer))));
+  }
+  if (listing->directoryOffset > trailerAt) {
+    fault("directory offset " + std::to_string(listing->directoryOffset) + " lies beyond the directory area");
+    return false;
+  }
+  if (!usable) return false;
+
+  std::vector<uint8_t> directory(size_t(trailerAt - listing->directoryOffset));
+  if (!file.ReadAt(location.offset + listing->directoryOffset, directory.data(), directory.size())) {
+    fault("cannot read the directory");
+    return false;
+  }
+  size_t at = 0;
+  for (uint32_t i = 0; i < listing->entryCount; ++i) {
+    if (directory.size() - at < kArchiveEntryHeaderSize) {
+      fault("directory entry " + std::to_string(i + 1) + " of " + std::to_string(listing->entryCount) +
+            " runs past the end of the directory");
+      break;
+    }
+    const uint8_t* p = &directory[at];
+    ArchiveEntryInfo entry;
+    entry.dataOffset = LoadU32(p);
+    entry.packedSize = LoadU32(p + 4);
+    entry.unpackedSize = LoadU32(p + 8);
+    entry.packedSum = LoadU32(p + 12);
+    size_t nameLength = p[16];
+    at += kArchiveEntryHeaderSize;
+    if (directory.size() - at < nameLength) {
+      fault("the name of directory entry " + std::to_string(i + 1) + " runs past the end of the directory");
+      break;
+    }
+    entry.name.assign(reinterpret_cast<const char*>(&directory[at]), nameLength);
+    at += nameLength;
+    if (nameLength == 0 || entry.name.back() != '\0') {
+      fault("the name of directory entry " + std::to_string(i + 1) + " does not end with a zero byte");
+    }
+    entry.name = entry.name.substr(0, entry.name.find('\0'));
+    if (uint64_t(entry.dataOffset) + entry.packedSize > trailerAt) {
+      fault(EntryLabel(i, entry) + ": packed data lies outside the archive");
+    }
+    listing->entries.push_back(std::move(entry));
+  }
+  return true;
+}
+
+bool ComputeArchiveChecksum(const ByteSource& file, const ArchiveLocation& location, uint32_t* checksum) {
+  uint64_t n = location.size >= kArchiveTrailerSize ? location.size - kArchiveTrailerSize : 0;
+  std::vector<uint8_t> buffer(kChunk);
+  uint32_t sum = 0;
+  for (uint64_t done = 0; done < n;) {
+    size_t piece = size_t(std::min<uint64_t>(kChunk, n - done));
+    if (!file.ReadAt(location.offset + done, buffer.data(), piece)) return false;
+    size_t words = piece / 4 * 4;
+    for (size_t i = 0; i < words; i += 4) sum += LoadU32(&buffer[i]);
+    for (size_t i = words; i < piece; ++i) sum += buffer[i];
+    done += piece;
+  }
+  *checksum = sum == 0 ? 1 : sum;
+  return true;
+}
+
+const char* MemberStatusText(MemberStatus status) {
+  switch (status) {
+    case MemberStatus::Ok: return "ok";
+    case MemberStatus::OutOfRange: return "packed data lies outside the archive";
+    case MemberStatus::ReadFailed: return "cannot read the packed data";
+    case MemberStatus::SumMismatch: return "packed sum does not match";
+    case MemberStatus::BadHeader: return "LZMA header refused";
+    case MemberStatus::DataError: return "LZMA data corrupt or cut short";
+    case MemberStatus::SizeMismatch: return "decodes to a size other than the directory states";
+    case MemberStatus::MemoryError: return "out of memory while decoding";
+    case MemberStatus::SinkFailed: return "cannot write the output";
+  }
+  return "unknown error";
+}
+
+MemberStatus DecodeMember(const ByteSource& file, const ArchiveLocation& location, const ArchiveEntryInfo& entry,
+                          const LzmaAloneDecoder::Sink& sink) {
+  if (location.size < kArchiveTrailerSize ||
+      uint64_t(entry.dataOffset) + entry.packedSize > location.size - kArchiveTrailerSize) {
+    return MemberStatus::OutOfRange;
+  }
+  LzmaAloneDecoder decoder(sink);
+  std::vector<uint8_t> buffer(std::min<size_t>(kChunk, entry.packedSize));
+  uint32_t sum = 0;
+  LzmaDecodeStatus status = LzmaDecodeStatus::NeedInput;
+  for (uint64_t done = 0; done < entry.packedSize;) {
+    size_t piece = size_t(std::min<uint64_t>(kChunk, entry.packedSize - done));
+    if (!file.ReadAt(location.offset + entry.dataOffset + done, buffer.data(), piece)) return MemberStatus::ReadFailed;
+    sum += PackedSum(buffer.data(), piece);
+    // Keep summing after the stream has ended: the sum covers every byte.
+    if (status == LzmaDecodeStatus::NeedInput) status = decoder.Feed(buffer.data(), piece);
+    done += piece;
+  }
+  if (status == LzmaDecodeStatus::NeedInput) status = decoder.Finish();
+  if (sum != entry.packedSum) return MemberStatus::SumMismatch;
+  switch (status) {
+    case LzmaDecodeStatus::Ok: break;
+    case LzmaDecodeStatus::BadHeader: return MemberStatus::BadHeader;
+    case LzmaDecodeStatus::MemoryError: return MemberStatus::MemoryError;
+    case LzmaDecodeStatus::SinkFailed: return MemberStatus::SinkFailed;
+    default: return MemberStatus::DataError;
+  }
+  if (decoder.Produced() != entry.unpackedSize) return MemberStatus::SizeMismatch;
+  return MemberStatus::Ok;
+}
+
+std::vector<std::string> VerifyArchive(const ByteSource& file, const ArchiveLocation& location) {
+  ArchiveListing listing;
+  bool readable = ReadArchiveListing(file, location, &listing);
+  std::vector<std::string> faults = listing.faults;
+  if (!readable) return faults;
+  uint32_t checksum = 0;
+  if (!ComputeArchiveChecksum(file, location, &checksum)) {
+    faults.push_back("cannot read the archive to compute its checksum");
+  } else if (checksum != listing.storedChecksum) {
+    faults.push_back("file checksum is " + Hex(listing.storedChecksum) + ", computed " + Hex(checksum));
+  }
+  for (size_t i = 0; i < listing.entries.size(); ++i) {
+    MemberStatus status = DecodeMember(file, location, listing.entries[i], [](const uint8_t*, size_t) { return true; });
+    if (status != MemberStatus::Ok) faults.push_back(EntryLabel(i, listing.entries[i]) + ": " + MemberStatusText(status));
+  }
+  return faults;
+}

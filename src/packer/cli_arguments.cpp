@@ -1,0 +1,167 @@
+#include "packer/cli_arguments.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+struct CommandInfo {
+  const char* name;
+  size_t minOperands;
+  size_t maxOperands;
+  std::vector<std::string> options;
+  const char* usage;
+};
+
+const std::vector<CommandInfo>& Commands() {
+  static const std::vector<CommandInfo> commands = {
+      {"build", 1, 1, {"--files", "--stub", "-o", "--level", "--threads", "--add", "--quiet"},
+       "usage: plovepack build SCRIPT --files DIR --stub STUB.exe -o SETUP.exe [--level 0-9]\n"
+       "                       [--threads N] [--add NAME=PATH]... [--quiet]\n"
+       "Packs the script (as setup.dat), setup.lic and setup.bmp when present beside the script\n"
+       "or in DIR, every member the script names, and the --add files into a copy of the stub.\n"
+       "  --files DIR      folder holding the members named by the script\n"
+       "  --stub STUB.exe  the installer executable to copy\n"
+       "  -o SETUP.exe     the installer to write (written only when everything succeeds)\n"
+       "  --level 0-9      LZMA preset (default 6); the dictionary is 8 MiB\n"
+       "  --threads N      compression threads (default: every processor)\n"
+       "  --add NAME=PATH  one more member NAME with the content of PATH\n"
+       "  --quiet          no progress line\n"},
+      {"list", 1, 1, {}, "usage: plovepack list SETUP.exe\nLists the members with packed and unpacked sizes and sums.\n"},
+      {"verify", 1, 1, {},
+       "usage: plovepack verify SETUP.exe\n"
+       "Checks the trailer, both sums, every member's packed sum and that every member\n"
+       "decodes to its stated size. Prints one line per fault; exit status 0 only when all hold.\n"},
+      {"extract", 1, SIZE_MAX, {"-o"},
+       "usage: plovepack extract SETUP.exe [MEMBER...] -o DIR\n"
+       "Extracts the named members (all when none is named) into DIR.\n"},
+      {"lint", 1, 1, {"--files"},
+       "usage: plovepack lint SCRIPT [--files DIR]\n"
+       "Checks the install script; with --files also that every member it names is in DIR.\n"
+       "Prints file:line: error|warning: text; exit status 1 when there are errors.\n"},
+  };
+  return commands;
+}
+
+const CommandInfo* FindCommand(const std::string& name) {
+  for (const CommandInfo& info : Commands()) {
+    if (name == info.name) return &info;
+  }
+  return nullptr;
+}
+
+bool ParseNumber(const std::string& text, long low, long high, long* value) {
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+  if (text.size() > 6) return false;
+  *value = std::strtol(text.c_str(), nullptr, 10);
+  return *value >= low && *value <= high;
+}
+
+}  // namespace
+
+std::string UsageText(const std::string& command) {
+  if (const CommandInfo* info = FindCommand(command)) return info->usage;
+  std::string text =
+      "usage: plovepack COMMAND ...\n"
+      "Builds and inspects installers.\n"
+      "commands:\n";
+  for (const CommandInfo& info : Commands()) text += std::string("  ") + info.name + "\n";
+  text += "plovepack COMMAND --help shows the usage of a command.\n";
+  return text;
+}
+
+bool ParseArguments(const std::vector<std::string>& args, Arguments* parsed, std::string* error) {
+  *parsed = Arguments{};
+  if (args.empty()) {
+    *error = "no command given";
+    return false;
+  }
+  if (args[0] == "--help" || args[0] == "-h") {
+    parsed->help = true;
+    return true;
+  }
+  const CommandInfo* info = FindCommand(args[0]);
+  if (info == nullptr) {
+    *error = "unknown command '" + args[0] + "'";
+    return false;
+  }
+  parsed->command = info->name;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      parsed->help = true;
+      return true;
+    }
+    if (arg.size() < 2 || arg[0] != '-') {
+      parsed->operands.push_back(arg);
+      continue;
+    }
+    std::string value;
+    bool inlineValue = false;
+    size_t equals = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+      arg = arg.substr(0, equals);
+      inlineValue = true;
+    }
+    if (std::find(info->options.begin(), info->options.end(), arg) == info->options.end()) {
+      *error = "option '" + arg + "' is not valid for " + info->name;
+      return false;
+    }
+    if (arg == "--quiet") {
+      if (inlineValue) {
+        *error = "--quiet takes no value";
+        return false;
+      }
+      parsed->quiet = true;
+      continue;
+    }
+    if (!inlineValue) {
+      if (i + 1 >= args.size()) {
+        *error = "option '" + arg + "' needs a value";
+        return false;
+      }
+      value = args[++i];
+    }
+    long number = 0;
+    if (arg == "--files") {
+      parsed->files = value;
+    } else if (arg == "--stub") {
+      parsed->stub = value;
+    } else if (arg == "-o") {
+      parsed->output = value;
+    } else if (arg == "--level") {
+      if (!ParseNumber(value, 0, 9, &number)) {
+        *error = "--level takes a number from 0 to 9";
+        return false;
+      }
+      parsed->level = int(number);
+    } else if (arg == "--threads") {
+      if (!ParseNumber(value, 1, 1024, &number)) {
+        *error = "--threads takes a number from 1 to 1024";
+        return false;
+      }
+      parsed->threads = unsigned(number);
+    } else if (arg == "--add") {
+      size_t cut = value.find('=');
+      if (cut == std::string::npos || cut == 0 || cut + 1 == value.size()) {
+        *error = "--add takes NAME=PATH";
+        return false;
+      }
+      parsed->additions.emplace_back(value.substr(0, cut), value.substr(cut + 1));
+    }
+  }
+  if (parsed->operands.size() < info->minOperands || parsed->operands.size() > info->maxOperands) {
+    *error = std::string("wrong number of operands for ") + info->name;
+    return false;
+  }
+  if (parsed->command == "build" && (parsed->files.empty() || parsed->stub.empty() || parsed->output.empty())) {
+    *error = "build needs --files, --stub and -o";
+    return false;
+  }
+  if (parsed->command == "extract" && parsed->output.empty()) {
+    *error = "extract needs -o DIR";
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,12 @@
+#pragma once
+// What plovepack prints: errors and warnings on stderr with the program's
+// name in front, results on stdout. Texts are UTF-8.
+
+#include <string>
+
+enum ExitStatus { kExitOk = 0, kExitBadInput = 1, kExitIoFailure = 2 };
+
+// "plovepack: error: text"; returns status so callers can `return Fail(...)`.
+int Fail(int status, const std::string& text);
+void PrintWarning(const std::string& text);
+void PrintLine(const std::string& text);  // stdout

@@ -1,0 +1,93 @@
+#include "packer/pack_installer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <numeric>
+
+#include "packer/parallel_for.h"
+#include "packer/script_members.h"
+#include "pe/resource_tree.h"
+#include "pe/resource_writer.h"
+
+uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize) {
+  // 2^n or 2^n + 2^(n-1), the sizes every LZMA decoder names the same way.
+  uint32_t size = 4096;
+  while (size < memberSize && size < dictionarySize) {
+    uint32_t half = size / 2;
+    uint32_t next = (size & (size - 1)) == 0 ? size + half : (size / 3) * 4;
+    if (next <= size) break;
+    size = next;
+  }
+  return std::min(size, dictionarySize);
+}
+
+bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings& settings,
+                     std::vector<PackedMember>* members, std::string* error) {
+  members->assign(sources.size(), PackedMember{});
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (uint64_t(sources[i].data.size()) >= 0xFFFFFFFFull) {
+      *error = "member '" + Cp1252ToUtf8(sources[i].name) + "' is 4 GiB or larger";
+      return false;
+    }
+  }
+  // Largest first, so one big member does not start last and run alone.
+  std::vector<size_t> order(sources.size());
+  std::iota(order.begin(), order.end(), size_t(0));
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return sources[a].data.size() > sources[b].data.size(); });
+  std::atomic<bool> failed{false};
+  ParallelFor(order.size(), std::max(1u, settings.threads), [&](size_t k) {
+    size_t i = order[k];
+    if (failed) return;
+    PackedMember& member = (*members)[i];
+    member.name = sources[i].name;
+    member.unpackedSize = uint32_t(sources[i].data.size());
+    LzmaOptions options = settings.lzma;
+    options.dictionarySize = DictionaryFor(sources[i].data.size(), options.dictionarySize);
+    if (!CompressLzmaAlone(sources[i].data.data(), sources[i].data.size(), options, member.packed)) {
+      failed = true;
+      return;
+    }
+    if (settings.memberDone) settings.memberDone(sources[i].data.size());
+  });
+  if (failed) {
+    *error = "the LZMA encoder failed (out of memory?)";
+    members->clear();
+    return false;
+  }
+  return true;
+}
+
+bool EmbedArchive(const uint8_t* stub, size_t stubSize, const std::vector<uint8_t>& archive,
+                  std::vector<uint8_t>* out, std::string* error) {
+  PeStatus status = EmbedResource(stub, stubSize, kResourceTypeRcData, kPayloadResourceId, kLanguageNeutral,
+                                  archive.data(), archive.size(), out);
+  if (status != PeStatus::Ok) {
+    *error = std::string("stub: ") + PeStatusText(status);
+    return false;
+  }
+  return true;
+}
+
+bool PackInstaller(const uint8_t* stub, size_t stubSize, const std::vector<PackSource>& sources,
+                   const PackSettings& settings, std::vector<uint8_t>* out, std::string* error) {
+  out->clear();
+  for (const PackSource& source : sources) {
+    if (source.name.empty() || source.name.size() > kMaxMemberNameBytes ||
+        source.name.find('\0') != std::string::npos) {
+      *error = "member name '" + Cp1252ToUtf8(source.name) + "' is empty, longer than 254 bytes or holds a zero byte";
+      return false;
+    }
+  }
+  std::vector<PackedMember> members;
+  if (!CompressMembers(sources, settings, &members, error)) return false;
+  std::vector<uint8_t> archive;
+  switch (WriteArchive(members, archive)) {
+    case ArchiveWriteStatus::Ok: break;
+    case ArchiveWriteStatus::TooLarge: *error = "the archive would reach 4 GiB"; return false;
+    default: *error = "a member name cannot be stored"; return false;
+  }
+  members.clear();
+  members.shrink_to_fit();
+  return EmbedArchive(stub, stubSize, archive, out, error);
+}

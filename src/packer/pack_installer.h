@@ -1,0 +1,51 @@
+#pragma once
+// Builds an installer from a stub executable and the members' bytes: every
+// member compressed as one LZMA-alone stream (in parallel), the archive laid
+// out in the given member order, and the archive embedded in a copy of the
+// stub as RT_RCDATA 24356, language neutral. The result depends only on the
+// inputs and the compression settings, never on the thread count.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "payload/archive_format.h"
+#include "payload/lzma_alone.h"
+
+struct PackSource {
+  std::string name;           // Windows-1252 bytes
+  std::vector<uint8_t> data;  // the member's content
+};
+
+struct PackSettings {
+  LzmaOptions lzma;
+  unsigned threads = 1;
+  // Called from the worker threads after each member, with its input size;
+  // must be safe to call concurrently.
+  std::function<void(uint64_t bytes)> memberDone;
+};
+
+// The dictionary for a member: the configured size, but no larger than the
+// member needs (the smallest 2^n or 2^n + 2^(n-1) that holds it, at least
+// 4 KiB): a window beyond the member's start is never used, and a smaller
+// one saves the encoder's set-up and the decoder's memory.
+uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize);
+
+// Compresses the sources into members, in source order. Sources whose data
+// is not needed afterwards may be released by the caller. False with a
+// message in error (UTF-8) when a member is 4 GiB or larger or the encoder
+// fails.
+bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings& settings,
+                     std::vector<PackedMember>* members, std::string* error);
+
+// CompressMembers, WriteArchive and the resource writer in one. out receives
+// the installer; false with a message in error on any refusal (name, size,
+// stub).
+bool PackInstaller(const uint8_t* stub, size_t stubSize, const std::vector<PackSource>& sources,
+                   const PackSettings& settings, std::vector<uint8_t>* out, std::string* error);
+
+// The archive alone, embedded into a stub; used by PackInstaller.
+bool EmbedArchive(const uint8_t* stub, size_t stubSize, const std::vector<uint8_t>& archive,
+                  std::vector<uint8_t>* out, std::string* error);

@@ -1,0 +1,25 @@
+#pragma once
+// The few file-system calls the packer needs, with UTF-8 paths; one file
+// per platform implements them.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+enum class PathKind { Missing, File, Folder, Other };
+
+FILE* OpenFileUtf8(const std::string& path, const char* mode);
+bool SeekFile(FILE* file, uint64_t offset);
+bool SizeOfOpenFile(FILE* file, uint64_t* size);
+PathKind KindOfPath(const std::string& path);
+// Names of the regular files directly inside folder (no sub-folders).
+bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names);
+// Creates one folder level; true when it exists afterwards.
+bool MakeFolder(const std::string& path);
+// Renames from to to, replacing an existing to.
+bool ReplaceFileWith(const std::string& from, const std::string& to);
+bool DeleteFileUtf8(const std::string& path);
+bool StderrIsTerminal();
+// The preferred separator of the platform.
+char PathSeparator();

@@ -1,0 +1,51 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "packer/platform_files.h"
+
+FILE* OpenFileUtf8(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+bool SeekFile(FILE* file, uint64_t offset) { return fseeko(file, off_t(offset), SEEK_SET) == 0; }
+
+bool SizeOfOpenFile(FILE* file, uint64_t* size) {
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0) return false;
+  *size = uint64_t(info.st_size);
+  return true;
+}
+
+PathKind KindOfPath(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return PathKind::Missing;
+  if (S_ISREG(info.st_mode)) return PathKind::File;
+  if (S_ISDIR(info.st_mode)) return PathKind::Folder;
+  return PathKind::Other;
+}
+
+bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names) {
+  names->clear();
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return false;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (KindOfPath(folder + "/" + name) == PathKind::File) names->push_back(name);
+  }
+  closedir(dir);
+  return true;
+}
+
+bool MakeFolder(const std::string& path) {
+  return mkdir(path.c_str(), 0777) == 0 || KindOfPath(path) == PathKind::Folder;
+}
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+bool DeleteFileUtf8(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
+
+char PathSeparator() { return '/'; }

@@ -1,0 +1,31 @@
+#include <cstdio>
+
+#include "packer/cli_commands.h"
+#include "packer/file_io.h"
+#include "packer/messages.h"
+#include "packer/platform_files.h"
+
+int ReadInputFile(const std::string& path, const char* what, std::vector<uint8_t>* data) {
+  if (KindOfPath(path) != PathKind::File) return Fail(kExitBadInput, std::string(what) + " '" + path + "' not found");
+  if (!ReadWholeFile(path, data)) return Fail(kExitIoFailure, std::string("cannot read ") + what + " '" + path + "'");
+  return kExitOk;
+}
+
+int RunPlovepack(const std::vector<std::string>& args) {
+  Arguments parsed;
+  std::string error;
+  if (!ParseArguments(args, &parsed, &error)) {
+    std::string command = args.empty() ? std::string() : args[0];
+    std::fprintf(stderr, "plovepack: error: %s\n%s", error.c_str(), UsageText(parsed.command).c_str());
+    return kExitBadInput;
+  }
+  if (parsed.help) {
+    std::fputs(UsageText(parsed.command).c_str(), stdout);
+    return kExitOk;
+  }
+  if (parsed.command == "build") return CommandBuild(parsed);
+  if (parsed.command == "list") return CommandList(parsed);
+  if (parsed.command == "verify") return CommandVerify(parsed);
+  if (parsed.command == "extract") return CommandExtract(parsed);
+  return CommandLint(parsed);
+}

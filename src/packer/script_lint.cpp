@@ -1,0 +1,179 @@
+#include "packer/script_lint.h"
+
+#include <algorithm>
+
+#include "packer/script_members.h"
+#include "packer/script_scan.h"
+#include "util/cp1252.h"
+
+namespace {
+
+const char16_t* const kRoots[] = {u"HKCR", u"HKCU", u"HKLM", u"HKCC", u"HKU"};
+const char16_t* const kTypes[] = {u"STRING", u"DWORD", u"BINARY"};
+const char16_t* const kMessageKinds[] = {u"Warning", u"Information", u"Question", u"Error", u"QuestionYesNo"};
+
+template <size_t N>
+bool OneOf(const WideString& text, const char16_t* const (&list)[N]) {
+  return std::any_of(std::begin(list), std::end(list), [&](const char16_t* item) { return text == WideString(item); });
+}
+
+std::string Quote(const WideString& text) { return "'" + text.ToUtf8() + "'"; }
+
+class Linter {
+ public:
+  explicit Linter(const MemberLookup& lookup) : lookup_(lookup) {}
+
+  void Error(int line, std::string text) { findings_.push_back({line, LintSeverity::Error, std::move(text)}); }
+  void Warning(int line, std::string text) { findings_.push_back({line, LintSeverity::Warning, std::move(text)}); }
+
+  void CheckBytes(const ScriptLine& line) {
+    for (char c : line.bytes) {
+      if (IsUndefinedCp1252(uint8_t(c))) {
+        char hex[8];
+        snprintf(hex, sizeof hex, "0x%02X", unsigned(uint8_t(c)));
+        Error(line.number, std::string("byte ") + hex + " is not a Windows-1252 character");
+        return;
+      }
+    }
+  }
+
+  // A line that would be a section line but for letter case or trailing blanks.
+  void CheckNearMiss(const ScriptLine& line) {
+    WideString trimmed = line.text;
+    while (!trimmed.IsEmpty() && (trimmed.CharAt(kLastPosition) == u' ' || trimmed.CharAt(kLastPosition) == u'\t')) {
+      trimmed.RemoveLast(1);
+    }
+    for (int i = 0; i < DirectiveCount(); ++i) {
+      WideString section(AllDirectives()[i].section);
+      if (trimmed.Equals(section, true)) {
+        Error(line.number, Quote(line.text) + " is not a section line; write " + Quote(section) +
+                               " exactly (letter case, no trailing blanks)");
+        return;
+      }
+    }
+  }
+
+  void CheckMember(const ScriptDirective& directive, const std::string& member, int line) {
+    WideString section(directive.info->section);
+    if (member.empty()) {
+      Error(line, section.ToUtf8() + " names no payload member");
+    } else if (member.size() > kMaxMemberNameBytes) {
+      Error(line, "member name " + Quote(DecodeCp1252(member)) + " is longer than 254 bytes");
+    } else if (lookup_ && !lookup_(member)) {
+      Error(line, "member " + Quote(DecodeCp1252(member)) + " not found");
+    }
+  }
+
+  void CheckDirective(const ScriptDirective& d) {
+    WideString section(d.info->section);
+    for (size_t i = 0; i < d.values.size(); ++i) {
+      if (FindDirective(d.values[i].text) != nullptr) {
+        Error(d.values[i].number, "value line " + std::to_string(i + 1) + " of " + section.ToUtf8() + " reads " +
+                                      Quote(d.values[i].text) + ", which other readers take as a directive");
+      }
+    }
+    if (!d.Complete()) {
+      Error(d.line, "the script ends inside " + section.ToUtf8() + " (" + std::to_string(d.values.size()) + " of " +
+                        std::to_string(d.info->valueLines) + " value lines)");
+    }
+    if (d.Is(Directive::CopyFile) && !d.values.empty()) {
+      CheckMember(d, d.Value(0).bytes, d.Value(0).number);
+    } else if (d.Is(Directive::Registry)) {
+      if (d.values.size() >= 1 && !OneOf(d.Value(0).text, kRoots)) {
+        Error(d.Value(0).number, "registry root " + Quote(d.Value(0).text) + " is not HKCR, HKCU, HKLM, HKCC or HKU");
+      }
+      if (d.values.size() >= 3 && !OneOf(d.Value(2).text, kTypes)) {
+        Warning(d.Value(2).number,
+                "registry type " + Quote(d.Value(2).text) + " is not STRING, DWORD or BINARY; it is written as a string");
+      }
+      if (d.values.size() >= 5 && d.Value(2).text == WideString(u"BINARY")) {
+        CheckMember(d, d.Value(4).bytes, d.Value(4).number);
+      }
+    } else if (d.Is(Directive::RunFile) || d.Is(Directive::RunAndWaitFile)) {
+      std::string member = TempInstallMember(d.Value(0));
+      size_t marker = d.Value(0).bytes.find("<TempInstall>");
+      if (!d.values.empty() && marker != std::string::npos) {
+        if (marker != 0) {
+          Warning(d.Value(0).number, "'<TempInstall>' does not start the program line; the member is taken from "
+                                     "the 14th character on: " + Quote(DecodeCp1252(member)));
+        }
+        CheckMember(d, member, d.Value(0).number);
+      }
+    } else if (d.Is(Directive::Message) && d.values.size() >= 2) {
+      if (!OneOf(d.Value(1).text, kMessageKinds)) {
+        Warning(d.Value(1).number, "message kind " + Quote(d.Value(1).text) +
+                                       " is not Warning, Information, Question, Error or QuestionYesNo");
+      }
+    } else if (d.Is(Directive::WindowsVersion) && !d.values.empty()) {
+      const std::u16string& v = d.Value(0).text.Str();
+      if (v.empty() || !std::all_of(v.begin(), v.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+        Warning(d.Value(0).number, "Windows version " + Quote(d.Value(0).text) + " is not a number");
+      }
+    }
+  }
+
+  std::vector<LintFinding> Finish() {
+    std::stable_sort(findings_.begin(), findings_.end(),
+                     [](const LintFinding& a, const LintFinding& b) { return a.line < b.line; });
+    return std::move(findings_);
+  }
+
+ private:
+  const MemberLookup& lookup_;
+  std::vector<LintFinding> findings_;
+};
+
+}  // namespace
+
+bool IsWindowsFileName(const std::u16string& text) {
+  if (text.empty() || text.size() > 255) return false;
+  for (char16_t c : text) {
+    if (c < 32 || std::u16string(u"<>:\"/\\|?*").find(c) != std::u16string::npos) return false;
+  }
+  if (text.back() == u'.' || text.back() == u' ') return false;
+  // Device names, also with an extension.
+  WideString base(text.substr(0, text.find(u'.')));
+  base.TrimTrailingSpaces();
+  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL"}) {
+    if (base.Equals(WideString(device), true)) return false;
+  }
+  if (base.Length() == 4 && (base.StartsWith(WideString(u"COM"), true) || base.StartsWith(WideString(u"LPT"), true)) &&
+      base.CharAt(4) >= u'1' && base.CharAt(4) <= u'9') {
+    return false;
+  }
+  return true;
+}
+
+std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const MemberLookup& lookup) {
+  Linter linter(lookup);
+  if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+    linter.Error(1, "the script starts with a UTF-8 byte-order mark; save it as Windows-1252 text");
+  }
+  ScriptScan scan = ScanScript(data, size);
+  for (const ScriptLine& line : scan.otherLines) {
+    linter.CheckBytes(line);
+    linter.CheckNearMiss(line);
+  }
+  const ScriptDirective* projectName = nullptr;
+  bool installTo = false;
+  for (const ScriptDirective& d : scan.directives) {
+    for (const ScriptLine& value : d.values) linter.CheckBytes(value);
+    linter.CheckDirective(d);
+    if (d.Is(Directive::ProjectName)) projectName = &d;
+    if (d.Is(Directive::InstallTo)) installTo = true;
+  }
+  if (!scan.container) {
+    if (projectName == nullptr) linter.Error(1, "the script has no [Project Name]");
+    if (!installTo) linter.Error(1, "the script has no [Install To]");
+  }
+  if (projectName != nullptr && projectName->Complete() && !IsWindowsFileName(projectName->Value(0).text.Str())) {
+    linter.Error(projectName->Value(0).number,
+                 "project name " + Quote(projectName->Value(0).text) + " cannot be a Windows file name");
+  }
+  return linter.Finish();
+}
+
+bool HasLintErrors(const std::vector<LintFinding>& findings) {
+  return std::any_of(findings.begin(), findings.end(),
+                     [](const LintFinding& f) { return f.severity == LintSeverity::Error; });
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Checks an install script for mistakes the installer would pass over in
+// silence: misspelt section lines, value lines that other readers take as
+// directives, a script that ends inside a directive, unknown registry roots
+// and types, message kinds, a missing product name or install folder,
+// members that are not there, and text that is not Windows-1252.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+enum class LintSeverity { Warning, Error };
+
+struct LintFinding {
+  int line = 0;  // 1-based; findings about the whole script point at line 1
+  LintSeverity severity = LintSeverity::Error;
+  std::string text;  // UTF-8
+};
+
+// Answers whether a payload member (its Windows-1252 name) can be found.
+using MemberLookup = std::function<bool(const std::string& name)>;
+
+// The findings in line order. Without a lookup, members are not looked for.
+std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const MemberLookup& lookup);
+
+bool HasLintErrors(const std::vector<LintFinding>& findings);
+
+// True when text can be a Windows file name (no reserved characters or
+// device names, no trailing dot or blank).
+bool IsWindowsFileName(const std::u16string& text);

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# inspect-packed-stub.sh PLOVEPACK STUB DATA WORK
+# Packs the real 64-bit installer stub and reads the result with binutils'
+# objdump and icoutils' wrestool: the resource directory must point at the
+# new section, every resource of the stub must still be listed, and the
+# payload must be RT_RCDATA 24356, language neutral, of the archive's size.
+# Exit 77 (skipped) when the stub has not been built or a tool is missing.
+set -uo pipefail
+plovepack=$1 stub=$2 data=$3 work=$4
+[ -f "$stub" ] || { echo "no stub at $stub: skipped"; exit 77; }
+command -v x86_64-w64-mingw32-objdump >/dev/null && command -v wrestool >/dev/null || { echo "tools missing: skipped"; exit 77; }
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+"$plovepack" build "$data/setup.dat" --files "$data/files" --stub "$stub" -o setup.exe --quiet || exit 1
+fail() { echo "FAIL: $*"; exit 1; }
+
+headers=$(x86_64-w64-mingw32-objdump -p setup.exe) || fail "objdump cannot read the packed stub"
+grep -q 'Resource Directory \[.rsrc\]' <<<"$headers" || fail "no resource directory entry"
+grep -Eq '^CheckSum[[:space:]]+0*[1-9a-f]' <<<"$headers" || fail "no checksum"
+grep -q 'Subsystem.*Windows GUI' <<<"$headers" || fail "subsystem changed"
+
+before=$(wrestool -l "$stub" | sed -E 's/ ?offset=0x[0-9a-f]+ ?/ /')
+after=$(wrestool -l setup.exe | sed -E 's/ ?offset=0x[0-9a-f]+ ?/ /')
+size=$("$plovepack" list setup.exe | awk 'END { print $10 }')
+payload="--type=10 --name=24356 --language=0 [type=rcdata size=$size]"
+grep -qxF -- "$payload" <<<"$after" || fail "payload not listed as '$payload'"
+diff <(echo "$before") <(grep -vxF -- "$payload" <<<"$after") || fail "the stub's own resources changed"
+wrestool -x --raw --type=10 --name=24356 setup.exe > payload.bin || fail "wrestool cannot extract the payload"
+[ "$(stat -c %s payload.bin)" = "$size" ] || fail "extracted payload has the wrong size"
+"$plovepack" verify payload.bin >/dev/null || fail "the payload extracted by wrestool does not verify"
+echo "objdump and wrestool agree: $(wc -l <<<"$after") resources, payload $size bytes"

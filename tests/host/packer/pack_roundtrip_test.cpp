@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "packer/archive_inspect.h"
+#include "packer/pack_installer.h"
+#include "pe/resource_tree.h"
+#include "synthetic_image.h"
+
+namespace {
+
+std::vector<uint8_t> Stub() {
+  SyntheticImage layout;
+  layout.is64 = false;
+  layout.sections.push_back({".text", std::vector<uint8_t>(0x300, 0xCC), 0x60000020});
+  layout.resourceSection = 1;
+  layout.sections.push_back({".rsrc", {}, 0x40000040});
+  uint8_t manifest[] = "<assembly/>";
+  layout.resources.Set(24, 1, 1033, manifest, sizeof manifest);
+  return BuildImage(layout);
+}
+
+std::vector<PackSource> Sources(size_t bigSize) {
+  std::mt19937 random(7);
+  std::vector<PackSource> sources;
+  sources.push_back({"setup.dat", {'[', 'P', ']', '\r', '\n'}});
+  sources.push_back({"empty.txt", {}});
+  PackSource text{"Docs\\read me.txt", {}};
+  for (int i = 0; i < 2000; ++i) text.data.push_back(uint8_t("hello world\n"[i % 12]));
+  sources.push_back(text);
+  PackSource noise{"noise.bin", std::vector<uint8_t>(bigSize)};
+  for (uint8_t& b : noise.data) b = uint8_t(random());
+  sources.push_back(noise);
+  sources.push_back({"caf\xE9.dll", std::vector<uint8_t>(777, 0x41)});
+  return sources;
+}
+
+std::vector<uint8_t> Pack(const std::vector<uint8_t>& stub, const std::vector<PackSource>& sources, unsigned threads) {
+  PackSettings settings;
+  settings.threads = threads;
+  std::vector<uint8_t> out;
+  std::string error;
+  EXPECT_TRUE(PackInstaller(stub.data(), stub.size(), sources, settings, &out, &error)) << error;
+  return out;
+}
+
+TEST(PackInstaller, EveryMemberComesBackByteForByte) {
+  std::vector<PackSource> sources = Sources(50000);
+  std::vector<uint8_t> installer = Pack(Stub(), sources, 3);
+  MemorySource file(installer.data(), installer.size());
+  ArchiveLocation location;
+  std::string error;
+  ASSERT_TRUE(LocateArchive(file, &location, &error)) << error;
+  EXPECT_FALSE(location.bare);
+  EXPECT_TRUE(VerifyArchive(file, location).empty());
+
+  ArchiveListing listing;
+  ASSERT_TRUE(ReadArchiveListing(file, location, &listing));
+  EXPECT_TRUE(listing.faults.empty());
+  ASSERT_EQ(listing.entries.size(), sources.size());
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const ArchiveEntryInfo& entry = listing.entries[i];
+    EXPECT_EQ(entry.name, sources[i].name) << "directory order is source order";
+    EXPECT_EQ(entry.unpackedSize, sources[i].data.size());
+    std::vector<uint8_t> out;
+    ASSERT_EQ(DecodeMember(file, location, entry,
+                           [&](const uint8_t* d, size_t n) {
+                             out.insert(out.end(), d, d + n);
+                             return true;
+                           }),
+              MemberStatus::Ok);
+    EXPECT_EQ(out, sources[i].data) << entry.name;
+  }
+  // The archive also passes the installer's own reader.
+  std::vector<uint8_t> archive(installer.begin() + long(location.offset),
+                               installer.begin() + long(location.offset + location.size));
+  std::vector<ArchiveEntryInfo> entries;
+  EXPECT_EQ(ReadArchiveDirectory(archive.data(), archive.size(), entries), ArchiveReadStatus::Ok);
+  EXPECT_EQ(entries.size(), sources.size());
+}
+
+TEST(PackInstaller, SameBytesWhateverTheThreadCount) {
+  std::vector<uint8_t> stub = Stub();
+  std::vector<PackSource> sources = Sources(200000);
+  std::vector<uint8_t> one = Pack(stub, sources, 1);
+  EXPECT_EQ(one, Pack(stub, sources, 1));
+  EXPECT_EQ(one, Pack(stub, sources, 2));
+  EXPECT_EQ(one, Pack(stub, sources, 8));
+}
+
+TEST(PackInstaller, VerifyCatchesEverySingleByteChange) {
+  std::vector<PackSource> sources = Sources(40);
+  std::vector<uint8_t> installer = Pack(Stub(), sources, 1);
+  MemorySource clean(installer.data(), installer.size());
+  ArchiveLocation location;
+  std::string error;
+  ASSERT_TRUE(LocateArchive(clean, &location, &error));
+  for (uint64_t i = 0; i < location.size; ++i) {
+    for (uint8_t flip : {uint8_t(0x01), uint8_t(0x80)}) {
+      std::vector<uint8_t> damaged = installer;
+      damaged[location.offset + i] ^= flip;
+      MemorySource file(damaged.data(), damaged.size());
+      EXPECT_FALSE(VerifyArchive(file, location).empty()) << "byte " << i << " xor " << int(flip);
+    }
+  }
+}
+
+TEST(PackInstaller, VerifyNamesEachFault) {
+  std::vector<PackSource> sources = Sources(40);
+  std::vector<uint8_t> installer = Pack(Stub(), sources, 1);
+  MemorySource clean(installer.data(), installer.size());
+  ArchiveLocation location;
+  std::string error;
+  ASSERT_TRUE(LocateArchive(clean, &location, &error));
+  ArchiveListing listing;
+  ASSERT_TRUE(ReadArchiveListing(clean, location, &listing));
+
+  // A packed byte of the third member: its packed sum and the file checksum fail.
+  std::vector<uint8_t> damaged = installer;
+  damaged[location.offset + listing.entries[2].dataOffset + 20] ^= 0x10;
+  MemorySource file(damaged.data(), damaged.size());
+  std::vector<std::string> faults = VerifyArchive(file, location);
+  ASSERT_EQ(faults.size(), 2u);
+  EXPECT_NE(faults[0].find("file checksum"), std::string::npos);
+  EXPECT_NE(faults[1].find("member 3 'Docs\\read me.txt': packed sum"), std::string::npos);
+
+  // The last magic byte: the archive is not read further.
+  damaged = installer;
+  damaged[location.offset + location.size - 1] ^= 0xFF;
+  MemorySource noMagic(damaged.data(), damaged.size());
+  faults = VerifyArchive(noMagic, location);
+  ASSERT_FALSE(faults.empty());
+  EXPECT_NE(faults[0].find("magic 2"), std::string::npos);
+}
+
+TEST(PackInstaller, DictionaryFitsTheMember) {
+  const uint32_t eight = 8u << 20;
+  EXPECT_EQ(DictionaryFor(0, eight), 4096u);
+  EXPECT_EQ(DictionaryFor(4096, eight), 4096u);
+  EXPECT_EQ(DictionaryFor(4097, eight), 6144u);
+  EXPECT_EQ(DictionaryFor(6145, eight), 8192u);
+  EXPECT_EQ(DictionaryFor(3u << 20, eight), 3u << 20);
+  EXPECT_EQ(DictionaryFor((3u << 20) + 1, eight), 4u << 20);
+  EXPECT_EQ(DictionaryFor(100u << 20, eight), eight);
+  EXPECT_EQ(DictionaryFor(100u << 20, 1u << 16), 1u << 16);
+  // The header states it.
+  std::vector<PackedMember> members;
+  std::string error;
+  PackSettings settings;
+  ASSERT_TRUE(CompressMembers({{"a", std::vector<uint8_t>(5000, 1)}}, settings, &members, &error));
+  ASSERT_GE(members[0].packed.size(), 13u);
+  EXPECT_EQ(LoadU32(&members[0].packed[1]), 6144u);
+  EXPECT_EQ(members[0].packed[0], 0x5D);
+}
+
+TEST(PackInstaller, RefusesBadNamesAndStubs) {
+  std::vector<uint8_t> stub = Stub();
+  PackSettings settings;
+  std::vector<uint8_t> out;
+  std::string error;
+  std::vector<PackSource> longName = {{std::string(255, 'a'), {1}}};
+  EXPECT_FALSE(PackInstaller(stub.data(), stub.size(), longName, settings, &out, &error));
+  std::vector<PackSource> limit = {{std::string(254, 'a'), {1}}};
+  EXPECT_TRUE(PackInstaller(stub.data(), stub.size(), limit, settings, &out, &error)) << error;
+  std::vector<uint8_t> notPe(1000, 0);
+  EXPECT_FALSE(PackInstaller(notPe.data(), notPe.size(), limit, settings, &out, &error));
+  EXPECT_NE(error.find("not a Windows executable"), std::string::npos);
+  EXPECT_TRUE(out.empty());
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "packer/script_lint.h"
+#include "packer/script_members.h"
+#include "packer/script_scan.h"
+
+namespace {
+
+const std::string kHeader = "[Project Name]\r\nDemo\r\n[Install To]\r\n<Program Files>Demo\\\r\n";
+
+std::vector<LintFinding> Lint(const std::string& script, const std::set<std::string>& present = {}) {
+  MemberLookup lookup = [&](const std::string& name) { return present.count(name) != 0; };
+  return LintScript(reinterpret_cast<const uint8_t*>(script.data()), script.size(), lookup);
+}
+
+// "line:severity:" plus a piece of the text of each finding.
+std::string Summary(const std::vector<LintFinding>& findings) {
+  std::string out;
+  for (const LintFinding& f : findings) {
+    out += std::to_string(f.line) + (f.severity == LintSeverity::Error ? ":E " : ":W ") + f.text + "\n";
+  }
+  return out;
+}
+
+TEST(ScriptLint, CleanScriptHasNoFindings) {
+  std::string script = kHeader +
+                       "[CopyFile]\r\napp.exe\r\n<Destination>app.exe\r\n"
+                       "[Registry]\r\nHKCU\r\nSoftware\\Demo\r\nBINARY\r\nBlob\r\nblob.bin\r\n"
+                       "[RunFile]\r\n<TempInstall>\\tool.exe\r\n\r\nOptional - Run tool\r\n"
+                       "[Message]\r\nDone\\nbye\r\nInformation\r\n[Windows Version]\r\n4\r\n";
+  EXPECT_EQ(Summary(Lint(script, {"app.exe", "blob.bin", "tool.exe"})), "");
+}
+
+TEST(ScriptLint, SectionLinesThatAlmostMatch) {
+  std::string script = kHeader + "[copyfile]\r\n[CopyFile] \r\n[Action]\t\r\n[CopyFile]x\r\n";
+  std::vector<LintFinding> findings = Lint(script);
+  ASSERT_EQ(findings.size(), 3u) << Summary(findings);
+  EXPECT_EQ(findings[0].line, 5);
+  EXPECT_EQ(findings[1].line, 6);
+  EXPECT_EQ(findings[2].line, 7);
+  for (const LintFinding& f : findings) EXPECT_EQ(f.severity, LintSeverity::Error);
+  EXPECT_NE(findings[0].text.find("'[CopyFile]'"), std::string::npos);
+}
+
+TEST(ScriptLint, ValueLinesThatAreDirectivesAndScriptsThatStop) {
+  std::string script = kHeader + "[CopyFile]\r\na.txt\r\n[Action]\r\n[Message]\r\nHello";
+  std::vector<LintFinding> findings = Lint(script, {"a.txt"});
+  ASSERT_EQ(findings.size(), 2u) << Summary(findings);
+  EXPECT_EQ(findings[0].line, 7);
+  EXPECT_NE(findings[0].text.find("value line 2 of [CopyFile] reads '[Action]'"), std::string::npos);
+  EXPECT_EQ(findings[1].line, 8);
+  EXPECT_NE(findings[1].text.find("ends inside [Message] (1 of 2"), std::string::npos);
+}
+
+TEST(ScriptLint, MissingMembersOnlyWithALookup) {
+  std::string script = kHeader +
+                       "[CopyFile]\r\nmissing.exe\r\nx\r\n"
+                       "[Registry]\r\nHKLM\r\nk\r\nBINARY\r\nv\r\nnothere.bin\r\n"
+                       "[RunAndWaitFile]\r\n<TempInstall>gone.exe\r\n\r\n\r\n"
+                       "[Registry]\r\nHKLM\r\nk\r\nSTRING\r\nv\r\nnot-a-member\r\n";
+  std::vector<LintFinding> findings = Lint(script);
+  ASSERT_EQ(findings.size(), 3u) << Summary(findings);
+  EXPECT_NE(findings[0].text.find("'missing.exe' not found"), std::string::npos);
+  EXPECT_NE(findings[1].text.find("'nothere.bin' not found"), std::string::npos);
+  EXPECT_NE(findings[2].text.find("'gone.exe' not found"), std::string::npos);
+  EXPECT_TRUE(LintScript(reinterpret_cast<const uint8_t*>(script.data()), script.size(), nullptr).empty());
+}
+
+TEST(ScriptLint, TempInstallInsideTheProgramLine) {
+  std::vector<LintFinding> findings = Lint(kHeader + "[RunFile]\r\n\"<TempInstall>x.exe\"\r\n\r\n\r\n");
+  ASSERT_EQ(findings.size(), 2u) << Summary(findings);
+  EXPECT_EQ(findings[0].severity, LintSeverity::Warning);
+  EXPECT_NE(findings[0].text.find("14th character on: '>x.exe\"'"), std::string::npos);
+  EXPECT_NE(findings[1].text.find("not found"), std::string::npos);
+}
+
+TEST(ScriptLint, RegistryMessageAndVersionValues) {
+  std::string script = kHeader +
+                       "[Registry]\r\nhklm\r\nk\r\nREG_SZ\r\nv\r\nd\r\n"
+                       "[Message]\r\nHi\r\nwarning\r\n"
+                       "[Windows Version]\r\nten\r\n";
+  std::vector<LintFinding> findings = Lint(script);
+  ASSERT_EQ(findings.size(), 4u) << Summary(findings);
+  EXPECT_EQ(findings[0].severity, LintSeverity::Error);
+  EXPECT_NE(findings[0].text.find("registry root 'hklm'"), std::string::npos);
+  EXPECT_EQ(findings[1].severity, LintSeverity::Warning);
+  EXPECT_NE(findings[1].text.find("registry type 'REG_SZ'"), std::string::npos);
+  EXPECT_EQ(findings[2].severity, LintSeverity::Warning);
+  EXPECT_NE(findings[2].text.find("message kind 'warning'"), std::string::npos);
+  EXPECT_EQ(findings[3].severity, LintSeverity::Warning);
+  EXPECT_NE(findings[3].text.find("'ten' is not a number"), std::string::npos);
+  EXPECT_FALSE(HasLintErrors({findings[1], findings[2], findings[3]}));
+}
+
+TEST(ScriptLint, ProjectNameAndInstallFolder) {
+  EXPECT_EQ(Summary(Lint("[CopyFile]\r\n")).find("no [Project Name]") != std::string::npos, true);
+  std::vector<LintFinding> findings = Lint("[Project Name]\r\nA:B\r\n");
+  ASSERT_EQ(findings.size(), 2u) << Summary(findings);
+  EXPECT_NE(findings[0].text.find("no [Install To]"), std::string::npos);
+  EXPECT_NE(findings[1].text.find("'A:B' cannot be a Windows file name"), std::string::npos);
+  // The last [Project Name] is the one that counts.
+  EXPECT_TRUE(Lint(kHeader + "[Project Name]\r\nGood\r\n").empty());
+  EXPECT_FALSE(Lint(kHeader + "[Project Name]\r\nCON\r\n").empty());
+  // A container needs neither.
+  EXPECT_TRUE(Lint("[InstallContainer]\r\n[Message]\r\nHi\r\nInformation\r\n").empty());
+
+  for (const char16_t* bad : {u"", u"a/b", u"trailing.", u"trailing ", u"NUL.txt", u"com1", u"a\x01"}) {
+    EXPECT_FALSE(IsWindowsFileName(bad)) << WideString(bad).ToUtf8();
+  }
+  for (const char16_t* good : {u"Plove Hello", u"COM10", u"Caf\u00e9 2.0", u"console"}) {
+    EXPECT_TRUE(IsWindowsFileName(good)) << WideString(good).ToUtf8();
+  }
+}
+
+TEST(ScriptLint, TextThatIsNotWindows1252) {
+  std::vector<LintFinding> findings = Lint("\xEF\xBB\xBF" + kHeader);
+  ASSERT_FALSE(findings.empty());
+  EXPECT_NE(findings[0].text.find("byte-order mark"), std::string::npos);
+  findings = Lint(kHeader + "[Action]\r\nCopying \x81 files\r\nfree text \x9D\r\n");
+  ASSERT_EQ(findings.size(), 2u) << Summary(findings);
+  EXPECT_EQ(findings[0].line, 6);
+  EXPECT_NE(findings[0].text.find("byte 0x81"), std::string::npos);
+  EXPECT_EQ(findings[1].line, 7);
+  // Windows-1252 letters are fine.
+  EXPECT_TRUE(Lint(kHeader + "[Action]\r\nCaf\xE9 \x80\r\n").empty());
+}
+
+TEST(ScriptMembers, InOrderOfMentionOnceEach) {
+  std::string script =
+      "[CopyFile]\r\nB.exe\r\nx\r\n[CopyFile]\r\na.dll\r\nx\r\n[CopyFile]\r\nb.EXE\r\ny\r\n"
+      "[Registry]\r\nHKLM\r\nk\r\nBINARY\r\nv\r\nblob.bin\r\n"
+      "[Registry]\r\nHKLM\r\nk\r\nDWORD\r\nv\r\n12\r\n"
+      "[RunFile]\r\n<TempInstall>\\helper.exe\r\n\r\n\r\n"
+      "[RunAndWaitFile]\r\n<Destination>B.exe\r\n\r\n\r\n"
+      "[Message]\r\n[CopyFile]\r\nInformation\r\n";
+  ScriptScan scan = ScanScript(reinterpret_cast<const uint8_t*>(script.data()), script.size());
+  EXPECT_EQ(ScriptMemberNames(scan), (std::vector<std::string>{"B.exe", "a.dll", "blob.bin", "helper.exe"}));
+  EXPECT_FALSE(scan.container);
+}
+
+TEST(ScriptMembers, NameConversion) {
+  std::string out;
+  EXPECT_TRUE(Utf8ToCp1252("caf\xC3\xA9 \xE2\x82\xAC.txt", &out));
+  EXPECT_EQ(out, "caf\xE9 \x80.txt");
+  EXPECT_EQ(Cp1252ToUtf8(out), "caf\xC3\xA9 \xE2\x82\xAC.txt");
+  EXPECT_FALSE(Utf8ToCp1252("\xE4\xB8\xAD.txt", &out)) << "a CJK character";
+  EXPECT_FALSE(Utf8ToCp1252("bad\xC3", &out)) << "cut UTF-8";
+  EXPECT_EQ(MemberKey("SeTuP.DAT\xC9"), "setup.dat\xC9");
+}
+
+}  // namespace

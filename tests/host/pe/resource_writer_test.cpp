@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <numeric>
+
+#include "pe/pe_headers.h"
+#include "pe/resource_tree.h"
+#include "pe/resource_writer.h"
+#include "synthetic_image.h"
+
+namespace {
+
+constexpr uint16_t kPayloadId = 24356;
+
+std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(seed + i * 7);
+  return bytes;
+}
+
+ResourceKey Named(const char16_t* text) { return ResourceKey{true, 0, text}; }
+
+// Resources like those of the installer: a named type, a string name, a
+// dialog in two languages, an icon and a manifest.
+ResourceTree ExistingResources() {
+  ResourceTree tree;
+  auto dialog = Pattern(300, 1);
+  tree.Set(5, 101, 1033, dialog.data(), dialog.size());
+  tree.Set(5, 101, 1031, dialog.data(), 200);
+  auto icon = Pattern(744, 9);
+  tree.Set(3, 1, 1033, icon.data(), icon.size());
+  auto manifest = Pattern(1001, 3);
+  tree.Set(24, 1, 1033, manifest.data(), manifest.size());
+  ResourceLanguage leaf;
+  leaf.language = ResourceKey::Id(0);
+  leaf.data = Pattern(33, 5);
+  leaf.codePage = 1252;
+  tree.types.insert(tree.types.begin(), ResourceType{Named(u"PNG"), {ResourceName{Named(u"LOGO"), {leaf}}}});
+  return tree;
+}
+
+SyntheticImage MakeLayout(bool is64, bool withResources, bool resourcesLast) {
+  SyntheticImage layout;
+  layout.is64 = is64;
+  layout.sections.push_back({".text", Pattern(0x345, 0x11), 0x60000020});
+  layout.sections.push_back({".data", Pattern(0x80, 0x22), 0xC0000040});
+  if (withResources) {
+    layout.resourceSection = int(layout.sections.size());
+    layout.sections.push_back({".rsrc", {}, 0x40000040});
+    layout.resources = ExistingResources();
+  }
+  if (!resourcesLast) layout.sections.push_back({".reloc", Pattern(0x40, 0x33), 0x42000040});
+  return layout;
+}
+
+PeHeaders Headers(const std::vector<uint8_t>& image) {
+  PeHeaders h;
+  MemorySource source(image.data(), image.size());
+  EXPECT_EQ(ReadPeHeaders(source, &h), PeStatus::Ok);
+  return h;
+}
+
+ResourceTree Tree(const std::vector<uint8_t>& image) {
+  PeHeaders h = Headers(image);
+  MemorySource source(image.data(), image.size());
+  ResourceTree tree;
+  EXPECT_EQ(ReadResourceTree(source, h, true, &tree), PeStatus::Ok);
+  return tree;
+}
+
+void ExpectSameLeaves(const ResourceTree& expected, const ResourceTree& actual) {
+  ASSERT_EQ(expected.types.size(), actual.types.size());
+  for (size_t i = 0; i < expected.types.size(); ++i) {
+    const ResourceType& e = expected.types[i];
+    const ResourceType& a = actual.types[i];
+    EXPECT_TRUE(e.type == a.type);
+    ASSERT_EQ(e.names.size(), a.names.size());
+    for (size_t j = 0; j < e.names.size(); ++j) {
+      EXPECT_TRUE(e.names[j].name == a.names[j].name);
+      ASSERT_EQ(e.names[j].languages.size(), a.names[j].languages.size());
+      for (size_t k = 0; k < e.names[j].languages.size(); ++k) {
+        const ResourceLanguage& el = e.names[j].languages[k];
+        const ResourceLanguage& al = a.names[j].languages[k];
+        EXPECT_TRUE(el.language == al.language);
+        EXPECT_EQ(el.codePage, al.codePage);
+        EXPECT_EQ(el.data, al.data);
+      }
+    }
+  }
+}
+
+// Layout rules every written image must follow.
+void ExpectConsistent(const std::vector<uint8_t>& image) {
+  PeHeaders h = Headers(image);
+  uint64_t memoryEnd = 0;
+  for (const PeSection& s : h.sections) {
+    EXPECT_EQ(s.virtualAddress % h.sectionAlignment, 0u);
+    EXPECT_EQ(s.pointerToRawData % h.fileAlignment, 0u);
+    EXPECT_EQ(s.sizeOfRawData % h.fileAlignment, 0u);
+    memoryEnd = std::max<uint64_t>(memoryEnd, s.virtualAddress + s.MemorySize());
+  }
+  for (size_t i = 1; i < h.sections.size(); ++i) {
+    EXPECT_GE(h.sections[i].virtualAddress, h.sections[i - 1].virtualAddress + h.sections[i - 1].MemorySize());
+  }
+  EXPECT_EQ(h.sizeOfImage, (memoryEnd + h.sectionAlignment - 1) / h.sectionAlignment * h.sectionAlignment);
+  EXPECT_EQ(U32At(image, h.CheckSumOffset()), ComputePeChecksum(image.data(), image.size(), h.CheckSumOffset()));
+  PeDirectory resources = h.Directory(kDirectoryResource);
+  int index = h.SectionOf(resources.rva);
+  ASSERT_GE(index, 0);
+  EXPECT_EQ(h.sections[size_t(index)].virtualAddress, resources.rva);
+  EXPECT_EQ(h.sections[size_t(index)].virtualSize, resources.size);
+}
+
+class ResourceWriter : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ResourceWriter, AddsThePayloadToAnImageWithoutResources) {
+  std::vector<uint8_t> image = BuildImage(MakeLayout(GetParam(), false, true));
+  ASSERT_FALSE(image.empty());
+  auto payload = Pattern(5000, 42);
+  std::vector<uint8_t> out;
+  ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                          payload.data(), payload.size(), &out),
+            PeStatus::Ok);
+  ExpectConsistent(out);
+  PeHeaders before = Headers(image), after = Headers(out);
+  EXPECT_EQ(after.is64, GetParam());
+  ASSERT_EQ(after.sections.size(), before.sections.size() + 1);
+  EXPECT_EQ(std::string(after.sections.back().name, 5), ".rsrc");
+  EXPECT_EQ(after.sizeOfInitializedData, before.sizeOfInitializedData + after.sections.back().sizeOfRawData);
+  // Everything before the new section is untouched apart from the header fields.
+  EXPECT_TRUE(std::equal(image.begin() + before.sizeOfHeaders, image.end(), out.begin() + before.sizeOfHeaders));
+
+  MemorySource source(out.data(), out.size());
+  uint64_t offset = 0;
+  uint32_t size = 0;
+  ASSERT_EQ(LocateResource(source, kResourceTypeRcData, kPayloadId, kLanguageNeutral, &offset, &size), PeStatus::Ok);
+  ASSERT_EQ(size, payload.size());
+  EXPECT_TRUE(std::equal(payload.begin(), payload.end(), out.begin() + long(offset)));
+}
+
+TEST_P(ResourceWriter, KeepsExistingResourcesAndReplacesAnEarlierPayload) {
+  for (bool last : {true, false}) {
+    SCOPED_TRACE(last ? "resource section last" : "resource section followed by .reloc");
+    SyntheticImage layout = MakeLayout(GetParam(), true, last);
+    std::vector<uint8_t> image = BuildImage(layout);
+    auto first = Pattern(70000, 1);
+    auto second = Pattern(123, 2);
+    std::vector<uint8_t> once, twice;
+    ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                            first.data(), first.size(), &once),
+              PeStatus::Ok);
+    ASSERT_EQ(EmbedResource(once.data(), once.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                            second.data(), second.size(), &twice),
+              PeStatus::Ok);
+    ExpectConsistent(once);
+    ExpectConsistent(twice);
+
+    ResourceTree expected = ExistingResources();
+    expected.Set(kResourceTypeRcData, kPayloadId, kLanguageNeutral, second.data(), second.size());
+    ExpectSameLeaves(expected, Tree(twice));
+    EXPECT_EQ(Tree(twice).LeafCount(), ExistingResources().LeafCount() + 1);
+
+    // A last resource section is rebuilt where it is; otherwise one new
+    // section is appended, and repacking rebuilds that one in place.
+    size_t sections = layout.sections.size();
+    EXPECT_EQ(Headers(once).sections.size(), last ? sections : sections + 1);
+    EXPECT_EQ(Headers(twice).sections.size(), Headers(once).sections.size());
+    EXPECT_LT(twice.size(), once.size());
+  }
+}
+
+TEST_P(ResourceWriter, OtherLanguageVersionsOfThePayloadGo) {
+  SyntheticImage layout = MakeLayout(GetParam(), true, true);
+  auto stale = Pattern(64, 9);
+  layout.resources.Set(kResourceTypeRcData, kPayloadId, 1033, stale.data(), stale.size());
+  layout.resources.Set(kResourceTypeRcData, 7, 1033, stale.data(), stale.size());
+  std::vector<uint8_t> image = BuildImage(layout);
+  auto payload = Pattern(100, 1);
+  std::vector<uint8_t> out;
+  ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                          payload.data(), payload.size(), &out),
+            PeStatus::Ok);
+  ResourceTree tree = Tree(out);
+  EXPECT_EQ(tree.Find(kResourceTypeRcData, kPayloadId, 1033), nullptr);
+  ASSERT_NE(tree.Find(kResourceTypeRcData, kPayloadId, kLanguageNeutral), nullptr);
+  EXPECT_NE(tree.Find(kResourceTypeRcData, 7, 1033), nullptr) << "other RCDATA stays";
+  EXPECT_EQ(tree.LeafCount(), ExistingResources().LeafCount() + 2);
+}
+
+TEST_P(ResourceWriter, MovesTrailingSymbolTableBehindTheNewSection) {
+  std::vector<uint8_t> image = BuildImage(MakeLayout(GetParam(), true, false));
+  PeHeaders h = Headers(image);
+  // Two symbols and a string table of 9 bytes.
+  std::vector<uint8_t> symbols = Pattern(2 * 18, 77);
+  std::vector<uint8_t> strings = {9, 0, 0, 0, 'a', 'b', 'c', 'd', 0};
+  uint32_t at = uint32_t(image.size());
+  image.insert(image.end(), symbols.begin(), symbols.end());
+  image.insert(image.end(), strings.begin(), strings.end());
+  StoreU32(&image[h.PointerToSymbolTableOffset()], at);
+  StoreU32(&image[h.PointerToSymbolTableOffset() + 4], 2);
+
+  auto payload = Pattern(999, 4);
+  std::vector<uint8_t> out;
+  ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                          payload.data(), payload.size(), &out),
+            PeStatus::Ok);
+  ExpectConsistent(out);
+  PeHeaders after = Headers(out);
+  EXPECT_EQ(after.pointerToSymbolTable, after.RawEnd());
+  ASSERT_EQ(out.size(), after.RawEnd() + symbols.size() + strings.size());
+  EXPECT_TRUE(std::equal(symbols.begin(), symbols.end(), out.begin() + long(after.pointerToSymbolTable)));
+}
+
+TEST_P(ResourceWriter, RefusesWhatItCannotWriteSafely) {
+  auto payload = Pattern(10, 1);
+  auto embed = [&](const std::vector<uint8_t>& image) {
+    std::vector<uint8_t> out{1};
+    PeStatus status = EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                                    payload.data(), payload.size(), &out);
+    if (status != PeStatus::Ok) {
+      EXPECT_TRUE(out.empty());
+    }
+    return status;
+  };
+  SyntheticImage signedLayout = MakeLayout(GetParam(), true, true);
+  signedLayout.securityRva = 0x5000;
+  signedLayout.securitySize = 0x100;
+  EXPECT_EQ(embed(BuildImage(signedLayout)), PeStatus::Signed);
+
+  std::vector<uint8_t> overlay = BuildImage(MakeLayout(GetParam(), true, true));
+  overlay.push_back(1);
+  EXPECT_EQ(embed(overlay), PeStatus::Overlay);
+  overlay.back() = 0;
+  EXPECT_EQ(embed(overlay), PeStatus::Ok) << "zero padding is dropped";
+
+  // A section table that fills the headers leaves no room for another entry.
+  SyntheticImage full = MakeLayout(GetParam(), false, true);
+  full.sizeOfHeaders = 0x200;
+  while (full.sections.size() < (0x200 - 0x80 - 24 - (GetParam() ? 240u : 224u)) / 40) {
+    full.sections.push_back({".x", Pattern(16, 1), 0x40000040});
+  }
+  EXPECT_EQ(embed(BuildImage(full)), PeStatus::Unsupported);
+
+  EXPECT_EQ(embed({}), PeStatus::NotPe);
+  EXPECT_EQ(embed(Pattern(4096, 0)), PeStatus::NotPe);
+}
+
+TEST_P(ResourceWriter, TruncatedOrDamagedHeadersNeverPassOrCrash) {
+  std::vector<uint8_t> image = BuildImage(MakeLayout(GetParam(), true, true));
+  auto payload = Pattern(10, 1);
+  std::vector<uint8_t> out;
+  PeHeaders h = Headers(image);
+  uint32_t rsrcEnd = h.sections.back().pointerToRawData + 0x40;
+  for (size_t cut = 0; cut < rsrcEnd; cut += (cut < 0x300 ? 1 : 13)) {
+    std::vector<uint8_t> cutImage(image.begin(), image.begin() + long(cut));
+    EXPECT_NE(EmbedResource(cutImage.data(), cutImage.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                            payload.data(), payload.size(), &out),
+              PeStatus::Ok)
+        << "cut at " << cut;
+  }
+  // Every single byte of the resource directory set to 0xFF: no crash, and
+  // success only with a consistent result.
+  uint32_t dir = h.sections.back().pointerToRawData;
+  for (uint32_t i = 0; i < 0x100; ++i) {
+    std::vector<uint8_t> damaged = image;
+    damaged[dir + i] = 0xFF;
+    if (EmbedResource(damaged.data(), damaged.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                      payload.data(), payload.size(), &out) == PeStatus::Ok) {
+      MemorySource source(out.data(), out.size());
+      uint64_t offset = 0;
+      uint32_t size = 0;
+      EXPECT_EQ(LocateResource(source, kResourceTypeRcData, kPayloadId, kLanguageNeutral, &offset, &size), PeStatus::Ok);
+    }
+  }
+}
+
+TEST_P(ResourceWriter, RefusesADirectoryThatRepeatsItself) {
+  // 4000 types that all lead to one directory of 4000 names, each leading
+  // to one empty language directory: 16 million entries to walk.
+  const uint32_t n = 4000;
+  std::vector<uint8_t> dir(2 * (16 + 8 * n) + 16, 0);
+  auto table = [&](uint32_t at, uint32_t target) {
+    StoreU16(&dir[at + 14], uint16_t(n));
+    for (uint32_t i = 0; i < n; ++i) {
+      StoreU32(&dir[at + 16 + 8 * i], i + 1);
+      StoreU32(&dir[at + 20 + 8 * i], target | 0x80000000u);
+    }
+  };
+  uint32_t names = 16 + 8 * n, languages = 2 * (16 + 8 * n);
+  table(0, names);
+  table(names, languages);
+  SyntheticImage layout = MakeLayout(GetParam(), true, true);
+  layout.resourcesRaw = true;
+  layout.sections[size_t(layout.resourceSection)].data = dir;
+  std::vector<uint8_t> image = BuildImage(layout);
+  MemorySource source(image.data(), image.size());
+  PeHeaders h = Headers(image);
+  ResourceTree tree;
+  EXPECT_EQ(ReadResourceTree(source, h, false, &tree), PeStatus::Corrupt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, ResourceWriter, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Pe32Plus" : "Pe32"; });
+
+TEST(PeChecksum, SkipsTheChecksumFieldAndAddsTheLength) {
+  std::vector<uint8_t> bytes = {0x01, 0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0xFF, 0xFF, 0x05};
+  // Words 0x0001, (skipped), 0xFFFF, then the odd byte 0x05: 0x10005 folds to 6.
+  EXPECT_EQ(ComputePeChecksum(bytes.data(), bytes.size(), 2), 6u + 9u);
+  EXPECT_EQ(ComputePeChecksum(bytes.data(), 0, 2), 0u);
+}
+
+TEST(ResourceTree, NumberedEntriesStayInAscendingOrderBehindNamedOnes) {
+  ResourceTree tree = ExistingResources();
+  uint8_t b = 1;
+  tree.Set(10, 24356, 0, &b, 1);
+  tree.Set(1, 7, 0, &b, 1);
+  ASSERT_EQ(tree.types.size(), 6u);
+  EXPECT_TRUE(tree.types[0].type.isName);
+  std::vector<uint16_t> ids;
+  for (size_t i = 1; i < tree.types.size(); ++i) ids.push_back(tree.types[i].type.id);
+  EXPECT_EQ(ids, (std::vector<uint16_t>{1, 3, 5, 10, 24}));
+}
+
+}  // namespace

@@ -1,0 +1,258 @@
+// The packer's output as Windows sees it: the installer stub packed by the
+// portable packer (compiled into this test) is loaded as a data file and its
+// members extracted; the same archive embedded by Windows' own resource
+// update calls gives the same members; the checksum matches what imagehlp
+// computes; and the packed stub runs to its end without showing anything.
+
+#include <gtest/gtest.h>
+
+#include <imagehlp.h>
+
+#include <random>
+
+#include "packer/pack_installer.h"
+#include "payload/win/payload_archive.h"
+#include "scripted_messages.h"
+#include "test_folder.h"
+#include "util/win/file_system.h"
+#include "util/win/scoped_handle.h"
+#include "util/win/windows_api.h"
+
+namespace {
+
+WideString HostPath(const char* unixPath) {
+  WideString path = WideString::FromUtf8((std::string("Z:") + unixPath).c_str());
+  path.Replace(u"/", u"\\", false);
+  return path;
+}
+
+WideString StubPath() { return HostPath(PLOVE_STUB_PATH); }
+
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::vector<PackSource> Members() {
+  std::vector<PackSource> members;
+  members.push_back({"setup.dat", Bytes("[Project Name]\r\nPacked\r\n[Install To]\r\n<Program Files>Packed\\\r\n"
+                                        "[CopyFile]\r\ndata.bin\r\n<Destination>data.bin\r\n")});
+  members.push_back({"setup.lic", Bytes("licence\r\n")});
+  PackSource data{"data.bin", std::vector<uint8_t>(300000)};
+  std::mt19937 random(3);
+  for (size_t i = 0; i < data.data.size(); ++i) data.data[i] = uint8_t(i % 7 == 0 ? random() : i);
+  members.push_back(std::move(data));
+  members.push_back({"Docs\\read me.txt", Bytes("read me\r\n")});
+  return members;
+}
+
+std::vector<uint8_t> ArchiveOf(const std::vector<PackSource>& sources) {
+  PackSettings settings;
+  settings.threads = 2;
+  std::vector<PackedMember> members;
+  std::string error;
+  EXPECT_TRUE(CompressMembers(sources, settings, &members, &error)) << error;
+  std::vector<uint8_t> archive;
+  EXPECT_EQ(WriteArchive(members, archive), ArchiveWriteStatus::Ok);
+  return archive;
+}
+
+bool WriteBytes(const WideString& path, const std::vector<uint8_t>& bytes) {
+  return WriteWholeFile(path, bytes.data(), bytes.size());
+}
+
+// Loads path as a data file and checks its payload resource and members.
+void ExpectPayload(const WideString& path, const std::vector<uint8_t>& archive, const TestFolder& folder) {
+  ScopedHandle<ModuleTraits> owner(LoadLibraryExW(path.W(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(owner) << "error " << GetLastError();
+  HMODULE module = owner.Get();
+  HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(24356), MAKEINTRESOURCEW(10));
+  ASSERT_NE(resource, nullptr);
+  ASSERT_EQ(SizeofResource(module, resource), archive.size());
+  const uint8_t* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(module, resource)));
+  ASSERT_NE(bytes, nullptr);
+  EXPECT_TRUE(std::equal(archive.begin(), archive.end(), bytes));
+  // The stub's own resources are still there.
+  EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)), nullptr) << "manifest";
+
+  ScriptedMessages messages(IDOK);
+  PayloadArchive payload;
+  payload.OpenFromModule(module);
+  std::vector<PackSource> expected = Members();
+  ASSERT_EQ(payload.Count(), int(expected.size()));
+  for (size_t i = 0; i < expected.size(); ++i) {
+    WideString name = WideString::FromAnsi(expected[i].name.c_str());
+    EXPECT_EQ(payload.NameAt(int(i)), name);
+    WideString target = folder / WideString::Format(u"out%d.bin", int(i));
+    ASSERT_TRUE(payload.ExtractTo(name, target)) << name;
+    std::string content;
+    ASSERT_TRUE(ReadWholeFile(target, content));
+    EXPECT_EQ(Bytes(content), expected[i].data) << name;
+  }
+  payload.Close();
+  EXPECT_TRUE(messages.Messages().empty());
+}
+
+struct RunResult {
+  bool ended = false;
+  DWORD exitCode = 0;
+  bool dialogSeen = false;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM context) {
+  auto* info = reinterpret_cast<std::pair<DWORD, bool>*>(context);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t className[64] = {};
+  GetClassNameW(window, className, 64);
+  if (process == info->first && IsWindowVisible(window) && WideString(className) == WideString(u"#32770")) {
+    info->second = true;
+  }
+  return TRUE;
+}
+
+// Runs the program; a message box it shows keeps it from ending, so after
+// the time limit any dialog it owns is noted and the process is ended.
+RunResult RunProgram(const WideString& path, DWORD limitMs, const WideString& arguments = WideString()) {
+  RunResult result;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  WideString commandLine = u"\"" + path + u"\" " + arguments;
+  std::u16string buffer = commandLine.Str();
+  if (!CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(&buffer[0]), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return result;
+  }
+  ScopedHandle<KernelHandleTraits> processOwner(process.hProcess), threadOwner(process.hThread);
+  result.ended = WaitForSingleObject(process.hProcess, limitMs) == WAIT_OBJECT_0;
+  if (!result.ended) {
+    std::pair<DWORD, bool> info{process.dwProcessId, false};
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&info));
+    result.dialogSeen = info.second;
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 10000);
+  }
+  GetExitCodeProcess(process.hProcess, &result.exitCode);
+  return result;
+}
+
+class PackedStub : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(StubPath(), bytes)) << StubPath();
+    stub_ = Bytes(bytes);
+    archive_ = ArchiveOf(Members());
+  }
+
+  std::vector<uint8_t> Packed() {
+    PackSettings settings;
+    settings.threads = 2;
+    std::vector<uint8_t> out;
+    std::string error;
+    EXPECT_TRUE(PackInstaller(stub_.data(), stub_.size(), Members(), settings, &out, &error)) << error;
+    return out;
+  }
+
+  TestFolder folder_;
+  std::vector<uint8_t> stub_;
+  std::vector<uint8_t> archive_;
+};
+
+TEST_F(PackedStub, LoadsAsDataFileAndGivesBackEveryMember) {
+  WideString path = folder_ / u"packed.exe";
+  ASSERT_TRUE(WriteBytes(path, Packed()));
+  ExpectPayload(path, archive_, folder_);
+}
+
+TEST_F(PackedStub, ChecksumMatchesImagehlp) {
+  WideString path = folder_ / u"packed.exe";
+  ASSERT_TRUE(WriteBytes(path, Packed()));
+  DWORD stored = 0, computed = 0;
+  ASSERT_EQ(MapFileAndCheckSumW(path.W(), &stored, &computed), DWORD(CHECKSUM_SUCCESS));
+  EXPECT_EQ(stored, computed);
+  EXPECT_NE(stored, 0u);
+}
+
+TEST_F(PackedStub, WindowsResourceUpdateGivesTheSameMembersAndCanBeRepacked) {
+  WideString path = folder_ / u"updated.exe";
+  ASSERT_TRUE(WriteBytes(path, stub_));
+  HANDLE update = BeginUpdateResourceW(path.W(), FALSE);
+  ASSERT_NE(update, nullptr);
+  ASSERT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(10), MAKEINTRESOURCEW(24356),
+                              MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), archive_.data(), DWORD(archive_.size())));
+  ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+  ExpectPayload(path, archive_, folder_);
+
+  // Our writer replaces the payload that Windows put there.
+  std::string updated;
+  ASSERT_TRUE(ReadWholeFile(path, updated));
+  std::vector<uint8_t> out;
+  std::string error;
+  ASSERT_TRUE(EmbedArchive(reinterpret_cast<const uint8_t*>(updated.data()), updated.size(), archive_, &out, &error))
+      << error;
+  WideString repacked = folder_ / u"repacked.exe";
+  ASSERT_TRUE(WriteBytes(repacked, out));
+  ExpectPayload(repacked, archive_, folder_);
+}
+
+TEST_F(PackedStub, RunsToTheEndWithoutShowingAnything) {
+  WideString path = folder_ / u"packed.exe";
+  ASSERT_TRUE(WriteBytes(path, Packed()));
+  RunResult result = RunProgram(path, 60000);
+  EXPECT_TRUE(result.ended) << (result.dialogSeen ? "a message box was shown" : "it did not end");
+  EXPECT_EQ(result.exitCode, 0u);
+}
+
+TEST_F(PackedStub, ADamagedPayloadIsReportedByTheStub) {
+  // The check above only means something if a message would be seen: a
+  // damaged archive makes the stub show its corruption message.
+  std::vector<uint8_t> packed = Packed();
+  auto at = std::search(packed.begin(), packed.end(), archive_.begin(), archive_.begin() + 256);
+  ASSERT_NE(at, packed.end());
+  at[200] ^= 0x55;
+  WideString path = folder_ / u"damaged.exe";
+  ASSERT_TRUE(WriteBytes(path, packed));
+  RunResult result = RunProgram(path, 15000);
+  EXPECT_FALSE(result.ended);
+  EXPECT_TRUE(result.dialogSeen);
+}
+
+TEST_F(PackedStub, WindowsPlovepackBuildsVerifiesAndExtracts) {
+  // The Windows build of the command-line tool: its file and thread halves.
+  WideString files = folder_ / u"files";
+  ASSERT_TRUE(CreateFolderTree(files));
+  std::vector<PackSource> members = Members();
+  ASSERT_TRUE(WriteBytes(folder_ / u"setup.dat", members[0].data));
+  ASSERT_TRUE(WriteBytes(folder_ / u"setup.lic", members[1].data));
+  ASSERT_TRUE(WriteBytes(files + u"\\data.bin", members[2].data));
+  ASSERT_TRUE(WriteBytes(folder_ / u"readme.txt", members[3].data));
+  WideString tool = HostPath(PLOVE_PLOVEPACK_PATH);
+  WideString setup = folder_ / u"setup.exe";
+  WideString build = WideString::Format(
+      u"build \"%s\" --files \"%s\" --stub \"%s\" -o \"%s\" --threads 2 --quiet --add \"Docs\\read me.txt=%s\"",
+      folder_ / u"setup.dat", files, StubPath(), setup, folder_ / u"readme.txt");
+  RunResult result = RunProgram(tool, 120000, build);
+  ASSERT_TRUE(result.ended);
+  ASSERT_EQ(result.exitCode, 0u);
+  std::string written;
+  ASSERT_TRUE(ReadWholeFile(setup, written));
+  EXPECT_EQ(Bytes(written), Packed()) << "the same bytes as the library makes";
+
+  result = RunProgram(tool, 60000, u"verify \"" + setup + u"\"");
+  EXPECT_EQ(result.exitCode, 0u);
+  result = RunProgram(tool, 60000, WideString::Format(u"extract \"%s\" -o \"%s\"", setup, folder_ / u"out"));
+  EXPECT_EQ(result.exitCode, 0u);
+  std::string content;
+  ASSERT_TRUE(ReadWholeFile(folder_ / u"out\\Docs\\read me.txt", content));
+  EXPECT_EQ(Bytes(content), members[3].data);
+  ASSERT_TRUE(ReadWholeFile(folder_ / u"out\\data.bin", content));
+  EXPECT_EQ(Bytes(content), members[2].data);
+
+  // A missing member: exit status 1 and no output file.
+  WideString missing = folder_ / u"missing.exe";
+  result = RunProgram(tool, 60000, WideString::Format(u"build \"%s\" --files \"%s\" --stub \"%s\" -o \"%s\" --quiet",
+                                                      folder_ / u"setup.dat", folder_.Path(), StubPath(), missing));
+  EXPECT_EQ(result.exitCode, 1u);
+  EXPECT_FALSE(PathExists(missing));
+}
+
+}  // namespace
