@@ -2,8 +2,8 @@
 // start-up only: it opens the payload of this executable (extracting
 // setup.dat, setup.bmp and setup.lic into the payload folder, with the
 // payload's own messages when that fails), publishes it for the rest of the
-// run, and closes it again, which removes the payload folder and the archive
-// copy. Command-line handling, the run modes and the wizard follow.
+// run, and closes it again, which removes the payload folder. Command-line
+// handling, the run modes and the wizard follow.
 
 #include "app/install_state.h"
 #include "payload/win/payload_context.h"
