@@ -39,9 +39,10 @@ run_suite wine --test-dir build/win64
 # for processes whose Wine prefix lies in this checkout's build tree.
 leftover=""
 for pid in $(pgrep -f 'wine|\.exe|Xvfb' || true); do
-  if tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -q "^WINEPREFIX=$top/build/win64/wine/"; then
-    state=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)
-    [ "$state" = Z ] || leftover+="$(tr '\0' ' ' < "/proc/$pid/cmdline")"$'\n'
+  # A process may end while it is looked at: its files vanish, quietly.
+  if { tr '\0' '\n' < "/proc/$pid/environ"; } 2>/dev/null | grep -q "^WINEPREFIX=$top/build/win64/wine/"; then
+    state=$( { awk '{print $3}' "/proc/$pid/stat"; } 2>/dev/null)
+    [ "$state" = Z ] || leftover+="$( { tr '\0' ' ' < "/proc/$pid/cmdline"; } 2>/dev/null)"$'\n'
   fi
 done
 xvfb_pid_file=$top/build/win64/wine/xvfb.pid
