@@ -83,12 +83,21 @@ bool RunsAsUser(const WideString& program, WideString& parameters, bool fromPayl
 }  // namespace
 
 bool StartProcess(const WideString& commandLine, bool wait) {
-  std::vector<wchar_t> line(commandLine.W(), commandLine.W() + commandLine.Length() + 1);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                      &startup, &process)) {
+  BOOL created = FALSE;
+  DWORD error = ERROR_SUCCESS;
+  {
+    // CreateProcessW may write into the command line.
+    std::vector<wchar_t> line(commandLine.W(), commandLine.W() + commandLine.Length() + 1);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                             &startup, &process);
+    error = GetLastError();
+  }
+  if (!created) {
+    // Freeing the buffer must not hide the reason from the caller.
+    SetLastError(error);
     return false;
   }
   if (wait) WaitForSingleObject(process.hProcess, INFINITE);

@@ -94,3 +94,28 @@ bool WaitForFile(const WideString& path, DWORD timeoutMs) {
   }
   return true;
 }
+
+UnservedRelay::UnservedRelay(const WideString& path) : path_(path) {
+  thread_ = CreateThread(nullptr, 0, &UnservedRelay::Watch, this, 0, nullptr);
+}
+
+UnservedRelay::~UnservedRelay() {
+  InterlockedExchange(&stop_, 1);
+  if (thread_ != nullptr) {
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+  }
+}
+
+DWORD WINAPI UnservedRelay::Watch(void* self) {
+  auto* watch = static_cast<UnservedRelay*>(self);
+  while (InterlockedCompareExchange(&watch->stop_, 0, 0) == 0) {
+    if (PathExists(watch->path_)) {
+      InterlockedExchange(&watch->written_, 1);
+      // Fails while the writer still holds it open; tried again shortly.
+      DeleteFileW(watch->path_.W());
+    }
+    Sleep(50);
+  }
+  return 0;
+}

@@ -60,3 +60,23 @@ HANDLE StartHelper(const std::vector<WideString>& arguments);
 
 // Waits up to timeoutMs for a file to appear.
 bool WaitForFile(const WideString& path, DWORD timeoutMs);
+
+// Watches a relay file that nobody serves, on a thread of its own: a
+// command written to it is noted and the file removed, so a run that was
+// handed over by mistake fails the test instead of leaving its writer
+// waiting for ever.
+class UnservedRelay {
+ public:
+  explicit UnservedRelay(const WideString& path);
+  ~UnservedRelay();
+  UnservedRelay(const UnservedRelay&) = delete;
+  UnservedRelay& operator=(const UnservedRelay&) = delete;
+  bool Written() const { return written_ != 0; }
+
+ private:
+  static DWORD WINAPI Watch(void* self);
+  WideString path_;
+  volatile LONG stop_ = 0;
+  volatile LONG written_ = 0;
+  HANDLE thread_ = nullptr;
+};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "app/install_state.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/program_runs.h"
@@ -45,8 +47,10 @@ TEST_F(ProgramRuns, StartProcessWaitsAndReportsFailure) {
   const W out = folder_ / u"plain";
   EXPECT_TRUE(StartProcess(W::Format(u"\"%s\" \"%s\"", FixturePath(u"plv_user.exe"), out), true));
   EXPECT_TRUE(ReadMarker(out).ran);
-  EXPECT_FALSE(StartProcess(folder_ / u"missing.exe", true));
-  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+  const bool started = StartProcess(folder_ / u"missing.exe", true);
+  const DWORD error = GetLastError();  // taken before any other call
+  EXPECT_FALSE(started);
+  EXPECT_EQ(error, DWORD(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(ProgramRuns, TempInstallWithAndWithoutBackslashRunsHereAndIsRemoved) {
@@ -57,8 +61,10 @@ TEST_F(ProgramRuns, TempInstallWithAndWithoutBackslashRunsHereAndIsRemoved) {
   const W first = folder_ / u"first";
   const W second = folder_ / u"second";
   // Even after files were placed an extracted program is never handed over.
+  UnservedRelay relay(relay_);
   RunProgram(W(u"<TempInstall>tool.exe"), first, true, true, nullptr);
   RunProgram(W(u"<TempInstall>\\tool.exe"), second, true, true, nullptr);
+  EXPECT_FALSE(relay.Written());
   const MarkerRun one = ReadMarker(first);
   const MarkerRun two = ReadMarker(second);
   ASSERT_TRUE(one.ran);
@@ -85,19 +91,47 @@ TEST_F(ProgramRuns, TempInstallMemberMissing) {
 TEST_F(ProgramRuns, AdministratorManifestStaysInTheInstaller) {
   ScriptedMessages messages;
   const W out = folder_ / u"admin";
+  UnservedRelay relay(relay_);
   RunProgram(FixturePath(u"plv_admin.exe"), out, true, true, nullptr);
+  EXPECT_FALSE(relay.Written());
   const MarkerRun run = ReadMarker(out);
   ASSERT_TRUE(run.ran);
   EXPECT_EQ(run.parent, GetCurrentProcessId());
   EXPECT_EQ(messages.Count(), 0);
 }
 
+TEST_F(ProgramRuns, ManifestTextAcrossReadSlicesIsFound) {
+  // The program is searched in slices of 1 MiB: the text must be found
+  // where it straddles the first or the second slice boundary. Data after
+  // the image does not keep the program from running.
+  ScriptedMessages messages;
+  const std::string program = FixtureBytes(u"plv_user.exe");
+  ASSERT_FALSE(program.empty());
+  const std::string text = "level=\"requireAdministrator\"";
+  for (size_t boundary : {size_t(1) << 20, size_t(2) << 20}) {
+    std::string padded = program;
+    ASSERT_LT(padded.size() + 20, boundary);
+    padded.resize(boundary - 13, '\0');
+    padded += text;
+    padded.resize(padded.size() + 100, '\0');
+    const W path = folder_ / W::Format(u"padded%d.exe", int(boundary >> 20));
+    ASSERT_TRUE(WriteWholeFile(path, padded.data(), padded.size()));
+    const W out = folder_ / W::Format(u"padded%d", int(boundary >> 20));
+    UnservedRelay relay(relay_);
+    RunProgram(path, out, true, true, nullptr);
+    EXPECT_FALSE(relay.Written()) << "handed over although it asks for administrator rights";
+    EXPECT_EQ(ReadMarker(out).parent, GetCurrentProcessId());
+  }
+  EXPECT_EQ(messages.Count(), 0);
+}
+
 TEST_F(ProgramRuns, ProgramWithoutManifestIsHandedToTheFirstProcess) {
   // The helper plays the elevated copy; this test program is its first
   // process and serves the relay file.
+  ScriptedMessages messages;
   const W out = folder_ / u"user";
   DWORD helper = 0;
-  ASSERT_TRUE(RunHelperServingRelay({W(u"run"), relay_, FixturePath(u"plv_user.exe"), out, W(u"1")}, relay_, 30000,
+  ASSERT_TRUE(RunHelperServingRelay({W(u"run"), relay_, FixturePath(u"plv_user.exe"), out, W(u"1")}, relay_, 60000,
                                     &helper));
   const MarkerRun run = ReadMarker(out);
   ASSERT_TRUE(run.ran);
@@ -108,15 +142,17 @@ TEST_F(ProgramRuns, ProgramWithoutManifestIsHandedToTheFirstProcess) {
   // Before any file was placed it runs in the installer itself.
   const W early = folder_ / u"early";
   ASSERT_TRUE(RunHelperServingRelay({W(u"run"), relay_, FixturePath(u"plv_user.exe"), early, W(u"0")}, relay_,
-                                    30000, &helper));
+                                    60000, &helper));
   EXPECT_EQ(ReadMarker(early).parent, helper);
+  EXPECT_EQ(messages.Count(), 0);
 }
 
 TEST_F(ProgramRuns, RunElevatedMarker) {
+  ScriptedMessages messages;
   DWORD helper = 0;
   const W out = folder_ / u"elevated";
   ASSERT_TRUE(RunHelperServingRelay(
-      {W(u"run"), relay_, FixturePath(u"plv_user.exe"), out + u" -RUNELEVATED", W(u"1")}, relay_, 30000, &helper));
+      {W(u"run"), relay_, FixturePath(u"plv_user.exe"), out + u" -RUNELEVATED", W(u"1")}, relay_, 60000, &helper));
   MarkerRun run = ReadMarker(out);
   ASSERT_TRUE(run.ran);
   EXPECT_EQ(run.parent, helper);  // removed, and run in the installer
@@ -125,10 +161,11 @@ TEST_F(ProgramRuns, RunElevatedMarker) {
   // Before files were placed the parameters go through unchanged.
   const W early = folder_ / u"early";
   ASSERT_TRUE(RunHelperServingRelay(
-      {W(u"run"), relay_, FixturePath(u"plv_user.exe"), early + u" -RUNELEVATED", W(u"0")}, relay_, 30000, &helper));
+      {W(u"run"), relay_, FixturePath(u"plv_user.exe"), early + u" -RUNELEVATED", W(u"0")}, relay_, 60000, &helper));
   run = ReadMarker(early);
   ASSERT_TRUE(run.ran);
   EXPECT_NE(run.commandLine.Find(W(u" -RUNELEVATED")), 0) << run.commandLine;
+  EXPECT_EQ(messages.Count(), 0);
 }
 
 TEST_F(ProgramRuns, DocumentOpensWithTheShell) {
@@ -153,7 +190,7 @@ TEST_F(ProgramRuns, DocumentOpensWithTheShell) {
   // Not waited for: should the shell pick another program, the test must
   // not hang on it.
   RunProgram(document, W(), false, false, nullptr);
-  EXPECT_TRUE(WaitForFile(document + u".ran", 10000));
+  EXPECT_TRUE(WaitForFile(document + u".ran", 30000));
   EXPECT_EQ(messages.Count(), 0);
 }
 
