@@ -188,8 +188,10 @@ bool ScriptPass::Message() {
   // ordinary lines.
   if (state.Silent) return true;
   WideString text = Next();
-  ExpandFolderMacros(text);
+  // Line breaks first: a folder that a macro puts in the text may itself
+  // hold a backslash followed by "n" ("<Destination>notes.txt").
   text.Replace(WideString(u"\\n"), WideString(u"\r\n"), false);
+  ExpandFolderMacros(text);
   const WideString kind = Next();
   if (kind.Equals(u"QuestionYesNo"))
     return ShowMessage(window_, text, state.InstallerTitle, MB_YESNO | MB_ICONQUESTION) != IDNO;

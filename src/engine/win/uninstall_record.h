@@ -20,9 +20,11 @@ WideString UninstallRecordPathFor(const WideString& productName);
 
 // Writes the uninstaller copy, the record and the registry values of
 // State().ProjectName, and the saved install path when the script asks for
-// it. Does nothing when State().UninstallAllowed is clear or when it has run
-// before in this process (State().UninstallRecordWritten). Failures are not
-// reported: each later step runs anyway.
+// it. A deletion at the next restart that is pending for the copy's path
+// (an old version's uninstaller removing itself) is cancelled once the new
+// copy is in place. Does nothing when State().UninstallAllowed is clear or
+// when it has run before in this process (State().UninstallRecordWritten).
+// Failures are not reported: each later step runs anyway.
 void WriteUninstallRecord();
 
 // The record path of an uninstaller command line: the text after the first

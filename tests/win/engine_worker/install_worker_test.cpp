@@ -120,7 +120,7 @@ TEST(InstallWorker, MessageKindsAndQuestionYesNo) {
   const std::string script = ScriptOf({
       "[CopyFile]", "fake_com.dll", "<Destination>fake_com.dll",
       "[Message]", "Careful", "Warning",
-      "[Message]", "Line one\\nLine two", "Information",
+      "[Message]", "Line one\\nsee <Destination>notes.txt", "Information",
       "[Message]", "Why?", "Question",
       "[Message]", "Bad", "Error",
       "[Message]", "Plain", "warning",
@@ -148,7 +148,9 @@ TEST(InstallWorker, MessageKindsAndQuestionYesNo) {
     EXPECT_EQ(shown[i].flags, expected[i]) << i;
     EXPECT_EQ(shown[i].caption, WideString(u"Plove Ask Installer"));
   }
-  EXPECT_EQ(shown[1].text, WideString(u"Line one\r\nLine two"));
+  // Only the script's own backslash-n breaks the line, not one that the
+  // folder brings in.
+  EXPECT_EQ(shown[1].text, WideString(u"Line one\r\nsee ") + State().InstallTo + u"notes.txt");
   // No ends the pass: nothing after it happens, and the placed DLL is not
   // registered, yet the install is not a failure.
   EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, WideString(u"Software\\PloveTests\\Questions"), u"After"));
@@ -327,4 +329,74 @@ TEST(InstallWorker, RemovalOfferYesRunsTheOldUninstaller) {
   EXPECT_FALSE(restarting.installed);
   EXPECT_TRUE(restarting.failed);
   EXPECT_EQ(restarting.outcome, InstallOutcome::RestartNeeded);
+}
+
+TEST(InstallWorker, OptionalCaptionsAreCutAtAFixedPlace) {
+  // The caption starts at the twelfth character, wherever the marker is.
+  const std::string script = ScriptOf({
+      "[CreateIcon]", "<Destination>t.exe", "<DeskTop>T.lnk", "-a", "xxOptional - Start now",
+      "[RunAndWaitFile]", "<Destination>t.exe", "-p", "Optional - Start now",
+  });
+  for (bool silent : {false, true}) {
+    TestInstall install(u"Plove Option", u"C:\\Plove Option\\", {{"setup.dat", script}});
+    State().Silent = silent;
+    ScriptedMessages messages(IDOK);
+    install.Run();
+    EXPECT_EQ(messages.Count(), 0);
+    EXPECT_EQ(LastOutcome(), InstallOutcome::Completed);
+    if (silent) {
+      // Optional actions are neither offered nor done.
+      EXPECT_TRUE(State().IconEntries.empty());
+      EXPECT_TRUE(State().RunEntries.empty());
+      continue;
+    }
+    ASSERT_EQ(State().IconEntries.size(), 1u);
+    EXPECT_EQ(State().IconEntries[0].Caption, WideString(u"- Start now"));
+    EXPECT_EQ(State().IconEntries[0].Arguments, WideString(u"-a"));
+    ASSERT_EQ(State().RunEntries.size(), 1u);
+    EXPECT_EQ(State().RunEntries[0].Caption, WideString(u"Start now"));
+    EXPECT_EQ(State().RunEntries[0].Program, WideString(u"<Destination>t.exe"));
+    EXPECT_TRUE(State().RunEntries[0].Wait);
+  }
+}
+
+TEST(InstallWorker, ScriptEndingInsideADirective) {
+  // Each script opens with a very long line and a very long caption, and
+  // ends inside a directive: the missing value lines are empty.
+  const std::string huge(100000, 'x');
+  struct Case {
+    const char* tail;
+    int messages;
+    InstallOutcome outcome;
+  };
+  const Case cases[] = {
+      {"[Action]", 0, InstallOutcome::Completed},
+      {"[Message]", 1, InstallOutcome::Completed},
+      {"[Message]\r\nLast words", 1, InstallOutcome::Completed},
+      {"[Registry]\r\nHKLM\r\nSoftware\\PloveTests\\Cut", 0, InstallOutcome::Completed},
+      {"[CreateIcon]\r\n<Destination>t.exe", 0, InstallOutcome::Completed},
+      {"[CopyFile]\r\nm", 1, InstallOutcome::Failed},
+  };
+  for (const Case& c : cases) {
+    const std::string script = huge + "\r\n" + ScriptOf({"[Action]", huge}) + c.tail;
+    TestInstall install(u"Plove Cut", u"C:\\Plove Cut\\", {{"setup.dat", script}});
+    ScriptedMessages messages(IDOK);
+    install.Run();
+    EXPECT_EQ(messages.Count(), c.messages) << c.tail;
+    EXPECT_EQ(LastOutcome(), c.outcome) << c.tail;
+    if (c.messages > 0 && c.outcome == InstallOutcome::Completed) {
+      EXPECT_EQ(messages.Last().flags, static_cast<UINT>(MB_OK)) << c.tail;  // no kind, no icon
+    }
+    MutexGuard guard(State().ProgressLock);
+    if (c.outcome == InstallOutcome::Completed)
+      EXPECT_EQ(State().PendingAction, WideString(u"Registering Dlls")) << c.tail;
+    else
+      EXPECT_EQ(State().PendingAction.Length(), 100000) << c.tail;
+  }
+  // The cut "[Registry]" wrote an empty default value under its key.
+  const WideString cutKey(u"Software\\PloveTests\\Cut");
+  EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, cutKey, u""));
+  EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, cutKey, u""), WideString());
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(u"Software"), WideString(u"PloveTests"));
+  RemoveDirectoryW(L"C:\\Plove Cut");
 }

@@ -122,3 +122,32 @@ TEST(UninstallRecord, VersionOfAnInstalledProduct) {
   ASSERT_TRUE(WriteWholeFile(other, "[programversion]\r\n1\r\n"));
   EXPECT_EQ(ReadRecordVersion(other), WideString(u"[Unkonwn]"));
 }
+
+TEST(UninstallRecord, FreshUninstallerCopySurvivesTheRestart) {
+  // The old version's uninstaller, run just before, asked for its own
+  // deletion at the next restart; the new copy takes its name and must stay.
+  // Other pending deletions and renames are kept, in order.
+  TestFolder folder;
+  const WideString other = folder / u"other.txt";
+  const WideString renamed = folder / u"renamed.txt";
+  ASSERT_TRUE(WriteWholeFile(other, "x"));
+  ASSERT_TRUE(WriteWholeFile(renamed, "y"));
+  const WideString copy = UninstallerCopyPath(u"Rec Again");
+  CreateFolderTree(UninstallFolder());
+  ASSERT_TRUE(WriteWholeFile(copy, "old uninstaller"));
+  ASSERT_TRUE(MoveFileExW(other.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(MoveFileExW(copy.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(MoveFileExW(renamed.W(), (folder / u"new.txt").W(), MOVEFILE_DELAY_UNTIL_REBOOT));
+  StringList expected = PendingRenameSources();
+  ASSERT_TRUE(expected.Contains(copy, true));
+  for (int i = expected.Count() - 1; i >= 0; --i)
+    if (expected.Item(i).Equals(copy, true)) expected.RemoveAt(i);
+
+  TestInstall install(u"Rec Again", u"C:\\Rec Again\\", {{"setup.dat", ScriptOf({"[Project Name]", "Rec Again"})}});
+  WriteUninstallRecord();
+  EXPECT_EQ(FileSizeOf(copy), FileSizeOf(ModulePath()));
+  const StringList pending = PendingRenameSources();
+  ASSERT_EQ(pending.Count(), expected.Count());
+  for (int i = 0; i < pending.Count(); ++i) EXPECT_EQ(pending.Item(i), expected.Item(i)) << i;
+  ForgetProduct(u"Rec Again");
+}

@@ -152,3 +152,44 @@ TEST(UninstallWorker, EmptyFolderClimb) {
   EXPECT_FALSE(Exists(quickLaunch + u"Sub"));
   EXPECT_TRUE(Exists(quickLaunch.Left(quickLaunch.Length() - 1)));
 }
+
+TEST(UninstallWorker, RecordEndingInsideAnEntry) {
+  // The product has no "InstallTo" value, so "<Destination>" names nothing
+  // real; the record opens with a very long line, lists a very long DLL
+  // path and ends inside an entry.
+  const std::string huge(100000, 'x');
+  const WideString cutKey(u"Software\\PloveTests\\CutRecord");
+  const char* const tails[] = {
+      "[UninstallAction]",  "[UninstallAction]\r\n<Destination>setup.exe",
+      "[CopyFile]",         "[CopyFile]\r\nm",
+      "[CreateIcon]\r\nt",  "[Registry]\r\nHKLM\r\nSoftware\\PloveTests\\CutRecord",
+  };
+  for (const char* tail : tails) {
+    Touch(u"C:\\Cut App\\plain.txt");
+    Touch(u"C:\\Cut App\\kept.txt");
+    const std::string record =
+        huge + "\r\n" +
+        ScriptOf({"[CopyFile]", "k", "<Destination>kept.txt", "[CopyFile]", "p", "C:\\Cut App\\plain.txt",
+                  "[CopyFile]", "h", "<Destination>" + huge + ".dll"}) +
+        tail;
+    const WideString uninstall = RegisterProduct(u"Cut App", WideString(), record);
+    ScriptedMessages messages(IDOK);
+    RunUninstall(uninstall);
+
+    EXPECT_FALSE(Exists(u"C:\\Cut App\\plain.txt")) << tail;
+    EXPECT_TRUE(Exists(u"C:\\Cut App\\kept.txt")) << tail;
+    EXPECT_FALSE(Exists(UninstallRecordPathFor(u"Cut App"))) << tail;
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Cut App"))) << tail;
+    EXPECT_FALSE(State().UninstallRebootRequired) << tail;
+    if (std::string(tail).find("setup.exe") != std::string::npos) {
+      ASSERT_EQ(messages.Count(), 1);
+      EXPECT_EQ(messages.Last().text, WideString(u"Error whilst running 'Q:\\invalid\\setup.exe'."));
+    } else {
+      EXPECT_EQ(messages.Count(), 0) << tail;
+    }
+  }
+  // The cut "[Registry]" entry left its key behind, created empty.
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, cutKey));
+  DeleteFolderTree(u"C:\\Cut App");
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(u"Software"), WideString(u"PloveTests"));
+}
