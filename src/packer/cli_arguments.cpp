@@ -23,7 +23,7 @@ const std::vector<CommandInfo>& Commands() {
        "  --files DIR      folder holding the members named by the script\n"
        "  --stub STUB.exe  the installer executable to copy\n"
        "  -o SETUP.exe     the installer to write (written only when everything succeeds)\n"
-       "  --level 0-9      LZMA preset (default 6); the dictionary is 8 MiB\n"
+       "  --level 0-9      LZMA preset (default 6); the dictionary is at most 8 MiB\n"
        "  --threads N      compression threads (default: every processor)\n"
        "  --add NAME=PATH  one more member NAME with the content of PATH\n"
        "  --quiet          no progress line\n"},

@@ -52,11 +52,15 @@ std::string FileNameOf(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// The stem of a member name ("setup" for setup.anything), as the container
-// runner sees it.
+// True when the container runner skips the member: its name without folder
+// and last extension is "setup" (setup.dat, Setup.exe; not setup.v2.exe).
 bool IsSetupName(const std::string& name) {
   std::string key = MemberKey(name);
-  return key == "setup" || key.compare(0, 6, "setup.") == 0;
+  size_t slash = key.find_last_of("\\/");
+  if (slash != std::string::npos) key.erase(0, slash + 1);
+  size_t dot = key.rfind('.');
+  if (dot != std::string::npos) key.erase(dot);
+  return key == "setup";
 }
 
 std::string Describe(const std::string& cp1252Name) { return "'" + Cp1252ToUtf8(cp1252Name) + "'"; }
@@ -75,6 +79,11 @@ int CommandBuild(const Arguments& args) {
     std::string name;
     if (!Utf8ToCp1252(utf8Name, &name)) {
       return Fail(kExitBadInput, "member name '" + utf8Name + "' cannot be written in Windows-1252");
+    }
+    // The script is checked and scanned for members; another file in its
+    // place would ship unchecked.
+    if (MemberKey(name) == "setup.dat") {
+      return Fail(kExitBadInput, "--add cannot replace setup.dat; give the script as SCRIPT");
     }
     additions.emplace_back(name, path);
   }
@@ -114,8 +123,12 @@ int CommandBuild(const Arguments& args) {
       if (!Utf8ToCp1252(file, &name)) {
         return Fail(kExitBadInput, "file name '" + file + "' cannot be written in Windows-1252");
       }
-      if (IsSetupName(name) || plan.Has(name)) continue;
+      if (plan.Has(name)) continue;
       if (file == FileNameOf(scriptPath) && FolderOf(scriptPath) == FolderOf(JoinPath(args.files, file))) continue;
+      if (IsSetupName(name)) {
+        PrintWarning("'" + file + "' is left out: the container runs no member named setup");
+        continue;
+      }
       plan.Set(name, JoinPath(args.files, file));
     }
   }

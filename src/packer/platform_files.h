@@ -17,7 +17,7 @@ PathKind KindOfPath(const std::string& path);
 bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names);
 // Creates one folder level; true when it exists afterwards.
 bool MakeFolder(const std::string& path);
-// Renames from to to, replacing an existing to.
+// Renames from to to, replacing an existing to unless that is read-only.
 bool ReplaceFileWith(const std::string& from, const std::string& to);
 bool DeleteFileUtf8(const std::string& path);
 bool StderrIsTerminal();

@@ -42,7 +42,13 @@ bool MakeFolder(const std::string& path) {
   return mkdir(path.c_str(), 0777) == 0 || KindOfPath(path) == PathKind::Folder;
 }
 
-bool ReplaceFileWith(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+bool ReplaceFileWith(const std::string& from, const std::string& to) {
+  // A file without any write permission is left alone, as Windows leaves a
+  // read-only file alone.
+  struct stat info;
+  if (stat(to.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) return false;
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
 
 bool DeleteFileUtf8(const std::string& path) { return unlink(path.c_str()) == 0; }
 

@@ -28,6 +28,11 @@ class Linter {
 
   void CheckBytes(const ScriptLine& line) {
     for (char c : line.bytes) {
+      if (c == '\0') {
+        // Every path and text the installer builds from the line ends there.
+        Error(line.number, "the line holds a zero byte, which is not text");
+        return;
+      }
       if (IsUndefinedCp1252(uint8_t(c))) {
         char hex[8];
         snprintf(hex, sizeof hex, "0x%02X", unsigned(uint8_t(c)));

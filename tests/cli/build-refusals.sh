@@ -11,3 +11,8 @@ rm signed.exe
 try "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o e.exe --add "$(printf 'x%.0s' $(seq 255))=$DATA/setup.dat"
 try "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o f.exe --add "中.txt=$DATA/setup.dat"
 try "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o no/such/folder/g.exe
+try "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o i.exe --add "Setup.DAT=$DATA/bad.dat"
+# A read-only installer from an earlier build is left as it was.
+printf 'old' > h.exe && chmod 444 h.exe
+try "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o h.exe
+echo "h.exe: $(cat h.exe)"

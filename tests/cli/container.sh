@@ -1,9 +1,12 @@
-# A container script takes every other file of DIR, by name; names with the
-# stem "setup" are left out (the fixed members come beside the script).
+# A container script takes every other file of DIR, by name; names whose
+# stem (before the last dot) is "setup" are left out with a warning, since
+# the runner would never start them (the fixed members come beside the
+# script or from DIR).
 mkdir inner
 printf 'x64' > inner/App__PLI_WIN64.exe
 printf 'x86' > inner/App.exe
 printf 'notes' > inner/setup.txt
+printf 'v2' > inner/Setup.v2.exe
 printf 'pic' > inner/setup.bmp
 printf '[InstallContainer]\r\n[Message]\r\nInstalling the suite\r\nInformation\r\n' > container.dat
 "$PLOVEPACK" build container.dat --files inner --stub "$STUB" -o suite.exe --quiet || exit

@@ -123,6 +123,11 @@ TEST(ScriptLint, TextThatIsNotWindows1252) {
   EXPECT_EQ(findings[0].line, 6);
   EXPECT_NE(findings[0].text.find("byte 0x81"), std::string::npos);
   EXPECT_EQ(findings[1].line, 7);
+  // A zero byte would cut the value short where the installer uses it.
+  findings = Lint(kHeader + "[Action]\r\nCopying" + std::string(1, '\0') + "files\r\n");
+  ASSERT_EQ(findings.size(), 1u) << Summary(findings);
+  EXPECT_EQ(findings[0].line, 6);
+  EXPECT_NE(findings[0].text.find("zero byte"), std::string::npos);
   // Windows-1252 letters are fine.
   EXPECT_TRUE(Lint(kHeader + "[Action]\r\nCaf\xE9 \x80\r\n").empty());
 }
