@@ -138,8 +138,9 @@ LzmaDecodeStatus LzmaAloneDecoder::Impl::Run(const uint8_t* data, size_t size) {
     const lzma_ret ret = lzma_code(&stream, LZMA_RUN);
     const size_t made = room - stream.avail_out;
     if (made > 0) {
-      produced += made;
+      // Counted once the sink has taken it: Produced() is what was delivered.
       if (!sink(chunk.data(), made)) return LzmaDecodeStatus::SinkFailed;
+      produced += made;
     }
     if (ret == LZMA_STREAM_END || produced == declared) return LzmaDecodeStatus::Ok;
     if (ret == LZMA_MEM_ERROR) return LzmaDecodeStatus::MemoryError;

@@ -70,7 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Result whole = Decode(input, 0);
     const Result pieces = Decode(input, static_cast<uint8_t>(data[0] | 1));
     Require(whole.status == pieces.status);
-    Require(whole.output == pieces.output);
+    if (whole.status == LzmaDecodeStatus::SinkFailed) {
+      // Where the output limit cuts depends on the piece sizes; what both
+      // delivered must still agree.
+      const size_t common = std::min(whole.output.size(), pieces.output.size());
+      Require(std::equal(whole.output.begin(), whole.output.begin() + common, pieces.output.begin()));
+    } else {
+      Require(whole.output == pieces.output);
+    }
     uint64_t declared = 0;
     if (input.size() >= kLzmaHeaderSize && CheckLzmaHeader(input.data(), &declared) != LzmaHeaderStatus::Ok) {
       Require(whole.status == LzmaDecodeStatus::BadHeader);
