@@ -12,7 +12,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 fonts-wine fonts-liberation xvfb xauth x11-apps imagemagick icoutils
-  liblzma-dev googletest xz-utils python3
+  liblzma-dev googletest xz-utils python3 procps
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
