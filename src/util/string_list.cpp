@@ -37,14 +37,6 @@ const WideString& StringList::Item(int index) const {
   return item != nullptr ? *item : kEmpty;
 }
 
-WideString& StringList::Item(int index) {
-  thread_local WideString scratch;
-  auto* item = static_cast<WideString*>(items_.At(index));
-  if (item != nullptr) return *item;
-  scratch.Clear();
-  return scratch;
-}
-
 int StringList::IndexOf(const WideString& text, bool ignoreCase) const {
   for (int i = 0; i < Count(); ++i)
     if (Item(i).Compare(text, ignoreCase) == 0) return i;

@@ -22,7 +22,6 @@ class StringList {
   int Count() const { return items_.Count(); }
   // The item at a 0-based index; an empty string when out of range.
   const WideString& Item(int index) const;
-  WideString& Item(int index);
   bool Contains(const WideString& text, bool ignoreCase) const;
   // 0-based index of the first equal item, -1 when none.
   int IndexOf(const WideString& text, bool ignoreCase) const;

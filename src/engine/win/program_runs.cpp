@@ -17,6 +17,7 @@
 #include "util/win/disk_file.h"
 #include "util/win/file_system.h"
 #include "util/win/message_door.h"
+#include "util/win/scoped_handle.h"
 #include "util/win/temp_names.h"
 
 namespace {
@@ -33,11 +34,11 @@ const WChar kDesktopSuffix[] =
 
 // Lets the started program take the foreground, waits when asked and
 // closes the process handle (which the shell may not give for documents).
-void FollowStartedProcess(HANDLE process, bool wait) {
-  if (process == nullptr) return;
-  AllowSetForegroundWindow(GetProcessId(process));
-  if (wait) WaitForSingleObject(process, INFINITE);
-  CloseHandle(process);
+void FollowStartedProcess(HANDLE processHandle, bool wait) {
+  ScopedKernelHandle process(processHandle);
+  if (!process) return;
+  AllowSetForegroundWindow(GetProcessId(process.Get()));
+  if (wait) WaitForSingleObject(process.Get(), INFINITE);
 }
 
 // Searches the program file for an administrator manifest. readCompletely
@@ -100,9 +101,9 @@ bool StartProcess(const WideString& commandLine, bool wait) {
     SetLastError(error);
     return false;
   }
-  if (wait) WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  ScopedKernelHandle thread(process.hThread);
+  ScopedKernelHandle started(process.hProcess);
+  if (wait) WaitForSingleObject(started.Get(), INFINITE);
   return true;
 }
 

@@ -7,6 +7,9 @@
 //   "[setreg_hkcu_dword]"   value name, key path, decimal number
 //   "[setreg_hkcu_string]"  value name, key path, text
 
+// WatchParentProcess() (from parent_process.h) notes the first process early;
+// the first SendRelayCommand does it otherwise.
+#include "restart/win/parent_process.h"
 #include "util/string_list.h"
 #include "util/wide_string.h"
 
@@ -19,11 +22,6 @@
 void SendRelayCommand(const StringList& lines);
 // The same with an explicit relay file path.
 void SendRelayCommand(const WideString& relayPath, const StringList& lines);
-
-// Notes the process that started this one (the first process), so the
-// relay writer can tell when it has gone. Start-up may call it early; the
-// first SendRelayCommand does it otherwise. Later calls change nothing.
-void WatchParentProcess();
 
 // First process: after 500 ms, performs every command of the file in order
 // and deletes it (up to 10 attempts, 100 ms apart). A missing file is
