@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "engine/variant_rules.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/pending_renames.h"
 #include "payload/win/payload_context.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
@@ -65,6 +66,10 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
     ShowMessage(window, WideString(kExtractFailed), State().InstallerTitle, MB_OK | MB_ICONERROR);
     cancelled = true;
   } else {
+    // A deletion at the next restart left for this path (an old version's
+    // uninstaller that found the file in use) would remove what is placed
+    // now, whether copied, kept or staged.
+    CancelDeletionAtRestart(target);
     const FileVersion existing = ReadFileVersion(target);
     const FileVersion incoming = ReadFileVersion(extracted);
     if (!KeepExistingFile(existing, incoming)) {
@@ -82,8 +87,8 @@ bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& desti
   const WideString staged = destination + u"-PLITMP";
   if (!CopyFileW(newFile.W(), staged.W(), FALSE)) return false;
   // The file in use goes first, then the staged copy takes its name.
-  if (!MoveFileExW(destination.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
-  if (!MoveFileExW(staged.W(), destination.W(), MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+  if (!ScheduleMoveAtRestart(destination, WideString())) return false;
+  if (!ScheduleMoveAtRestart(staged, destination)) return false;
   State().RebootRequired = true;
   return true;
 }

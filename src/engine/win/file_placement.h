@@ -16,7 +16,9 @@
 // every "[CopyFile]" of the script.
 bool AcceptVariant(WideString& destination, const StringList& copyTargets);
 
-// Places the payload member at destination (both with folder macros).
+// Places the payload member at destination (both with folder macros). A
+// deletion of destination pending for the next restart that is not part of
+// a replacement is taken back first.
 // Returns true when the install must stop: the member could not be
 // extracted, or the user chose Cancel after a copy failure. Messages are
 // owned by window, caption State().InstallerTitle. Sets
