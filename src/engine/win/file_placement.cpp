@@ -91,7 +91,11 @@ bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& desti
   if (!CopyFileW(newFile.W(), staged.W(), FALSE)) return false;
   // The file in use goes first, then the staged copy takes its name.
   if (!ScheduleMoveAtRestart(destination, WideString())) return false;
-  if (!ScheduleMoveAtRestart(staged, destination)) return false;
+  if (!ScheduleMoveAtRestart(staged, destination)) {
+    // Without its replacement the file in use would just be gone.
+    CancelDeletionAtRestart(destination);
+    return false;
+  }
   State().RebootRequired = true;
   return true;
 }

@@ -28,6 +28,8 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets);
 // Copies newFile to destination + "-PLITMP" and asks Windows to delete
 // destination and rename the staged copy at the next restart (deletion
 // registered first). Sets State().RebootRequired when all three steps work.
+// When the rename cannot be registered, the deletion is taken back (the
+// staged copy may stay).
 bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destination);
 
 // The fixed file version of path; (0, 0) when missing or without one.
