@@ -17,6 +17,7 @@ const WChar* const kUninstallKeyParent = u"Software\\Microsoft\\Windows\\Current
 namespace {
 
 const WChar* const kSavedPathKey = u"Software\\PloveInstall";
+constexpr DWORD kModulePathCapacity = 1000;
 
 // Copies the payload's setup.dat to recordPath line by line, every line
 // ended by CR LF, with the line after each "[Install To]" replaced by the
@@ -90,20 +91,17 @@ void WriteUninstallRecord() {
   if (!state.UninstallAllowed || state.UninstallRecordWritten) return;
   state.UninstallRecordWritten = true;
 
-  // The running executable is copied through a temporary file first, so an
-  // uninstaller copy that is itself running the install can be replaced.
-  WideString temporary;
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  if (MakeTempFileName(temporary, "Ins")) CopyFileW(self, temporary.W(), FALSE);
-
+  // A module path that does not fit is no path: nothing is copied then.
+  wchar_t self[kModulePathCapacity] = {};
+  const DWORD selfLength = GetModuleFileNameW(nullptr, self, kModulePathCapacity);
+  const WideString program = selfLength < kModulePathCapacity ? WideString(self) : WideString();
   const WideString folder = UninstallFolder();
   CreateFolderTree(folder);
   const WideString copyPath = folder + u"Uninstall-" + state.ProjectName + u".exe";
   // The uninstaller of an older version, run just before this install,
   // asked for its own deletion at the next restart; its file name is the
   // one the new copy has just taken.
-  if (!temporary.IsEmpty() && CopyFileW(temporary.W(), copyPath.W(), FALSE)) CancelDeletionAtRestart(copyPath);
+  if (CopyUninstaller(program, copyPath)) CancelDeletionAtRestart(copyPath);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
   WriteRecordFile(recordPath);
@@ -113,7 +111,19 @@ void WriteUninstallRecord() {
     WriteRegistryString(HKEY_CURRENT_USER, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
     WriteRegistryString(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
   }
+}
+
+bool CopyUninstaller(const WideString& program, const WideString& copyPath) {
+  // Through a temporary file, so an uninstaller copy that is itself running
+  // the install can be replaced. Only a complete copy goes over it: an
+  // unreadable program must not turn a working uninstaller into an empty file.
+  if (program.IsEmpty()) return false;
+  WideString temporary;
+  const bool copied = MakeTempFileName(temporary, "Ins") &&
+                      CopyFileW(LongPathForm(program, MAX_PATH).W(), temporary.W(), FALSE) &&
+                      CopyFileW(temporary.W(), copyPath.W(), FALSE);
   DeleteTempFile(temporary);
+  return copied;
 }
 
 WideString UninstallRecordArgument(const WideString& commandLine) {
