@@ -1,5 +1,6 @@
 #include "payload/win/decompress_file.h"
 
+#include <new>
 #include <vector>
 
 #include "app/install_state.h"
@@ -115,15 +116,33 @@ Failure Decompress(const WideString& sourcePath, const WideString& targetPath) {
   }
 }
 
+void ShowFailure(Failure failure, const WideString& sourcePath, const WideString& targetPath) {
+  try {
+    const WideString text =
+        failure == Failure::Read
+            ? WideString::Format(u"Error whilst uncompressing '%s', unable to read '%s'", targetPath, sourcePath)
+            : WideString::Format(u"Error whilst uncompressing '%s', unable to write '%s'", targetPath, targetPath);
+    ShowMessage(nullptr, text, State().InstallerTitle, MB_ICONERROR | MB_TOPMOST);
+  } catch (const std::bad_alloc&) {
+    // Not even the message fits in memory; the result still tells.
+  }
+}
+
 }  // namespace
 
 bool DecompressFile(const WideString& sourcePath, const WideString& targetPath) {
-  const Failure failure = Decompress(sourcePath, targetPath);
+  Failure failure = Failure::Write;
+  try {
+    failure = Decompress(sourcePath, targetPath);
+  } catch (const std::bad_alloc&) {
+    // Whichever buffer could not be had, the member does not fit: the
+    // write error, as for a decoder that runs out of memory. Everything
+    // allocated so far has been given back on the way here.
+    failure = Failure::Write;
+  }
   if (failure == Failure::None) return true;
-  const WideString text =
-      failure == Failure::Read
-          ? WideString::Format(u"Error whilst uncompressing '%s', unable to read '%s'", targetPath, sourcePath)
-          : WideString::Format(u"Error whilst uncompressing '%s', unable to write '%s'", targetPath, targetPath);
-  ShowMessage(nullptr, text, State().InstallerTitle, MB_ICONERROR | MB_TOPMOST);
+  ShowFailure(failure, sourcePath, targetPath);
   return false;
 }
+
+void ShowUncompressWriteError(const WideString& targetPath) { ShowFailure(Failure::Write, WideString(), targetPath); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "app/install_state.h"
 #include "payload/archive_format.h"
@@ -82,7 +83,13 @@ bool PayloadArchive::ExtractTo(const WideString& name, const WideString& targetP
   MutexGuard guard(extractLock_);
   bool extracted = false;
   for (int i = IndexOf(name, 0); i >= 0; i = IndexOf(name, i + 1)) {
-    if (ExtractEntry(entries_[i], targetPath)) extracted = true;
+    try {
+      if (ExtractEntry(entries_[i], targetPath)) extracted = true;
+    } catch (const std::bad_alloc&) {
+      // Out of memory before the decoder got the member: as when the
+      // decoder runs out itself.
+      ShowUncompressWriteError(targetPath);
+    }
   }
   return extracted;
 }
