@@ -79,3 +79,11 @@ WideString ExpandParameterMacros(const WideString& parameters, TextExpander expa
   flushWord();
   return result;
 }
+
+WideString NumberedFileName(const WideString& name, int n) {
+  if (n <= 1) return name;
+  const WideString number = WideString::Format(u" (%d)", n);
+  const int dot = name.FindLast(u'.');
+  if (dot == 0) return name + number;
+  return name.Left(dot - 1) + number + name.From(dot);
+}

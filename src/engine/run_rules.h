@@ -39,3 +39,8 @@ using TextExpander = void (*)(WideString& text);
 // into one, keeps its leading pair of backslashes, which expanding the
 // whole line would collapse.
 WideString ExpandParameterMacros(const WideString& parameters, TextExpander expand);
+
+// The file name for the n-th copy of a file: the name itself for 1, else
+// "stem (n)" followed by the extension from the name's last "." ("setup
+// (2).exe"; "readme (3)" without one).
+WideString NumberedFileName(const WideString& name, int n);

@@ -26,6 +26,9 @@ namespace {
 // manifest asks for elevation.
 constexpr DWORD kElevationRequired = 740;
 
+// Numbered names tried for a desktop copy before giving up.
+constexpr int kMostDesktopNames = 99;
+
 const WChar kCannotExtract[] = u"Cannot extract '%s', disk may be full.";
 const WChar kRunFailed[] = u"Error whilst running '%s'%s";
 const WChar kDesktopSuffix[] =
@@ -86,6 +89,23 @@ bool RunsAsUser(const WideString& program, WideString& parameters, bool fromPayl
   if (fromPayload) asUser = false;
   if (RemoveRunElevatedMarker(parameters)) asUser = false;
   return asUser;
+}
+
+// Copies the program to the desktop under its own name or, when a file of
+// that name is there already, under the first free numbered name: a file of
+// the user's is never overwritten (nor deleted afterwards). Empty when no
+// copy could be made.
+WideString CopyToDesktop(const WideString& program) {
+  WideString desktop(u"<DeskTop>\\");
+  ExpandFolderMacros(desktop);
+  const WideString name = FileName(program);
+  for (int number = 1; number <= kMostDesktopNames; ++number) {
+    const WideString copy = desktop + NumberedFileName(name, number);
+    if (CopyFileW(program.W(), copy.W(), TRUE)) return copy;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  return WideString();
 }
 
 }  // namespace
@@ -192,9 +212,8 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
       } else {
         // Blocked where it is: try once more from a copy on the desktop,
         // which the user can also start by hand.
-        desktopCopy = WideString(u"<DeskTop>\\") + FileName(program);
-        ExpandFolderMacros(desktopCopy);
-        desktopCopyMade = CopyFileW(program.W(), desktopCopy.W(), FALSE) != FALSE;
+        desktopCopy = CopyToDesktop(program);
+        desktopCopyMade = !desktopCopy.IsEmpty();
         if (!desktopCopyMade) {
           failed = true;
         } else if (!Starters().startProcess(command, wait)) {

@@ -97,3 +97,11 @@ TEST(RunRules, UncProgramWithParametersKeepsItsPair) {
   EXPECT_EQ(RunCommandLine(installed, ExpandParameterMacros(W(u"\"<Destination>data\""), &ExpandWithUncDestination)),
             W(u"\"\\\\server\\share\\App\\tool.exe\" \"\\\\server\\share\\App\\data\""));
 }
+
+TEST(RunRules, NumberedFileNames) {
+  EXPECT_EQ(NumberedFileName(W(u"setup.exe"), 1), W(u"setup.exe"));
+  EXPECT_EQ(NumberedFileName(W(u"setup.exe"), 2), W(u"setup (2).exe"));
+  EXPECT_EQ(NumberedFileName(W(u"my.app.setup.exe"), 12), W(u"my.app.setup (12).exe"));
+  EXPECT_EQ(NumberedFileName(W(u"readme"), 3), W(u"readme (3)"));
+  EXPECT_EQ(NumberedFileName(W(u".profile"), 2), W(u" (2).profile"));
+}

@@ -325,3 +325,36 @@ TEST_F(ProgramRuns, UnstartableProgramLeavesADesktopCopy) {
   EXPECT_TRUE(PathExists(desktopCopy));
   DeleteFileForced(desktopCopy);
 }
+
+TEST_F(ProgramRuns, DesktopCopyNeverTouchesAFileOfTheUser) {
+  ScriptedMessages messages;
+  const W broken = folder_ / u"plv_user_file.exe";
+  ASSERT_TRUE(WriteWholeFile(broken, "this is no program"));
+  W userFile(u"<DeskTop>\\plv_user_file.exe");
+  ExpandFolderMacros(userFile);
+  const W freshCopy = ParentFolder(userFile) + u"plv_user_file (2).exe";
+  DeleteFileForced(freshCopy);
+  ASSERT_TRUE(WriteWholeFile(userFile, "user's own file"));
+
+  // The copy takes a name of its own, which the message gives.
+  RunProgram(broken, W(u"/quiet"), true, false, nullptr);
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_TRUE(messages.Last().text.EndsWith(
+      W(u"in a file named 'plv_user_file (2).exe' double click this file now (before clicking OK) to manually run it")))
+      << messages.Last().text;
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(userFile, bytes));
+  EXPECT_EQ(bytes, "user's own file");
+  ASSERT_TRUE(ReadWholeFile(freshCopy, bytes));
+  EXPECT_EQ(bytes, "this is no program");
+  DeleteFileForced(freshCopy);
+
+  // Silent: the copy made here goes again, the user's file stays.
+  State().Silent = true;
+  RunProgram(broken, W(u"/quiet"), true, false, nullptr);
+  EXPECT_EQ(messages.Count(), 1);
+  EXPECT_FALSE(PathExists(freshCopy));
+  ASSERT_TRUE(ReadWholeFile(userFile, bytes));
+  EXPECT_EQ(bytes, "user's own file");
+  DeleteFileForced(userFile);
+}
