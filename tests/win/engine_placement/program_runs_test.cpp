@@ -358,3 +358,23 @@ TEST_F(ProgramRuns, DesktopCopyNeverTouchesAFileOfTheUser) {
   EXPECT_EQ(bytes, "user's own file");
   DeleteFileForced(userFile);
 }
+
+TEST_F(ProgramRuns, ExtractedProgramNameHasNoPrefix) {
+  // The extracted copy's name shows in the failure message: a bare number
+  // (no "TMP"), "-" and the member's name.
+  ScriptedMessages messages;
+  PublishedTestPayload payload(PayloadMembers{{"plv_no_program.exe", "this is no program either"}});
+  ASSERT_TRUE(payload.Ready());
+  RunProgram(W(u"<TempInstall>plv_no_program.exe"), W(u"/x"), true, false, nullptr);
+  ASSERT_EQ(messages.Count(), 1);
+  const W text = messages.Last().text;
+  const W start = W(u"Error whilst running '") + TempFolder();
+  ASSERT_TRUE(text.StartsWith(start, true)) << text;
+  const W name = text.Mid(start.Length() + 1, text.Find(W(u"'"), start.Length() + 1) - 1);
+  EXPECT_TRUE(name.EndsWith(W(u".tmp-plv_no_program.exe"), true)) << name;
+  EXPECT_FALSE(name.StartsWith(W(u"TMP"), true)) << name;
+  W desktopCopy(u"<DeskTop>\\");
+  ExpandFolderMacros(desktopCopy);
+  DeleteFileForced(desktopCopy + name);
+  DeleteFileForced(TempFolder() + name);
+}
