@@ -107,6 +107,9 @@ void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
   HWND owner = static_cast<HWND>(window);
   const HRESULT com = CoInitialize(nullptr);
   ExpandFolderMacros(state.UninstallRecordPath);
+  // The other records are looked for in the record's folder, which a bare
+  // file name does not show.
+  state.UninstallRecordPath = AbsolutePath(state.UninstallRecordPath);
   const WideString recordPath = state.UninstallRecordPath;
   {
     DiskFile record;
