@@ -79,6 +79,7 @@ class TargetWriter {
   bool created_ = false;
   bool committed_ = false;
 };
+
 Failure Decompress(const WideString& sourcePath, const WideString& targetPath) {
   TargetWriter target(targetPath);
   // A source of no bytes (or none at all) is an empty member.

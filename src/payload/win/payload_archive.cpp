@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 #include <new>
+#include <utility>
 
 #include "app/install_state.h"
 #include "payload/archive_format.h"

@@ -77,7 +77,8 @@ TEST(RunRules, ParametersAreExpandedWordByWord) {
       // An option's value after "=" is a word of its own.
       {u"/dir=<Destination> TARGET=\\\\server\\x", u"/dir=\\\\server\\share\\App\\ TARGET=\\\\server\\x"},
       // A blank inside a macro name does not end the word.
-      {u"\"<Program Files>Plove\\x.txt\" <program files>", u"\"C:\\Program Files (x86)\\Plove\\x.txt\" C:\\Program Files (x86)\\"},
+      {u"\"<Program Files>Plove\\x.txt\" <program files>",
+       u"\"C:\\Program Files (x86)\\Plove\\x.txt\" C:\\Program Files (x86)\\"},
       // Blanks, tabs and quotes stay as they are.
       {u"  a \t \"\" b  ", u"  a \t \"\" b  "},
       {u"", u""},
