@@ -46,3 +46,44 @@ WideString RunCommandLine(const WideString& program, const WideString& parameter
   if (parameters.IsEmpty()) return program;
   return WideString::Format(u"\"%s\" %s", program, parameters);
 }
+
+namespace {
+
+bool SeparatesWords(WChar c) { return c == u' ' || c == u'\t' || c == u'"' || c == u'='; }
+
+}  // namespace
+
+WideString ExpandParameterMacros(const WideString& parameters, TextExpander expand) {
+  WideString result;
+  WideString word;
+  bool inMacroName = false;
+  auto flushWord = [&]() {
+    if (word.IsEmpty()) return;
+    expand(word);
+    result.Append(word);
+    word.Clear();
+  };
+  for (int i = 1; i <= parameters.Length(); ++i) {
+    const WChar c = parameters.CharAt(i);
+    if (c == u'<') inMacroName = true;
+    if (c == u'>') inMacroName = false;
+    // "<Program Files>" and "<Start Programs>" hold a blank.
+    if (SeparatesWords(c) && !(inMacroName && c == u' ')) {
+      flushWord();
+      result.AppendChar(c);
+      inMacroName = false;
+    } else {
+      word.AppendChar(c);
+    }
+  }
+  flushWord();
+  return result;
+}
+
+WideString NumberedFileName(const WideString& name, int n) {
+  if (n <= 1) return name;
+  const WideString number = WideString::Format(u" (%d)", n);
+  const int dot = name.FindLast(u'.');
+  if (dot == 0) return name + number;
+  return name.Left(dot - 1) + number + name.From(dot);
+}

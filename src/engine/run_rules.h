@@ -27,3 +27,20 @@ bool OpensAsDocument(const WideString& program, const WideString& parameters);
 // The command line of a program run: the program alone without parameters,
 // else the program in double quotes, a blank and the parameters.
 WideString RunCommandLine(const WideString& program, const WideString& parameters);
+
+// Folder-macro expansion of a whole text, in place (ExpandFolderMacros in
+// the installer).
+using TextExpander = void (*)(WideString& text);
+
+// Expands the folder macros of a parameter line word by word: blanks, tabs,
+// double quotes and "=" separate words (a blank inside a macro's angle
+// brackets does not), each word is expanded on its own and the separators
+// stay as they are. So a word that is a UNC path, or that a macro turns
+// into one, keeps its leading pair of backslashes, which expanding the
+// whole line would collapse.
+WideString ExpandParameterMacros(const WideString& parameters, TextExpander expand);
+
+// The file name for the n-th copy of a file: the name itself for 1, else
+// "stem (n)" followed by the extension from the name's last "." ("setup
+// (2).exe"; "readme (3)" without one).
+WideString NumberedFileName(const WideString& name, int n);

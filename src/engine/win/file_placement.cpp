@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "engine/variant_rules.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/pending_renames.h"
 #include "payload/win/payload_context.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
@@ -25,6 +26,7 @@ bool FileInUse(DWORD error) {
 // turns out to be in use, or the user gives up. True when cancelled.
 bool CopyIntoPlace(const WideString& source, const WideString& destination, const FileVersion& existing,
                    const FileVersion& incoming, HWND window) {
+  // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
   for (;;) {
     // Read-only, hidden and system files are overwritten as well.
@@ -32,7 +34,7 @@ bool CopyIntoPlace(const WideString& source, const WideString& destination, cons
     if (CopyFileW(source.W(), target.W(), FALSE)) return false;
     const DWORD error = GetLastError();
     if (FileInUse(error)) {
-      if (!InUseFileIsCurrent(existing, incoming) && !ScheduleReplaceAtRestart(source, destination)) {
+      if (!InUseFileIsCurrent(existing, incoming) && !ScheduleReplaceAtRestart(source, target)) {
         ShowMessage(window, WideString(kInUseNotReplaced), State().InstallerTitle, MB_OK);
       }
       return false;
@@ -65,7 +67,11 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
     ShowMessage(window, WideString(kExtractFailed), State().InstallerTitle, MB_OK | MB_ICONERROR);
     cancelled = true;
   } else {
-    const FileVersion existing = ReadFileVersion(target);
+    // A deletion at the next restart left for this path (an old version's
+    // uninstaller that found the file in use) would remove what is placed
+    // now, whether copied, kept or staged.
+    CancelDeletionAtRestart(target);
+    const FileVersion existing = ReadFileVersion(LongPathForm(target, MAX_PATH));
     const FileVersion incoming = ReadFileVersion(extracted);
     if (!KeepExistingFile(existing, incoming)) {
       cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
@@ -78,12 +84,18 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
   return cancelled;
 }
 
-bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destination) {
-  const WideString staged = destination + u"-PLITMP";
+bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destinationPath) {
+  // Long paths get their prefix here too: the staged name is longer still.
+  const WideString destination = LongPathForm(destinationPath, MAX_PATH);
+  const WideString staged = LongPathForm(destinationPath + u"-PLITMP", MAX_PATH);
   if (!CopyFileW(newFile.W(), staged.W(), FALSE)) return false;
   // The file in use goes first, then the staged copy takes its name.
-  if (!MoveFileExW(destination.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
-  if (!MoveFileExW(staged.W(), destination.W(), MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+  if (!ScheduleMoveAtRestart(destination, WideString())) return false;
+  if (!ScheduleMoveAtRestart(staged, destination)) {
+    // Without its replacement the file in use would just be gone.
+    CancelDeletionAtRestart(destination);
+    return false;
+  }
   State().RebootRequired = true;
   return true;
 }

@@ -16,7 +16,9 @@
 // every "[CopyFile]" of the script.
 bool AcceptVariant(WideString& destination, const StringList& copyTargets);
 
-// Places the payload member at destination (both with folder macros).
+// Places the payload member at destination (both with folder macros). A
+// deletion of destination pending for the next restart that is not part of
+// a replacement is taken back first.
 // Returns true when the install must stop: the member could not be
 // extracted, or the user chose Cancel after a copy failure. Messages are
 // owned by window, caption State().InstallerTitle. Sets
@@ -26,6 +28,8 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets);
 // Copies newFile to destination + "-PLITMP" and asks Windows to delete
 // destination and rename the staged copy at the next restart (deletion
 // registered first). Sets State().RebootRequired when all three steps work.
+// When the rename cannot be registered, the deletion is taken back (the
+// staged copy may stay).
 bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destination);
 
 // The fixed file version of path; (0, 0) when missing or without one.

@@ -151,7 +151,11 @@ void ScriptPass::Shortcut() {
   shortcut.target = values[0];
   shortcut.flags = kShortcutArguments | kShortcutWorkingFolder;
   shortcut.arguments = values[2];
-  shortcut.workingFolder = ParentFolder(values[0]);
+  // The folder of the expanded target: "<Destination>app.exe" has no
+  // backslash to cut at before its macros are expanded.
+  WideString target = values[0];
+  ExpandFolderMacros(target);
+  shortcut.workingFolder = ParentFolder(target);
   CreateShortcut(values[1], shortcut);
 }
 

@@ -26,11 +26,21 @@ namespace {
 // manifest asks for elevation.
 constexpr DWORD kElevationRequired = 740;
 
+// Numbered names tried for a desktop copy before giving up.
+constexpr int kMostDesktopNames = 99;
+
 const WChar kCannotExtract[] = u"Cannot extract '%s', disk may be full.";
 const WChar kRunFailed[] = u"Error whilst running '%s'%s";
 const WChar kDesktopSuffix[] =
     u"\r\n\r\nThe installer has been extracted to your desktop in a file named '%s' double click this file now "
     u"(before clicking OK) to manually run it";
+
+const ProgramStarters* g_testStarters = nullptr;
+
+const ProgramStarters& Starters() {
+  static const ProgramStarters kReal = {&StartProcess, &ShellRunAs};
+  return g_testStarters != nullptr ? *g_testStarters : kReal;
+}
 
 // Lets the started program take the foreground, waits when asked and
 // closes the process handle (which the shell may not give for documents).
@@ -81,6 +91,23 @@ bool RunsAsUser(const WideString& program, WideString& parameters, bool fromPayl
   return asUser;
 }
 
+// Copies the program to the desktop under its own name or, when a file of
+// that name is there already, under the first free numbered name: a file of
+// the user's is never overwritten (nor deleted afterwards). Empty when no
+// copy could be made.
+WideString CopyToDesktop(const WideString& program) {
+  WideString desktop(u"<DeskTop>\\");
+  ExpandFolderMacros(desktop);
+  const WideString name = FileName(program);
+  for (int number = 1; number <= kMostDesktopNames; ++number) {
+    const WideString copy = desktop + NumberedFileName(name, number);
+    if (CopyFileW(program.W(), copy.W(), TRUE)) return copy;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  return WideString();
+}
+
 }  // namespace
 
 bool StartProcess(const WideString& commandLine, bool wait) {
@@ -120,10 +147,11 @@ bool ShellRunAs(const WideString& file, const WideString& parameters, bool wait)
   return true;
 }
 
+void SetProgramStartersForTests(const ProgramStarters* starters) { g_testStarters = starters; }
+
 void RunProgram(const WideString& programLine, const WideString& parametersLine, bool wait, bool afterFiles,
                 HWND owner) {
   WideString program = programLine;
-  WideString parameters = parametersLine;
   bool failed = false;
   bool deleteExtracted = true;
   WideString extracted;
@@ -148,6 +176,10 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
     DeleteTempFile(unique);
   }
   ExpandFolderMacros(program);
+  // Expanded here, once, for every way the program may go: the first
+  // process that runs a handed-over program has no install folder, and the
+  // elevation retry needs them as much as the command line.
+  WideString parameters = ExpandParameterMacros(parametersLine, &ExpandFolderMacros);
 
   if (afterFiles && RunsAsUser(program, parameters, fromPayload)) {
     // The first process runs it with this same procedure, as the user.
@@ -171,20 +203,20 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
     }
     deleteExtracted = false;
   } else {
-    WideString command = RunCommandLine(program, parameters);
-    ExpandFolderMacros(command);
-    if (!StartProcess(command, wait)) {
+    // Program and parameters are expanded apart: expanding the formatted
+    // line would collapse the leading pair of a quoted UNC program.
+    const WideString command = RunCommandLine(program, parameters);
+    if (!Starters().startProcess(command, wait)) {
       if (GetLastError() == kElevationRequired) {
-        failed = !ShellRunAs(program, parameters, wait);
+        failed = !Starters().shellRunAs(program, parameters, wait);
       } else {
         // Blocked where it is: try once more from a copy on the desktop,
         // which the user can also start by hand.
-        desktopCopy = WideString(u"<DeskTop>\\") + FileName(program);
-        ExpandFolderMacros(desktopCopy);
-        desktopCopyMade = CopyFileW(program.W(), desktopCopy.W(), FALSE) != FALSE;
+        desktopCopy = CopyToDesktop(program);
+        desktopCopyMade = !desktopCopy.IsEmpty();
         if (!desktopCopyMade) {
           failed = true;
-        } else if (!StartProcess(command, wait)) {
+        } else if (!Starters().startProcess(command, wait)) {
           suffix = WideString::Format(kDesktopSuffix, FileName(desktopCopy));
           failed = true;
         }

@@ -25,6 +25,15 @@ bool StartProcess(const WideString& commandLine, bool wait);
 // ShellExecuteExW with the "runas" verb. False when it could not start.
 bool ShellRunAs(const WideString& file, const WideString& parameters, bool wait);
 
+// How RunProgram starts what it cannot hand over or open as a document.
+struct ProgramStarters {
+  bool (*startProcess)(const WideString& commandLine, bool wait);
+  bool (*shellRunAs)(const WideString& file, const WideString& parameters, bool wait);
+};
+// Tests only: replaces StartProcess and ShellRunAs in RunProgram (nullptr
+// restores them), so that a program needing elevation can be staged.
+void SetProgramStartersForTests(const ProgramStarters* starters);
+
 // Runs a script program line. program may start with "<TempInstall>" (a
 // payload member run from a temporary file) and may hold folder macros.
 // afterFiles: files have been placed, so a program that does not ask for

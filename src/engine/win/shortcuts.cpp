@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
@@ -47,7 +48,9 @@ HRESULT CreateShortcut(const WideString& shortcutPath, const ShortcutSpec& spec)
   if (FAILED(result)) return result;
 
   result = link->SetPath(Expanded(spec.target).W());
-  if (spec.flags & kShortcutArguments) result = link->SetArguments(Expanded(spec.arguments).W());
+  if (spec.flags & kShortcutArguments) {
+    result = link->SetArguments(ExpandParameterMacros(spec.arguments, &ExpandFolderMacros).W());
+  }
   if (spec.flags & kShortcutDescription) result = link->SetDescription(spec.description.W());
   if (spec.flags & kShortcutIcon) result = link->SetIconLocation(Expanded(spec.iconPath).W(), spec.iconIndex);
   if (spec.flags & kShortcutWorkingFolder) result = link->SetWorkingDirectory(Expanded(spec.workingFolder).W());

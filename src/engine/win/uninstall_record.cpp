@@ -1,10 +1,8 @@
 #include "engine/win/uninstall_record.h"
 
-#include <cwchar>
-#include <vector>
-
 #include "app/install_state.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/pending_renames.h"
 #include "payload/win/payload_context.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -12,7 +10,6 @@
 #include "util/win/disk_file.h"
 #include "util/win/file_system.h"
 #include "util/win/registry.h"
-#include "util/win/scoped_handle.h"
 #include "util/win/temp_names.h"
 
 const WChar* const kUninstallKeyParent = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
@@ -20,6 +17,7 @@ const WChar* const kUninstallKeyParent = u"Software\\Microsoft\\Windows\\Current
 namespace {
 
 const WChar* const kSavedPathKey = u"Software\\PloveInstall";
+constexpr DWORD kModulePathCapacity = 1000;
 
 // Copies the payload's setup.dat to recordPath line by line, every line
 // ended by CR LF, with the line after each "[Install To]" replaced by the
@@ -44,59 +42,6 @@ void WriteRecordFile(const WideString& recordPath) {
       record.WriteText(line.ToAnsi(), true);
     }
   }
-}
-
-// Drops a pending delete-at-restart of path. The uninstaller of an older
-// version, run just before this install, asked for its own deletion at the
-// next restart; its file name is the one the new copy has just taken.
-// Renames and every other entry stay as they are.
-void KeepAfterRestart(const WideString& path) {
-  static const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-  static const wchar_t kPending[] = L"PendingFileRenameOperations";
-  ScopedRegistryKey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Receive()) !=
-      ERROR_SUCCESS)
-    return;
-  DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExW(key.Get(), kPending, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      type != REG_MULTI_SZ || size == 0)
-    return;
-  // Two spare terminators, so every string below ends inside the buffer.
-  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
-  if (RegQueryValueExW(key.Get(), kPending, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_MULTI_SZ)
-    return;
-
-  // Pairs of strings: the file as "\??\" + path, then the new name (empty
-  // for a deletion). An empty first string ends the list.
-  const WideString wanted = WideString(u"\\??\\") + path;
-  const size_t count = size / sizeof(wchar_t);
-  std::vector<wchar_t> kept;
-  bool dropped = false;
-  size_t at = 0;
-  while (at < count) {
-    const size_t sourceLength = wcslen(&data[at]);
-    if (sourceLength == 0) break;
-    const size_t targetAt = at + sourceLength + 1;
-    const size_t targetLength = wcslen(&data[targetAt]);
-    const size_t next = targetAt + targetLength + 1;
-    if (targetLength == 0 && SamePath(WideString(&data[at]), wanted)) {
-      dropped = true;
-    } else {
-      kept.insert(kept.end(), &data[at], &data[at] + (next - at));
-    }
-    at = next;
-  }
-  if (!dropped) return;
-  if (kept.empty()) {
-    RegDeleteValueW(key.Get(), kPending);
-    return;
-  }
-  kept.push_back(L'\0');
-  RegSetValueExW(key.Get(), kPending, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
-                 static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
 }
 
 void WriteDword(const WideString& key, const WChar* name, DWORD value) {
@@ -146,17 +91,17 @@ void WriteUninstallRecord() {
   if (!state.UninstallAllowed || state.UninstallRecordWritten) return;
   state.UninstallRecordWritten = true;
 
-  // The running executable is copied through a temporary file first, so an
-  // uninstaller copy that is itself running the install can be replaced.
-  WideString temporary;
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  if (MakeTempFileName(temporary, "Ins")) CopyFileW(self, temporary.W(), FALSE);
-
+  // A module path that does not fit is no path: nothing is copied then.
+  wchar_t self[kModulePathCapacity] = {};
+  const DWORD selfLength = GetModuleFileNameW(nullptr, self, kModulePathCapacity);
+  const WideString program = selfLength < kModulePathCapacity ? WideString(self) : WideString();
   const WideString folder = UninstallFolder();
   CreateFolderTree(folder);
   const WideString copyPath = folder + u"Uninstall-" + state.ProjectName + u".exe";
-  if (!temporary.IsEmpty() && CopyFileW(temporary.W(), copyPath.W(), FALSE)) KeepAfterRestart(copyPath);
+  // The uninstaller of an older version, run just before this install,
+  // asked for its own deletion at the next restart; its file name is the
+  // one the new copy has just taken.
+  if (CopyUninstaller(program, copyPath)) CancelDeletionAtRestart(copyPath);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
   WriteRecordFile(recordPath);
@@ -166,7 +111,19 @@ void WriteUninstallRecord() {
     WriteRegistryString(HKEY_CURRENT_USER, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
     WriteRegistryString(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
   }
+}
+
+bool CopyUninstaller(const WideString& program, const WideString& copyPath) {
+  // Through a temporary file, so an uninstaller copy that is itself running
+  // the install can be replaced. Only a complete copy goes over it: an
+  // unreadable program must not turn a working uninstaller into an empty file.
+  if (program.IsEmpty()) return false;
+  WideString temporary;
+  const bool copied = MakeTempFileName(temporary, "Ins") &&
+                      CopyFileW(LongPathForm(program, MAX_PATH).W(), temporary.W(), FALSE) &&
+                      CopyFileW(temporary.W(), copyPath.W(), FALSE);
   DeleteTempFile(temporary);
+  return copied;
 }
 
 WideString UninstallRecordArgument(const WideString& commandLine) {

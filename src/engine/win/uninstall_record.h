@@ -27,6 +27,11 @@ WideString UninstallRecordPathFor(const WideString& productName);
 // Failures are not reported: each later step runs anyway.
 void WriteUninstallRecord();
 
+// Copies program (the running installer) to copyPath through a temporary
+// "Ins" file. True when copyPath now holds the copy; when program is empty
+// or cannot be read, copyPath is left as it was.
+bool CopyUninstaller(const WideString& program, const WideString& copyPath);
+
 // The record path of an uninstaller command line: the text after the first
 // "<uninstall>", or when that gives nothing, after the first "--uninstall=",
 // to the end of the line, with one leading and one trailing double quote

@@ -1,32 +1,36 @@
 #include "payload/win/decompress_file.h"
 
+#include <new>
 #include <vector>
 
 #include "app/install_state.h"
 #include "payload/lzma_alone.h"
+#include "util/path_text.h"
 #include "util/win/disk_file.h"
 #include "util/win/file_system.h"
 #include "util/win/message_door.h"
+#include "util/win/random.h"
 
 namespace {
 
 constexpr DWORD kInputChunk = 256 * 1024;
-// Output is gathered up to this much before the target is touched, so a
-// member of that size or less is written in one piece, and a stream that
-// fails early leaves an existing target alone.
+// Output is gathered up to this much before it goes to disk, so a member of
+// that size or less is written in one piece.
 constexpr size_t kOutputBuffer = 8u << 20;
 
 enum class Failure { None, Read, Write };
 
-// Receives the decoded bytes: buffers them, creates the target on the first
-// flush and deletes it again when the decoding fails afterwards.
+// Receives the decoded bytes into a new file beside the target, which takes
+// the target's place only once the whole member is there: a member that
+// fails leaves whatever the target held before (with duplicate names, what
+// an earlier member of the name extracted) and no partial file.
 class TargetWriter {
  public:
   explicit TargetWriter(const WideString& path) : path_(path) {}
   ~TargetWriter() {
     if (!committed_ && created_) {
       file_.Close();
-      DeleteFileForced(path_);
+      DeleteFileForced(partPath_);
     }
   }
 
@@ -36,26 +40,40 @@ class TargetWriter {
     return true;
   }
 
-  bool Flush() {
-    if (!created_) {
-      if (!file_.Open(path_, GENERIC_WRITE, CREATE_ALWAYS, false)) return false;
-      created_ = true;
-    }
-    const bool written = file_.Write(buffer_.data(), static_cast<DWORD>(buffer_.size()));
-    buffer_.clear();
-    return written;
-  }
-
-  // The remaining bytes out, the target closed and kept.
+  // The remaining bytes out, then the new file moved over the target.
   bool Commit() {
     if (!Flush()) return false;
     file_.Close();
+    const WideString from = LongPathForm(partPath_, MAX_PATH);
+    const WideString to = LongPathForm(path_, MAX_PATH);
+    if (!MoveFileExW(from.W(), to.W(), MOVEFILE_REPLACE_EXISTING)) return false;
     committed_ = true;
     return true;
   }
 
  private:
+  bool Flush() {
+    if (!created_ && !CreatePart()) return false;
+    const bool written = file_.Write(buffer_.data(), static_cast<DWORD>(buffer_.size()));
+    buffer_.clear();
+    return written;
+  }
+
+  // A name nobody uses yet: the target's name with a random suffix.
+  bool CreatePart() {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      partPath_ = path_ + WideString::Format(u".%08X.plx", Random(0));
+      if (file_.Open(partPath_, GENERIC_WRITE, CREATE_NEW, false)) {
+        created_ = true;
+        return true;
+      }
+      if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
+  }
+
   WideString path_;
+  WideString partPath_;
   DiskFile file_;
   std::vector<uint8_t> buffer_;
   bool created_ = false;
@@ -99,15 +117,33 @@ Failure Decompress(const WideString& sourcePath, const WideString& targetPath) {
   }
 }
 
+void ShowFailure(Failure failure, const WideString& sourcePath, const WideString& targetPath) {
+  try {
+    const WideString text =
+        failure == Failure::Read
+            ? WideString::Format(u"Error whilst uncompressing '%s', unable to read '%s'", targetPath, sourcePath)
+            : WideString::Format(u"Error whilst uncompressing '%s', unable to write '%s'", targetPath, targetPath);
+    ShowMessage(nullptr, text, State().InstallerTitle, MB_ICONERROR | MB_TOPMOST);
+  } catch (const std::bad_alloc&) {
+    // Not even the message fits in memory; the result still tells.
+  }
+}
+
 }  // namespace
 
 bool DecompressFile(const WideString& sourcePath, const WideString& targetPath) {
-  const Failure failure = Decompress(sourcePath, targetPath);
+  Failure failure = Failure::Write;
+  try {
+    failure = Decompress(sourcePath, targetPath);
+  } catch (const std::bad_alloc&) {
+    // Whichever buffer could not be had, the member does not fit: the
+    // write error, as for a decoder that runs out of memory. Everything
+    // allocated so far has been given back on the way here.
+    failure = Failure::Write;
+  }
   if (failure == Failure::None) return true;
-  const WideString text =
-      failure == Failure::Read
-          ? WideString::Format(u"Error whilst uncompressing '%s', unable to read '%s'", targetPath, sourcePath)
-          : WideString::Format(u"Error whilst uncompressing '%s', unable to write '%s'", targetPath, targetPath);
-  ShowMessage(nullptr, text, State().InstallerTitle, MB_ICONERROR | MB_TOPMOST);
+  ShowFailure(failure, sourcePath, targetPath);
   return false;
 }
+
+void ShowUncompressWriteError(const WideString& targetPath) { ShowFailure(Failure::Write, WideString(), targetPath); }

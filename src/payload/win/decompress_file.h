@@ -9,6 +9,13 @@
 //   "Error whilst uncompressing '<target>', unable to read '<source>'"
 //     for a refused header, corrupt or truncated data, or an unreadable source;
 //   "Error whilst uncompressing '<target>', unable to write '<target>'"
-//     when memory runs out or the target cannot be created or written;
-// and a target created by the call is deleted again.
+//     when memory runs out (no allocation failure escapes) or the target
+//     cannot be created or written.
+// The member is decoded into a new file beside the target, which replaces
+// the target only when the whole member is there: on failure the target is
+// as it was and the new file is gone.
 bool DecompressFile(const WideString& sourcePath, const WideString& targetPath);
+
+// The write message above, for the callers on the way to DecompressFile
+// that run out of memory themselves.
+void ShowUncompressWriteError(const WideString& targetPath);

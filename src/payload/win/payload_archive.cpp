@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <utility>
 
 #include "app/install_state.h"
 #include "payload/archive_format.h"
@@ -13,6 +15,20 @@
 WideString PayloadEntry::Name() const {
   return WideString::FromAnsi(name, static_cast<int>(strnlen(name, sizeof(name))));
 }
+
+namespace {
+
+// How long Close lets an extraction under way finish.
+constexpr DWORD kCloseWaitMs = 1000;
+
+// Entry lists that a stuck extraction may still refer to, kept for the
+// rest of the process (moving a list keeps its elements where they are).
+std::vector<std::vector<PayloadEntry>>& EntriesLeftToExtractions() {
+  static std::vector<std::vector<PayloadEntry>> kept;
+  return kept;
+}
+
+}  // namespace
 
 PayloadArchive::PayloadArchive() { extractLock_.Create(); }
 
@@ -57,8 +73,19 @@ void PayloadArchive::OpenFromMemory(const void* data, size_t size) {
 }
 
 void PayloadArchive::Close() {
-  MutexGuard guard(extractLock_);
-  entries_.clear();
+  // An extraction that does not end soon belongs to a worker that was
+  // suspended after its stop time-out or that waits on the decoder's error
+  // box: closing does not wait for it. What it uses - the entries it refers
+  // to and its lock - is left to it rather than freed under it; the data
+  // itself is the caller's.
+  if (extractLock_.LockWithin(kCloseWaitMs)) {
+    entries_.clear();
+    extractLock_.Unlock();
+  } else {
+    EntriesLeftToExtractions().push_back(std::move(entries_));
+    entries_.clear();
+    extractLock_.Abandon();
+  }
   data_ = nullptr;
   size_ = 0;
 }
@@ -82,7 +109,13 @@ bool PayloadArchive::ExtractTo(const WideString& name, const WideString& targetP
   MutexGuard guard(extractLock_);
   bool extracted = false;
   for (int i = IndexOf(name, 0); i >= 0; i = IndexOf(name, i + 1)) {
-    if (ExtractEntry(entries_[i], targetPath)) extracted = true;
+    try {
+      if (ExtractEntry(entries_[i], targetPath)) extracted = true;
+    } catch (const std::bad_alloc&) {
+      // Out of memory before the decoder got the member: as when the
+      // decoder runs out itself.
+      ShowUncompressWriteError(targetPath);
+    }
   }
   return extracted;
 }

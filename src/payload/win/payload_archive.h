@@ -45,7 +45,9 @@ class PayloadArchive {
   // The same for an archive held in memory; the memory must outlive the
   // archive (or the next Open/Close).
   void OpenFromMemory(const void* data, size_t size);
-  // Forgets the entries and the data.
+  // Forgets the entries and the data. Never waits long for an extraction
+  // under way on another thread (one suspended or stuck on a message box):
+  // that extraction keeps what it uses and finds no entries afterwards.
   void Close();
 
   // True when some entry has the name; the first such entry (directory

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "app/install_state.h"
+#include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/uninstall_record.h"
@@ -26,9 +27,9 @@ bool HasExtension(const WideString& path, const WChar* extension) {
   return Extension(path).Equals(WideString(extension), true);
 }
 
-void RunUninstallAction(WideString program, WideString arguments, HWND window) {
+void RunUninstallAction(WideString program, const WideString& argumentsLine, HWND window) {
   ExpandFolderMacros(program);
-  ExpandFolderMacros(arguments);
+  const WideString arguments = ExpandParameterMacros(argumentsLine, &ExpandFolderMacros);
   // An empty program line would make the shell open the current folder.
   if (program.IsEmpty()) return;
   if (HasExtension(program, u".exe") || !arguments.IsEmpty()) {
@@ -106,6 +107,9 @@ void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
   HWND owner = static_cast<HWND>(window);
   const HRESULT com = CoInitialize(nullptr);
   ExpandFolderMacros(state.UninstallRecordPath);
+  // The other records are looked for in the record's folder, which a bare
+  // file name does not show.
+  state.UninstallRecordPath = AbsolutePath(state.UninstallRecordPath);
   const WideString recordPath = state.UninstallRecordPath;
   {
     DiskFile record;

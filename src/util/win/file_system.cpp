@@ -1,5 +1,7 @@
 #include "util/win/file_system.h"
 
+#include <vector>
+
 #include "util/path_text.h"
 #include "util/win/file_finder.h"
 #include "util/win/scoped_handle.h"
@@ -55,6 +57,18 @@ bool DeleteFolderTree(const WideString& path, const WideString& pattern, bool re
   }
   if (allRemoved) RemoveDirectoryW(LongPathForm(folder, 248).W());
   return allRemoved;
+}
+
+WideString AbsolutePath(const WideString& path) {
+  if (path.IsEmpty()) return path;
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const DWORD length = GetFullPathNameW(path.W(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0) return path;
+    if (length < buffer.size()) return WideString(buffer.data(), static_cast<int>(length));
+    buffer.resize(length + 1);
+  }
+  return path;
 }
 
 bool PathExists(const WideString& path) {

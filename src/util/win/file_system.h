@@ -16,6 +16,9 @@ bool DeleteFileForced(const WideString& path);
 // removed; paths shorter than 3 characters are refused.
 bool DeleteFolderTree(const WideString& path, const WideString& pattern = WideString(u"*.*"),
                       bool recurse = true);
+// The full path of a path relative to the current folder (GetFullPathNameW);
+// the path unchanged when that fails.
+WideString AbsolutePath(const WideString& path);
 // A directory search finds it, or it is a drive root such as "C:".
 bool PathExists(const WideString& path);
 // From a directory search; 0 when not found.

@@ -19,6 +19,20 @@ bool MutexLock::TryLock() {
   return true;
 }
 
+bool MutexLock::LockWithin(DWORD milliseconds) {
+  if (!handle_ && !Create()) return false;
+  const DWORD result = WaitForSingleObject(handle_.Get(), milliseconds);
+  // An owner that ended without releasing leaves the mutex to the next one.
+  if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return false;
+  held_ = true;
+  return true;
+}
+
+void MutexLock::Abandon() {
+  handle_.Release();
+  Create();
+}
+
 void MutexLock::Unlock() {
   if (handle_) ReleaseMutex(handle_.Get());
   held_ = false;

@@ -16,6 +16,12 @@ class MutexLock {
   bool Create();
   void Lock();     // waits without limit
   bool TryLock();  // zero wait
+  // Waits at most milliseconds; true (and held) when acquired.
+  bool LockWithin(DWORD milliseconds);
+  // Leaves the mutex to a thread that holds it and may never give it back
+  // (suspended): its handle is not closed under that thread, and a fresh
+  // mutex takes its place.
+  void Abandon();
   void Unlock();
   void Close();
   bool IsHeld() const { return held_; }

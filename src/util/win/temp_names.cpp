@@ -24,7 +24,8 @@ bool CreateEmpty(const WideString& path) {
 bool MakeTempFileName(WideString& name, const char* prefix8, const char* suffix8) {
   if (!name.IsEmpty()) DeleteFileForced(name);
   WideString folder = TempFolder();
-  WideString prefix = (prefix8 != nullptr && *prefix8 != 0) ? WideString::FromAnsi(prefix8) : WideString(u"TMP");
+  // Only a missing prefix is "TMP": an empty one asks for none.
+  const WideString prefix = prefix8 != nullptr ? WideString::FromAnsi(prefix8) : WideString(u"TMP");
   wchar_t buffer[MAX_PATH + 1] = {};
   if (GetTempFileNameW(folder.W(), prefix.W(), 0, buffer) != 0) {
     name = WideString(buffer);

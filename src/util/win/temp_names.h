@@ -9,7 +9,8 @@
 WideString TempFolder();
 // Deletes the file name already holds, then makes a new empty temporary
 // file "<temp><prefix>XXXX.tmp" (+ suffix when given) and stores its name in
-// name. prefix8 and suffix8 are 8-bit ANSI texts; a null prefix means "TMP".
+// name. prefix8 and suffix8 are 8-bit ANSI texts; a null prefix means "TMP",
+// an empty one no prefix at all.
 // Returns false when the file could not be created.
 bool MakeTempFileName(WideString& name, const char* prefix8, const char* suffix8 = nullptr);
 // Deletes the file name holds and clears name.

@@ -4,6 +4,7 @@
 #include "engine/win/file_placement.h"
 #include "placement_test_support.h"
 #include "scripted_messages.h"
+#include "util/path_text.h"
 #include "util/win/file_system.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
@@ -75,6 +76,32 @@ TEST_F(FilePlacement, VersionRuleBothWaysAndEqualVersionsCopied) {
   EXPECT_EQ(DllRegistrationList().Item(0), folder_ / u"kept.dll");
   EXPECT_EQ(DllRegistrationList().Item(2), folder_ / u"same.dll");
   EXPECT_FALSE(State().RebootRequired);
+}
+
+TEST_F(FilePlacement, VersionRuleHoldsForLongDestinations) {
+  ScriptedMessages messages;
+  PublishedTestPayload payload(PayloadMembers{{"old.dll", version1_}, {"new.dll", version2_}});
+  ASSERT_TRUE(payload.Ready());
+  // Folders deep enough for destinations of 260 characters or more. Windows
+  // refuses such paths in their plain form; Wine takes them, but still reads
+  // the plain form differently: it drops a folder name's final dot, while
+  // the "\\?\" form takes every name as it stands. So the last folder here
+  // is reached only through the form the copy uses, and a version read
+  // through any other form finds no file.
+  W deep = folder_.Path();
+  while (deep.Length() < 270) deep += u"a-rather-long-folder-name-for-the-test\\";
+  deep += u"dotted.\\";
+  ASSERT_TRUE(CreateFolderTree(deep));
+  const W kept = deep + u"kept.dll";
+  const W upgraded = deep + u"upgraded.dll";
+  ASSERT_TRUE(WriteWholeFile(LongPathForm(kept, MAX_PATH), version2_.data(), version2_.size()));
+  ASSERT_TRUE(WriteWholeFile(LongPathForm(upgraded, MAX_PATH), version1_.data(), version1_.size()));
+
+  EXPECT_FALSE(PlaceFile(W(u"old.dll"), kept, nullptr));
+  EXPECT_FALSE(PlaceFile(W(u"new.dll"), upgraded, nullptr));
+  EXPECT_TRUE(Contents(LongPathForm(kept, MAX_PATH)) == version2_) << "the newer version is kept";
+  EXPECT_TRUE(Contents(LongPathForm(upgraded, MAX_PATH)) == version2_) << "the older one is replaced";
+  EXPECT_EQ(messages.Count(), 0);
 }
 
 TEST_F(FilePlacement, ReadOnlyTargetAndMissingFoldersAndQueueRule) {

@@ -147,6 +147,28 @@ TEST_F(ProgramRuns, ProgramWithoutManifestIsHandedToTheFirstProcess) {
   EXPECT_EQ(messages.Count(), 0);
 }
 
+TEST_F(ProgramRuns, HandedOverParametersAreExpandedByTheInstaller) {
+  // Only the installer (the helper) knows the install folder; the first
+  // process (this program) has none, and must get the parameters expanded.
+  ScriptedMessages messages;
+  ASSERT_TRUE(State().InstallTo.IsEmpty());
+  // Without its final backslash, which would escape the closing quote of
+  // the helper's argument; "<Destination>" adds one.
+  const W installed = folder_ / u"installed";
+  const W installTo = installed + u"\\";
+  ASSERT_TRUE(CreateFolderTree(installTo));
+  DWORD helper = 0;
+  ASSERT_TRUE(RunHelperServingRelay(
+      {W(u"run"), relay_, FixturePath(u"plv_user.exe"), W(u"<Destination>marker"), W(u"1"), installed}, relay_,
+      60000, &helper));
+  const MarkerRun run = ReadMarker(installTo + u"marker");
+  ASSERT_TRUE(run.ran);
+  EXPECT_EQ(run.parent, GetCurrentProcessId());  // run by the first process
+  EXPECT_TRUE(run.commandLine.EndsWith(installTo + u"marker", true)) << run.commandLine;
+  DeleteFileW(L"\\marker.ran");  // where an unexpanded "<Destination>" would put it
+  EXPECT_EQ(messages.Count(), 0);
+}
+
 TEST_F(ProgramRuns, RunElevatedMarker) {
   ScriptedMessages messages;
   DWORD helper = 0;
@@ -165,6 +187,63 @@ TEST_F(ProgramRuns, RunElevatedMarker) {
   run = ReadMarker(early);
   ASSERT_TRUE(run.ran);
   EXPECT_NE(run.commandLine.Find(W(u" -RUNELEVATED")), 0) << run.commandLine;
+  EXPECT_EQ(messages.Count(), 0);
+}
+
+namespace {
+
+// Stands in for CreateProcessW and the "runas" verb.
+struct StartRecord {
+  int processCalls = 0;
+  W commandLine;
+  int runAsCalls = 0;
+  W runAsFile;
+  W runAsParameters;
+};
+StartRecord g_starts;
+
+bool NeedsElevation(const W& commandLine, bool) {
+  ++g_starts.processCalls;
+  g_starts.commandLine = commandLine;
+  SetLastError(740);  // ERROR_ELEVATION_REQUIRED
+  return false;
+}
+
+bool RunAsRecorded(const W& file, const W& parameters, bool) {
+  ++g_starts.runAsCalls;
+  g_starts.runAsFile = file;
+  g_starts.runAsParameters = parameters;
+  return true;
+}
+
+const ProgramStarters kElevationStarters = {&NeedsElevation, &RunAsRecorded};
+
+}  // namespace
+
+TEST_F(ProgramRuns, ElevationRetryGetsTheExpandedParameters) {
+  ScriptedMessages messages;
+  State().InstallTo = W(u"C:\\Plove App\\");
+  g_starts = StartRecord();
+  SetProgramStartersForTests(&kElevationStarters);
+  RunProgram(W(u"<Destination>setup.exe"), W(u"\"<Destination>readme.txt\" /q"), true, false, nullptr);
+  SetProgramStartersForTests(nullptr);
+  EXPECT_EQ(g_starts.processCalls, 1);
+  EXPECT_EQ(g_starts.commandLine, W(u"\"C:\\Plove App\\setup.exe\" \"C:\\Plove App\\readme.txt\" /q"));
+  ASSERT_EQ(g_starts.runAsCalls, 1);
+  EXPECT_EQ(g_starts.runAsFile, W(u"C:\\Plove App\\setup.exe"));
+  EXPECT_EQ(g_starts.runAsParameters, W(u"\"C:\\Plove App\\readme.txt\" /q"));
+  EXPECT_EQ(messages.Count(), 0);
+}
+
+TEST_F(ProgramRuns, UncProgramKeepsItsLeadingPair) {
+  ScriptedMessages messages;
+  g_starts = StartRecord();
+  SetProgramStartersForTests(&kElevationStarters);
+  RunProgram(W(u"\\\\server\\share\\setup.exe"), W(u"/s \"\\\\server\\share\\log.txt\""), true, false,
+             nullptr);
+  SetProgramStartersForTests(nullptr);
+  EXPECT_EQ(g_starts.commandLine, W(u"\"\\\\server\\share\\setup.exe\" /s \"\\\\server\\share\\log.txt\""));
+  EXPECT_EQ(g_starts.runAsFile, W(u"\\\\server\\share\\setup.exe"));
   EXPECT_EQ(messages.Count(), 0);
 }
 
@@ -245,4 +324,57 @@ TEST_F(ProgramRuns, UnstartableProgramLeavesADesktopCopy) {
   }
   EXPECT_TRUE(PathExists(desktopCopy));
   DeleteFileForced(desktopCopy);
+}
+
+TEST_F(ProgramRuns, DesktopCopyNeverTouchesAFileOfTheUser) {
+  ScriptedMessages messages;
+  const W broken = folder_ / u"plv_user_file.exe";
+  ASSERT_TRUE(WriteWholeFile(broken, "this is no program"));
+  W userFile(u"<DeskTop>\\plv_user_file.exe");
+  ExpandFolderMacros(userFile);
+  const W freshCopy = ParentFolder(userFile) + u"plv_user_file (2).exe";
+  DeleteFileForced(freshCopy);
+  ASSERT_TRUE(WriteWholeFile(userFile, "user's own file"));
+
+  // The copy takes a name of its own, which the message gives.
+  RunProgram(broken, W(u"/quiet"), true, false, nullptr);
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_TRUE(messages.Last().text.EndsWith(
+      W(u"in a file named 'plv_user_file (2).exe' double click this file now (before clicking OK) to manually run it")))
+      << messages.Last().text;
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(userFile, bytes));
+  EXPECT_EQ(bytes, "user's own file");
+  ASSERT_TRUE(ReadWholeFile(freshCopy, bytes));
+  EXPECT_EQ(bytes, "this is no program");
+  DeleteFileForced(freshCopy);
+
+  // Silent: the copy made here goes again, the user's file stays.
+  State().Silent = true;
+  RunProgram(broken, W(u"/quiet"), true, false, nullptr);
+  EXPECT_EQ(messages.Count(), 1);
+  EXPECT_FALSE(PathExists(freshCopy));
+  ASSERT_TRUE(ReadWholeFile(userFile, bytes));
+  EXPECT_EQ(bytes, "user's own file");
+  DeleteFileForced(userFile);
+}
+
+TEST_F(ProgramRuns, ExtractedProgramNameHasNoPrefix) {
+  // The extracted copy's name shows in the failure message: a bare number
+  // (no "TMP"), "-" and the member's name.
+  ScriptedMessages messages;
+  PublishedTestPayload payload(PayloadMembers{{"plv_no_program.exe", "this is no program either"}});
+  ASSERT_TRUE(payload.Ready());
+  RunProgram(W(u"<TempInstall>plv_no_program.exe"), W(u"/x"), true, false, nullptr);
+  ASSERT_EQ(messages.Count(), 1);
+  const W text = messages.Last().text;
+  const W start = W(u"Error whilst running '") + TempFolder();
+  ASSERT_TRUE(text.StartsWith(start, true)) << text;
+  const W name = text.Mid(start.Length() + 1, text.Find(W(u"'"), start.Length() + 1) - 1);
+  EXPECT_TRUE(name.EndsWith(W(u".tmp-plv_no_program.exe"), true)) << name;
+  EXPECT_FALSE(name.StartsWith(W(u"TMP"), true)) << name;
+  W desktopCopy(u"<DeskTop>\\");
+  ExpandFolderMacros(desktopCopy);
+  DeleteFileForced(desktopCopy + name);
+  DeleteFileForced(TempFolder() + name);
 }

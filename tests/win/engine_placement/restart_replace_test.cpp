@@ -7,6 +7,7 @@
 
 #include "app/install_state.h"
 #include "engine/win/file_placement.h"
+#include "engine/win/pending_renames.h"
 #include "placement_test_support.h"
 #include "scripted_messages.h"
 #include "util/win/file_system.h"
@@ -115,4 +116,53 @@ TEST(RestartReplace, FailedStagingShowsTheInUseMessage) {
             W(u"Unable to replace file(s) in use, uninstall existing version, restart Windows and reinstall."));
   EXPECT_EQ(messages.Last().flags, UINT(MB_OK));
   EXPECT_FALSE(State().RebootRequired);
+}
+
+namespace {
+
+// Lets the first restart move through and refuses the second one.
+int g_restartMoves = 0;
+BOOL WINAPI RefuseSecondMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  if (++g_restartMoves == 2) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return MoveFileExW(from, to, flags);
+}
+
+bool DeletionPending(const W& path) {
+  const std::vector<W> pending = PendingRenames();
+  for (size_t i = 0; i + 1 < pending.size(); i += 2) {
+    if (EndsWithPath(pending[i], path) && pending[i + 1].IsEmpty()) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(RestartReplace, RefusedRenameTakesTheDeletionBack) {
+  ResetInstallState();
+  ScriptedMessages messages;
+  PublishedTestPayload payload(PayloadMembers{{"half.txt", "new"}});
+  TestFolder folder;
+  const W target = folder / u"half.txt";
+  ASSERT_TRUE(WriteWholeFile(target, "old"));
+  g_restartMoves = 0;
+  SetRestartMoveCallForTests(&RefuseSecondMove);
+  {
+    ScopedFileHandle held(CreateFileW(target.W(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(PlaceFile(W(u"half.txt"), target, nullptr));
+  }
+  SetRestartMoveCallForTests(nullptr);
+  EXPECT_EQ(g_restartMoves, 2);
+  // The in-use file is not deleted at the restart without a replacement.
+  EXPECT_FALSE(DeletionPending(target));
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text,
+            W(u"Unable to replace file(s) in use, uninstall existing version, restart Windows and reinstall."));
+  EXPECT_FALSE(State().RebootRequired);
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(target, bytes));
+  EXPECT_EQ(bytes, "old");
 }

@@ -1,15 +1,20 @@
 #include <gtest/gtest.h>
 
 #include "app/install_state.h"
+#include "engine/win/folder_macros.h"
 #include "engine/win/install_worker.h"
 #include "engine/win/uninstall_record.h"
 #include "engine/win/worker_removal_offer.h"
 #include "scripted_messages.h"
 #include "test_folder.h"
+#include "util/path_text.h"
 #include "util/win/file_system.h"
 #include "util/win/message_door.h"
 #include "util/win/registry.h"
+#include "util/win/windows_api.h"
 #include "worker_test_support.h"
+// windows_api.h first
+#include <objbase.h>
 
 namespace {
 
@@ -114,6 +119,36 @@ TEST(InstallWorker, ProgressCountsSkippedVariantsAndEarlyRunsComeFirst) {
   EXPECT_EQ(messages.Count(), 0);
   DeleteFolderTree(u"C:\\Plove Variant");
   SetEnvironmentVariableW(L"PLOVE_FAKE_CHECK", nullptr);
+}
+
+TEST(InstallWorker, ShortcutStartsInTheTargetsFolder) {
+  // The bundled example's Start-menu shortcut: its target is written
+  // "<Destination>hello-app.exe", without a backslash before the macros
+  // are expanded.
+  const std::string script = ScriptOf({
+      "[CopyFile]", "hello-app.exe", "<Destination>hello-app.exe",
+      "[CreateIcon]", "<Destination>hello-app.exe", "<Start Programs>Plove Hello\\Plove Hello.lnk", "", "",
+  });
+  TestInstall install(u"Plove Hello", u"<Program Files>Plove Hello\\",
+                      {{"setup.dat", script}, {"hello-app.exe", SiblingFileBytes(L"fake_tool.exe")}});
+  ScriptedMessages messages(IDOK);
+  install.Run();
+  const WideString installTo = State().InstallTo;
+  ASSERT_EQ(installTo, WideString(u"C:\\Program Files (x86)\\Plove Hello\\"));
+  WideString shortcut(u"<Start Programs>Plove Hello\\Plove Hello.lnk");
+  ExpandFolderMacros(shortcut);
+  CoInitialize(nullptr);
+  WideString workingFolder = ShortcutWorkingFolder(shortcut);
+  CoUninitialize();
+  AddBackslash(workingFolder);
+  EXPECT_TRUE(workingFolder.Equals(installTo, true)) << workingFolder;
+  EXPECT_EQ(messages.Count(), 0);
+  DeleteFolderTree(installTo);
+  WideString menuFolder(u"<Start Programs>Plove Hello");
+  ExpandFolderMacros(menuFolder);
+  DeleteFolderTree(menuFolder);
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"),
+                     WideString(u"hello-app.exe"));
 }
 
 TEST(InstallWorker, MessageKindsAndQuestionYesNo) {

@@ -151,3 +151,20 @@ TEST(UninstallRecord, FreshUninstallerCopySurvivesTheRestart) {
   for (int i = 0; i < pending.Count(); ++i) EXPECT_EQ(pending.Item(i), expected.Item(i)) << i;
   ForgetProduct(u"Rec Again");
 }
+
+TEST(UninstallRecord, UnreadableProgramLeavesTheUninstallerCopyAlone) {
+  // When the running program cannot be copied, a working uninstaller copy
+  // from an earlier install stays as it is.
+  TestFolder folder;
+  const WideString copy = folder / u"Uninstall-Rec Keep.exe";
+  ASSERT_TRUE(WriteWholeFile(copy, "working uninstaller"));
+  EXPECT_FALSE(CopyUninstaller(folder / u"missing.exe", copy));
+  EXPECT_FALSE(CopyUninstaller(WideString(), copy));
+  EXPECT_EQ(FileText(copy), "working uninstaller");
+
+  // A readable program does replace it.
+  const WideString program = folder / u"program.exe";
+  ASSERT_TRUE(WriteWholeFile(program, "new uninstaller"));
+  EXPECT_TRUE(CopyUninstaller(program, copy));
+  EXPECT_EQ(FileText(copy), "new uninstaller");
+}

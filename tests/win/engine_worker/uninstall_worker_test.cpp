@@ -84,6 +84,30 @@ TEST(UninstallWorker, FilesThatAnotherProductListsStay) {
   DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(u"Software"), WideString(u"PloveTests"));
 }
 
+TEST(UninstallWorker, RecordNamedWithoutItsFolderStillProtectsSharedFiles) {
+  // The record is named relative to the current folder (the uninstaller
+  // folder): the other records there are still found.
+  Touch(u"C:\\Rel Suite\\shared.txt");
+  Touch(u"C:\\Rel Suite\\own.txt");
+  RegisterProduct(u"Rel A", u"C:\\Rel Suite\\",
+                  ScriptOf({"[CopyFile]", "s", "<Destination>shared.txt", "[CopyFile]", "o", "<Destination>own.txt"}));
+  RegisterProduct(u"Rel B", u"C:\\Rel Suite\\", ScriptOf({"[CopyFile]", "s", "<Destination>shared.txt"}));
+  wchar_t saved[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, saved);
+  ASSERT_TRUE(SetCurrentDirectoryW(UninstallFolder().W()));
+  ScriptedMessages messages(IDOK);
+  RunUninstall(u"\"Uninstall-Rel A.exe\" --uninstall=\"PloveUninstall-Rel A.dat\"");
+  SetCurrentDirectoryW(saved);
+
+  EXPECT_TRUE(Exists(u"C:\\Rel Suite\\shared.txt"));
+  EXPECT_FALSE(Exists(u"C:\\Rel Suite\\own.txt"));
+  EXPECT_FALSE(Exists(UninstallRecordPathFor(u"Rel A")));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Rel A")));
+  EXPECT_EQ(messages.Count(), 0);
+  DeleteFolderTree(u"C:\\Rel Suite");
+  Forget(u"Rel B");
+}
+
 TEST(UninstallWorker, FileInUseGoesAtRestart) {
   Touch(u"C:\\Lock App\\locked.txt");
   Touch(u"C:\\Lock App\\free.txt");

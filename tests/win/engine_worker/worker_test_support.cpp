@@ -1,6 +1,11 @@
 #include "worker_test_support.h"
 
 #include "app/install_state.h"
+#include "util/win/windows_api.h"
+// windows_api.h first
+#include <objbase.h>
+#include <shlobj.h>
+
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/install_worker.h"
@@ -179,6 +184,24 @@ StringList PendingRenameSources() {
     isSource = !isSource;
   }
   return sources;
+}
+
+WideString ShortcutWorkingFolder(const WideString& shortcutPath) {
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&link))))
+    return WideString();
+  WideString folder;
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    wchar_t buffer[MAX_PATH] = {};
+    if (SUCCEEDED(file->Load(shortcutPath.W(), STGM_READ)) &&
+        SUCCEEDED(link->GetWorkingDirectory(buffer, MAX_PATH)))
+      folder = WideString(buffer);
+    file->Release();
+  }
+  link->Release();
+  return folder;
 }
 
 std::string FileText(const WideString& path) {

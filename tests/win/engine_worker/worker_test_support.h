@@ -80,6 +80,9 @@ StringList ValueNames(HKEY root, const WideString& key);
 // The paths of PendingFileRenameOperations, source names only, without the
 // "\??\" prefix.
 StringList PendingRenameSources();
+// The working folder stored in a shortcut file; empty when it cannot be
+// read. COM must be initialised on the calling thread.
+WideString ShortcutWorkingFolder(const WideString& shortcutPath);
 // A UTF-8 file's text, empty when missing.
 std::string FileText(const WideString& path);
 bool Exists(const WideString& path);

@@ -147,3 +147,48 @@ TEST(PayloadArchive, ExtractionLeavesNoPackedTemporaryFiles) {
   EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "left behind: " << WideString(data.cFileName);
   if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
+
+TEST(PayloadArchive, DuplicateFailingPastTheMemoryBufferKeepsTheEarlierOne) {
+  // Two members of one name; the second decodes more than the 8 MiB held in
+  // memory before its stream turns out to be cut short. The file keeps what
+  // the first one extracted, and nothing else is left beside it.
+  State().InstallerTitle = WideString(u"Demo Installer");
+  ScriptedMessages messages(IDOK);
+  std::string big(12u << 20, 'z');
+  for (size_t i = 0; i < big.size(); i += 512) big[i] = static_cast<char>(i * 7 / 512);
+  PackedMember first{"big.bin", Packed("the first one"), 13};
+  PackedMember second{"BIG.BIN", Packed(big), static_cast<uint32_t>(big.size())};
+  second.packed.resize(second.packed.size() - 200);
+  std::vector<uint8_t> bytes;
+  ASSERT_EQ(WriteArchive({first, second}, bytes), ArchiveWriteStatus::Ok);
+  PayloadArchive archive;
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  ASSERT_EQ(archive.Count(), 2);
+
+  TestFolder folder;
+  const WideString target = folder / u"big.bin";
+  EXPECT_TRUE(archive.ExtractTo(WideString(u"big.bin"), target));
+  EXPECT_EQ(ReadFile(target), "the first one");
+  ASSERT_EQ(messages.Count(), 1);  // the second one's read message
+  EXPECT_TRUE(messages.Last().text.StartsWith(u"Error whilst uncompressing '" + target + u"', unable to read '"))
+      << messages.Last().text;
+
+  // A file that was there before survives a member that fails the same way.
+  ASSERT_TRUE(WriteWholeFile(target, "kept"));
+  PackedMember only{"cut.bin", second.packed, second.unpackedSize};
+  ASSERT_EQ(WriteArchive({only}, bytes), ArchiveWriteStatus::Ok);
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  EXPECT_FALSE(archive.ExtractTo(WideString(u"cut.bin"), target));
+  EXPECT_EQ(ReadFile(target), "kept");
+
+  WIN32_FIND_DATAW data;
+  int files = 0;
+  HANDLE find = FindFirstFileW((folder / u"*").W(), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  EXPECT_EQ(files, 1);
+  ResetInstallState();
+}

@@ -31,6 +31,22 @@ TEST(TempNames, SuffixReplacesTheReservedFile) {
   DeleteTempFile(name);
 }
 
+TEST(TempNames, EmptyPrefixIsNoPrefix) {
+  // Only a missing prefix means "TMP"; an empty one gives a bare number,
+  // as the "-" names of programs run from the payload have.
+  WideString name;
+  ASSERT_TRUE(MakeTempFileName(name, "", "-"));
+  const WideString file = FileName(name);
+  EXPECT_TRUE(file.EndsWith(WideString(u".tmp-"), true)) << name;
+  ASSERT_GT(file.Length(), 5);
+  for (int i = 1; i <= file.Length() - 5; ++i) {
+    const WChar c = file.CharAt(i);
+    EXPECT_TRUE((c >= u'0' && c <= u'9') || (FoldAsciiLower(c) >= u'a' && FoldAsciiLower(c) <= u'f')) << name;
+  }
+  EXPECT_TRUE(PathExists(name));
+  DeleteTempFile(name);
+}
+
 TEST(TempNames, MakeTempFolderReplacesThePreviousOne) {
   WideString folder;
   ASSERT_TRUE(MakeTempFolder(folder));

@@ -1,0 +1,100 @@
+#include "engine/win/pending_renames.h"
+
+#include <cwchar>
+#include <vector>
+
+#include "util/path_text.h"
+#include "util/win/scoped_handle.h"
+
+namespace {
+
+const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+
+RestartMoveCall g_moveCall = nullptr;
+
+// A path in the plain form Win32 callers write: "\??\" (as stored) and
+// "\\?\" prefixes removed, "UNC\server" back to "\\server".
+WideString PlainPath(WideString path) {
+  if (path.StartsWith(WideString(u"\\??\\")) || path.StartsWith(WideString(u"\\\\?\\"))) {
+    path = path.From(5);
+    if (path.StartsWith(WideString(u"UNC\\"), true)) path = WideString(u"\\\\") + path.From(5);
+  }
+  return path;
+}
+
+// A rename target may carry a "!" (replace an existing file).
+WideString PlainTarget(const wchar_t* target) {
+  return PlainPath(WideString(target[0] == L'!' ? target + 1 : target));
+}
+
+struct PendingEntry {
+  size_t at;      // first character of the source in the value
+  size_t length;  // characters of both strings with their terminators
+  const wchar_t* source;
+  const wchar_t* target;
+};
+
+// Splits the value into its pairs; an empty source ends the list.
+std::vector<PendingEntry> SplitPairs(const std::vector<wchar_t>& data, size_t count) {
+  std::vector<PendingEntry> entries;
+  size_t at = 0;
+  while (at < count) {
+    const size_t sourceLength = wcslen(&data[at]);
+    if (sourceLength == 0) break;
+    const size_t targetAt = at + sourceLength + 1;
+    if (targetAt >= data.size()) break;
+    const size_t next = targetAt + wcslen(&data[targetAt]) + 1;
+    entries.push_back(PendingEntry{at, next - at, &data[at], &data[targetAt]});
+    at = next;
+  }
+  return entries;
+}
+
+}  // namespace
+
+bool ScheduleMoveAtRestart(const WideString& from, const WideString& to) {
+  const RestartMoveCall call = g_moveCall != nullptr ? g_moveCall : &MoveFileExW;
+  return call(from.W(), to.IsEmpty() ? nullptr : to.W(), MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+bool CancelDeletionAtRestart(const WideString& path) {
+  ScopedRegistryKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Receive()) !=
+      ERROR_SUCCESS)
+    return false;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExW(key.Get(), kPendingValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_MULTI_SZ || size == 0)
+    return false;
+  // Two spare terminators, so every string below ends inside the buffer.
+  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
+  if (RegQueryValueExW(key.Get(), kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_MULTI_SZ)
+    return false;
+
+  const WideString wanted = PlainPath(path);
+  const std::vector<PendingEntry> entries = SplitPairs(data, size / sizeof(wchar_t));
+  std::vector<wchar_t> kept;
+  bool dropped = false;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const PendingEntry& entry = entries[i];
+    const bool deletion = entry.target[0] == L'\0';
+    const bool replacement = i + 1 < entries.size() && entries[i + 1].target[0] != L'\0' &&
+                             SamePath(PlainTarget(entries[i + 1].target), wanted);
+    if (deletion && !replacement && SamePath(PlainPath(WideString(entry.source)), wanted)) {
+      dropped = true;
+    } else {
+      kept.insert(kept.end(), &data[entry.at], &data[entry.at] + entry.length);
+    }
+  }
+  if (!dropped) return false;
+  if (kept.empty()) return RegDeleteValueW(key.Get(), kPendingValue) == ERROR_SUCCESS;
+  kept.push_back(L'\0');
+  return RegSetValueExW(key.Get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                        static_cast<DWORD>(kept.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+void SetRestartMoveCallForTests(RestartMoveCall call) { g_moveCall = call; }

@@ -1,0 +1,27 @@
+#pragma once
+// The deletions and renames that Windows performs at the next restart
+// (HKLM "System\CurrentControlSet\Control\Session Manager" value
+// "PendingFileRenameOperations": pairs of strings, the file as an NT path
+// and its new name, empty for a deletion).
+
+#include "util/wide_string.h"
+#include "util/win/windows_api.h"
+
+// MoveFileExW(from, to, MOVEFILE_DELAY_UNTIL_REBOOT); an empty to asks for
+// the deletion of from. False when Windows refused.
+bool ScheduleMoveAtRestart(const WideString& from, const WideString& to);
+
+// Takes back every pending deletion of path that stands alone: an entry
+// without a new name for exactly that path (ASCII case folded; "\\?\" and
+// UNC forms match their plain ones) that is not directly followed by a
+// rename onto path. Such a deletion was left by someone else (an old
+// version's uninstaller that could not remove the file) and would remove a
+// file placed since. A deletion directly followed by a rename onto path is
+// the first half of a replacement and stays, as does every other entry, in
+// order. True when something was taken back.
+bool CancelDeletionAtRestart(const WideString& path);
+
+// Tests only: replaces MoveFileExW in ScheduleMoveAtRestart (nullptr
+// restores it), so that a refused call can be staged.
+using RestartMoveCall = BOOL(WINAPI*)(LPCWSTR from, LPCWSTR to, DWORD flags);
+void SetRestartMoveCallForTests(RestartMoveCall call);
