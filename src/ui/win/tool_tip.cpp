@@ -137,7 +137,6 @@ void XToolTip::Unregister() {
   if (!registered_) return;
   ToolTipTracker& tracker = Tracker();
   LockPumping(tracker.lock);
-  hideRequest_ = true;
   HWND popup = Window();
   if (popup) {
     DWORD_PTR answer = 0;
@@ -149,7 +148,6 @@ void XToolTip::Unregister() {
       ForgetWindow();
     }
   }
-  hideRequest_ = false;
   auto& tips = tracker.tips;
   tips.erase(std::remove(tips.begin(), tips.end(), this), tips.end());
   registered_ = false;

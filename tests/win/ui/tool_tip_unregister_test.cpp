@@ -65,7 +65,7 @@ TEST(ToolTipUnregister, AsTheDelayExpiresNoWindowRemainsAndNothingIsPainted) {
   // The tracking thread starts the hover clock on its first tick (every
   // 50 ms) and shows the tip on the first tick more than 20 ms later, some
   // 50 to 110 ms after Register: the waits sweep across that moment.
-  constexpr int kRounds = 60;
+  constexpr int kRounds = 90;
   int shownRounds = 0;
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE(round);
