@@ -30,17 +30,20 @@ void CALLBACK SceneRun::Watch(HWND, UINT, UINT_PTR, DWORD) {
   if (g_current) g_current->Check();
 }
 
+namespace {
+
+BOOL CALLBACK FirstVisibleTopWindow(HWND window, LPARAM context) {
+  if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER)) return TRUE;
+  *reinterpret_cast<HWND*>(context) = window;
+  return FALSE;
+}
+
+}  // namespace
+
 HWND SceneRun::PictureWindow() const {
   if (window_) return window_;
   HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM context) -> BOOL {
-        if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER)) return TRUE;
-        *reinterpret_cast<HWND*>(context) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), &FirstVisibleTopWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

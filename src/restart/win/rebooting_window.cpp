@@ -47,7 +47,7 @@ void dlgRebooting::OnCreate() {
   frame_.Attach(*this, font.TextWidth(title_, false, -1, screen.Get()));
   icon_.Reset(LoadIconAtSize(IDI_RESTART, StatusIconSize()));
   ComposeStill();
-  start_ = clock_();
+  start_ = Now();
   ShowCountdown(kRestartCountdownSeconds);
   StartTimer();
 }
@@ -144,7 +144,7 @@ void dlgRebooting::OnCommand(int id, HWND, int code) {
 
 void dlgRebooting::OnTimer(UINT id, int) {
   if (id != timer_ || restarting_) return;
-  int left = CountdownSecondsLeft(clock_() - start_);
+  int left = CountdownSecondsLeft(Now() - start_);
   if (left >= 0) {
     ShowCountdown(left);
     return;

@@ -26,9 +26,9 @@ class dlgRebooting : public XWindow {
   // also when "--noautoreboot" keeps Windows from being asked.
   bool Run(bool reRunLine);
 
-  // The tick source of the countdown, GetTickCount by default; tests drive
-  // time with their own.
-  void SetClock(Clock clock) { clock_ = clock ? clock : GetTickCount; }
+  // The tick source of the countdown, GetTickCount when null (the default);
+  // tests drive time with their own.
+  void SetClock(Clock clock) { clock_ = clock; }
   // The countdown line as last drawn (any thread).
   WideString CountdownText();
   // The countdown timer's id; 0 while it is stopped.
@@ -58,11 +58,12 @@ class dlgRebooting : public XWindow {
   // Shows 0, requests the restart and notes that it was requested; once.
   void Restart();
   void AskToCancel();
+  DWORD Now() const { return clock_ ? clock_() : GetTickCount(); }
 
   BorderlessFrame frame_;
   OffscreenBitmap still_;  // the page without the countdown line
   ScopedIcon icon_;
-  Clock clock_ = GetTickCount;
+  Clock clock_ = nullptr;
   bool reRunLine_ = false;
   bool restartStarted_ = false;
   bool restarting_ = false;

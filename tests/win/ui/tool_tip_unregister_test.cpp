@@ -22,20 +22,20 @@ class WatchedTip : public XToolTip {
   }
 };
 
+BOOL CALLBACK CountPopup(HWND window, LPARAM context) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  bool popup = process == GetCurrentProcessId() && IsWindowVisible(window) &&
+               driver::ClassOf(window).StartsWith(WideString(u"XWnd")) &&
+               (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  if (popup) ++*reinterpret_cast<int*>(context);
+  return TRUE;
+}
+
 // Visible tool-tip pop-ups of this process.
 int VisiblePopups() {
   int count = 0;
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        bool popup = process == GetCurrentProcessId() && IsWindowVisible(window) &&
-                     driver::ClassOf(window).StartsWith(WideString(u"XWnd")) &&
-                     (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-        if (popup) ++*reinterpret_cast<int*>(context);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
+  EnumWindows(&CountPopup, reinterpret_cast<LPARAM>(&count));
   return count;
 }
 
