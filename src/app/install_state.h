@@ -41,6 +41,7 @@ struct InstallState {
   // Entry and run modes.
   volatile bool Silent = false;
   volatile bool AutoReboot = true;
+  volatile bool RestartRequested = false;  // Windows was asked to restart
   volatile bool Is64BitWindows = false;  // set when the record is created
   WideString InstallerTitle{u"Setup"};
   WideString ProjectName{u"Setup"};

@@ -1,5 +1,8 @@
 #include "ui/ui_rules.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 int InterpolateChannel(int c0, int c1, int t, int n) {
   if (n < 1) n = 1;
   // 64-bit product: channel differences are small, but t may come from
@@ -36,6 +39,62 @@ int PickForScale(int percent, int a, int b, int c, int d) {
     case 3: return c;
     default: return c | 1;
   }
+}
+
+int OptionIconSizeForScale(int percent) {
+  static const int kSizes[] = {16, 20, 24, 32, 48};
+  return kSizes[ScaleBucket(percent)];
+}
+
+int StatusIconSizeForScale(int percent) {
+  static const int kSizes[] = {75, 94, 112, 150, 256};
+  return kSizes[ScaleBucket(percent)];
+}
+
+namespace {
+
+// The run of plain columns [first, last) around the centre, and its
+// repeatable column nearest the centre; false when there is none.
+bool FreeSpan(const std::vector<EmblemColumn>& columns, int& first, int& last, int& repeat) {
+  int width = static_cast<int>(columns.size());
+  int centre = width / 2;
+  if (width == 0 || columns[static_cast<size_t>(centre)] == EmblemColumn::Artwork) return false;
+  first = centre;
+  while (first > 0 && columns[static_cast<size_t>(first - 1)] != EmblemColumn::Artwork) --first;
+  last = centre + 1;
+  while (last < width && columns[static_cast<size_t>(last)] != EmblemColumn::Artwork) ++last;
+  repeat = -1;
+  for (int x = first; x < last; ++x) {
+    if (columns[static_cast<size_t>(x)] != EmblemColumn::Repeatable) continue;
+    if (repeat < 0 || std::abs(x - centre) < std::abs(repeat - centre)) repeat = x;
+  }
+  return repeat >= 0;
+}
+
+}  // namespace
+
+// With the emblem widened by e, the title's left edge (W + e - t) / 2 must
+// stay pad clear of the mark ending at first, and its right edge
+// (W + e + t) / 2 pad clear of the wordmark starting at last + e. One pixel
+// more covers the halving.
+EmblemStretch PlanEmblemStretch(const std::vector<EmblemColumn>& columns, int titleWidth, int pad) {
+  int first = 0, last = 0, repeat = -1;
+  if (!FreeSpan(columns, first, last, repeat)) return EmblemStretch{};
+  int width = static_cast<int>(columns.size());
+  int forLeft = 2 * first + 2 * pad + titleWidth - width + 1;
+  int forRight = width + titleWidth + 2 * pad - 2 * last + 1;
+  int extra = std::max(0, std::max(forLeft, forRight));
+  if (extra == 0) return EmblemStretch{};
+  return EmblemStretch{repeat, extra};
+}
+
+int EmblemTitleRoom(const std::vector<EmblemColumn>& columns, int maxWidth, int pad) {
+  int first = 0, last = 0, repeat = -1;
+  if (!FreeSpan(columns, first, last, repeat)) return 0;
+  int width = static_cast<int>(columns.size());
+  int extra = std::max(0, maxWidth - width);
+  int room = std::min(width + extra - 2 * first - 2 * pad - 1, 2 * last + extra - width - 2 * pad - 1);
+  return std::max(0, room);
 }
 
 int ResolveAnchored(int value, int extent, int ownSize, int origin) {

@@ -5,6 +5,7 @@
 // and the host tests use the same arithmetic.
 
 #include <cstdint>
+#include <vector>
 
 #include "util/wide_string.h"
 
@@ -23,6 +24,33 @@ int ScaleBucket(int percent);
 // Picks a resource for the scale: a up to 124 %, d from 125 %, b from 150 %,
 // c from 200 %, and c | 1 from 300 %.
 int PickForScale(int percent, int a, int b, int c, int d);
+
+// Icon sizes in pixels by display scale bucket: list-row and option icons
+// 16, 20, 24, 32, 48; large status icons 75, 94, 112, 150, 256.
+int OptionIconSizeForScale(int percent);
+int StatusIconSizeForScale(int percent);
+
+// The header emblem's columns, as the window title sees them: artwork (the
+// mark, the wordmark, the tab's edges), plain tab, or plain tab identical to
+// both neighbours, which can be repeated to widen the tab.
+enum class EmblemColumn : uint8_t { Artwork, Plain, Repeatable };
+// Widening of the emblem for a title: `extra` copies of column `column` go in
+// after it. No widening is { -1, 0 }.
+struct EmblemStretch {
+  int column = -1;
+  int extra = 0;
+};
+// The widening that lets a title of titleWidth pixels, centred on the
+// emblem, keep pad pixels clear of the artwork on both sides. The free space
+// is the run of plain columns around the emblem's centre; it grows by
+// repeating its repeatable column nearest the centre. No widening when the
+// title fits already, or when the centre is no plain column or its run has
+// no repeatable one.
+EmblemStretch PlanEmblemStretch(const std::vector<EmblemColumn>& columns, int titleWidth, int pad);
+// The widest title that fits with the emblem widened to at most maxWidth
+// pixels; 0 when the emblem cannot be widened, or when even maxWidth
+// leaves no room.
+int EmblemTitleRoom(const std::vector<EmblemColumn>& columns, int maxWidth, int pad);
 
 // Anchor bits of a coordinate value; the low 16 bits are the value.
 enum AnchorBits : int {

@@ -1,224 +1,40 @@
-// The toolkit gallery: one borderless window in the install window's
-// template, showing the framed background, the title texts, the close button
-// in each of its states, a tool tip, a check list with ticked, empty and
-// greyed rows and a progress bar, at the display scale of the prefix.
+// The gallery: real windows of the system drawn with the real resources,
+// one scene per run, for screenshots at several display scales
+// (scripts/gallery.sh).
 //
-//   gallery.exe READY_FILE DONE_FILE
-// Writes the window's screen rectangle ("WxH+X+Y") to READY_FILE once the
-// tool tip shows, and closes when DONE_FILE appears (or after 60 s).
+//   gallery.exe --list OUT_FILE           writes the scene names, one a line
+//   gallery.exe SCENE READY_FILE DONE_FILE
+// The second form opens the scene's window, writes its screen rectangle
+// ("WxH+X+Y") to READY_FILE once it is ready for its picture, and closes it
+// when DONE_FILE appears (or after 60 s).
 
 #include "util/win/windows_api.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
+
 #include <string>
 
-#include "resources/resource_ids.h"
-#include "ui/win/borderless_frame.h"
-#include "ui/win/dpi.h"
-#include "ui/win/text_font.h"
-#include "ui/win/tool_tip.h"
-#include "ui/win/value_list.h"
-#include "ui/win/xbutton.h"
-#include "ui/win/xwindow.h"
-#include "util/string_list.h"
+#include "app/install_state.h"
+#include "restart/win/restart_request.h"
+#include "scenes.h"
 
 namespace {
 
-// A close button held in one visual state for the picture.
-class StillButton : public XButton {
- public:
-  int shownState = kButtonNormal;
-};
+void IgnoreRestart(void*) {}
 
-class GalleryWindow : public XWindow {
- public:
-  GalleryWindow(const WideString& ready, const WideString& done) : ready_(ready), done_(done) {}
-  ~GalleryWindow() override {
-    Unbind();
-    for (HICON icon : icons_)
-      if (icon) DestroyIcon(icon);
-  }
-
-  void OnCreate() override {
-    SetWindowTextW(Window(), L"Toolkit gallery");
-    frame_.Attach(*this);
-    for (int id : {IDC_INSTALL_FOLDER, IDC_CHOOSE_FOLDER, IDC_INSTALL}) ShowWindow(DialogItem(id), SW_HIDE);
-    HWND progress = DialogItem(IDC_PROGRESS);
-    ShowWindow(progress, SW_SHOW);
-    SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SendMessageW(progress, PBM_SETPOS, 60, 0);
-
-    int stripId = PickByScale(IDB_CLOSE_100, IDB_CLOSE_150, IDB_CLOSE_200, IDB_CLOSE_125);
-    OffscreenBitmap strip;
-    LoadBitmapResource(stripId, strip);
-    int frameWidth = strip.Width() / 4;
-
-    group_.Start(Window());
-    ButtonRecord corner;
-    corner.x = Width() - DluToPixelsX(10) - frameWidth - 2;
-    corner.y = 1;
-    corner.toolTipText = u"Close";
-    corner.background = &frame_.Background();
-    group_.Add(close_, corner, stripId, Window());
-
-    // The four states side by side under the list, each with its name.
-    const char16_t* names[] = {u"normal", u"pressed", u"hover", u"focus"};
-    int y = DluToPixelsY(211);
-    for (int i = 0; i < 4; ++i) {
-      ButtonRecord record;
-      record.x = DluToPixelsX(25) + i * DluToPixelsX(50);
-      record.y = y;
-      record.background = &frame_.Background();
-      still_[i].shownState = i == 3 ? kButtonNormal : i;
-      still_[i].Create(record, LoadScreenBitmap(stripId), Window());
-      labels_.Add(WideString(names[i]), record.x + frameWidth + ScaleForDpi(4));
-    }
-    labelY_ = y;
-
-    int iconSize = PickByScale(16, 24, 32, 20);
-    const int iconIds[] = {IDI_CHECK_TICKED, IDI_CHECK_EMPTY, IDI_CHECK_TICKED_GREY, IDI_CHECK_EMPTY_GREY,
-                           IDI_RESTART, IDI_SHORTCUT, IDI_RUN_PROGRAM};
-    for (int i = 0; i < 7; ++i) icons_[i] = LoadIconResource(iconIds[i], iconSize, iconSize);
-    list_.SetStateIcons(icons_[0], icons_[1], icons_[2], icons_[3]);
-    list_.Create(Window());
-    HWND listWindow = list_.Control();
-    SetWindowLongW(listWindow, GWL_STYLE, GetWindowLongW(listWindow, GWL_STYLE) | WS_BORDER);
-    SetWindowLongW(listWindow, GWL_EXSTYLE, GetWindowLongW(listWindow, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
-    SetWindowPos(listWindow, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    struct {
-      const char16_t* name;
-      int icon;
-      bool ticked;
-      bool greyed;
-    } rows[] = {{u"Restart Computer [Required to Finalize Setup]", 4, true, false},
-                {u"Run Program: Gallery Tool", 6, false, false},
-                {u"Create Icon: Read Me", 5, true, true},
-                {u"Run Program: Release Notes", 6, false, true}};
-    for (const auto& description : rows) {
-      ValueRow row;
-      row.kind = kRowCheck;
-      row.name = description.name;
-      row.value = description.ticked ? u"1" : u"0";
-      row.disabled = description.greyed;
-      row.icon = icons_[description.icon];
-      row.iconPosition = 6;
-      row.textPosition = 48;
-      list_.AddRow(row);
-    }
-
-    PaintPage();
-    // The cursor rests on the corner button: hover frame, then its tool tip.
-    POINT centre{corner.x + frameWidth / 2, corner.y + frameWidth / 2};
-    ClientToScreen(Window(), &centre);
-    SetCursorPos(centre.x, centre.y);
-    AddTimer(100);
-    started_ = GetTickCount();
-  }
-
-  void OnDestroy() override {
-    group_.Stop();
-    for (StillButton& button : still_) button.Destroy();
-    list_.Destroy();
-    handled_ = false;
-  }
-
-  void OnTimer(UINT, int) override {
-    DWORD elapsed = GetTickCount() - started_;
-    if (!focusShown_) {
-      // After WM_INITDIALOG the dialog manager has put the focus on its first
-      // control; the focus frame shows once Tab has been pressed in the button.
-      focusShown_ = true;
-      SetFocus(still_[3].Control());
-      SendMessageW(still_[3].Control(), WM_KEYUP, VK_TAB, 0);
-    }
-    XToolTip* tip = close_.ToolTip();
-    if (!readyWritten_ && ((tip && tip->IsShown()) || elapsed > 8000)) {
-      if (elapsed < 1500) return;  // let hover and painting settle
-      RECT rect = WindowRect();
-      WideString text = WideString::Format(u"%dx%d+%d+%d", static_cast<int>(rect.right - rect.left),
-                                           static_cast<int>(rect.bottom - rect.top), static_cast<int>(rect.left),
-                                           static_cast<int>(rect.top));
-      std::string bytes = text.ToUtf8();
-      HANDLE out = CreateFileW(ready_.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-      if (out != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(out);
-      }
-      readyWritten_ = true;
-    }
-    if ((readyWritten_ && GetFileAttributesW(done_.W()) != INVALID_FILE_ATTRIBUTES) || elapsed > 60000)
-      CloseDialog(0);
-  }
-
-  void OnEraseBackground(HDC dc) override { frame_.Erase(dc); }
-  HBRUSH OnCtlColorStatic(HDC, HWND) override { return frame_.Brush(); }
-  HBRUSH OnCtlColorDialog(HDC) override { return frame_.Brush(); }
-  void OnMouseDown(int, int, UINT, WPARAM) override { frame_.MouseDown(Window()); }
-  void OnMouseMove(int, int, WPARAM) override { frame_.MouseMove(*this); }
-  void OnMouseUp(int, int, UINT, WPARAM) override { frame_.MouseUp(); }
-  void OnCommand(int id, HWND, int) override {
-    if (id == IDC_CANCEL_INSTALL || id == IDCANCEL) CloseDialog(0);
-  }
-
-  LRESULT PreDispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override {
-    if (message == WM_DRAWITEM) {
-      auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-      for (StillButton& button : still_) {
-        if (item && button.Control() == item->hwndItem) {
-          button.Paint(button.shownState, item->hDC);
-          handled = true;
-          return TRUE;
-        }
-      }
-    }
-    LRESULT result = group_.Filter(window, message, wParam, lParam, handled);
-    if (handled) return result;
-    return list_.Filter(window, message, wParam, lParam, handled);
-  }
-
- private:
-  void PaintPage() {
-    frame_.StartPage();
-    HDC dc = frame_.Page().DC();
-    int width = Width();
-    TextFont font;
-    auto centred = [&](const WideString& text, int size, int y, bool bold) {
-      font.Create(nullptr, u"Tahoma", ScaleForDpi(size), 0x000000, bold);
-      font.DrawString(dc, (width - font.TextWidth(text, false, -1, dc)) / 2, y, text);
-    };
-    centred(u"Installer", 21, 2, false);
-    centred(u"Installing", 30, DluToPixelsY(35), false);
-    centred(u"Gallery Tool 1.0", 18, DluToPixelsY(57), false);
-    font.Create(nullptr, u"Tahoma", ScaleForDpi(14), 0x000000);
-    WideString scale = WideString::Format(u"Display scale %d %% (%d DPI)", DisplayScalePercent(), ScreenDpi());
-    font.DrawString(dc, DluToPixelsX(25), DluToPixelsY(103), scale);
-    WideString action(u"Copying: C:\\Program Files\\Gallery Tool\\a rather long file name for the ellipsis test.dll");
-    int room = DluToPixelsX(348) - font.TextWidth(scale, false, -1, dc) - ScaleForDpi(20);
-    WideString fitted = font.FitWithEllipsis(room, action, dc);
-    font.DrawString(dc, DluToPixelsX(373) - font.TextWidth(fitted, false, -1, dc), DluToPixelsY(103), fitted);
-    font.Create(nullptr, u"Tahoma", ScaleForDpi(11), 0x606060);
-    for (int i = 0; i < labels_.Count(); ++i) {
-      int h = font.TextHeight(labels_.Item(i), false, dc);
-      font.DrawString(dc, labels_.Item(i).Tag(), labelY_ + (DluToPixelsY(16) - h) / 2, labels_.Item(i));
-    }
-    Invalidate();
-  }
-
-  WideString ready_, done_;
-  BorderlessFrame frame_;
-  ButtonGroup group_;
-  XButton close_;
-  StillButton still_[4];
-  XValueList list_;
-  HICON icons_[7]{};
-  StringList labels_;
-  int labelY_ = 0;
-  DWORD started_ = 0;
-  bool readyWritten_ = false;
-  bool focusShown_ = false;
-};
+int WriteSceneList(const WideString& path) {
+  size_t count = 0;
+  const Scene* scenes = Scenes(count);
+  std::string text;
+  for (size_t i = 0; i < count; ++i) text += std::string(scenes[i].name) + "\n";
+  HANDLE out = CreateFileW(path.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return 1;
+  DWORD written = 0;
+  WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(out);
+  return 0;
+}
 
 }  // namespace
 
@@ -226,11 +42,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   int count = 0;
   LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!arguments || count < 3) return 2;
-  WideString ready(arguments[1]), done(arguments[2]);
+  WideString first(arguments[1]), second(arguments[2]), third(count > 3 ? arguments[3] : L"");
   LocalFree(arguments);
+  if (first == WideString(u"--list")) return WriteSceneList(second);
+
+  size_t sceneCount = 0;
+  const Scene* scenes = Scenes(sceneCount);
+  const Scene* scene = nullptr;
+  for (size_t i = 0; i < sceneCount; ++i) {
+    if (first == WideString::FromUtf8(scenes[i].name)) scene = &scenes[i];
+  }
+  if (!scene || third.IsEmpty()) return 2;
+
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  GalleryWindow window(ready, done);
-  window.RunDialog(IDD_INSTALL, nullptr, true);
+  State().ProjectName = u"Gallery Tool";
+  SetRestartRequestObserverForTesting(&IgnoreRestart, nullptr);
+  SceneRun run(second, third);
+  scene->open(run);
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "ui/win/borderless_frame.h"
 
+#include <algorithm>
+
 #include "ui/win/dpi.h"
 #include "ui/win/gradient.h"
 #include "ui/win/xwindow.h"
@@ -8,16 +10,82 @@ namespace {
 
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kBand = 0xF5F5F5;
+// Outside the rounded corners (radius 20 px) nothing is seen.
+constexpr int kCornerMargin = 20;
 
-void DrawEmblemPart(HDC dc, int id, int width, DWORD rop) {
-  OffscreenBitmap image;
-  if (!LoadBitmapResource(id, image)) return;
-  image.Blit(dc, (width - image.Width()) / 2, 0, -1, -1, 0, 0, rop);
+int TitlePad() { return ScaleForDpi(6); }
+
+// Artwork is any pixel of the tab darker than its light fill; black is
+// outside the tab in the colour bitmap.
+bool IsArtwork(COLORREF colour) {
+  if (colour == 0) return false;
+  return GetRValue(colour) < 0xB0 || GetGValue(colour) < 0xB0 || GetBValue(colour) < 0xB0;
 }
 
 }  // namespace
 
-void PaintFramedBackground(HDC dc, int width, int height, int maskId, int colourId) {
+bool HeaderEmblem::Load(int maskId, int colourId) {
+  if (maskId <= 0) maskId = PickByScale(108, 110, 130, 109);
+  if (colourId <= 0) colourId = PickByScale(105, 107, 128, 106);
+  columns_.clear();
+  if (!LoadBitmapResource(maskId, mask_) || !LoadBitmapResource(colourId, colour_)) return false;
+  int width = colour_.Width();
+  int height = colour_.Height();
+  std::vector<COLORREF> pixels(static_cast<size_t>(width) * height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = GetPixel(colour_.DC(), x, y);
+  auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; };
+  auto same = [&](int a, int b) {
+    for (int y = 0; y < height; ++y)
+      if (at(a, y) != at(b, y)) return false;
+    return true;
+  };
+  columns_.assign(static_cast<size_t>(width), EmblemColumn::Plain);
+  for (int x = 0; x < width; ++x) {
+    bool artwork = false;
+    for (int y = 0; y < height && !artwork; ++y) artwork = IsArtwork(at(x, y));
+    if (artwork)
+      columns_[static_cast<size_t>(x)] = EmblemColumn::Artwork;
+    else if (x > 0 && x + 1 < width && same(x - 1, x) && same(x, x + 1))
+      columns_[static_cast<size_t>(x)] = EmblemColumn::Repeatable;
+  }
+  return true;
+}
+
+int HeaderEmblem::TitleRoom(int windowWidth) const {
+  return ::EmblemTitleRoom(columns_, windowWidth - 2 * kCornerMargin, TitlePad());
+}
+
+void HeaderEmblem::Draw(HDC dc, int windowWidth, int titleWidth) const {
+  if (!colour_.IsValid() || !mask_.IsValid()) return;
+  int width = colour_.Width();
+  int height = colour_.Height();
+  EmblemStretch stretch;
+  if (titleWidth > 0) stretch = PlanEmblemStretch(columns_, titleWidth, TitlePad());
+  stretch.extra = std::max(0, std::min(stretch.extra, windowWidth - 2 * kCornerMargin - width));
+  int x0 = (windowWidth - width - stretch.extra) / 2;
+  for (const OffscreenBitmap* image : {&mask_, &colour_}) {
+    DWORD rop = image == &mask_ ? SRCAND : SRCPAINT;
+    if (stretch.extra == 0) {
+      image->Blit(dc, x0, 0, -1, -1, 0, 0, rop);
+      continue;
+    }
+    int split = stretch.column + 1;
+    image->Blit(dc, x0, 0, split, height, 0, 0, rop);
+    int previousMode = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, x0 + split, 0, stretch.extra, height, image->DC(), stretch.column, 0, 1, height, rop);
+    SetStretchBltMode(dc, previousMode);
+    image->Blit(dc, x0 + split + stretch.extra, 0, width - split, height, split, 0, rop);
+  }
+}
+
+int EmblemTitleRoom(int windowWidth) {
+  HeaderEmblem emblem;
+  if (!emblem.Load()) return windowWidth - 2 * kCornerMargin;
+  return emblem.TitleRoom(windowWidth);
+}
+
+void PaintFramedBackground(HDC dc, int width, int height, int maskId, int colourId, int titleWidth) {
   if (!dc || width <= 0 || height <= 0) return;
   RECT all{0, 0, width, height};
   SolidBrush white(kWhite);
@@ -26,15 +94,13 @@ void PaintFramedBackground(HDC dc, int width, int height, int maskId, int colour
   FillGradient(dc, top, kBand, kBand, kWhite, kWhite);
   RECT bottom{0, height - height / 3, width, height};
   FillGradient(dc, bottom, kWhite, kWhite, kBand, kBand);
-  if (maskId <= 0) maskId = PickByScale(108, 110, 130, 109);
-  if (colourId <= 0) colourId = PickByScale(105, 107, 128, 106);
-  DrawEmblemPart(dc, maskId, width, SRCAND);
-  DrawEmblemPart(dc, colourId, width, SRCPAINT);
+  HeaderEmblem emblem;
+  if (emblem.Load(maskId, colourId)) emblem.Draw(dc, width, titleWidth);
 }
 
 BorderlessFrame::BorderlessFrame() { paintLock_.Create(); }
 
-bool BorderlessFrame::Attach(XWindow& window) {
+bool BorderlessFrame::Attach(XWindow& window, int titleWidth) {
   HWND handle = window.Window();
   if (!handle) return false;
   SetClassLongPtrW(handle, GCL_STYLE, GetClassLongPtrW(handle, GCL_STYLE) | CS_DROPSHADOW);
@@ -46,7 +112,7 @@ bool BorderlessFrame::Attach(XWindow& window) {
   if (region && !SetWindowRgn(handle, region, TRUE)) DeleteObject(region);
   MutexGuard guard(paintLock_);
   if (!background_.Create(handle, width, height) || !page_.Create(handle, width, height)) return false;
-  PaintFramedBackground(background_.DC(), width, height);
+  PaintFramedBackground(background_.DC(), width, height, 0, 0, titleWidth);
   background_.Blit(page_.DC(), 0, 0);
   return true;
 }

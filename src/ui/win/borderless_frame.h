@@ -9,16 +9,49 @@
 // handlers: Attach from OnCreate, Erase from OnEraseBackground, Brush from
 // the control-colour handlers, and the three mouse calls.
 
+#include <vector>
+
+#include "ui/ui_rules.h"
 #include "ui/win/offscreen_bitmap.h"
 #include "util/win/sync.h"
 
 class XWindow;
 
+// The header emblem: a tab hanging from the top edge with the product mark
+// on its left and the wordmark on its right; the window writes its title
+// across the middle. For a title wider than that middle the tab is widened
+// by repeating a plain column, so the title never runs into the artwork.
+class HeaderEmblem {
+ public:
+  // The colour and mask bitmaps; ids <= 0 pick them by display scale.
+  // False when either is missing.
+  bool Load(int maskId = 0, int colourId = 0);
+  int Width() const { return colour_.Width(); }
+  int Height() const { return colour_.Height(); }
+  // The widest title, centred on a window windowWidth pixels wide, that the
+  // emblem can hold clear of its artwork without coming near the window's
+  // rounded corners.
+  int TitleRoom(int windowWidth) const;
+  // Draws it centred at the top of a window windowWidth pixels wide (mask
+  // with SRCAND, colour with SRCPAINT), widened for a title of titleWidth
+  // pixels (0: as it is).
+  void Draw(HDC dc, int windowWidth, int titleWidth) const;
+
+ private:
+  OffscreenBitmap mask_;
+  OffscreenBitmap colour_;
+  std::vector<EmblemColumn> columns_;
+};
+
+// The widest title that the emblem of this display scale holds on a window
+// windowWidth pixels wide.
+int EmblemTitleRoom(int windowWidth);
+
 // The common framed background: white, a top band fading from 0xF5F5F5 to
 // white over the top third, a bottom band fading from white to 0xF5F5F5 over
-// the bottom third, and the header emblem (mask with SRCAND, colour with
-// SRCPAINT) centred at the top. Bitmap ids <= 0 pick the emblem by scale.
-void PaintFramedBackground(HDC dc, int width, int height, int maskId = 0, int colourId = 0);
+// the bottom third, and the header emblem centred at the top, widened for a
+// title of titleWidth pixels. Bitmap ids <= 0 pick the emblem by scale.
+void PaintFramedBackground(HDC dc, int width, int height, int maskId = 0, int colourId = 0, int titleWidth = 0);
 
 class BorderlessFrame {
  public:
@@ -27,8 +60,9 @@ class BorderlessFrame {
   BorderlessFrame& operator=(const BorderlessFrame&) = delete;
 
   // Drop shadow, white brush, rounded region, and background and page
-  // images of the window's size with the framed background painted.
-  bool Attach(XWindow& window);
+  // images of the window's size with the framed background painted, its
+  // emblem widened for a title of titleWidth pixels.
+  bool Attach(XWindow& window, int titleWidth = 0);
   // Copies the background into the page image; the window then draws its
   // texts into Page().DC().
   void StartPage();

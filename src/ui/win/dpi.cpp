@@ -30,3 +30,12 @@ uint32_t ScaleLowWordForDpi(uint32_t value) {
 int DisplayScalePercent() { return ScaleForDpi(100); }
 
 int PickByScale(int a, int b, int c, int d) { return PickForScale(DisplayScalePercent(), a, b, c, d); }
+
+int OptionIconSize() { return OptionIconSizeForScale(DisplayScalePercent()); }
+
+int StatusIconSize() { return StatusIconSizeForScale(DisplayScalePercent()); }
+
+HICON LoadIconAtSize(int resourceId, int size) {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), IMAGE_ICON, size,
+                                       size, LR_DEFAULTCOLOR));
+}

@@ -8,16 +8,26 @@
 
 bool TextFont::Create(HDC dc, const WideString& face, int height, COLORREF colour, bool bold, bool italic,
                       bool underline) {
+  return Build(dc, face, height, colour, bold ? 700 : 400, italic, underline);
+}
+
+bool TextFont::CreateWithWeight(HDC dc, const WideString& face, int height, COLORREF colour, int weight) {
+  return Build(dc, face, height, colour, weight, false, false);
+}
+
+bool TextFont::Build(HDC dc, const WideString& face, int height, COLORREF colour, int weight, bool italic,
+                     bool underline) {
   Free();
   face_ = ChooseFaceName(face);
   height_ = height;
   colour_ = colour;
-  bold_ = bold;
+  weight_ = weight;
+  bold_ = weight >= 700;
   italic_ = italic;
   underline_ = underline;
   LOGFONTW description{};
   description.lfHeight = height;
-  description.lfWeight = bold ? 700 : 400;
+  description.lfWeight = weight;
   description.lfItalic = italic ? 1 : 0;
   description.lfUnderline = underline ? 1 : 0;
   description.lfCharSet = 0;

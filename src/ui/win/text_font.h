@@ -17,6 +17,9 @@ class TextFont {
   // font is selected into it at once. False when GDI refuses.
   bool Create(HDC dc, const WideString& face, int height, COLORREF colour, bool bold = false,
               bool italic = false, bool underline = false);
+  // The same with an explicit weight (100 thin to 900 black; 400 normal),
+  // neither italic nor underlined.
+  bool CreateWithWeight(HDC dc, const WideString& face, int height, COLORREF colour, int weight);
   void Free();
 
   // Selects the font and its colour and background mode into dc; Deselect
@@ -46,6 +49,7 @@ class TextFont {
   int Height() const { return height_; }
   COLORREF Colour() const { return colour_; }
   bool Bold() const { return bold_; }
+  int Weight() const { return weight_; }
   bool Italic() const { return italic_; }
   bool Underline() const { return underline_; }
   HDC SelectedDC() const { return selectedDc_; }
@@ -54,11 +58,14 @@ class TextFont {
   // The DC to measure with: the given one, the selected one, or null.
   HDC MeasureDC(HDC dc) const { return dc ? dc : selectedDc_; }
   int LineHeight(HDC dc);
+  bool Build(HDC dc, const WideString& face, int height, COLORREF colour, int weight, bool italic,
+             bool underline);
 
   HFONT font_ = nullptr;
   WideString face_;
   int height_ = 0;
   bool bold_ = false;
+  int weight_ = 400;
   bool italic_ = false;
   bool underline_ = false;
   COLORREF colour_ = 0;

@@ -1,6 +1,7 @@
 #include "ui/win/tool_tip.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "ui/win/dpi.h"
 #include "util/win/worker_thread.h"
@@ -10,6 +11,10 @@ namespace {
 constexpr COLORREF kTopColour = 0xFFFEFE;
 constexpr COLORREF kBottomColour = 0xF0E5E4;
 constexpr COLORREF kFrameColour = 0x767676;
+// Sent to a pop-up by the thread that unregisters its tool tip; the tracking
+// thread, which owns the window, destroys it.
+constexpr UINT kHideNowMessage = WM_APP + 0x7A1;
+constexpr UINT kHideWaitMs = 5000;
 
 }  // namespace
 
@@ -19,10 +24,12 @@ struct ToolTipTracker {
   MutexLock lock;
   std::vector<XToolTip*> tips;
   WorkerThread thread;
+  std::atomic<DWORD> threadId{0};
   ToolTipTracker() { lock.Create(); }
 
   static void Run(NamedEvent& stop, void* user) {
     auto* tracker = static_cast<ToolTipTracker*>(user);
+    tracker->threadId = GetCurrentThreadId();
     while (!stop.IsSignalled()) {
       POINT cursor{0, 0};
       GetCursorPos(&cursor);
@@ -40,9 +47,9 @@ struct ToolTipTracker {
         DispatchMessageW(&message);
       }
     }
-    // Windows belong to this thread: destroy what is still shown.
-    MutexGuard guard(tracker->lock);
-    for (XToolTip* tip : tracker->tips) tip->Hide();
+    // The thread is stopped by the Unregister of the last tool tip, which
+    // holds the lock and has had that tip's window destroyed here first; a
+    // window given up on (see Unregister) ends with this thread.
   }
 };
 
@@ -121,26 +128,47 @@ void XToolTip::Register(const ToolTipDescription& description) {
   }
 }
 
+// Every step runs under the tool-tip lock, so the tracking thread, which
+// only tracks while it holds the lock, cannot show the tip in between. It
+// still serves its windows' messages between ticks without the lock, which
+// is where it destroys the pop-up on request: a window can only be destroyed
+// by the thread that created it.
 void XToolTip::Unregister() {
   if (!registered_) return;
   ToolTipTracker& tracker = Tracker();
-  if (IsShown()) {
-    hideRequest_ = true;
-    for (int waited = 0; waited < 5000 && IsShown(); waited += 50) WaitPumping(50);
-  }
   LockPumping(tracker.lock);
+  HWND popup = Window();
+  if (popup) {
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(popup, kHideNowMessage, 0, 0, SMTO_NORMAL, kHideWaitMs, &answer);
+    if (IsWindow(popup)) {
+      // The tracking thread does not answer: hide the window without waiting
+      // for it and let go of it; it goes when that thread ends.
+      ShowWindowAsync(popup, SW_HIDE);
+      ForgetWindow();
+    }
+  }
   auto& tips = tracker.tips;
   tips.erase(std::remove(tips.begin(), tips.end(), this), tips.end());
   registered_ = false;
-  bool last = tips.empty();
-  tracker.lock.Unlock();
-  // The thread destroys windows still shown when it stops; with other tool
-  // tips left, a window that never hid is left to this object's Unbind.
-  if (last) tracker.thread.Stop();
-  if (Window() && !IsWindow(Window())) Unbind();
   description_.texts.clear();
   description_.icons.clear();
   shapes_.Clear();
+  iconRects_.clear();
+  // Stopped under the lock, so that a Register waiting for it starts a
+  // thread of its own afterwards rather than seeing this one end. A tool tip
+  // unregistered by its own icon's callback runs on the tracking thread,
+  // which cannot wait for itself; it idles until the next Register.
+  if (tips.empty() && GetCurrentThreadId() != tracker.threadId) tracker.thread.Stop();
+  tracker.lock.Unlock();
+}
+
+LRESULT XToolTip::PreDispatch(HWND, UINT message, WPARAM, LPARAM, bool& handled) {
+  if (message != kHideNowMessage) return 0;
+  // On the tracking thread, while the unregistering thread waits for it.
+  Hide();
+  handled = true;
+  return 1;
 }
 
 // Builds the content: gradient background, frame, icon and texts.

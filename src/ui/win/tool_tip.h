@@ -52,8 +52,10 @@ class XToolTip : public XWindow {
   // thread for the first one. A fixed-point tool tip shows after 1 ms and
   // Register waits (at most 10 s) until it is visible.
   void Register(const ToolTipDescription& description);
-  // Hides the tool tip (waiting at most 5 s for the tracking thread), leaves
-  // the list and stops the thread after the last one.
+  // Under the tool-tip lock: has the tracking thread destroy the pop-up
+  // (waiting at most 5 s for it), leaves the list, clears the content and
+  // stops the thread after the last tool tip. Nothing of this tool tip is
+  // shown or painted once it returns.
   void Unregister();
 
   bool IsRegistered() const { return registered_; }
@@ -62,6 +64,7 @@ class XToolTip : public XWindow {
   // Number of registered tool tips in the process.
   static int RegisteredCount();
 
+  LRESULT PreDispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
   void OnEraseBackground(HDC dc) override;
   void OnMouseDown(int x, int y, UINT message, WPARAM keys) override;
   void OnMouseUp(int x, int y, UINT message, WPARAM keys) override;

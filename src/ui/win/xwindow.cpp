@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/win/dpi.h"
+#include "ui/win/modal_loop.h"
 
 namespace {
 
@@ -148,6 +149,22 @@ void XWindow::Unbind() {
   destroyed_ = false;
 }
 
+void XWindow::ForgetWindow() {
+  {
+    MutexGuard guard(timerLock_);
+    timers_.clear();
+  }
+  className_.Clear();
+  WindowRegistry& registry = Registry();
+  {
+    MutexGuard guard(registry.lock);
+    auto& list = registry.windows;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  }
+  window_ = nullptr;
+  destroyed_ = false;
+}
+
 bool XWindow::CreateCustomWindow(DWORD style, DWORD exStyle, HWND parent, int left, int top, int right,
                                  int bottom) {
   Unbind();
@@ -181,7 +198,10 @@ INT_PTR XWindow::RunDialog(int templateId, HWND parent, bool modal) {
   Unbind();
   HINSTANCE instance = GetModuleHandleW(nullptr);
   LPARAM self = reinterpret_cast<LPARAM>(this);
-  if (modal) return DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), parent, DialogProcedure, self);
+  if (modal) {
+    ModalDialogScope scope;
+    return DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), parent, DialogProcedure, self);
+  }
   return CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId), parent, DialogProcedure, self) ? 1 : 0;
 }
 
@@ -189,7 +209,10 @@ INT_PTR XWindow::RunDialogIndirect(const DLGTEMPLATE* dialogTemplate, HWND paren
   Unbind();
   HINSTANCE instance = GetModuleHandleW(nullptr);
   LPARAM self = reinterpret_cast<LPARAM>(this);
-  if (modal) return DialogBoxIndirectParamW(instance, dialogTemplate, parent, DialogProcedure, self);
+  if (modal) {
+    ModalDialogScope scope;
+    return DialogBoxIndirectParamW(instance, dialogTemplate, parent, DialogProcedure, self);
+  }
   return CreateDialogIndirectParamW(instance, dialogTemplate, parent, DialogProcedure, self) ? 1 : 0;
 }
 
@@ -279,13 +302,32 @@ void XWindow::SetTimerValue(UINT id, int value) {
   }
 }
 
-// Routes one message. passOn set means default processing follows; a
-// control-colour brush sets directResult_ so that a dialog procedure returns
-// it as is.
-LRESULT XWindow::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& passOn) {
-  handled_ = false;
+// Points the window's verdict at one call's own flag for as long as that
+// call routes, and back at the enclosing call's flag afterwards.
+class XWindow::VerdictScope {
+ public:
+  VerdictScope(Verdict& verdict, bool* flag) : verdict_(verdict), outer_(verdict.current_) {
+    verdict_.current_ = flag;
+  }
+  VerdictScope(const VerdictScope&) = delete;
+  VerdictScope& operator=(const VerdictScope&) = delete;
+  ~VerdictScope() { verdict_.current_ = outer_; }
+
+ private:
+  Verdict& verdict_;
+  bool* outer_;
+};
+
+// Routes one message. passOn set means default processing follows; direct
+// set means a dialog procedure returns the result as is (control-colour
+// brushes). The verdict lives on this call's stack, so messages routed by
+// a nested loop inside a handler cannot change it.
+LRESULT XWindow::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& passOn, bool& direct) {
+  bool handled = false;
   passOn = true;
+  direct = false;
   if (!window_) return 0;
+  VerdictScope scope(handled_, &handled);
 
   bool hooked = false;
   LRESULT hookResult = PreDispatch(window, message, wParam, lParam, hooked);
@@ -294,7 +336,7 @@ LRESULT XWindow::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
     return hookResult;
   }
 
-  handled_ = true;
+  handled = true;
   LRESULT result = 0;
   switch (message) {
     case WM_ACTIVATE:
@@ -332,7 +374,7 @@ LRESULT XWindow::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
     case WM_CREATE:
     case WM_INITDIALOG:
       OnCreate();
-      handled_ = true;
+      handled = true;
       break;
     case WM_DESTROY:
       OnDestroy();
@@ -344,7 +386,7 @@ LRESULT XWindow::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
     }
     case WM_ERASEBKGND:
       OnEraseBackground(reinterpret_cast<HDC>(wParam));
-      if (handled_) result = 1;
+      if (handled) result = 1;
       break;
     case WM_SHOWWINDOW:
       if (wParam)
@@ -390,14 +432,14 @@ LRESULT XWindow::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
       break;
     case WM_PAINT:
       OnPaint();
-      handled_ = false;
+      handled = false;
       break;
     case WM_SIZE:
       OnSize(LOWORD(lParam), HIWORD(lParam), static_cast<int>(wParam));
       break;
     case WM_SYSCOMMAND:
       OnSysCommand(static_cast<int>(wParam & 0xFFF0));
-      handled_ = false;
+      handled = false;
       break;
     case WM_TIMER: {
       // OnTimer runs under the timer lock; it may add or remove timers.
@@ -413,27 +455,27 @@ LRESULT XWindow::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
     }
     case WM_CTLCOLORSTATIC: {
       HBRUSH brush = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-      if (handled_) {
+      if (handled) {
         passOn = false;
-        directResult_ = true;
+        direct = true;
         return reinterpret_cast<LRESULT>(brush);
       }
       break;
     }
     case WM_CTLCOLORDLG: {
       HBRUSH brush = OnCtlColorDialog(reinterpret_cast<HDC>(wParam));
-      if (handled_) {
+      if (handled) {
         passOn = false;
-        directResult_ = true;
+        direct = true;
         return reinterpret_cast<LRESULT>(brush);
       }
       break;
     }
     default:
-      handled_ = false;
+      handled = false;
       break;
   }
-  passOn = !handled_;
+  passOn = !handled;
   return result;
 }
 
@@ -447,8 +489,8 @@ LRESULT CALLBACK XWindow::CustomProcedure(HWND window, UINT message, WPARAM wPar
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCDESTROY) self->destroyed_ = true;
   bool passOn = true;
-  self->directResult_ = false;
-  LRESULT result = self->Route(window, message, wParam, lParam, passOn);
+  bool direct = false;
+  LRESULT result = self->Route(window, message, wParam, lParam, passOn, direct);
   if (!passOn) return result;
   if (g_defaultObserver) g_defaultObserver(window, message);
   return DefWindowProcW(window, message, wParam, lParam);
@@ -463,9 +505,9 @@ INT_PTR CALLBACK XWindow::DialogProcedure(HWND window, UINT message, WPARAM wPar
   if (!self) return 0;
   if (message == WM_NCDESTROY) self->destroyed_ = true;
   bool passOn = true;
-  self->directResult_ = false;
-  LRESULT result = self->Route(window, message, wParam, lParam, passOn);
-  if (self->directResult_) return static_cast<INT_PTR>(result);
+  bool direct = false;
+  LRESULT result = self->Route(window, message, wParam, lParam, passOn, direct);
+  if (direct) return static_cast<INT_PTR>(result);
   bool handled = !passOn;
   if (!handled && g_defaultObserver) g_defaultObserver(window, message);
   SetWindowLongPtrW(window, DWLP_MSGRESULT, result);

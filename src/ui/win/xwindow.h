@@ -7,6 +7,10 @@
 //
 // Handlers that "clear" in this base set handled_ = false so that default
 // processing follows; a derived handler that does the work leaves it true.
+// The verdict belongs to the one message being routed: a handler that runs a
+// nested loop (a message box, a modal dialog, the folder dialog) sees the
+// messages routed inside that loop get verdicts of their own, and finds its
+// own verdict unchanged when the loop returns.
 
 #include <vector>
 
@@ -67,8 +71,9 @@ class XWindow {
   // cannot be registered or the window not created.
   bool CreateCustomWindow(DWORD style, DWORD exStyle, HWND parent, int left, int top, int right, int bottom);
   // Dialog from the executable's template. Modal: returns the EndDialog
-  // result (-1 when the dialog could not be created). Modeless: 1 when the
-  // dialog exists, else 0.
+  // result (-1 when the dialog could not be created); QuitModalLoop
+  // (modal_loop.h) ends it without ending the loops around it. Modeless: 1
+  // when the dialog exists, else 0.
   INT_PTR RunDialog(int templateId, HWND parent, bool modal);
   // The same from a template in memory.
   INT_PTR RunDialogIndirect(const DLGTEMPLATE* dialogTemplate, HWND parent, bool modal);
@@ -115,22 +120,47 @@ class XWindow {
   void SetIcons(HICON large, HICON small);
 
  protected:
-  bool handled_ = false;
+  // The routing verdict of the message whose handler runs now. Assigning
+  // writes that message's verdict ("handled_ = false" lets default
+  // processing follow); reading gives it. Outside routing, writes are
+  // ignored and reads give false.
+  class Verdict {
+   public:
+    Verdict() = default;
+    Verdict(const Verdict&) = delete;
+    Verdict& operator=(const Verdict&) = delete;
+    Verdict& operator=(bool handled) {
+      if (current_) *current_ = handled;
+      return *this;
+    }
+    operator bool() const { return current_ && *current_; }
+
+   private:
+    friend class XWindow;
+    bool* current_ = nullptr;
+  };
+  Verdict handled_;
+  void SetHandled(bool handled) { handled_ = handled; }
+
+  // Lets go of a window of another thread that does not answer, without
+  // touching it: leaves the registry and forgets the window, its timers and
+  // its class (the window ends with its thread).
+  void ForgetWindow();
 
  private:
   struct TimerRecord {
     UINT id;
     int value;
   };
+  class VerdictScope;
   void Bind(HWND window, bool isDialog);
-  LRESULT Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& passOn);
+  LRESULT Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& passOn, bool& direct);
   static LRESULT CALLBACK CustomProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND window_ = nullptr;
   bool isDialog_ = false;
   bool destroyed_ = false;      // WM_NCDESTROY seen; the handle may be reused
-  bool directResult_ = false;   // the routed result goes back as is, also from a dialog
   HCURSOR cursor_ = nullptr;
   HICON largeIcon_ = nullptr;
   HICON smallIcon_ = nullptr;

@@ -39,6 +39,80 @@ TEST(ScaleBuckets, BoundariesAndPicks) {
   EXPECT_EQ(PickForScale(300, 102, 104, 126, 103), 127);
 }
 
+// The icon sizes follow the buckets in their natural order, unlike the
+// resource picks above.
+TEST(ScaleBuckets, IconSizesAtEachBoundary) {
+  const struct {
+    int percent, option, status;
+  } rows[] = {{100, 16, 75},  {124, 16, 75},  {125, 20, 94},   {149, 20, 94},   {150, 24, 112},
+              {199, 24, 112}, {200, 32, 150}, {299, 32, 150}, {300, 48, 256}, {450, 48, 256}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(OptionIconSizeForScale(row.percent), row.option) << row.percent;
+    EXPECT_EQ(StatusIconSizeForScale(row.percent), row.status) << row.percent;
+  }
+}
+
+namespace {
+
+// Artwork over [0, markEnd) and [wordStart, width); plain tab between,
+// repeatable except for one column at either end of the plain run.
+std::vector<EmblemColumn> Emblem(int width, int markEnd, int wordStart) {
+  std::vector<EmblemColumn> columns(static_cast<size_t>(width), EmblemColumn::Artwork);
+  for (int x = markEnd; x < wordStart; ++x) {
+    bool edge = x == markEnd || x == wordStart - 1;
+    columns[static_cast<size_t>(x)] = edge ? EmblemColumn::Plain : EmblemColumn::Repeatable;
+  }
+  return columns;
+}
+
+}  // namespace
+
+TEST(EmblemTitle, WidensOnlyWhatTheTitleNeeds) {
+  const struct {
+    int markEnd, wordStart, title, column, extra;
+  } rows[] = {
+      {10, 30, 10, -1, 0},  // fits as it is
+      {10, 30, 15, -1, 0},  // exactly: 2 px clear on both sides
+      {10, 30, 16, 20, 1},  // one more pixel widens by one
+      {10, 30, 20, 20, 5},
+      {5, 30, 20, 20, 5},   // the wordmark side decides
+      {10, 35, 20, 20, 5},  // the mark side decides
+  };
+  for (const auto& row : rows) {
+    EmblemStretch stretch = PlanEmblemStretch(Emblem(40, row.markEnd, row.wordStart), row.title, 2);
+    EXPECT_EQ(stretch.column, row.column) << row.markEnd << " " << row.wordStart << " " << row.title;
+    EXPECT_EQ(stretch.extra, row.extra) << row.markEnd << " " << row.wordStart << " " << row.title;
+  }
+}
+
+TEST(EmblemTitle, NoWideningWithoutAPlainCentreOrARepeatableColumn) {
+  EXPECT_EQ(PlanEmblemStretch(Emblem(40, 25, 35), 30, 2).extra, 0);  // centre 20 is artwork
+  std::vector<EmblemColumn> flat(40, EmblemColumn::Plain);
+  EXPECT_EQ(PlanEmblemStretch(flat, 60, 2).column, -1);
+  EXPECT_EQ(EmblemTitleRoom(flat, 100, 2), 0);
+  EXPECT_EQ(PlanEmblemStretch({}, 10, 2).extra, 0);
+  EXPECT_EQ(EmblemTitleRoom({}, 100, 2), 0);
+}
+
+// Every title up to the room fits clear of the artwork once widened, within
+// the widest emblem allowed; one pixel more would not.
+TEST(EmblemTitle, EveryTitleWithinTheRoomClearsTheArtwork) {
+  for (int maxWidth : {40, 55, 100}) {
+    std::vector<EmblemColumn> columns = Emblem(40, 7, 31);
+    int room = EmblemTitleRoom(columns, maxWidth, 3);
+    ASSERT_GT(room, 0) << maxWidth;
+    for (int title = 1; title <= room + 1; ++title) {
+      EmblemStretch stretch = PlanEmblemStretch(columns, title, 3);
+      int width = 40 + stretch.extra;
+      int left = (width - title) / 2;
+      int right = left + title;
+      bool clear = left >= 7 + 3 && right <= 31 + stretch.extra - 3;
+      EXPECT_TRUE(clear) << maxWidth << " " << title;
+      EXPECT_EQ(width <= maxWidth, title <= room) << maxWidth << " " << title;
+    }
+  }
+}
+
 TEST(Anchored, PlainHalfFullAndNegativeValues) {
   EXPECT_EQ(ResolveAnchored(7, 200, 30, 0), 7);
   EXPECT_EQ(ResolveAnchored(7, 200, 30, 10), 17);

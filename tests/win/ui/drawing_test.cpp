@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "ui/ui_rules.h"
@@ -303,6 +304,52 @@ TEST(FramedBackground, BandsAreGreyAtTheEdgesAndWhiteInTheMiddle) {
   // The band reaches 0xF5F5F5 at y = height, one row below the image.
   EXPECT_EQ(Pixel(canvas, 5, 299), InterpolateColour(kWhite, 0xF5F5F5, 99, 100));
   EXPECT_EQ(Pixel(canvas, 5, 100), kWhite);
-  // Without emblem resources the top row keeps the band colour.
+  // The emblem, centred, leaves the corners in the band colour.
   EXPECT_EQ(Pixel(canvas, 5, 0), 0xF5F5F5u);
+}
+
+namespace {
+
+// The tab's columns on row y: those that differ from the band at the edge.
+std::pair<int, int> TabSpan(const OffscreenBitmap& canvas, int width, int y) {
+  COLORREF band = Pixel(canvas, 0, y);
+  int left = -1, right = -1;
+  for (int x = 0; x < width; ++x) {
+    if (Pixel(canvas, x, y) == band) continue;
+    if (left < 0) left = x;
+    right = x + 1;
+  }
+  return {left, right};
+}
+
+}  // namespace
+
+// A title wider than the emblem's middle widens the tab by the planned
+// number of columns, still centred; a short one leaves it as it is.
+TEST(FramedBackground, EmblemWidensForALongTitle) {
+  HeaderEmblem emblem;
+  ASSERT_TRUE(emblem.Load());
+  ASSERT_EQ(emblem.Width(), 190);  // 96 DPI
+  const int width = 500;
+  OffscreenBitmap plain = Canvas(width, 200, kGreen);
+  PaintFramedBackground(plain.DC(), width, 200, 0, 0, 40);
+  std::pair<int, int> shortTitle = TabSpan(plain, width, 12);
+  EXPECT_GT(shortTitle.second - shortTitle.first, 170);
+  EXPECT_LE(shortTitle.second - shortTitle.first, 190);
+  EXPECT_NEAR(shortTitle.first + shortTitle.second, width, 1);
+
+  OffscreenBitmap wide = Canvas(width, 200, kGreen);
+  PaintFramedBackground(wide.DC(), width, 200, 0, 0, 200);
+  std::pair<int, int> longTitle = TabSpan(wide, width, 12);
+  int grown = (longTitle.second - longTitle.first) - (shortTitle.second - shortTitle.first);
+  EXPECT_GT(grown, 200 - 190);
+  EXPECT_NEAR(longTitle.first + longTitle.second, width, 1);
+  // What the emblem can hold at most keeps clear of the rounded corners.
+  int room = emblem.TitleRoom(width);
+  EXPECT_GE(room, 200);
+  OffscreenBitmap widest = Canvas(width, 200, kGreen);
+  PaintFramedBackground(widest.DC(), width, 200, 0, 0, room);
+  std::pair<int, int> widestTitle = TabSpan(widest, width, 12);
+  EXPECT_GE(widestTitle.first, 20);
+  EXPECT_LE(widestTitle.second, width - 20);
 }

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "dialog_template.h"
+#include "resources/resource_ids.h"
 #include "ui/win/dpi.h"
+#include "ui/win/gdi_objects.h"
 #include "ui/win/subclass_ctrl.h"
 #include "ui/win/xwindow.h"
 #include "window_driver.h"
@@ -269,6 +271,28 @@ TEST(Dpi, PickByScaleAcrossTheBuckets) {
     EXPECT_EQ(PickByScale(105, 107, 128, 106), expected[i]) << dpis[i];
   }
   SetScreenDpiForTesting(0);
+}
+
+// Icons come at the size of the scale's bucket, loaded at exactly that size
+// from icon files that hold every size.
+TEST(Dpi, IconSizesFollowTheScaleAndLoadExactly) {
+  const struct {
+    int dpi, option, status;
+  } rows[] = {{96, 16, 75}, {120, 20, 94}, {144, 24, 112}, {192, 32, 150}, {288, 48, 256}};
+  for (const auto& row : rows) {
+    SetScreenDpiForTesting(row.dpi);
+    EXPECT_EQ(OptionIconSize(), row.option) << row.dpi;
+    EXPECT_EQ(StatusIconSize(), row.status) << row.dpi;
+    for (int size : {row.option, row.status}) {
+      HICON icon = LoadIconAtSize(IDI_RESTART, size);
+      ASSERT_NE(icon, nullptr) << size;
+      EXPECT_EQ(IconWidth(icon), size);
+      EXPECT_EQ(IconHeight(icon), size);
+      DestroyIcon(icon);
+    }
+  }
+  SetScreenDpiForTesting(0);
+  EXPECT_EQ(LoadIconAtSize(4242, 16), nullptr);
 }
 
 namespace {

@@ -1,0 +1,39 @@
+#pragma once
+// dlgNonElevateWndWithFocus: the window that the first process shows while
+// Windows asks for elevation and the elevated copy starts, so that the user
+// sees that something is happening. Modeless, without owner, from dialog
+// 125: the common framed background, "Installer" centred at the top and
+// "Processing Installer" centred below it; it can be dragged by its surface.
+//
+// Its messages are served by whatever loop the creating thread runs; a
+// thread that only waits leaves it unpainted and not draggable.
+
+#include "ui/win/borderless_frame.h"
+#include "ui/win/xwindow.h"
+
+class dlgNonElevateWndWithFocus : public XWindow {
+ public:
+  dlgNonElevateWndWithFocus() = default;
+  // Destroys the window.
+  ~dlgNonElevateWndWithFocus() override;
+
+  // Creates the window and shows it. False when it cannot be created.
+  bool Create();
+  // Hides it; it stays until the object is destroyed.
+  void Hide();
+
+  void OnCreate() override;
+  void OnEraseBackground(HDC dc) override;
+  HBRUSH OnCtlColorStatic(HDC dc, HWND control) override;
+  HBRUSH OnCtlColorDialog(HDC dc) override;
+  void OnMouseDown(int x, int y, UINT message, WPARAM keys) override;
+  void OnMouseMove(int x, int y, WPARAM keys) override;
+  void OnMouseUp(int x, int y, UINT message, WPARAM keys) override;
+
+  bool Dragging() const { return frame_.Dragging(); }
+
+ private:
+  void PaintTexts();
+
+  BorderlessFrame frame_;
+};

@@ -1,0 +1,86 @@
+#include "restart/win/restart_request.h"
+
+#include <atomic>
+
+#include "app/install_state.h"
+#include "ui/win/modal_loop.h"
+#include "util/wide_string.h"
+#include "util/win/scoped_handle.h"
+
+namespace {
+
+std::atomic<RestartRequestObserver> g_observer{nullptr};
+std::atomic<void*> g_observerContext{nullptr};
+
+constexpr wchar_t kRestartMessage[] = L"System Restarting Now";
+
+// Failures are not checked: without the privilege Windows refuses the
+// restart, which the caller treats like any other refusal.
+void EnableShutdownPrivilege() {
+  ScopedKernelHandle process(OpenProcess(0x1F0FFF, FALSE, GetCurrentProcessId()));
+  ScopedKernelHandle token;
+  if (!process || !OpenProcessToken(process.Get(), TOKEN_ADJUST_PRIVILEGES, token.Receive())) return;
+  TOKEN_PRIVILEGES privileges{};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid)) return;
+  AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
+}
+
+void AskWindowsToRestart() {
+  EnableShutdownPrivilege();
+  using InitiateShutdownFunction = DWORD(WINAPI*)(LPWSTR, LPWSTR, DWORD, DWORD, DWORD);
+  ScopedModule advapi(LoadLibraryW(L"advapi32.dll"));
+  auto initiateShutdown = reinterpret_cast<InitiateShutdownFunction>(
+      reinterpret_cast<void*>(advapi ? GetProcAddress(advapi.Get(), "InitiateShutdownW") : nullptr));
+  wchar_t message[sizeof kRestartMessage / sizeof kRestartMessage[0]];
+  lstrcpynW(message, kRestartMessage, sizeof message / sizeof message[0]);
+  if (initiateShutdown) {
+    // SHUTDOWN_RESTART | SHUTDOWN_RESTARTAPPS; SHTDN_REASON_MAJOR_SOFTWARE |
+    // SHTDN_REASON_MINOR_INSTALLATION.
+    initiateShutdown(nullptr, message, 0, 0x84, 0x30002);
+  } else {
+    InitiateSystemShutdownW(nullptr, message, 0, FALSE, TRUE);
+  }
+}
+
+// The test log named by PLOVE_TEST_RESTART_LOG; empty when it is not set.
+WideString TestLogPath() {
+  wchar_t path[MAX_PATH + 1];
+  DWORD length = GetEnvironmentVariableW(L"PLOVE_TEST_RESTART_LOG", path, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return WideString();
+  return WideString(path);
+}
+
+void AppendToTestLog(const WideString& path) {
+  ScopedFileHandle file(CreateFileW(path.W(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  static const char kLine[] = "restart requested\r\n";
+  DWORD written = 0;
+  WriteFile(file.Get(), kLine, sizeof kLine - 1, &written, nullptr);
+}
+
+}  // namespace
+
+void SetRestartRequestObserverForTesting(RestartRequestObserver observer, void* context) {
+  g_observerContext.store(context);
+  g_observer.store(observer);
+}
+
+bool RequestRestart() {
+  InstallState& state = State();
+  if (state.Silent && !state.AutoReboot) return false;
+  RestartRequestObserver observer = g_observer.load();
+  WideString testLog;
+  if (observer) {
+    observer(g_observerContext.load());
+  } else if (!(testLog = TestLogPath()).IsEmpty()) {
+    AppendToTestLog(testLog);
+  } else {
+    AskWindowsToRestart();
+  }
+  state.RestartRequested = true;
+  QuitModalLoop(0);
+  return true;
+}

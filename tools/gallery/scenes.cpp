@@ -1,0 +1,39 @@
+#include "scenes.h"
+
+#include "app/win/focus_window.h"
+#include "restart/win/rebooting_window.h"
+
+namespace {
+
+const Scene kScenes[] = {
+    {"gallery", &OpenToolkitScene},            // the toolkit's controls
+    {"restart", &OpenRestartScene},            // restart window, countdown running
+    {"restart-rerun", &OpenRestartReRunScene}, // the same with "Re-run install after restart"
+    {"focus", &OpenFocusScene},                // elevation focus window
+};
+
+}  // namespace
+
+const Scene* Scenes(size_t& sceneCount) {
+  sceneCount = sizeof kScenes / sizeof kScenes[0];
+  return kScenes;
+}
+
+// The countdown runs on the real clock; the gallery's restart observer keeps
+// Windows from being asked should it ever run out.
+void OpenRestartScene(SceneRun&) {
+  dlgRebooting window;
+  window.Run(false);
+}
+
+void OpenRestartReRunScene(SceneRun&) {
+  dlgRebooting window;
+  window.Run(true);
+}
+
+void OpenFocusScene(SceneRun& run) {
+  dlgNonElevateWndWithFocus window;
+  if (!window.Create()) return;
+  run.Picture(window.Window());
+  run.PumpUntilDone();
+}
