@@ -8,15 +8,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/outcome.h"
 #include "util/string_list.h"
 #include "util/wide_string.h"
 #include "util/win/sync.h"
 #include "util/win/windows_api.h"
 
 class PayloadContext;
-
-// How the run ended; the entry point maps it to the process exit code.
-enum class InstallOutcome : uint8_t { None, Completed, Failed, Cancelled, RestartNeeded };
 
 // An optional shortcut that the install worker offers on the finish page.
 // Texts keep their folder macros; Selected is set by the wizard.
@@ -41,7 +39,7 @@ struct InstallState {
   // Entry and run modes.
   volatile bool Silent = false;
   volatile bool AutoReboot = true;
-  volatile bool RestartRequested = false;  // Windows was asked to restart
+  volatile bool RestartRequested = false;  // this process asked Windows to restart
   volatile bool Is64BitWindows = false;  // set when the record is created
   WideString InstallerTitle{u"Setup"};
   WideString ProjectName{u"Setup"};
@@ -64,6 +62,7 @@ struct InstallState {
   std::vector<IconEntry> IconEntries;  // optional shortcuts, in script order
   std::vector<RunEntry> RunEntries;    // optional program runs, in script order
   HWND WorkerOwnerWindow = nullptr;
+  volatile int FinishActionsDone = 0;  // advanced by the finish-actions thread
 
   // Install worker.
   MutexLock ProgressLock;
@@ -79,6 +78,8 @@ struct InstallState {
   WideString UninstallRecordPath;
   volatile bool UninstallRebootRequired = false;
 
+  // What happened, for the exit code (ExitCodeFor): RebootRequired (or
+  // UninstallRebootRequired) and RestartRequested complete it.
   volatile InstallOutcome Outcome = InstallOutcome::None;
 };
 

@@ -215,14 +215,15 @@ void ScriptPass::Registry() {
   ApplyRegistryDirective(directive, window_);
 }
 
+// Whether files wait for a restart is State().RebootRequired, beside this.
 InstallOutcome OutcomeOf(PassEnd end) {
   switch (end) {
     case PassEnd::Stopped: return InstallOutcome::Cancelled;
     case PassEnd::PlacementCancelled: return InstallOutcome::Failed;
-    case PassEnd::EndOfScript:
-    case PassEnd::AnsweredNo: break;
+    case PassEnd::AnsweredNo: return InstallOutcome::AnsweredNo;
+    case PassEnd::EndOfScript: break;
   }
-  return State().RebootRequired ? InstallOutcome::RestartNeeded : InstallOutcome::Completed;
+  return InstallOutcome::Completed;
 }
 
 }  // namespace
@@ -233,7 +234,10 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
   const HRESULT com = CoInitialize(nullptr);
 
   if (state.OfferUninstallOld && !state.Silent && !OfferOldVersionRemoval(owner)) {
-    state.Outcome = state.RebootEvent.IsSignalled() ? InstallOutcome::RestartNeeded : InstallOutcome::Cancelled;
+    // The old version's uninstaller restarting Windows is not a restart of
+    // this install: nothing of it was placed.
+    state.Outcome =
+        state.RebootEvent.IsSignalled() ? InstallOutcome::OldVersionRestarting : InstallOutcome::Cancelled;
     if (SUCCEEDED(com)) CoUninitialize();
     return;
   }

@@ -111,9 +111,12 @@ void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
   // file name does not show.
   state.UninstallRecordPath = AbsolutePath(state.UninstallRecordPath);
   const WideString recordPath = state.UninstallRecordPath;
+  // Without its record, only the entry and the uninstaller itself can go.
+  state.Outcome = InstallOutcome::Failed;
   {
     DiskFile record;
     if (record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {
+      state.Outcome = InstallOutcome::Completed;
       const int fileCount = RunUninstallActions(record, owner);
       StringList removals;
       record.Seek(0, false);

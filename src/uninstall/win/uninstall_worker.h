@@ -4,7 +4,9 @@
 // allowed), ProjectName, InstallTo and InstallerTitle, set by the
 // uninstaller's entry; reports progress through the progress fields under
 // ProgressLock and sets State().UninstallRebootRequired when a file has to
-// wait for the next restart.
+// wait for the next restart. State().Outcome: Completed, or Failed when the
+// record could not be read (only the record, the entry and the uninstaller
+// are removed then).
 
 #include "util/wide_string.h"
 #include "util/win/sync.h"

@@ -192,7 +192,7 @@ TEST(InstallWorker, MessageKindsAndQuestionYesNo) {
   EXPECT_TRUE(Exists(State().InstallTo + u"fake_com.dll"));
   EXPECT_FALSE(Exists(comLog));
   EXPECT_FALSE(State().InstallFailed);
-  EXPECT_EQ(LastOutcome(), InstallOutcome::Completed);
+  EXPECT_EQ(LastOutcome(), InstallOutcome::AnsweredNo);
   DeleteFileW((State().InstallTo + u"fake_com.dll").W());
   RemoveDirectoryW(State().InstallTo.W());
 }
@@ -363,7 +363,7 @@ TEST(InstallWorker, RemovalOfferYesRunsTheOldUninstaller) {
   OfferRun restarting = RunWithAnswer(IDYES);
   EXPECT_FALSE(restarting.installed);
   EXPECT_TRUE(restarting.failed);
-  EXPECT_EQ(restarting.outcome, InstallOutcome::RestartNeeded);
+  EXPECT_EQ(restarting.outcome, InstallOutcome::OldVersionRestarting);
 }
 
 TEST(InstallWorker, OptionalCaptionsAreCutAtAFixedPlace) {

@@ -86,7 +86,8 @@ TEST(UpgradeRestart, NewFilesSurviveTheOldUninstallersPendingDeletions) {
     ScopedFileHandle busyHeld = Hold(busy);
     ASSERT_TRUE(busyHeld);
     v2.Run();
-    EXPECT_EQ(LastOutcome(), InstallOutcome::RestartNeeded);
+    EXPECT_EQ(LastOutcome(), InstallOutcome::Completed);
+    EXPECT_TRUE(State().RebootRequired);
   }
   EXPECT_EQ(messages.Count(), 0);
   EXPECT_EQ(FileText(app), "app version 2");

@@ -1,0 +1,17 @@
+#include "app/outcome.h"
+
+int ExitCodeFor(InstallOutcome outcome, bool restartNeeded, bool restartRequested) {
+  switch (outcome) {
+    case InstallOutcome::Completed:
+      if (restartRequested) return kExitRestartStarted;
+      return restartNeeded ? kExitRestartNeeded : kExitSuccess;
+    case InstallOutcome::Failed:
+      return kExitFailed;
+    case InstallOutcome::None:
+    case InstallOutcome::AnsweredNo:
+    case InstallOutcome::Cancelled:
+    case InstallOutcome::OldVersionRestarting:
+      break;
+  }
+  return kExitCancelled;
+}

@@ -1,0 +1,27 @@
+#include "app/outcome.h"
+
+#include <gtest/gtest.h>
+
+TEST(ExitCodeFor, EveryOutcomeWithAndWithoutRestart) {
+  struct Case {
+    InstallOutcome outcome;
+    bool restartNeeded, restartRequested;
+    int code;
+  };
+  const Case cases[] = {
+      {InstallOutcome::Completed, false, false, 0},
+      {InstallOutcome::Completed, true, false, 3010},
+      {InstallOutcome::Completed, true, true, 1641},
+      // Only a finished install reports a restart.
+      {InstallOutcome::Failed, true, true, 1603},
+      {InstallOutcome::Failed, false, false, 1603},
+      {InstallOutcome::Cancelled, true, false, 1602},
+      {InstallOutcome::AnsweredNo, false, false, 1602},
+      {InstallOutcome::OldVersionRestarting, false, false, 1602},
+      {InstallOutcome::None, false, false, 1602},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExitCodeFor(c.outcome, c.restartNeeded, c.restartRequested), c.code)
+        << static_cast<int>(c.outcome) << " " << c.restartNeeded << c.restartRequested;
+  }
+}
