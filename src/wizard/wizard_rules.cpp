@@ -42,9 +42,16 @@ WideString ChosenInstallFolder(const WideString& chosenPath, const WideString& d
   AddBackslash(folder);
   WideString trimmed = defaultInstallPath;
   RemoveTrailingBackslashes(trimmed);
-  if (trimmed.FindChar(u'\\') == 0) return folder;
-  const WideString component = FileName(trimmed);
-  if (component.StartsWith(WideString(u"<"))) return folder;
+  WideString component = FileName(trimmed);
+  if (component.StartsWith(WideString(u"<"))) {
+    // A folder macro ends where its ">" is, as a backslash would end a
+    // folder: "<Program Files>Tool" keeps "Tool", "<Program Files>" nothing.
+    const int close = component.FindLast(u'>');
+    component = close == 0 ? WideString() : component.From(close + 1);
+  } else if (trimmed.FindChar(u'\\') == 0) {
+    return folder;
+  }
+  if (component.IsEmpty()) return folder;
   folder.Append(component);
   folder.AppendChar(u'\\');
   return folder;
@@ -68,7 +75,12 @@ WideString InstallToOverride(const WideString& commandLine, const WideString& de
   WideString rest;
   if (TextAfter(commandLine, u"<installto>", rest)) path = rest;
   if (TextAfter(commandLine, u"--installto", rest)) {
+    // Blanks around the "=" and the quotes are what people type
+    // (--installto "D:\Apps"); no folder starts or ends with one.
+    rest.TrimLeadingSpaces();
     if (rest.StartsWith(WideString(u"="))) rest.RemoveAt(1);
+    rest.TrimLeadingSpaces();
+    rest.TrimTrailingSpaces();
     if (rest.StartsWith(WideString(u"\""))) rest.RemoveAt(1);
     if (rest.EndsWith(WideString(u"\""))) rest.RemoveLast(1);
     path = rest;

@@ -143,6 +143,9 @@ void Scanner::Finish() {
   InstallState& state = State();
   state.TotalInstallSize /= 1024;
   if (!located_) UsePreviousInstallFolder();
+  // A folder given on the command line counts even when nothing else names
+  // one.
+  if (scan_.defaultInstallPath.IsEmpty()) SetDefaultPath(WideString());
   if (state.Is64BitWindows && DestinationsWant64Bit(scan_.destinations)) state.Install64Bit = true;
 }
 

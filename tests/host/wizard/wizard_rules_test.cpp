@@ -53,6 +53,9 @@ TEST(ChosenInstallFolder, LastComponentOfTheDefaultFollows) {
   } cases[] = {
       {u"D:\\Apps", u"<Program Files>\\Tool\\", u"D:\\Apps\\Tool\\"},
       {u"D:\\Apps", u"<Program Files>", u"D:\\Apps\\"},  // no backslash in the default
+      // A macro ends a folder as a backslash does.
+      {u"D:\\Apps", u"<Program Files>Plove Hello\\", u"D:\\Apps\\Plove Hello\\"},
+      {u"D:\\Apps", u"<Program Files><Destination>", u"D:\\Apps\\"},
       {u"D:\\Apps\\", u"<Program Files>\\Tool", u"D:\\Apps\\Tool\\"},
       {u"D:\\", u"C:\\Program Files\\Tool\\\\", u"D:\\Tool\\"},  // every trailing backslash goes
       {u"D:\\Apps", u"<Program Files>\\<Destination>\\", u"D:\\Apps\\"},  // a macro is no folder name
@@ -105,7 +108,9 @@ TEST(InstallToOverride, CommandLineOptions) {
       {u"setup.exe --silent", u"<Program Files>\\Tool\\"},
       {u"setup.exe --installto=\"D:\\Apps\\Tool\"", u"D:\\Apps\\Tool"},
       {u"setup.exe --installto=\"D:\\My Apps\\Tool\"", u"D:\\My Apps\\Tool"},  // blanks inside quotes
-      {u"setup.exe --installto D:\\Apps", u" D:\\Apps"},                       // only "=" and quotes go
+      {u"setup.exe --installto D:\\Apps", u"D:\\Apps"},                        // blanks around go too
+      {u"setup.exe --installto \"D:\\My Apps\" ", u"D:\\My Apps"},
+      {u"setup.exe --installto = \"D:\\Apps\"", u"D:\\Apps"},
       {u"setup.exe --installtoD:\\Apps", u"D:\\Apps"},
       {u"setup.exe --installto==D:\\Apps", u"=D:\\Apps"},                       // one "=" only
       {u"setup.exe --installto=\"D:\\Apps\" --silent", u"D:\\Apps\" --silent"},  // later options stay

@@ -304,6 +304,8 @@ TEST_F(ScriptScanTest, NoPayloadReadsAsAnEmptyScript) {
   ScriptScan scan = ScanInstallScript(W(u"setup.exe --installto=\"D:\\Apps\""));
   EXPECT_TRUE(scan.requirementMet);
   EXPECT_EQ(State().ProjectName, W(u"Setup"));
-  EXPECT_TRUE(State().InstallTo.IsEmpty());  // the command line only overrides a folder the script gives
+  // The command line gives the folder even when nothing else names one.
+  EXPECT_EQ(State().InstallTo, W(u"D:\\Apps"));
+  EXPECT_EQ(scan.defaultInstallPath, W(u"D:\\Apps"));
   EXPECT_EQ(messages.Count(), 0);
 }

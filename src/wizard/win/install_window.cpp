@@ -1,0 +1,280 @@
+#include "wizard/win/install_window.h"
+
+#include "util/win/windows_api.h"
+// windows_api.h first
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "app/install_state.h"
+#include "engine/win/install_worker.h"
+#include "engine/win/uninstall_record.h"
+#include "payload/win/payload_context.h"
+#include "resources/resource_ids.h"
+#include "util/win/message_door.h"
+#include "wizard/win/license_window.h"
+#include "wizard/win/script_scan.h"
+#include "wizard/wizard_rules.h"
+
+namespace {
+
+constexpr UINT kPollMs = 250;
+constexpr DWORD kThreadStopMs = 60000;
+
+}  // namespace
+
+dlgInstall::dlgInstall() = default;
+
+dlgInstall::~dlgInstall() {
+  finishThread_.Stop();
+  installThread_.Stop();
+  Unbind();
+  for (HICON icon : optionIcons_) {
+    if (icon) DestroyIcon(icon);
+  }
+}
+
+void dlgInstall::Run() {
+  // The template holds a progress bar and a SysLink control.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  InstallState& state = State();
+  if (RunDialog(IDD_INSTALL, nullptr, true) == -1 && state.Outcome == InstallOutcome::None) {
+    state.Outcome = InstallOutcome::Failed;
+  }
+}
+
+void dlgInstall::OnCreate() {
+  InstallState& state = State();
+  const ScriptScan scan = ScanInstallScript(WideString(GetCommandLineW()));
+  if (!scan.requirementMet) {
+    state.Outcome = InstallOutcome::Failed;
+    CloseDialog(0);
+    return;
+  }
+  defaultInstallPath_ = scan.defaultInstallPath;
+  SetWindowTextW(Window(), state.InstallerTitle.W());
+  AttachFrame();
+  PaintHeader();
+  PayloadContext* payload = PublishedPayload();
+  if (payload != nullptr && payload->HasLicence()) ShowWindow(DialogItem(IDC_LICENSE_LINK), SW_SHOW);
+  AddCloseButton();
+  ShowInstallFolder();
+  pollTimer_ = AddTimer(kPollMs);
+  if (state.Silent) StartInstall();
+  SetActiveWindow(Window());
+  SetForegroundWindow(Window());
+}
+
+// The texts of every page, drawn once into the background image.
+void dlgInstall::PaintHeader() {
+  const InstallState& state = State();
+  MutexGuard guard(Frame().PaintLock());
+  HDC dc = Frame().Background().DC();
+  DrawCentredText(dc, u"Installer", 21, 2);
+  DrawCentredText(dc, HeaderLine(state.ProjectName, state.ProgramVersion), 18, DluToPixelsY(57));
+}
+
+void dlgInstall::OnDestroy() {
+  options_.Destroy();
+  FramedDialog::OnDestroy();
+}
+
+void dlgInstall::OnSize(int, int, int type) {
+  if (type == SIZE_RESTORED) {
+    PaintPage();
+    Invalidate();
+  }
+  handled_ = false;
+}
+
+LRESULT dlgInstall::PreDispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+  // The finish actions run with the wait cursor over the whole window.
+  if (message == WM_SETCURSOR && page_ == WizardPage::ProcessingActions) {
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    handled = true;
+    return TRUE;
+  }
+  LRESULT result = FramedDialog::PreDispatch(window, message, wParam, lParam, handled);
+  if (handled) return result;
+  return options_.Filter(window, message, wParam, lParam, handled);
+}
+
+void dlgInstall::OnCommand(int id, HWND, int code) {
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case IDC_INSTALL:
+      if (page_ == WizardPage::Ready) StartInstall();
+      break;
+    case IDC_CANCEL_INSTALL:
+      HandleClose();
+      break;
+    case IDC_CHOOSE_FOLDER:
+      if (page_ == WizardPage::Ready) ChooseFolder();
+      break;
+    default:
+      break;
+  }
+}
+
+void dlgInstall::OnClose() { HandleClose(); }
+
+LRESULT dlgInstall::OnNotify(NMHDR* header) {
+  if (header != nullptr && header->idFrom == IDC_LICENSE_LINK &&
+      (header->code == NM_CLICK || header->code == NM_RETURN)) {
+    ShowLicence();
+    return 0;
+  }
+  handled_ = false;
+  return 0;
+}
+
+void dlgInstall::ShowLicence() {
+  dlgLicense licence;
+  licence.Run(Window());
+}
+
+void dlgInstall::OnTimer(UINT id, int) {
+  if (id != pollTimer_) {
+    handled_ = false;
+    return;
+  }
+  // A tick inside the "Cancel Install?" question (its message loop serves
+  // this timer too) must not change the page under the question.
+  if (askingToCancel_) return;
+  InstallState& state = State();
+  if (page_ == WizardPage::Installing && installThread_.IsFinished()) EnterFinished();
+  if (page_ == WizardPage::ProcessingActions) FollowFinishActions();
+  {
+    MutexGuard guard(state.ProgressLock);
+    if (page_ == WizardPage::Installing && state.ProgressChanged) {
+      state.ProgressChanged = false;
+      if (state.PendingAction != state.CurrentAction) {
+        state.CurrentAction = state.PendingAction;
+        PaintPage();
+        RECT strip{0, DluToPixelsY(106), Width(), DluToPixelsY(116)};
+        InvalidateRect(Window(), &strip, TRUE);
+      }
+      const int percent = state.ProgressTotal == 0 ? 0 : state.ProgressDone * 100 / state.ProgressTotal;
+      SendMessageW(DialogItem(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    }
+  }
+  if (closeRequested_) {
+    closeRequested_ = false;
+    HandleClose();
+  }
+}
+
+void dlgInstall::StartInstall() {
+  InstallState& state = State();
+  page_ = WizardPage::Installing;
+  if (!installThread_.Start(InstallWorker, Window(), kThreadStopMs)) {
+    state.InstallFailed = true;
+    state.Outcome = InstallOutcome::Failed;
+  }
+  for (int id : {IDC_INSTALL_FOLDER, IDC_CHOOSE_FOLDER, IDC_LICENSE_LINK, IDC_INSTALL}) {
+    ShowWindow(DialogItem(id), SW_HIDE);
+  }
+  HWND progress = DialogItem(IDC_PROGRESS);
+  SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  SendMessageW(progress, PBM_SETPOS, 0, 0);
+  ShowWindow(progress, SW_SHOW);
+  HWND cancel = DialogItem(IDC_CANCEL_INSTALL);
+  SetWindowPos(cancel, nullptr, Width() / 2 - DluToPixelsX(27), DluToPixelsY(211), DluToPixelsX(54),
+               DluToPixelsY(16), SWP_NOZORDER | SWP_NOACTIVATE);
+  // The focus was on "Install", which is hidden now.
+  SetFocus(cancel);
+  PaintPage();
+  Invalidate();
+}
+
+void dlgInstall::EnterFinished() {
+  InstallState& state = State();
+  page_ = WizardPage::Finished;
+  SetDlgItemTextW(Window(), IDC_CANCEL_INSTALL, L"Finish");
+  ShowWindow(DialogItem(IDC_PROGRESS), SW_HIDE);
+  SendMessageW(Window(), WM_SETREDRAW, FALSE, 0);
+  PaintPage();
+  Invalidate();
+  bool endNow = false;
+  if (state.InstallFailed) {
+    // A worker that ended without saying why failed.
+    if (state.Outcome == InstallOutcome::None || state.Outcome == InstallOutcome::Completed) {
+      state.Outcome = InstallOutcome::Failed;
+    }
+    // Unattended, nobody would ever click "Finish".
+    endNow = state.Silent;
+  } else {
+    WriteUninstallRecord();
+    installCompleted_ = true;
+    if (!state.IconEntries.empty() || !state.RunEntries.empty() || state.RebootRequired) {
+      hasFinishOptions_ = true;
+      BuildOptionList();
+      if (state.Silent) PerformFinishActions();
+      PaintPage();
+      Invalidate();
+    } else {
+      endNow = state.Silent;
+    }
+  }
+  SendMessageW(Window(), WM_SETREDRAW, TRUE, 0);
+  Invalidate();
+  if (endNow) HandleClose();
+}
+
+void dlgInstall::HandleClose() {
+  InstallState& state = State();
+  switch (page_) {
+    case WizardPage::Installing: {
+      if (askingToCancel_) return;
+      askingToCancel_ = true;
+      const int answer =
+          ShowMessage(Window(), WideString(u"Cancel Install?"), state.InstallerTitle, MB_ICONQUESTION | MB_YESNO);
+      askingToCancel_ = false;
+      if (answer != IDYES) return;
+      state.InstallFailed = true;
+      state.Outcome = InstallOutcome::Cancelled;
+      EndWizard();
+      return;
+    }
+    case WizardPage::Finished:
+      if (hasFinishOptions_) {
+        PerformFinishActions();
+        return;
+      }
+      break;
+    case WizardPage::Ready:
+      state.Outcome = InstallOutcome::Cancelled;
+      break;
+    case WizardPage::ProcessingActions:
+      break;
+  }
+  EndWizard();
+}
+
+void dlgInstall::EndWizard() {
+  if (pollTimer_ != 0) {
+    RemoveTimer(pollTimer_);
+    pollTimer_ = 0;
+  }
+  CloseDialog(0);
+}
+
+void dlgInstall::ChooseFolder() {
+  InstallState& state = State();
+  wchar_t displayName[MAX_PATH] = {};
+  BROWSEINFOW browse{};
+  browse.hwndOwner = Window();
+  browse.pszDisplayName = displayName;
+  browse.lpszTitle = L"Select Installation Folder";
+  browse.ulFlags = BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
+  PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
+  if (item == nullptr) return;
+  wchar_t path[MAX_PATH] = {};
+  const bool hasPath = SHGetPathFromIDListW(item, path) != FALSE;
+  CoTaskMemFree(item);
+  // A virtual folder (such as "This PC") has no path to install to.
+  if (!hasPath || path[0] == 0) return;
+  state.InstallTo = ChosenInstallFolder(WideString(path), defaultInstallPath_);
+  ShowInstallFolder();
+}
