@@ -63,6 +63,11 @@ void WriteUninstallValues(const WideString& copyPath, const WideString& recordPa
   WriteDword(key, u"NoRepair", 1);
   WriteDword(key, u"EstimatedSize", static_cast<DWORD>(state.TotalInstallSize & 0xFFFFFFFFu));
   text(u"UninstallString", WideString::Format(u"\"%s\" --uninstall=\"%s\"", copyPath, recordPath));
+  // What package managers run to remove the product without a window: the
+  // same command, unattended and without restarting Windows by itself
+  // ("--uninstall=" takes the rest of the line, so it stays last).
+  text(u"QuietUninstallString",
+       WideString::Format(u"\"%s\" --silent --noautoreboot --uninstall=\"%s\"", copyPath, recordPath));
   text(u"InstallTo", state.InstallTo);
 }
 

@@ -1,0 +1,65 @@
+#include "uninstall/win/uninstaller_entry.h"
+
+#include "util/win/windows_api.h"
+// windows_api.h first
+#include <objbase.h>
+
+#include "app/install_state.h"
+#include "app/outcome.h"
+#include "app/win/admin_rights.h"
+#include "app/win/elevated_launch.h"
+#include "app/win/focus_window.h"
+#include "engine/win/uninstall_record.h"
+#include "uninstall/win/record_product.h"
+#include "uninstall/win/uninstall_window.h"
+#include "util/win/message_door.h"
+#include "util/win/process_paths.h"
+
+namespace {
+
+int UninstallHere(const WideString& commandLine) {
+  InstallState& state = State();
+  state.UninstallRecordPath = UninstallRecordArgument(commandLine);
+  // Nothing names what to remove: nothing is done.
+  if (state.UninstallRecordPath.IsEmpty()) return kExitFailed;
+  const bool sayOnReboot = commandLine.Find(u"--sayonrebootruninst") != 0;
+  const HRESULT com = CoInitialize(nullptr);
+  state.ProjectName = ProductNameFromRecord(state.UninstallRecordPath);
+  state.InstallTo = ReadInstallFolder(state.ProjectName);
+  {
+    dlgUnInstall window(sayOnReboot);
+    window.Run();
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return ExitCodeFor(state.Outcome, state.UninstallRebootRequired, state.RestartRequested);
+}
+
+int RelaunchUninstaller() {
+  dlgNonElevateWndWithFocus focus;
+  focus.Create();
+  if (IsWindowsXpFamily()) {
+    ShowMessage(nullptr,
+                WideString(u"Uninstaller requires Administrator rights, on the next page shown, select 'The "
+                           u"Following User' and choose the Administrator user."),
+                State().InstallerTitle, MB_ICONINFORMATION);
+  }
+  const WideString parameters = WideString::Format(u"--IsElevated %s", CommandLineArguments());
+  return ExitCodeOfLaunch(RunElevatedAndWait(ModulePath(), parameters, focus.Window(), WideString()));
+}
+
+}  // namespace
+
+int RunUninstaller() {
+  InstallState& state = State();
+  state.InstallerTitle = u"UnInstaller";
+  const WideString commandLine(GetCommandLineW());
+  if (HasAdminRights()) return UninstallHere(commandLine);
+  if (commandLine.Find(u"--IsElevated") != 0) {
+    ShowMessage(nullptr,
+                WideString(u"Uninstaller requires Administrator rights, change this account to an Administrator, "
+                           u"then retry the uninstall."),
+                state.InstallerTitle, MB_ICONERROR);
+    return kExitFailed;
+  }
+  return RelaunchUninstaller();
+}
