@@ -31,3 +31,27 @@ done
 echo
 echo "main-job: the example installers are ready:"
 for setup in "${made[@]}"; do echo "  $setup"; done
+
+# Install the x64 example silently into a fresh Wine prefix, as an
+# administrator's script would, and show what it left behind.
+wine_dir=$root/main-job-wine
+"$top/scripts/wine/environment.sh" start "$wine_dir" >/dev/null
+stop_wine() { "$top/scripts/wine/environment.sh" stop "$wine_dir" >/dev/null 2>&1 || true; }
+trap stop_wine EXIT
+prefix=$wine_dir/run-example
+rm -rf "$prefix"
+cp -a "$wine_dir/template/." "$prefix/"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[ -n "${DISPLAY:-}" ] || export DISPLAY=$(cat "$wine_dir/display")
+status=0
+wine "$out/plove-hello-setup-x64.exe" --silent || status=$?
+wineserver -w
+echo
+echo "main-job: 'plove-hello-setup-x64.exe --silent' ended with exit code $status"
+echo "main-job: installed files:"
+(cd "$prefix/drive_c" && find "Program Files (x86)/Plove Hello" "Program Files (x86)/PloveUninstall" \
+   "ProgramData/Microsoft/Windows/Start Menu/Programs/Plove Hello" -type f 2>/dev/null | sed 's/^/  C:\\/; s/\//\\/g')
+echo "main-job: Apps & Features entry:"
+wine reg query 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Plove Hello' 2>/dev/null |
+  tr -d '\r' | sed -n 's/^ \{4\}/  /p'
+[ "$status" = 0 ] || exit 1

@@ -1,22 +1,84 @@
-// The installer's entry point. For now it performs the first steps of
-// start-up only: it opens the payload of this executable (extracting
-// setup.dat, setup.bmp and setup.lic into the payload folder, with the
-// payload's own messages when that fails), publishes it for the rest of the
-// run, and closes it again, which removes the payload folder. Command-line
-// handling, the run modes and the wizard follow.
+// The installer's entry point. One executable serves as installer, as
+// container of installers and as uninstaller; the command line and the
+// payload's script decide which, once per run:
+//   uninstall      "<uninstall>" or "--uninstall=" on the command line
+//   container      the script holds "[InstallContainer]"
+//   elevated copy  the option "IsElevated": the install wizard
+//   first process  otherwise: relaunch elevated, wait, serve the relay file
+// The exit code tells the caller how the run ended (see app/outcome.h); the
+// first process passes on the code of its elevated copy.
+
+#include <objbase.h>
 
 #include "app/install_state.h"
+#include "app/options.h"
+#include "app/outcome.h"
+#include "app/win/admin_rights.h"
+#include "app/win/elevated_launch.h"
+#include "container/win/container_install.h"
 #include "payload/win/payload_context.h"
+#include "uninstall/win/uninstaller_entry.h"
+#include "util/win/message_door.h"
 #include "util/win/windows_api.h"
+#include "wizard/win/install_window.h"
+
+namespace {
+
+// The elevated copy's install: the wizard, modal until it closes.
+int RunWizard() {
+  {
+    dlgInstall wizard;
+    wizard.Run();
+  }
+  const InstallState& state = State();
+  return ExitCodeFor(state.Outcome, state.RebootRequired, state.RestartRequested);
+}
+
+// Everything after the uninstall test: payload, container or install.
+int RunInstaller(const OptionList& options) {
+  InstallState& state = State();
+  const int elevated = FindOption(options, WideString(u"IsElevated"));
+  if (elevated >= 0 && !HasAdminRights()) {
+    ShowMessage(nullptr,
+                WideString(u"Installer requires Administrator rights, change this account to an "
+                           u"Administrator, then retry the install."),
+                state.InstallerTitle, MB_ICONERROR);
+    return kExitFailed;
+  }
+
+  PayloadContext payload;
+  bool failed = false;
+  payload.Open(&failed);
+  PublishPayload(&payload);
+  int exitCode = kExitFailed;
+  if (!failed && !RunContainerIfAny(&exitCode)) {
+    if (elevated >= 0) {
+      state.RelayPath = options.values.Item(elevated);
+      exitCode = RunWizard();
+    } else {
+      exitCode = RelaunchElevated();
+    }
+  }
+  PublishPayload(nullptr);
+  return exitCode;
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  State().Instance = instance;
-  {
-    PayloadContext payload;
-    bool failed = false;
-    payload.Open(&failed);
-    PublishPayload(&payload);
-    PublishPayload(nullptr);
-  }
-  return 0;
+  InstallState& state = State();
+  state.Instance = instance;
+  const WideString commandLine(GetCommandLineW());
+  const OptionList options = ParseOptions(commandLine);
+  state.Silent = HasSilentOption(commandLine);
+  state.AutoReboot = !HasNoAutoRebootOption(commandLine);
+  // Silent: no message box may wait for a person either.
+  SetMessagesUnattended(state.Silent);
+
+  if (HasUninstallOption(commandLine)) return RunUninstaller();
+
+  const HRESULT com = CoInitialize(nullptr);
+  const int exitCode = RunInstaller(options);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return exitCode;
 }
