@@ -62,5 +62,5 @@ if ! ls -d "$deps"/xz-utils-*/CMakeLists.txt >/dev/null 2>&1; then
   mkdir -p "$deps"
   (cd "$deps" && apt-get source -q xz-utils)
 fi
-ls -d "$deps"/xz-utils-*/ | head -n 1 > "$deps/xz-utils.path"
+readlink -f "$(ls -d "$deps"/xz-utils-*/ | head -n 1)" > "$deps/xz-utils.path"
 echo "setup: ready"

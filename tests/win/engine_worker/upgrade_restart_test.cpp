@@ -36,17 +36,6 @@ ScopedFileHandle Hold(const WideString& path) {
   return ScopedFileHandle(CreateFileW(path.W(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
-void RestartWine() {
-  std::wstring command = L"wineboot.exe -r";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-  ScopedKernelHandle thread(process.hThread);
-  ScopedKernelHandle started(process.hProcess);
-  ASSERT_EQ(WaitForSingleObject(started.Get(), 120000), WAIT_OBJECT_0);
-}
-
 }  // namespace
 
 TEST(UpgradeRestart, NewFilesSurviveTheOldUninstallersPendingDeletions) {
@@ -100,7 +89,7 @@ TEST(UpgradeRestart, NewFilesSurviveTheOldUninstallersPendingDeletions) {
   EXPECT_TRUE(pending.Item(0).Equals(busy, true)) << pending.Item(0);
   EXPECT_TRUE(pending.Item(1).Equals(busy + u"-PLITMP", true)) << pending.Item(1);
 
-  RestartWine();
+  ASSERT_TRUE(RestartWinePrefix());
   EXPECT_EQ(FileText(app), "app version 2");
   EXPECT_EQ(FileText(busy), "busy version 2");
   EXPECT_FALSE(Exists(busy + u"-PLITMP"));

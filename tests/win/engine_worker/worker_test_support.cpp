@@ -154,38 +154,6 @@ StringList ValueNames(HKEY root, const WideString& key) {
   return names;
 }
 
-StringList PendingRenameSources() {
-  StringList sources;
-  ScopedRegistryKey handle;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
-                    handle.Receive()) != ERROR_SUCCESS)
-    return sources;
-  DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExW(handle.Get(), L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) !=
-      ERROR_SUCCESS)
-    return sources;
-  std::vector<wchar_t> data(size / 2 + 2, L'\0');
-  RegQueryValueExW(handle.Get(), L"PendingFileRenameOperations", nullptr, &type,
-                   reinterpret_cast<BYTE*>(data.data()), &size);
-  // Pairs of strings, source then target (empty for a deletion); an empty
-  // source is the list's final terminator.
-  const size_t count = size / 2;
-  size_t at = 0;
-  bool isSource = true;
-  while (at < count) {
-    WideString text(&data[at]);
-    at += static_cast<size_t>(text.Length()) + 1;
-    if (isSource) {
-      if (text.IsEmpty()) break;
-      if (text.StartsWith(WideString(u"\\??\\"))) text = text.From(5);
-      sources.Add(text);
-    }
-    isSource = !isSource;
-  }
-  return sources;
-}
-
 WideString ShortcutWorkingFolder(const WideString& shortcutPath) {
   IShellLinkW* link = nullptr;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,

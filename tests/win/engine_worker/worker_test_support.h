@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/install_state.h"
+#include "pending_restart.h"
 #include "payload/win/payload_context.h"
 #include "util/string_list.h"
 #include "util/wide_string.h"
@@ -77,9 +78,6 @@ bool ValueExists(HKEY root, const WideString& key, const WideString& name);
 bool KeyExists(HKEY root, const WideString& key);
 // Value names of a key in stored order.
 StringList ValueNames(HKEY root, const WideString& key);
-// The paths of PendingFileRenameOperations, source names only, without the
-// "\??\" prefix.
-StringList PendingRenameSources();
 // The working folder stored in a shortcut file; empty when it cannot be
 // read. COM must be initialised on the calling thread.
 WideString ShortcutWorkingFolder(const WideString& shortcutPath);

@@ -1,0 +1,221 @@
+// The uninstaller as Windows and package managers start it: products are
+// installed by the real installer, then removed by running the commands of
+// their Apps & Features entry.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/win/folder_macros.h"
+#include "engine/win/uninstall_record.h"
+#include "pending_restart.h"
+#include "resources/resource_ids.h"
+#include "setup_harness.h"
+#include "util/win/registry.h"
+#include "util/win/scoped_handle.h"
+#include "window_driver.h"
+
+namespace {
+
+std::vector<PackSource> Product(const std::string& name, const std::string& version, const std::string& folder,
+                                const std::string& extra = std::string()) {
+  const std::string script =
+      "[Project Name]\r\n" + name + "\r\n[ProgramVersion]\r\n" + version + "\r\n[Install To]\r\n" + folder +
+      "\r\n[CopyFile]\r\napp.txt\r\n<Destination>app.txt\r\n[CopyFile]\r\nshared.txt\r\n<Destination>shared.txt\r\n"
+      "[CreateIcon]\r\n<Destination>app.txt\r\n<Destination>" + name + ".lnk\r\n\r\n\r\n"
+      "[Registry]\r\nHKLM\r\nSoftware\\" + name + "\r\nSTRING\r\nVersion\r\n" + version + "\r\n" + extra;
+  return {{"setup.dat", Bytes(script)},
+          {"app.txt", Bytes(name + " " + version + "\r\n")},
+          {"shared.txt", Bytes("shared\r\n")}};
+}
+
+// Installs silently and returns the product's entry key.
+WideString Install(const TestFolder& folder, const std::vector<PackSource>& members, const WideString& name) {
+  const WideString setup = PackSetup(folder, name + u"-setup.exe", members);
+  SetupProcess run(setup, u"--silent");
+  EXPECT_EQ(run.Wait(), 0u);
+  return UninstallKeyPath(name);
+}
+
+WideString EntryValue(const WideString& name, const WChar* value) {
+  return ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(name), WideString(value));
+}
+
+// Splits a command line as Windows does for the program part: the quoted
+// program, then the arguments.
+SetupProcess* RunCommand(const WideString& commandLine, const std::vector<int>& answers = {}) {
+  const int close = commandLine.FindChar(u'"', 2);
+  const WideString program = commandLine.Mid(2, close - 1);
+  WideString arguments = commandLine.From(close + 1);
+  arguments.TrimLeadingSpaces();
+  return new SetupProcess(program, arguments, answers);
+}
+
+// Where the installer put the product's uninstaller and record: the
+// uninstaller folder follows the product's 32-bit or 64-bit choice, so it is
+// read from the entry.
+WideString CopyOf(const WideString& name) { return EntryValue(name, u"DisplayIcon"); }
+WideString RecordOf(const WideString& name) { return UninstallRecordArgument(EntryValue(name, u"UninstallString")); }
+
+// A restart requested by an earlier uninstall stays signalled while any
+// process holds the event (this one does): clear it between scenarios.
+void ForgetRestartRequests() {
+  ScopedKernelHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, L"evtReRunInstallAsUninstallReboot"));
+  if (event) ResetEvent(event.Get());
+}
+
+bool ProductGone(const WideString& name, const WideString& folder) {
+  return !FileExists(folder + u"app.txt") && !FileExists(folder + name + u".lnk") &&
+         EntryValue(name, u"UninstallString").IsEmpty() &&
+         ReadRegistryString(HKEY_LOCAL_MACHINE, u"Software\\" + name, u"Version").IsEmpty();
+}
+
+}  // namespace
+
+TEST(Uninstall, UninstallStringWithItsWindow) {
+  TestFolder folder;
+  Install(folder, Product("Plove Gone", "1.0", "C:\\Plove Gone\\"), u"Plove Gone");
+  const WideString uninstaller = CopyOf(u"Plove Gone"), record = RecordOf(u"Plove Gone");
+  const WideString command = EntryValue(u"Plove Gone", u"UninstallString");
+  ASSERT_FALSE(command.IsEmpty());
+  std::unique_ptr<SetupProcess> run(RunCommand(command));
+  HWND window = nullptr;
+  ASSERT_TRUE(driver::WaitFor([&] { return (window = driver::FindDialogWithControl(IDC_PROGRESS, run->Id())); },
+                              30000));
+  EXPECT_EQ(driver::TextOf(window), WideString(u"UnInstaller"));
+  EXPECT_EQ(driver::ControlText(window, IDOK), WideString(u"Uninstall"));
+  SendMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+  ASSERT_TRUE(driver::WaitFor([&] { return driver::ControlText(window, IDCANCEL) == WideString(u"Finish"); }, 30000));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDCANCEL)));
+  SendMessageW(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_EQ(run->Wait(), 0u);
+  EXPECT_TRUE(run->Messages().empty());
+  EXPECT_TRUE(ProductGone(u"Plove Gone", u"C:\\Plove Gone\\"));
+  EXPECT_FALSE(FileExists(u"C:\\Plove Gone"));  // emptied folders go
+  EXPECT_FALSE(FileExists(record));
+  // The uninstaller cannot delete itself while it runs: at the next restart.
+  EXPECT_TRUE(PendingRenameSources().Contains(uninstaller, true));
+}
+
+TEST(Uninstall, CancelOrCloseRemovesNothing) {
+  TestFolder folder;
+  Install(folder, Product("Plove Kept", "1.0", "C:\\Plove Kept\\"), u"Plove Kept");
+  const WideString command = EntryValue(u"Plove Kept", u"UninstallString");
+  for (UINT close : {0u, static_cast<UINT>(WM_CLOSE)}) {
+    std::unique_ptr<SetupProcess> run(RunCommand(command));
+    HWND window = nullptr;
+    ASSERT_TRUE(driver::WaitFor([&] { return (window = driver::FindDialogWithControl(IDC_PROGRESS, run->Id())); },
+                                30000));
+    if (close == 0)
+      SendMessageW(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+    else
+      PostMessageW(window, close, 0, 0);
+    EXPECT_EQ(run->Wait(), 1602u) << close;
+    EXPECT_TRUE(FileExists(u"C:\\Plove Kept\\app.txt")) << close;
+    EXPECT_EQ(EntryValue(u"Plove Kept", u"UninstallString"), command) << close;
+  }
+}
+
+TEST(Uninstall, QuietUninstallStringWaitsForNobody) {
+  TestFolder folder;
+  Install(folder, Product("Plove Quiet", "1.0", "C:\\Plove Quiet\\"), u"Plove Quiet");
+  const WideString quiet = EntryValue(u"Plove Quiet", u"QuietUninstallString");
+  EXPECT_EQ(quiet, WideString::Format(u"\"%s\" --silent --noautoreboot --uninstall=\"%s\"", CopyOf(u"Plove Quiet"),
+                                      RecordOf(u"Plove Quiet")));
+  EXPECT_EQ(EntryValue(u"Plove Quiet", u"InstallLocation"), WideString(u"C:\\Plove Quiet\\"));
+  std::unique_ptr<SetupProcess> run(RunCommand(quiet));
+  EXPECT_EQ(run->Wait(60000), 0u);
+  EXPECT_EQ(run->RestartRequests(), 0);
+  EXPECT_TRUE(ProductGone(u"Plove Quiet", u"C:\\Plove Quiet\\"));
+
+  // A file of the product held open: removed at the restart, 3010, and the
+  // restart is left to the caller.
+  Install(folder, Product("Plove Quiet", "1.0", "C:\\Plove Quiet\\"), u"Plove Quiet");
+  {
+    ScopedFileHandle held(CreateFileW(L"C:\\Plove Quiet\\app.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    std::unique_ptr<SetupProcess> busy(RunCommand(EntryValue(u"Plove Quiet", u"QuietUninstallString")));
+    EXPECT_EQ(busy->Wait(60000), 3010u);
+    EXPECT_EQ(busy->RestartRequests(), 0);
+    EXPECT_TRUE(busy->Messages().empty());
+  }
+  EXPECT_TRUE(FileExists(u"C:\\Plove Quiet\\app.txt"));
+  ASSERT_TRUE(RestartWinePrefix());
+  EXPECT_FALSE(FileExists(u"C:\\Plove Quiet\\app.txt"));
+}
+
+TEST(Uninstall, UpgradeRemovesTheOldVersionFirst) {
+  TestFolder folder;
+  ForgetRestartRequests();
+  Install(folder, Product("Plove Up", "1.0", "C:\\Plove Up\\"), u"Plove Up");
+  const WideString setup2 = PackSetup(folder, u"up2.exe", Product("Plove Up", "2.0", "C:\\Plove Up\\"));
+  // Interactive: the removal offer is answered Yes; v1's uninstaller then
+  // runs by itself (started with --sayonrebootruninst) and closes.
+  SetupProcess run(setup2, u"", {IDYES});
+  HWND wizard = nullptr;
+  ASSERT_TRUE(driver::WaitFor([&] { return (wizard = driver::FindDialogWithControl(IDC_INSTALL)) != nullptr; }, 30000));
+  SendMessageW(GetDlgItem(wizard, IDC_INSTALL), BM_CLICK, 0, 0);
+  ASSERT_TRUE(driver::WaitFor(
+      [&] { return driver::ControlText(wizard, IDC_CANCEL_INSTALL) == WideString(u"Finish"); }, 60000));
+  SendMessageW(GetDlgItem(wizard, IDC_CANCEL_INSTALL), BM_CLICK, 0, 0);
+  EXPECT_EQ(run.Wait(), 0u);
+  std::vector<TranscriptMessage> messages = run.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.Find(u"Setup has detected an existing version of Plove Up."), 0);
+  EXPECT_EQ(EntryValue(u"Plove Up", u"DisplayVersion"), WideString(u"2.0"));
+  EXPECT_EQ(FileBytes(u"C:\\Plove Up\\app.txt"), "Plove Up 2.0\r\n");
+  StringList entries;
+  EnumerateSubkeys(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), entries);
+  int count = 0;
+  for (int i = 0; i < entries.Count(); ++i) count += entries.Item(i).StartsWith(u"Plove Up") ? 1 : 0;
+  EXPECT_EQ(count, 1);
+}
+
+TEST(Uninstall, SharedFilesStayUntilTheLastProductGoes) {
+  TestFolder folder;
+  Install(folder, Product("Plove One", "1.0", "C:\\Plove Shared\\"), u"Plove One");
+  // The second product places its own app file under another name.
+  std::vector<PackSource> two = Product("Plove Two", "1.0", "C:\\Plove Shared\\");
+  std::string script(two[0].data.begin(), two[0].data.end());
+  const std::string from = "<Destination>app.txt", to = "<Destination>two.txt";
+  script.replace(script.find(from), from.size(), to);
+  two[0].data = Bytes(script);
+  Install(folder, two, u"Plove Two");
+
+  std::unique_ptr<SetupProcess> first(RunCommand(EntryValue(u"Plove One", u"QuietUninstallString")));
+  EXPECT_EQ(first->Wait(60000), 0u);
+  EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\app.txt"));
+  EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\shared.txt"));  // Plove Two still lists it
+  EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\two.txt"));
+
+  std::unique_ptr<SetupProcess> second(RunCommand(EntryValue(u"Plove Two", u"QuietUninstallString")));
+  EXPECT_EQ(second->Wait(60000), 0u);
+  EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\shared.txt"));
+  EXPECT_FALSE(FileExists(u"C:\\Plove Shared"));
+}
+
+TEST(Uninstall, CommandLineForms) {
+  TestFolder folder;
+  struct Case {
+    const char* name;
+    const WChar* form;  // %s: uninstaller, %s: record
+    DWORD code;
+  };
+  const Case cases[] = {
+      // "<uninstall>" wins over "--uninstall=" (which here names nothing).
+      {"Plove Form1", u"\"%s\" --silent --uninstall=\"C:\\none.dat\" <uninstall>%s", 0},
+      // "--sayonrebootruninst" before the record still finds it.
+      {"Plove Form2", u"\"%s\" --silent --sayonrebootruninst --uninstall=\"%s\"", 0},
+      // A record that is not there: only the entry goes, and that is a failure.
+      {"Plove Form3", u"\"%s\" --silent --uninstall=\"C:\\Plove Form3\\PloveUninstall-Plove Form3.dat\" %.0s", 1603},
+  };
+  for (const Case& c : cases) {
+    const WideString name = WideString::FromUtf8(c.name);
+    Install(folder, Product(c.name, "1.0", std::string("C:\\") + c.name + "\\"), name);
+    const WideString command = WideString::Format(c.form, CopyOf(name), RecordOf(name));
+    std::unique_ptr<SetupProcess> run(RunCommand(command));
+    EXPECT_EQ(run->Wait(60000), c.code) << c.name;
+    EXPECT_TRUE(EntryValue(name, u"UninstallString").IsEmpty()) << c.name;
+    EXPECT_EQ(FileExists(u"C:\\" + name + u"\\app.txt"), c.code != 0) << c.name;
+  }
+}
