@@ -20,13 +20,15 @@ function(plove_host_test name)
                        ENVIRONMENT "ASAN_OPTIONS=allocator_may_return_null=1")
 endfunction()
 
-# plove_wine_test(NAME SOURCES ... LIBS ... [TIMEOUT seconds] [RESOURCES file.rc])
+# plove_wine_test(NAME SOURCES ... LIBS ... [TIMEOUT seconds] [REAL_INPUT])
 # The program is a console GoogleTest program; it runs in its own prefix.
+# REAL_INPUT: the program moves the mouse, types or relies on the keyboard
+# focus; all suites share one X display, so such a suite runs alone.
 function(plove_wine_test name)
   if(NOT WIN32 OR NOT PLOVE_BUILD_TESTS OR NOT PLOVE_ARCH STREQUAL "x64")
     return()
   endif()
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "REAL_INPUT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -41,6 +43,9 @@ function(plove_wine_test name)
     TIMEOUT ${T_TIMEOUT}
     LABELS wine
     FIXTURES_REQUIRED wine_environment)
+  if(T_REAL_INPUT)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL ON)
+  endif()
 endfunction()
 
 # The fixture that prepares the template prefix and the X display, and the

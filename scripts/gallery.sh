@@ -51,6 +51,12 @@ if [ ! -f "$WINEPREFIX/.ready" ]; then
   wineserver -w
   touch "$WINEPREFIX/.ready"
 fi
+# What 64-bit Windows has in the 32-bit registry view and a wine64-only
+# prefix lacks (the folder macros of the installer read it).
+wow='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion'
+wine reg add "$wow" /v ProgramFilesDir /t REG_SZ /d 'C:\Program Files (x86)' /f >/dev/null 2>&1
+wine reg add "$wow" /v CommonFilesDir /t REG_SZ /d 'C:\Program Files (x86)\Common Files' /f >/dev/null 2>&1
+wine reg add "$wow" /v ProgramW6432Dir /t REG_SZ /d 'C:\Program Files' /f >/dev/null 2>&1
 # No window manager runs here: unmanaged windows are shown as they are.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 

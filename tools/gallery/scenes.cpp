@@ -10,6 +10,13 @@ const Scene kScenes[] = {
     {"restart", &OpenRestartScene},            // restart window, countdown running
     {"restart-rerun", &OpenRestartReRunScene}, // the same with "Re-run install after restart"
     {"focus", &OpenFocusScene},                // elevation focus window
+    {"wizard-ready", &OpenWizardReadyScene},            // install wizard: Ready page with the licence link
+    {"wizard-installing", &OpenWizardInstallingScene},  // Installing page, half way
+    {"wizard-finished", &OpenWizardFinishedScene},      // Finished page with restart, shortcut and run rows
+    {"wizard-failed", &OpenWizardFailedScene},          // Finished page of a failed install
+    {"licence", &OpenLicenceScene},                     // licence window
+    {"uninstall-ready", &OpenUninstallReadyScene},      // uninstall window, confirmation
+    {"uninstall-completed", &OpenUninstallCompletedScene},  // completed page with the restart row
 };
 
 }  // namespace

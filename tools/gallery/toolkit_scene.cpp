@@ -77,10 +77,7 @@ class GalleryWindow : public XWindow {
     for (int i = 0; i < 7; ++i) icons_[i] = LoadIconAtSize(iconIds[i], iconSize);
     list_.SetStateIcons(icons_[0], icons_[1], icons_[2], icons_[3]);
     list_.Create(Window());
-    HWND listWindow = list_.Control();
-    SetWindowLongW(listWindow, GWL_STYLE, GetWindowLongW(listWindow, GWL_STYLE) | WS_BORDER);
-    SetWindowLongW(listWindow, GWL_EXSTYLE, GetWindowLongW(listWindow, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
-    SetWindowPos(listWindow, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    list_.UseThinBorder();
     struct {
       const char16_t* name;
       int icon;

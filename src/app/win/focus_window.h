@@ -8,10 +8,9 @@
 // Its messages are served by whatever loop the creating thread runs; a
 // thread that only waits leaves it unpainted and not draggable.
 
-#include "ui/win/borderless_frame.h"
-#include "ui/win/xwindow.h"
+#include "ui/win/framed_dialog.h"
 
-class dlgNonElevateWndWithFocus : public XWindow {
+class dlgNonElevateWndWithFocus : public FramedDialog {
  public:
   dlgNonElevateWndWithFocus() = default;
   // Destroys the window.
@@ -23,17 +22,4 @@ class dlgNonElevateWndWithFocus : public XWindow {
   void Hide();
 
   void OnCreate() override;
-  void OnEraseBackground(HDC dc) override;
-  HBRUSH OnCtlColorStatic(HDC dc, HWND control) override;
-  HBRUSH OnCtlColorDialog(HDC dc) override;
-  void OnMouseDown(int x, int y, UINT message, WPARAM keys) override;
-  void OnMouseMove(int x, int y, WPARAM keys) override;
-  void OnMouseUp(int x, int y, UINT message, WPARAM keys) override;
-
-  bool Dragging() const { return frame_.Dragging(); }
-
- private:
-  void PaintTexts();
-
-  BorderlessFrame frame_;
 };

@@ -33,18 +33,14 @@ bool dlgRebooting::Run(bool reRunLine) {
 }
 
 WideString dlgRebooting::CountdownText() {
-  MutexGuard guard(frame_.PaintLock());
+  MutexGuard guard(Frame().PaintLock());
   return countdownText_;
 }
 
 void dlgRebooting::OnCreate() {
   // The title goes across the header emblem, which widens for it; a name
   // too long even for the widest emblem ends in "...".
-  TextFont font;
-  font.Create(nullptr, u"Tahoma", ScaleForDpi(21), kTextColour);
-  ScreenDC screen;
-  title_ = font.FitWithEllipsis(EmblemTitleRoom(Width()), State().ProjectName, screen.Get());
-  frame_.Attach(*this, font.TextWidth(title_, false, -1, screen.Get()));
+  title_ = AttachFrame(State().ProjectName);
   icon_.Reset(LoadIconAtSize(IDI_RESTART, StatusIconSize()));
   ComposeStill();
   start_ = Now();
@@ -54,22 +50,19 @@ void dlgRebooting::OnCreate() {
 
 void dlgRebooting::OnDestroy() {
   StopTimer();
-  handled_ = false;
+  FramedDialog::OnDestroy();
 }
 
 void dlgRebooting::ComposeStill() {
   HWND window = Window();
   int width = Width();
   int height = Height();
-  MutexGuard guard(frame_.PaintLock());
+  MutexGuard guard(Frame().PaintLock());
   if (!still_.Create(window, width, height)) return;
   HDC dc = still_.DC();
-  frame_.Background().Blit(dc, 0, 0);
+  Frame().Background().Blit(dc, 0, 0);
 
   TextFont font;
-  font.Create(nullptr, u"Tahoma", ScaleForDpi(21), kTextColour);
-  font.DrawString(dc, (width - font.TextWidth(title_, false, -1, dc)) / 2, ScaleForDpi(2), title_);
-
   int iconSize = IconHeight(icon_.Get());
   PaintIcon(icon_.Get(), dc, DluToPixelsX(25), (height - iconSize) / 2);
 
@@ -83,16 +76,16 @@ void dlgRebooting::ComposeStill() {
   }
   int countdownY = headingY + DluToPixelsY(reRunLine_ ? 44 : 25);
   strip_ = RECT{textX, countdownY, textX + DluToPixelsX(200), countdownY + DluToPixelsY(25)};
-  still_.Blit(frame_.Page().DC(), 0, 0);
+  still_.Blit(Frame().Page().DC(), 0, 0);
 }
 
 void dlgRebooting::ShowCountdown(int seconds) {
   WideString line = CountdownLine(seconds);
   {
-    MutexGuard guard(frame_.PaintLock());
+    MutexGuard guard(Frame().PaintLock());
     countdownText_ = line;
     if (IsMinimised()) return;
-    HDC page = frame_.Page().DC();
+    HDC page = Frame().Page().DC();
     int width = strip_.right - strip_.left;
     int height = strip_.bottom - strip_.top;
     still_.Blit(page, strip_.left, strip_.top, width, height, strip_.left, strip_.top);
@@ -151,10 +144,3 @@ void dlgRebooting::OnTimer(UINT id, int) {
   }
   Restart();
 }
-
-void dlgRebooting::OnEraseBackground(HDC dc) { frame_.Erase(dc); }
-HBRUSH dlgRebooting::OnCtlColorStatic(HDC, HWND) { return frame_.Brush(); }
-HBRUSH dlgRebooting::OnCtlColorDialog(HDC) { return frame_.Brush(); }
-void dlgRebooting::OnMouseDown(int, int, UINT, WPARAM) { frame_.MouseDown(Window()); }
-void dlgRebooting::OnMouseMove(int, int, WPARAM) { frame_.MouseMove(*this); }
-void dlgRebooting::OnMouseUp(int, int, UINT, WPARAM) { frame_.MouseUp(); }

@@ -7,12 +7,11 @@
 // restart on Yes or counts on after No (the time the question was open
 // counts too). The window can be dragged by its surface.
 
-#include "ui/win/borderless_frame.h"
+#include "ui/win/framed_dialog.h"
 #include "ui/win/gdi_objects.h"
-#include "ui/win/xwindow.h"
 #include "util/wide_string.h"
 
-class dlgRebooting : public XWindow {
+class dlgRebooting : public FramedDialog {
  public:
   using Clock = DWORD (*)();
 
@@ -40,12 +39,6 @@ class dlgRebooting : public XWindow {
   void OnDestroy() override;
   void OnCommand(int id, HWND control, int code) override;
   void OnTimer(UINT id, int userValue) override;
-  void OnEraseBackground(HDC dc) override;
-  HBRUSH OnCtlColorStatic(HDC dc, HWND control) override;
-  HBRUSH OnCtlColorDialog(HDC dc) override;
-  void OnMouseDown(int x, int y, UINT message, WPARAM keys) override;
-  void OnMouseMove(int x, int y, WPARAM keys) override;
-  void OnMouseUp(int x, int y, UINT message, WPARAM keys) override;
 
  private:
   // Background, title, icon and the fixed texts, into still_ and the page.
@@ -60,7 +53,6 @@ class dlgRebooting : public XWindow {
   void AskToCancel();
   DWORD Now() const { return clock_ ? clock_() : GetTickCount(); }
 
-  BorderlessFrame frame_;
   OffscreenBitmap still_;  // the page without the countdown line
   ScopedIcon icon_;
   Clock clock_ = nullptr;

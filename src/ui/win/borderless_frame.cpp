@@ -13,7 +13,7 @@ constexpr COLORREF kBand = 0xF5F5F5;
 // Outside the rounded corners (radius 20 px) nothing is seen.
 constexpr int kCornerMargin = 20;
 
-int TitlePad() { return ScaleForDpi(6); }
+int TitlePad() { return ScaleForDpi(12); }
 
 // Artwork is any pixel of the tab darker than its light fill; black is
 // outside the tab in the colour bitmap.

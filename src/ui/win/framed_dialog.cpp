@@ -15,7 +15,17 @@ FramedDialog::~FramedDialog() {
 
 void FramedDialog::OnCloseButton() { closeRequested_ = true; }
 
-bool FramedDialog::AttachFrame() { return frame_.Attach(*this); }
+WideString FramedDialog::AttachFrame(const WideString& title) {
+  TextFont font;
+  font.Create(nullptr, u"Tahoma", ScaleForDpi(21), 0x000000);
+  ScreenDC screen;
+  const WideString shown = font.FitWithEllipsis(EmblemTitleRoom(Width()), title, screen.Get());
+  frame_.Attach(*this, font.TextWidth(shown, false, -1, screen.Get()));
+  MutexGuard guard(frame_.PaintLock());
+  DrawCentredText(frame_.Background().DC(), shown, 21, 2);
+  frame_.StartPage();
+  return shown;
+}
 
 void FramedDialog::StartPage() {
   MutexGuard guard(frame_.PaintLock());

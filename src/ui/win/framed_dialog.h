@@ -43,6 +43,9 @@ class FramedDialog : public XWindow {
 
   // The texts of the background and of the current page, in drawing order.
   std::vector<DrawnText> DrawnTexts();
+  // The bitmap close button (exists once AddCloseButton has run).
+  XButton& CloseButton() { return close_; }
+  bool Dragging() const { return frame_.Dragging(); }
 
  protected:
   // The bitmap close button; its click calls the owner's OnCloseButton.
@@ -58,8 +61,11 @@ class FramedDialog : public XWindow {
   virtual void OnCloseButton();
 
   // Shadow, region, white brush and the two images with the framed
-  // background painted. False when the images cannot be made.
-  bool AttachFrame();
+  // background painted, and the window's title (Tahoma 21, black) centred
+  // across the header emblem at the top; the emblem widens for a long
+  // title, and a title too long even then ends in "...". Returns the title
+  // as drawn.
+  WideString AttachFrame(const WideString& title);
   // Copies the background into the page image and forgets the texts of
   // the previous page.
   void StartPage();
@@ -85,7 +91,6 @@ class FramedDialog : public XWindow {
 
   BorderlessFrame& Frame() { return frame_; }
   ButtonGroup& Buttons() { return buttons_; }
-  _CmdClose& CloseButton() { return close_; }
 
   volatile bool closeRequested_ = false;
 

@@ -402,3 +402,11 @@ void XValueList::clValueControl::Close() {
   list_ = nullptr;
   index_ = -1;
 }
+
+void XValueList::UseThinBorder() {
+  HWND list = Control();
+  if (!list) return;
+  SetWindowLongW(list, GWL_STYLE, GetWindowLongW(list, GWL_STYLE) | WS_BORDER);
+  SetWindowLongW(list, GWL_EXSTYLE, GetWindowLongW(list, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
+  SetWindowPos(list, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}

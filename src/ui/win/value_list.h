@@ -61,6 +61,9 @@ class XValueList : public XSubClassCtrl {
   // the given pixel rectangle when width is not 0.
   bool Create(HWND owner, int x = 0, int y = 0, int width = 0, int height = 0);
   void Destroy();
+  // A thin border instead of the sunken edge, as the windows of the system
+  // show their option lists.
+  void UseThinBorder();
   // Icons are borrowed; they must outlive the list.
   void SetStateIcons(HICON ticked, HICON empty, HICON tickedGrey, HICON emptyGrey);
   int AddRow(const ValueRow& row);

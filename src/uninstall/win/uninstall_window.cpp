@@ -40,12 +40,10 @@ void dlgUnInstall::Run() {
 void dlgUnInstall::OnCreate() {
   const InstallState& state = State();
   SetWindowTextW(Window(), state.InstallerTitle.W());
-  AttachFrame();
+  AttachFrame(u"Uninstaller");
   {
     MutexGuard guard(Frame().PaintLock());
-    HDC dc = Frame().Background().DC();
-    DrawCentredText(dc, u"Uninstaller", 21, 2);
-    DrawCentredText(dc, state.ProjectName, 18, DluToPixelsY(57));
+    DrawCentredText(Frame().Background().DC(), state.ProjectName, 18, DluToPixelsY(57));
   }
   AddCloseButton();
   PaintPage();
@@ -142,10 +140,7 @@ void dlgUnInstall::AddRestartRow() {
   for (int i = 0; i < 5; ++i) rowIcons_[i] = LoadIconAtSize(ids[i], size);
   restartRow_.SetStateIcons(rowIcons_[0], rowIcons_[1], rowIcons_[2], rowIcons_[3]);
   restartRow_.Create(Window());
-  HWND list = restartRow_.Control();
-  SetWindowLongW(list, GWL_STYLE, GetWindowLongW(list, GWL_STYLE) | WS_BORDER);
-  SetWindowLongW(list, GWL_EXSTYLE, GetWindowLongW(list, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
-  SetWindowPos(list, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  restartRow_.UseThinBorder();
   ValueRow row;
   row.kind = kRowCheck;
   row.name = u"Restart Computer [Required to Finalize Uninstall]";

@@ -47,10 +47,7 @@ void dlgInstall::BuildOptionList() {
   options_.SetStateIcons(optionIcons_[kTicked], optionIcons_[kEmpty], optionIcons_[kTickedGrey],
                          optionIcons_[kEmptyGrey]);
   options_.Create(Window());
-  HWND list = options_.Control();
-  SetWindowLongW(list, GWL_STYLE, GetWindowLongW(list, GWL_STYLE) | WS_BORDER);
-  SetWindowLongW(list, GWL_EXSTYLE, GetWindowLongW(list, GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
-  SetWindowPos(list, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  options_.UseThinBorder();
 
   auto addRow = [&](const WideString& name, int icon, bool ticked) {
     ValueRow row;

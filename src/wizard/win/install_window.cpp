@@ -54,7 +54,7 @@ void dlgInstall::OnCreate() {
   }
   defaultInstallPath_ = scan.defaultInstallPath;
   SetWindowTextW(Window(), state.InstallerTitle.W());
-  AttachFrame();
+  AttachFrame(u"Installer");
   PaintHeader();
   PayloadContext* payload = PublishedPayload();
   if (payload != nullptr && payload->HasLicence()) ShowWindow(DialogItem(IDC_LICENSE_LINK), SW_SHOW);
@@ -66,13 +66,12 @@ void dlgInstall::OnCreate() {
   SetForegroundWindow(Window());
 }
 
-// The texts of every page, drawn once into the background image.
+// The product line of every page, drawn once into the background image.
 void dlgInstall::PaintHeader() {
   const InstallState& state = State();
   MutexGuard guard(Frame().PaintLock());
-  HDC dc = Frame().Background().DC();
-  DrawCentredText(dc, u"Installer", 21, 2);
-  DrawCentredText(dc, HeaderLine(state.ProjectName, state.ProgramVersion), 18, DluToPixelsY(57));
+  DrawCentredText(Frame().Background().DC(), HeaderLine(state.ProjectName, state.ProgramVersion), 18,
+                  DluToPixelsY(57));
 }
 
 void dlgInstall::OnDestroy() {

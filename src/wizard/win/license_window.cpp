@@ -33,9 +33,7 @@ WideString ReadLicenceText() {
 
 }  // namespace
 
-void dlgLicense::_CmdClose::OnClick(int) { window_.CloseDialog(1); }
-
-dlgLicense::dlgLicense() : close_(*this) {}
+dlgLicense::dlgLicense() = default;
 
 dlgLicense::~dlgLicense() { Unbind(); }
 
@@ -43,59 +41,22 @@ INT_PTR dlgLicense::Run(HWND owner) { return RunDialog(IDD_LICENSE, owner, true)
 
 void dlgLicense::OnCreate() {
   SetWindowTextW(Window(), State().InstallerTitle.W());
-  frame_.Attach(*this);
-  PaintTitles();
+  AttachFrame(u"Installer");
+  {
+    MutexGuard guard(Frame().PaintLock());
+    TextFont font;
+    font.Create(nullptr, u"Tahoma", ScaleForDpi(26), kBlack);
+    DrawLabel(Frame().Background().DC(), font, DluToPixelsX(25), DluToPixelsY(20), u"License");
+    StartPage();
+  }
   ShowLicenceText();
   AddCloseButton();
 }
 
-void dlgLicense::PaintTitles() {
-  HDC dc = frame_.Background().DC();
-  TextFont font;
-  const WideString installer(u"Installer");
-  font.Create(nullptr, u"Tahoma", ScaleForDpi(21), kBlack);
-  font.DrawString(dc, (Width() - font.TextWidth(installer, false, -1, dc)) / 2, 2, installer);
-  font.Create(nullptr, u"Tahoma", ScaleForDpi(26), kBlack);
-  font.DrawString(dc, DluToPixelsX(25), DluToPixelsY(20), WideString(u"License"));
-  frame_.StartPage();
-}
-
 void dlgLicense::ShowLicenceText() { SetDlgItemTextW(Window(), IDC_LICENSE_TEXT, ReadLicenceText().W()); }
 
-void dlgLicense::AddCloseButton() {
-  buttons_.Start(Window());
-  HBITMAP strip = LoadScreenBitmap(PickByScale(IDB_CLOSE_100, IDB_CLOSE_150, IDB_CLOSE_200, IDB_CLOSE_125));
-  BITMAP info{};
-  if (strip) GetObjectW(strip, sizeof info, &info);
-  ButtonRecord record;
-  record.x = Width() - DluToPixelsX(10) - info.bmWidth / 4 - 2;
-  record.y = 1;
-  record.toolTipText = u"Close";
-  record.background = &frame_.Background();
-  buttons_.AddWithStrip(close_, record, strip, Window());
-}
+void dlgLicense::OnCloseButton() { CloseDialog(1); }
 
 void dlgLicense::OnOk() { CloseDialog(1); }
 
 void dlgLicense::OnClose() { CloseDialog(0); }
-
-void dlgLicense::OnDestroy() {
-  buttons_.Stop();
-  handled_ = false;
-}
-
-void dlgLicense::OnEraseBackground(HDC dc) { frame_.Erase(dc); }
-
-void dlgLicense::OnMouseDown(int, int, UINT, WPARAM) { frame_.MouseDown(Window()); }
-
-void dlgLicense::OnMouseUp(int, int, UINT, WPARAM) { frame_.MouseUp(); }
-
-void dlgLicense::OnMouseMove(int, int, WPARAM) { frame_.MouseMove(*this); }
-
-HBRUSH dlgLicense::OnCtlColorStatic(HDC, HWND) { return frame_.Brush(); }
-
-HBRUSH dlgLicense::OnCtlColorDialog(HDC) { return frame_.Brush(); }
-
-LRESULT dlgLicense::PreDispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
-  return buttons_.Filter(window, message, wParam, lParam, handled);
-}
