@@ -10,6 +10,7 @@
 
 constexpr int kDirectoryResource = 2;
 constexpr int kDirectorySecurity = 4;
+constexpr int kDirectoryBaseRelocation = 5;
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kSymbolSize = 18;
 

@@ -5,6 +5,7 @@
 
 #include "pe/pe_headers.h"
 #include "pe/resource_tree.h"
+#include "pe/section_plan.h"
 
 namespace {
 
@@ -48,25 +49,6 @@ PeStatus FindTrailingBlock(const uint8_t* image, uint64_t size, const PeHeaders&
   return AllZero(image, rawEnd, size) ? PeStatus::Ok : PeStatus::Overlay;
 }
 
-// True when the section holding the resources can be rebuilt where it is.
-bool CanRebuildInPlace(const PeHeaders& h, int index) {
-  if (index < 0) return false;
-  const PeSection& s = h.sections[size_t(index)];
-  PeDirectory resources = h.Directory(kDirectoryResource);
-  if (resources.rva != s.virtualAddress || s.sizeOfRawData == 0) return false;
-  for (size_t i = 0; i < h.sections.size(); ++i) {
-    if (int(i) == index) continue;
-    const PeSection& other = h.sections[i];
-    if (other.virtualAddress >= s.virtualAddress) return false;
-    if (other.sizeOfRawData != 0 && other.pointerToRawData >= s.pointerToRawData) return false;
-  }
-  for (int d = 0; d < int(h.directories.size()); ++d) {
-    if (d == kDirectoryResource || h.directories[size_t(d)].rva == 0) continue;
-    if (h.SectionOf(h.directories[size_t(d)].rva) == index) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 PeStatus EmbedResource(const uint8_t* image, size_t imageSize, uint16_t type, uint16_t name, uint16_t language,
@@ -89,75 +71,84 @@ PeStatus EmbedResource(const uint8_t* image, size_t imageSize, uint16_t type, ui
   tree.Remove(type, name);
   tree.Set(type, name, language, data, dataSize);
 
-  PeDirectory oldResources = h.Directory(kDirectoryResource);
-  int oldIndex = oldResources.rva != 0 ? h.SectionOf(oldResources.rva) : -1;
-  bool inPlace = CanRebuildInPlace(h, oldIndex);
-  size_t sectionIndex = 0;
-  uint64_t virtualAddress = 0;
-  uint64_t rawStart = 0;
-  if (inPlace) {
-    sectionIndex = size_t(oldIndex);
-    virtualAddress = h.sections[sectionIndex].virtualAddress;
-    rawStart = h.sections[sectionIndex].pointerToRawData;
-  } else {
-    // A new section header goes behind the last one: it must fit before the
-    // first section's data and cover only zero bytes.
-    sectionIndex = h.sections.size();
-    uint64_t headerAt = h.SectionHeaderOffset(sectionIndex);
-    uint64_t firstData = h.sizeOfHeaders;
-    for (const PeSection& s : h.sections) {
-      if (s.sizeOfRawData != 0) firstData = std::min<uint64_t>(firstData, s.pointerToRawData);
-    }
-    if (headerAt + kSectionHeaderSize > firstData || headerAt + kSectionHeaderSize > imageSize ||
-        !AllZero(image, headerAt, headerAt + kSectionHeaderSize)) {
-      return PeStatus::Unsupported;
-    }
-    uint64_t memoryEnd = h.sizeOfHeaders;
-    for (const PeSection& s : h.sections) memoryEnd = std::max<uint64_t>(memoryEnd, uint64_t(s.virtualAddress) + s.MemorySize());
-    virtualAddress = AlignUp(memoryEnd, h.sectionAlignment);
-    rawStart = AlignUp(h.RawEnd(), h.fileAlignment);
-  }
-  if (virtualAddress >= kFourGiB) return PeStatus::TooLarge;
+  SectionPlan plan;
+  if (!PlanResourceSection(image, imageSize, h, &plan)) return PeStatus::Unsupported;
+  if (plan.resourceRva >= kFourGiB) return PeStatus::TooLarge;
 
   std::vector<uint8_t> body;
-  if ((status = BuildResourceSection(tree, uint32_t(virtualAddress), &body)) != PeStatus::Ok) return status;
+  if ((status = BuildResourceSection(tree, uint32_t(plan.resourceRva), &body)) != PeStatus::Ok) return status;
   tree = ResourceTree{};  // the data is in body now
   uint64_t rawSize = AlignUp(body.size(), h.fileAlignment);
+
+  // The sections that follow the rebuilt one, each at the next aligned place.
+  struct Move {
+    size_t index;
+    uint64_t rva;
+    uint64_t raw;
+  };
+  std::vector<Move> moves;
+  uint64_t nextRva = AlignUp(plan.resourceRva + body.size(), h.sectionAlignment);
+  uint64_t nextRaw = plan.resourceRaw + rawSize;
+  for (size_t index : plan.movedSections) {
+    const PeSection& s = h.sections[index];
+    moves.push_back({index, nextRva, s.sizeOfRawData != 0 ? nextRaw : 0});
+    nextRva = AlignUp(nextRva + s.MemorySize(), h.sectionAlignment);
+    nextRaw += AlignUp(s.sizeOfRawData, h.fileAlignment);
+  }
   uint64_t symbolBytes = symbols.present ? symbols.end - symbols.start : 0;
-  uint64_t total = rawStart + rawSize + symbolBytes;
-  uint64_t imageEnd = AlignUp(virtualAddress + body.size(), h.sectionAlignment);
-  if (total >= kFourGiB || imageEnd >= kFourGiB) return PeStatus::TooLarge;
+  uint64_t total = nextRaw + symbolBytes;
+  if (total >= kFourGiB || nextRva >= kFourGiB) return PeStatus::TooLarge;
 
   out->assign(size_t(total), 0);
-  std::memcpy(out->data(), image, size_t(std::min<uint64_t>(rawStart, imageSize)));
-  std::memcpy(out->data() + rawStart, body.data(), body.size());
-  if (symbols.present) std::memcpy(out->data() + rawStart + rawSize, image + symbols.start, size_t(symbolBytes));
+  std::memcpy(out->data(), image, size_t(std::min<uint64_t>(plan.resourceRaw, imageSize)));
+  std::memcpy(out->data() + plan.resourceRaw, body.data(), body.size());
+  for (const Move& move : moves) {
+    const PeSection& s = h.sections[move.index];
+    if (s.sizeOfRawData != 0) std::memcpy(out->data() + move.raw, image + s.pointerToRawData, s.sizeOfRawData);
+  }
+  if (symbols.present) std::memcpy(out->data() + nextRaw, image + symbols.start, size_t(symbolBytes));
   uint8_t* o = out->data();
 
-  // The section header.
-  uint8_t* header = o + h.SectionHeaderOffset(sectionIndex);
+  // The section headers.
+  uint8_t* header = o + h.SectionHeaderOffset(plan.resourceIndex);
   uint32_t oldRawSize = 0;
   uint32_t characteristics = kResourceCharacteristics;
-  if (inPlace) {
-    oldRawSize = h.sections[sectionIndex].sizeOfRawData;
-    characteristics = h.sections[sectionIndex].characteristics;
+  if (plan.inPlace) {
+    oldRawSize = h.sections[plan.resourceIndex].sizeOfRawData;
+    characteristics = h.sections[plan.resourceIndex].characteristics;
   } else {
     std::memset(header, 0, kSectionHeaderSize);
     std::memcpy(header, ".rsrc", 5);
     StoreU16(o + h.NumberOfSectionsOffset(), uint16_t(h.sections.size() + 1));
   }
   StoreU32(header + 8, uint32_t(body.size()));
-  StoreU32(header + 12, uint32_t(virtualAddress));
+  StoreU32(header + 12, uint32_t(plan.resourceRva));
   StoreU32(header + 16, uint32_t(rawSize));
-  StoreU32(header + 20, uint32_t(rawStart));
+  StoreU32(header + 20, uint32_t(plan.resourceRaw));
   StoreU32(header + 36, characteristics);
+  for (const Move& move : moves) {
+    uint8_t* moved = o + h.SectionHeaderOffset(move.index);
+    StoreU32(moved + 12, uint32_t(move.rva));
+    StoreU32(moved + 20, uint32_t(move.raw));
+  }
 
-  StoreU32(o + h.DirectoryEntryOffset(kDirectoryResource), uint32_t(virtualAddress));
+  // Data directories: the resources, and whatever lay in a moved section.
+  StoreU32(o + h.DirectoryEntryOffset(kDirectoryResource), uint32_t(plan.resourceRva));
   StoreU32(o + h.DirectoryEntryOffset(kDirectoryResource) + 4, uint32_t(body.size()));
+  for (const Move& move : moves) {
+    const PeSection& s = h.sections[move.index];
+    for (int d = 0; d < int(h.directories.size()); ++d) {
+      uint32_t rva = h.directories[size_t(d)].rva;
+      if (d == kDirectorySecurity || d == kDirectoryResource || rva == 0 || h.SectionOf(rva) != int(move.index)) continue;
+      StoreU32(o + h.DirectoryEntryOffset(d), uint32_t(move.rva + (rva - s.virtualAddress)));
+    }
+  }
 
-  uint64_t sizeOfImage = imageEnd;
+  uint64_t sizeOfImage = nextRva;
   for (size_t i = 0; i < h.sections.size(); ++i) {
-    if (inPlace && i == sectionIndex) continue;
+    bool placed = (plan.inPlace && i == plan.resourceIndex) ||
+                  std::any_of(moves.begin(), moves.end(), [&](const Move& m) { return m.index == i; });
+    if (placed) continue;
     const PeSection& s = h.sections[i];
     sizeOfImage = std::max(sizeOfImage, AlignUp(uint64_t(s.virtualAddress) + s.MemorySize(), h.sectionAlignment));
   }
@@ -168,7 +159,7 @@ PeStatus EmbedResource(const uint8_t* image, size_t imageSize, uint16_t type, ui
     initialized = initialized >= oldRawSize ? initialized - oldRawSize : 0;
     StoreU32(o + h.SizeOfInitializedDataOffset(), uint32_t(std::min<uint64_t>(initialized, 0xFFFFFFFFu)));
   }
-  if (symbols.present) StoreU32(o + h.PointerToSymbolTableOffset(), uint32_t(rawStart + rawSize));
+  if (symbols.present) StoreU32(o + h.PointerToSymbolTableOffset(), uint32_t(nextRaw));
 
   StoreU32(o + h.CheckSumOffset(), ComputePeChecksum(o, out->size(), h.CheckSumOffset()));
   return PeStatus::Ok;

@@ -4,13 +4,13 @@
 // new data is the only one any language finds.
 //
 // The existing resources are read and written back together with the new
-// one as a fresh resource section. When the old resource section is the
-// last section (in memory and in the file) and nothing else points into it,
-// it is rebuilt in place; otherwise the new section is appended after the
-// last one and the old one stays behind, unused. The data directory, the
-// section table, SizeOfImage, SizeOfInitializedData and the checksum are
-// updated; a COFF symbol table at the end of the file is moved behind the
-// new section.
+// one as a fresh resource section. When nothing but the base relocations
+// follows the old resource section, it is rebuilt in place and the
+// relocations move behind it (section_plan.h); otherwise the new section is
+// appended after the last one and the old one stays behind, unused. The
+// data directories, the section table, SizeOfImage, SizeOfInitializedData
+// and the checksum are updated; a COFF symbol table at the end of the file
+// is moved behind the last section.
 //
 // Refused, with out left empty: anything that is not a PE image (NotPe,
 // Corrupt), a signed image (Signed: a signature would no longer match, so

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # inspect-packed-stub.sh PLOVEPACK STUB DATA WORK
 # Packs the real 64-bit installer stub and reads the result with binutils'
-# objdump and icoutils' wrestool: the resource directory must point at the
-# new section, every resource of the stub must still be listed, and the
-# payload must be RT_RCDATA 24356, language neutral, of the archive's size.
+# objdump and icoutils' wrestool: the sections are those of the stub, the
+# base relocations list the same fixups, every resource of the stub is still
+# listed, and the payload is RT_RCDATA 24356, language neutral, of the
+# archive's size.
 # Exit 77 (skipped) when the stub has not been built or a tool is missing.
 set -uo pipefail
 plovepack=$1 stub=$2 data=$3 work=$4
@@ -17,6 +18,13 @@ headers=$(x86_64-w64-mingw32-objdump -p setup.exe) || fail "objdump cannot read 
 grep -q 'Resource Directory \[.rsrc\]' <<<"$headers" || fail "no resource directory entry"
 grep -Eq '^CheckSum[[:space:]]+0*[1-9a-f]' <<<"$headers" || fail "no checksum"
 grep -q 'Subsystem.*Windows GUI' <<<"$headers" || fail "subsystem changed"
+# The resources are rebuilt in place: no section is added, and the base
+# relocations, moved behind them, still list every fixup of the stub.
+sections() { x86_64-w64-mingw32-objdump -h "$1" | grep -cE '^ +[0-9]+ '; }
+[ "$(sections "$stub")" = "$(sections setup.exe)" ] || fail "a section was added"
+fixups() { x86_64-w64-mingw32-objdump -p "$1" | grep -E '^Virtual Address: |^\s+reloc '; }
+[ -n "$(fixups "$stub")" ] || fail "objdump lists no relocations in the stub"
+diff <(fixups "$stub") <(fixups setup.exe) >/dev/null || fail "the relocations changed"
 
 before=$(wrestool -l "$stub" | sed -E 's/ ?offset=0x[0-9a-f]+ ?/ /')
 after=$(wrestool -l setup.exe | sed -E 's/ ?offset=0x[0-9a-f]+ ?/ /')

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <numeric>
 
 #include "pe/pe_headers.h"
@@ -39,6 +40,19 @@ ResourceTree ExistingResources() {
   return tree;
 }
 
+// One base relocation block: HIGHLOW fixups at page + each offset, padded
+// to a multiple of 4 bytes.
+std::vector<uint8_t> RelocationBlock(uint32_t page, std::vector<uint16_t> offsets) {
+  if (offsets.size() % 2 != 0) offsets.push_back(0);
+  std::vector<uint8_t> block(8 + 2 * offsets.size());
+  StoreU32(&block[0], page);
+  StoreU32(&block[4], uint32_t(block.size()));
+  for (size_t i = 0; i < offsets.size(); ++i) {
+    StoreU16(&block[8 + 2 * i], uint16_t(offsets[i] == 0 ? 0 : 0x3000 | offsets[i]));
+  }
+  return block;
+}
+
 SyntheticImage MakeLayout(bool is64, bool withResources, bool resourcesLast) {
   SyntheticImage layout;
   layout.is64 = is64;
@@ -49,7 +63,10 @@ SyntheticImage MakeLayout(bool is64, bool withResources, bool resourcesLast) {
     layout.sections.push_back({".rsrc", {}, 0x40000040});
     layout.resources = ExistingResources();
   }
-  if (!resourcesLast) layout.sections.push_back({".reloc", Pattern(0x40, 0x33), 0x42000040});
+  if (!resourcesLast) {
+    layout.relocationSection = int(layout.sections.size());
+    layout.sections.push_back({".reloc", RelocationBlock(0x1000, {0x10, 0x20, 0x30}), 0x42000040});
+  }
   return layout;
 }
 
@@ -160,12 +177,97 @@ TEST_P(ResourceWriter, KeepsExistingResourcesAndReplacesAnEarlierPayload) {
     ExpectSameLeaves(expected, Tree(twice));
     EXPECT_EQ(Tree(twice).LeafCount(), ExistingResources().LeafCount() + 1);
 
-    // A last resource section is rebuilt where it is; otherwise one new
-    // section is appended, and repacking rebuilds that one in place.
-    size_t sections = layout.sections.size();
-    EXPECT_EQ(Headers(once).sections.size(), last ? sections : sections + 1);
-    EXPECT_EQ(Headers(twice).sections.size(), Headers(once).sections.size());
+    // The resource section is rebuilt where it is, with the relocations
+    // moved behind it: the old resources are not carried twice.
+    EXPECT_EQ(Headers(once).sections.size(), layout.sections.size());
+    EXPECT_EQ(Headers(twice).sections.size(), layout.sections.size());
     EXPECT_LT(twice.size(), once.size());
+    EXPECT_LT(twice.size(), image.size() + 0x400);
+  }
+}
+
+TEST_P(ResourceWriter, MovesTheRelocationsBehindTheRebuiltResources) {
+  SyntheticImage layout = MakeLayout(GetParam(), true, false);
+  std::vector<uint8_t> image = BuildImage(layout);
+  PeHeaders before = Headers(image);
+  auto payload = Pattern(0x5432, 8);
+  std::vector<uint8_t> out;
+  ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                          payload.data(), payload.size(), &out),
+            PeStatus::Ok);
+  ExpectConsistent(out);
+  PeHeaders after = Headers(out);
+  const PeSection& oldRelocations = before.sections.back();
+  const PeSection& rsrc = after.sections[size_t(layout.resourceSection)];
+  const PeSection& relocations = after.sections.back();
+  EXPECT_EQ(std::string(relocations.name, 6), ".reloc");
+  EXPECT_EQ(rsrc.virtualAddress, before.sections[size_t(layout.resourceSection)].virtualAddress);
+  EXPECT_EQ(relocations.virtualAddress, (rsrc.virtualAddress + rsrc.virtualSize + 0xFFF) / 0x1000 * 0x1000);
+  EXPECT_EQ(relocations.pointerToRawData, rsrc.pointerToRawData + rsrc.sizeOfRawData);
+  EXPECT_EQ(relocations.characteristics, oldRelocations.characteristics);
+  PeDirectory directory = after.Directory(kDirectoryBaseRelocation);
+  EXPECT_EQ(directory.rva, relocations.virtualAddress);
+  EXPECT_EQ(directory.size, before.Directory(kDirectoryBaseRelocation).size);
+  EXPECT_TRUE(std::equal(image.begin() + oldRelocations.pointerToRawData,
+                         image.begin() + oldRelocations.pointerToRawData + oldRelocations.sizeOfRawData,
+                         out.begin() + relocations.pointerToRawData));
+  EXPECT_EQ(out.size(), uint64_t(relocations.pointerToRawData) + relocations.sizeOfRawData);
+  // The sections before the resources keep every byte.
+  uint32_t rsrcRaw = before.sections[size_t(layout.resourceSection)].pointerToRawData;
+  EXPECT_TRUE(std::equal(image.begin() + before.sizeOfHeaders, image.begin() + rsrcRaw,
+                         out.begin() + before.sizeOfHeaders));
+}
+
+// Layouts where moving the relocations could break the image: a new
+// section is appended instead and the old resources stay where they are.
+TEST_P(ResourceWriter, AppendsWhenTheSectionsBehindCannotMove) {
+  struct Case {
+    const char* what;
+    std::function<void(SyntheticImage&)> layout;
+    std::function<void(std::vector<uint8_t>&, const PeHeaders&)> patch;
+  };
+  const Case cases[] = {
+      {"another section behind the relocations",
+       [](SyntheticImage& l) { l.sections.push_back({".other", Pattern(0x20, 4), 0x40000040}); }, nullptr},
+      {"a section behind the resources that is not the relocations",
+       [](SyntheticImage& l) { l.relocationSection = -1; }, nullptr},
+      {"a relocation that patches the resource section",
+       [](SyntheticImage& l) { l.sections.back().data = RelocationBlock(0x3000, {0x8}); }, nullptr},
+      {"a malformed relocation block",
+       [](SyntheticImage& l) { StoreU32(&l.sections.back().data[4], 0x1000); }, nullptr},
+      {"the debug directory inside the resource section", nullptr,
+       [](std::vector<uint8_t>& image, const PeHeaders& h) {
+         StoreU32(&image[h.DirectoryEntryOffset(6)], h.sections[2].virtualAddress + 0x10);
+         StoreU32(&image[h.DirectoryEntryOffset(6) + 4], 0x1C);
+       }},
+      {"the import table inside the relocation section", nullptr,
+       [](std::vector<uint8_t>& image, const PeHeaders& h) {
+         StoreU32(&image[h.DirectoryEntryOffset(1)], h.sections[3].virtualAddress + 0x4);
+         StoreU32(&image[h.DirectoryEntryOffset(1) + 4], 0x4);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SyntheticImage layout = MakeLayout(GetParam(), true, false);
+    if (c.layout) c.layout(layout);
+    std::vector<uint8_t> image = BuildImage(layout);
+    ASSERT_FALSE(image.empty());
+    PeHeaders before = Headers(image);
+    if (c.patch) c.patch(image, before);
+    auto payload = Pattern(300, 6);
+    std::vector<uint8_t> out;
+    ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                            payload.data(), payload.size(), &out),
+              PeStatus::Ok);
+    ExpectConsistent(out);
+    PeHeaders after = Headers(out);
+    ASSERT_EQ(after.sections.size(), before.sections.size() + 1);
+    for (size_t i = 0; i < before.sections.size(); ++i) {
+      EXPECT_EQ(after.sections[i].virtualAddress, before.sections[i].virtualAddress);
+      EXPECT_EQ(after.sections[i].pointerToRawData, before.sections[i].pointerToRawData);
+    }
+    EXPECT_EQ(after.Directory(kDirectoryBaseRelocation).rva, before.Directory(kDirectoryBaseRelocation).rva);
+    EXPECT_TRUE(std::equal(image.begin() + before.sizeOfHeaders, image.end(), out.begin() + before.sizeOfHeaders));
   }
 }
 

@@ -68,6 +68,10 @@ std::vector<uint8_t> BuildImage(const SyntheticImage& layout) {
       StoreU32(dirs + 16, rvas[i]);
       StoreU32(dirs + 20, uint32_t(contents[i].size()));
     }
+    if (int(i) == layout.relocationSection) {
+      StoreU32(dirs + 40, rvas[i]);
+      StoreU32(dirs + 44, uint32_t(contents[i].size()));
+    }
   }
   StoreU32(opt + 8, initialized);
   StoreU32(dirs + 32, layout.securityRva);

@@ -21,6 +21,7 @@ struct SyntheticImage {
   int resourceSection = -1;  // index of the section that holds the resource tree
   ResourceTree resources;    // laid out into that section when it is set
   bool resourcesRaw = false; // the section's data is the resource directory as given
+  int relocationSection = -1;  // index of the section the base relocation directory names
   uint32_t fileAlignment = 0x200;
   uint32_t sectionAlignment = 0x1000;
   uint32_t sizeOfHeaders = 0x400;

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "packer/pack_installer.h"
+#include "pe/pe_headers.h"
 #include "payload/win/payload_archive.h"
 #include "scripted_messages.h"
 #include "test_folder.h"
@@ -171,6 +172,17 @@ TEST_F(PackedStub, ChecksumMatchesImagehlp) {
   ASSERT_EQ(MapFileAndCheckSumW(path.W(), &stored, &computed), DWORD(CHECKSUM_SUCCESS));
   EXPECT_EQ(stored, computed);
   EXPECT_NE(stored, 0u);
+}
+
+TEST_F(PackedStub, OldResourcesAreNotCarriedTwice) {
+  std::vector<uint8_t> packed = Packed();
+  MemorySource stubSource(stub_.data(), stub_.size()), packedSource(packed.data(), packed.size());
+  PeHeaders before, after;
+  ASSERT_EQ(ReadPeHeaders(stubSource, &before), PeStatus::Ok);
+  ASSERT_EQ(ReadPeHeaders(packedSource, &after), PeStatus::Ok);
+  EXPECT_EQ(after.sections.size(), before.sections.size());
+  uint64_t added = after.Directory(kDirectoryResource).size - before.Directory(kDirectoryResource).size;
+  EXPECT_LE(packed.size(), stub_.size() + added + 2 * after.fileAlignment);
 }
 
 TEST_F(PackedStub, WindowsResourceUpdateGivesTheSameMembersAndCanBeRepacked) {
