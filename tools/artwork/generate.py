@@ -550,8 +550,13 @@ def app_icon(size):
 # display scales), the large status sizes (75, 94, 112, 150, 256) and the
 # shell's usual 16/32/48/256.
 ICON_SIZES = (16, 20, 24, 32, 48, 75, 94, 112, 150, 256)
-# Entries from this size up are stored PNG-compressed (Windows Vista and later).
-PNG_FROM = 64
+# Entries are stored PNG-compressed (read by Windows Vista and later), a
+# tenth of the size of a 32-bit bitmap with its mask. The executable's own
+# icon keeps bitmaps up to 48 px: the shell and other programs that read
+# icons out of executables show it, and older readers take only bitmaps.
+PNG_FROM = 0
+SHELL_PNG_FROM = 64
+SHELL_ICON = "app.ico"
 
 ICONS = (
     ("app.ico", app_icon),
@@ -600,10 +605,44 @@ def limit_palette(rows, limit=256):
     return palette, [[index[mapping[px]] for px in row] for row in rows]
 
 
+def rle8(rows):
+    """BI_RLE8 data for rows of palette indices, bottom row first: runs of
+    three or more equal indices as (count, index), anything else in absolute
+    blocks (0, count, indices, padded to a word) or single-pixel runs; each
+    row ends with an end-of-line mark, the last with end-of-bitmap."""
+    out = bytearray()
+    for y, row in enumerate(rows):
+        width = len(row)
+        i = 0
+        while i < width:
+            run = 1
+            while i + run < width and run < 255 and row[i + run] == row[i]:
+                run += 1
+            if run >= 3:
+                out += bytes((run, row[i]))
+                i += run
+                continue
+            j = i
+            while j < width and j - i < 255:
+                if j + 2 < width and row[j] == row[j + 1] == row[j + 2]:
+                    break
+                j += 1
+            if j - i >= 3:
+                out += bytes((0, j - i)) + bytes(row[i:j]) + (b"\0" if (j - i) % 2 else b"")
+            else:
+                for k in range(i, j):
+                    out += bytes((1, row[k]))
+            i = j
+        out += b"\0\1" if y == len(rows) - 1 else b"\0\0"
+    return bytes(out)
+
+
 def bmp_8(rows):
     """A bottom-up 8-bit palette BMP from rows of (r, g, b); a third of the
     size of the 24-bit file, and the anti-aliased artwork needs no more than
-    256 colours (a rare colour that does not fit moves to its nearest one)."""
+    256 colours (a rare colour that does not fit moves to its nearest one).
+    The flat areas are run-length encoded (BI_RLE8) when that is smaller;
+    Windows decodes it when it loads the bitmap."""
     palette, indices = limit_palette(rows)
     height = len(rows)
     width = len(rows[0])
@@ -611,8 +650,12 @@ def bmp_8(rows):
     data = bytearray()
     for row in reversed(indices):
         data += bytes(row) + b"\0" * (stride - width)
+    compression = 0
+    packed = rle8(list(reversed(indices)))
+    if len(packed) < len(data):
+        data, compression = packed, 1
     pal = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(data), 2835, 2835,
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, compression, len(data), 2835, 2835,
                        len(palette), len(palette))
     offset = 14 + len(info) + len(pal)
     head = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
@@ -642,28 +685,58 @@ def pack_bits(bits, stride):
     return bytes(out)
 
 
+def png_filter(kind, line, prev, bpp):
+    """One row filtered with PNG filter kind (0 None, 1 Sub, 2 Up, 3 Average, 4 Paeth)."""
+    out = bytearray(len(line))
+    for i, v in enumerate(line):
+        a = line[i - bpp] if i >= bpp else 0
+        b = prev[i]
+        if kind == 0:
+            p = 0
+        elif kind == 1:
+            p = a
+        elif kind == 2:
+            p = b
+        elif kind == 3:
+            p = (a + b) >> 1
+        else:
+            c = prev[i - bpp] if i >= bpp else 0
+            pa, pb, pc = abs(b - c), abs(a - c), abs(a + b - 2 * c)
+            p = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+        out[i] = (v - p) & 255
+    return bytes(out)
+
+
 def png(rows):
-    """A PNG file from rows of (r, g, b, a); each row filtered with Sub or Up,
-    whichever leaves the smaller sum."""
+    """A PNG file from rows of (r, g, b, a). Each row takes the filter that
+    leaves the smallest sum of magnitudes; of the two zlib strategies the
+    smaller stream is kept."""
     height = len(rows)
     width = len(rows[0])
     raw = bytearray()
     prev = bytes(width * 4)
     for row in rows:
         line = bytes(v for px in row for v in px)
-        sub = bytes((line[i] - (line[i - 4] if i >= 4 else 0)) & 255 for i in range(len(line)))
-        up = bytes((line[i] - prev[i]) & 255 for i in range(len(line)))
-        cost_sub = sum(v if v < 128 else 256 - v for v in sub)
-        cost_up = sum(v if v < 128 else 256 - v for v in up)
-        raw += (b"\x01" + sub) if cost_sub <= cost_up else (b"\x02" + up)
+        best = None
+        for kind in range(5):
+            filtered = png_filter(kind, line, prev, 4)
+            cost = sum(v if v < 128 else 256 - v for v in filtered)
+            if best is None or cost < best[0]:
+                best = (cost, kind, filtered)
+        raw += bytes((best[1],)) + best[2]
         prev = line
+    streams = []
+    for strategy in (zlib.Z_DEFAULT_STRATEGY, zlib.Z_FILTERED):
+        z = zlib.compressobj(9, zlib.DEFLATED, 15, 9, strategy)
+        streams.append(z.compress(bytes(raw)) + z.flush())
+    idat = min(streams, key=len)
 
     def chunk(kind, body):
         return (struct.pack(">I", len(body)) + kind + body +
                 struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
     ihdr = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) +
-            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+            chunk(b"IDAT", idat) + chunk(b"IEND", b""))
 
 
 def ico_dib(rows):
@@ -683,11 +756,11 @@ def ico_dib(rows):
     return info + colour + mask
 
 
-def ico(images):
-    """An ICO file from (size, rows) pairs."""
+def ico(images, png_from=PNG_FROM):
+    """An ICO file from (size, rows) pairs; entries from png_from px up are PNG."""
     blobs = []
     for size, rows in images:
-        blobs.append(png(rows) if size >= PNG_FROM else ico_dib(rows))
+        blobs.append(png(rows) if size >= png_from else ico_dib(rows))
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for (size, _), blob in zip(images, blobs):
@@ -745,7 +818,7 @@ def build_all():
         previews["emblem_%d" % percent] = shown
     for name, draw in ICONS:
         images = [(size, draw(size).straight_rgba()) for size in ICON_SIZES]
-        files[name] = ico(images)
+        files[name] = ico(images, SHELL_PNG_FROM if name == SHELL_ICON else PNG_FROM)
         for size, rows in images:
             previews["%s_%d" % (name[:-4], size)] = rows
     return files, previews
