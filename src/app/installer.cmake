@@ -4,7 +4,7 @@
 set(plove_stub_name setup-stub-${PLOVE_ARCH})
 add_executable(setup_stub WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/win/installer_main.cpp)
 set_target_properties(setup_stub PROPERTIES OUTPUT_NAME ${plove_stub_name})
-target_link_options(setup_stub PRIVATE -municode -mwindows -s)
+target_link_options(setup_stub PRIVATE -municode -mwindows -s ${PLOVE_STUB_LINK_OPTIONS})
 target_link_libraries(setup_stub PRIVATE
   plove_app_launch plove_wizard_win plove_uninstaller plove_container_win plove_payload_win plove_state ole32)
 # The resources folder is configured after this one: link its objects once
