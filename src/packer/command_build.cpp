@@ -2,6 +2,7 @@
 #include <map>
 
 #include "packer/cli_commands.h"
+#include "packer/container_members.h"
 #include "packer/file_io.h"
 #include "packer/messages.h"
 #include "packer/pack_installer.h"
@@ -50,17 +51,6 @@ std::string FolderOf(const std::string& path) {
 std::string FileNameOf(const std::string& path) {
   size_t cut = path.find_last_of(std::string("/") + PathSeparator());
   return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-// True when the container runner skips the member: its name without folder
-// and last extension is "setup" (setup.dat, Setup.exe; not setup.v2.exe).
-bool IsSetupName(const std::string& name) {
-  std::string key = MemberKey(name);
-  size_t slash = key.find_last_of("\\/");
-  if (slash != std::string::npos) key.erase(0, slash + 1);
-  size_t dot = key.rfind('.');
-  if (dot != std::string::npos) key.erase(dot);
-  return key == "setup";
 }
 
 std::string Describe(const std::string& cp1252Name) { return "'" + Cp1252ToUtf8(cp1252Name) + "'"; }
@@ -148,6 +138,12 @@ int CommandBuild(const Arguments& args) {
     if (!file.Open(member.path)) return Fail(kExitIoFailure, "cannot open '" + member.path + "'");
     if (file.Size() >= 0xFFFFFFFFull) {
       return Fail(kExitBadInput, "member " + Describe(member.name) + " is 4 GiB or larger");
+    }
+    // The container starts every such member as an installer of its own.
+    if (scan.container && !IsSetupName(member.name) && !HoldsPayload(file)) {
+      return Fail(kExitBadInput, "container member " + Describe(member.name) + " ('" + member.path +
+                                     "') is not an installer built by plovepack (no payload resource); "
+                                     "nothing written");
     }
     source.data.resize(size_t(file.Size()));
     if (!file.ReadAt(0, source.data.data(), source.data.size())) {

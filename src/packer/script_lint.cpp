@@ -164,6 +164,10 @@ std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const Memb
   for (const ScriptDirective& d : scan.directives) {
     for (const ScriptLine& value : d.values) linter.CheckBytes(value);
     linter.CheckDirective(d);
+    if (scan.container && d.Is(Directive::CopyFile) && !d.values.empty()) {
+      linter.Warning(d.line, "a container places no files: member " + Quote(d.Value(0).text) +
+                                 " is packed and run as an installer like every other member");
+    }
     if (d.Is(Directive::ProjectName)) projectName = &d;
     if (d.Is(Directive::InstallTo)) installTo = true;
   }

@@ -3,7 +3,8 @@
 // silence: misspelt section lines, value lines that other readers take as
 // directives, a script that ends inside a directive, unknown registry roots
 // and types, message kinds, a missing product name or install folder,
-// members that are not there, and text that is not Windows-1252.
+// members that are not there, files to place in a container script, and
+// text that is not Windows-1252.
 
 #include <cstddef>
 #include <cstdint>

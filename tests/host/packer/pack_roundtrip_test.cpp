@@ -3,6 +3,7 @@
 #include <random>
 
 #include "packer/archive_inspect.h"
+#include "packer/container_members.h"
 #include "packer/pack_installer.h"
 #include "pe/resource_tree.h"
 #include "synthetic_image.h"
@@ -166,6 +167,49 @@ TEST(PackInstaller, RefusesBadNamesAndStubs) {
   EXPECT_FALSE(PackInstaller(notPe.data(), notPe.size(), limit, settings, &out, &error));
   EXPECT_NE(error.find("not a Windows executable"), std::string::npos);
   EXPECT_TRUE(out.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ContainerMembers, OnlyPackedInstallersHoldAPayload) {
+  std::vector<uint8_t> stub = Stub();
+  std::vector<uint8_t> installer = Pack(stub, Sources(100), 1);
+  std::vector<uint8_t> cut(installer.begin(), installer.begin() + long(installer.size() / 2));
+  // A stub that carries some other RT_RCDATA resource is still no installer.
+  SyntheticImage other;
+  other.sections.push_back({".text", std::vector<uint8_t>(0x100, 0xCC), 0x60000020});
+  other.resourceSection = 1;
+  other.sections.push_back({".rsrc", {}, 0x40000040});
+  uint8_t byte = 1;
+  other.resources.Set(kResourceTypeRcData, 100, 0, &byte, 1);
+  std::string text = "MZ but not an executable";
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool installer;
+  } cases[] = {
+      {"packed installer", installer, true},
+      {"bare stub", stub, false},
+      {"stub with another RCDATA", BuildImage(other), false},
+      {"installer cut in half", cut, false},
+      {"text", std::vector<uint8_t>(text.begin(), text.end()), false},
+      {"empty file", {}, false},
+  };
+  for (const auto& c : cases) {
+    MemorySource source(c.bytes.data(), c.bytes.size());
+    EXPECT_EQ(HoldsPayload(source), c.installer) << c.what;
+  }
+}
+
+TEST(ContainerMembers, SetupNamesAreNeverRun) {
+  for (const char* name : {"setup.dat", "SETUP.EXE", "Setup", "inner\\setup.exe", "a/setup.lic"}) {
+    EXPECT_TRUE(IsSetupName(name)) << name;
+  }
+  for (const char* name : {"setup.v2.exe", "App.exe", "mysetup.exe", "setup_x64.exe", "setup\\App.exe"}) {
+    EXPECT_FALSE(IsSetupName(name)) << name;
+  }
 }
 
 }  // namespace

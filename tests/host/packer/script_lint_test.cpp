@@ -114,6 +114,21 @@ TEST(ScriptLint, ProjectNameAndInstallFolder) {
   }
 }
 
+TEST(ScriptLint, ContainerScripts) {
+  // No product name or folder needed; files to place are a mistake, since
+  // the container runs every member as an installer.
+  std::string container = "[InstallContainer]\r\n[Message]\r\nSuite\r\nInformation\r\n";
+  EXPECT_EQ(Summary(Lint(container)), "");
+  std::vector<LintFinding> findings =
+      Lint(container + "[CopyFile]\r\nreadme.txt\r\n<Destination>readme.txt\r\n", {"readme.txt"});
+  ASSERT_EQ(findings.size(), 1u) << Summary(findings);
+  EXPECT_EQ(findings[0].line, 5);
+  EXPECT_EQ(findings[0].severity, LintSeverity::Warning);
+  EXPECT_NE(findings[0].text.find("'readme.txt' is packed and run as an installer"), std::string::npos);
+  EXPECT_EQ(Summary(Lint(kHeader + "[CopyFile]\r\nreadme.txt\r\nx\r\n", {"readme.txt"})), "")
+      << "not a container";
+}
+
 TEST(ScriptLint, TextThatIsNotWindows1252) {
   std::vector<LintFinding> findings = Lint("\xEF\xBB\xBF" + kHeader);
   ASSERT_FALSE(findings.empty());
