@@ -35,6 +35,15 @@ const std::vector<CommandInfo>& Commands() {
       {"extract", 1, SIZE_MAX, {"-o"},
        "usage: plovepack extract SETUP.exe [MEMBER...] -o DIR\n"
        "Extracts the named members (all when none is named) into DIR.\n"},
+      {"manifest", 1, 1, {"--id", "--url", "--version", "-o"},
+       "usage: plovepack manifest SETUP.exe --id Publisher.App --url URL [--version V] [-o FILE]\n"
+       "Writes the winget installer manifest (schema 1.6.0) of the installer, read from the\n"
+       "installer itself: product, publisher and version from its script, the architecture\n"
+       "from its header, the SHA-256 of the file.\n"
+       "  --id Publisher.App  the package identifier\n"
+       "  --url URL           where the installer will be downloaded from\n"
+       "  --version V         the package version (default: the script's [ProgramVersion])\n"
+       "  -o FILE             write the manifest there (default: standard output)\n"},
       {"lint", 1, 1, {"--files"},
        "usage: plovepack lint SCRIPT [--files DIR]\n"
        "Checks the install script; with --files also that every member it names is in DIR.\n"
@@ -126,6 +135,12 @@ bool ParseArguments(const std::vector<std::string>& args, Arguments* parsed, std
     long number = 0;
     if (arg == "--files") {
       parsed->files = value;
+    } else if (arg == "--id") {
+      parsed->id = value;
+    } else if (arg == "--url") {
+      parsed->url = value;
+    } else if (arg == "--version") {
+      parsed->version = value;
     } else if (arg == "--stub") {
       parsed->stub = value;
     } else if (arg == "-o") {
@@ -157,6 +172,10 @@ bool ParseArguments(const std::vector<std::string>& args, Arguments* parsed, std
   }
   if (parsed->command == "build" && (parsed->files.empty() || parsed->stub.empty() || parsed->output.empty())) {
     *error = "build needs --files, --stub and -o";
+    return false;
+  }
+  if (parsed->command == "manifest" && (parsed->id.empty() || parsed->url.empty())) {
+    *error = "manifest needs --id and --url";
     return false;
   }
   if (parsed->command == "extract" && parsed->output.empty()) {

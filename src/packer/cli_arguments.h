@@ -7,6 +7,7 @@
 //   verify SETUP.exe
 //   extract SETUP.exe [MEMBER...] -o DIR
 //   lint SCRIPT [--files DIR]
+//   manifest SETUP.exe --id Publisher.App --url URL [--version V] [-o FILE]
 
 #include <string>
 #include <utility>
@@ -18,6 +19,9 @@ struct Arguments {
   std::string files;
   std::string stub;
   std::string output;
+  std::string id;       // manifest: package identifier
+  std::string url;      // manifest: installer address
+  std::string version;  // manifest: package version
   int level = 6;
   unsigned threads = 0;  // 0: every processor
   bool quiet = false;

@@ -27,5 +27,6 @@ int RunPlovepack(const std::vector<std::string>& args) {
   if (parsed.command == "list") return CommandList(parsed);
   if (parsed.command == "verify") return CommandVerify(parsed);
   if (parsed.command == "extract") return CommandExtract(parsed);
+  if (parsed.command == "manifest") return CommandManifest(parsed);
   return CommandLint(parsed);
 }

@@ -1,0 +1,169 @@
+#include "packer/winget_manifest.h"
+
+#include <vector>
+
+#include "packer/script_scan.h"
+#include "pe/pe_headers.h"
+
+namespace {
+
+constexpr uint16_t kMachineI386 = 0x14C;
+constexpr uint16_t kMachineAmd64 = 0x8664;
+
+bool ForbiddenInName(char16_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || std::u16string(u"\\/:*?\"<>|").find(c) != std::u16string::npos;
+}
+
+std::u16string Units(const std::string& utf8) { return WideString::FromUtf8(utf8.c_str(), int(utf8.size())).Str(); }
+
+void AppendUtf8(std::string& out, char16_t c) {
+  if (c < 0x80) {
+    out += char(c);
+  } else if (c < 0x800) {
+    out += char(0xC0 | (c >> 6));
+    out += char(0x80 | (c & 0x3F));
+  } else {
+    out += char(0xE0 | (c >> 12));
+    out += char(0x80 | ((c >> 6) & 0x3F));
+    out += char(0x80 | (c & 0x3F));
+  }
+}
+
+// A YAML double-quoted scalar: any text, escapes for quotes, backslashes
+// and characters YAML does not print.
+std::string Quoted(const std::string& utf8) {
+  std::u16string units = Units(utf8);
+  std::string out = "\"";
+  for (size_t i = 0; i < units.size(); ++i) {
+    char16_t c = units[i];
+    if (c == u'"' || c == u'\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      static const char kDigits[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += kDigits[c >> 4];
+      out += kDigits[c & 15];
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size()) {
+      // A surrogate pair: one four-byte UTF-8 sequence.
+      uint32_t code = 0x10000 + ((uint32_t(c) - 0xD800) << 10) + (uint32_t(units[++i]) - 0xDC00);
+      out += char(0xF0 | (code >> 18));
+      out += char(0x80 | ((code >> 12) & 0x3F));
+      out += char(0x80 | ((code >> 6) & 0x3F));
+      out += char(0x80 | (code & 0x3F));
+    } else {
+      AppendUtf8(out, c);
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+WingetProduct ReadWingetProduct(const uint8_t* script, size_t size) {
+  WingetProduct product;
+  ScriptScan scan = ScanScript(script, size);
+  for (const ScriptDirective& d : scan.directives) {
+    if (d.values.empty()) continue;
+    std::string text = d.Value(0).text.ToUtf8();
+    if (d.Is(Directive::ProjectName)) {
+      product.name = text;
+      product.hasName = true;
+    } else if (d.Is(Directive::ProgramVersion)) {
+      product.version = text;
+    } else if (d.Is(Directive::UninstallSettings)) {
+      product.publisher = text;
+    }
+  }
+  return product;
+}
+
+std::string InstallerArchitecture(const ByteSource& image) {
+  PeHeaders headers;
+  uint16_t machine = 0;
+  if (ReadPeHeaders(image, &headers) != PeStatus::Ok || !image.ReadU16(headers.fileHeaderOffset, &machine)) return {};
+  if (machine == kMachineI386 && !headers.is64) return "x86";
+  if (machine == kMachineAmd64 && headers.is64) return "x64";
+  return {};
+}
+
+bool IsPackageIdentifier(const std::string& text) {
+  std::u16string units = Units(text);
+  if (units.empty() || WideString(units).ToUtf8() != text) return false;
+  size_t parts = 1, length = 0;
+  for (char16_t c : units) {
+    if (c == u'.') {
+      if (length == 0) return false;
+      ++parts;
+      length = 0;
+    } else if (ForbiddenInName(c) || c == u' ' || c == u'\t') {
+      return false;
+    } else if (++length > 32) {
+      return false;
+    }
+  }
+  return length != 0 && parts >= 2 && parts <= 8;
+}
+
+bool IsInstallerUrl(const std::string& text) {
+  std::string lower;
+  for (char c : text) lower += (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+  size_t scheme = lower.compare(0, 7, "http://") == 0 ? 7 : lower.compare(0, 8, "https://") == 0 ? 8 : 0;
+  if (scheme == 0 || text.size() <= scheme || text.size() > 2048) return false;
+  for (unsigned char c : text) {
+    if (c <= 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
+bool IsPackageVersion(const std::string& text) {
+  std::u16string units = Units(text);
+  if (units.empty() || units.size() > 128 || WideString(units).ToUtf8() != text) return false;
+  for (char16_t c : units) {
+    if (ForbiddenInName(c)) return false;
+  }
+  return true;
+}
+
+std::string WriteWingetManifest(const WingetInstaller& in) {
+  std::string y;
+  y += "# Installer manifest for winget (manifest schema 1.6.0), written by plovepack from the installer.\n";
+  y += "# yaml-language-server: $schema=https://aka.ms/winget-manifest.installer.1.6.0.schema.json\n\n";
+  y += "PackageIdentifier: " + Quoted(in.identifier) + "\n";
+  y += "PackageVersion: " + Quoted(in.version) + "\n";
+  y += "Installers:\n";
+  y += "  - Architecture: " + in.architecture + "\n";
+  y += "    InstallerType: exe\n";
+  y += "    InstallerUrl: " + Quoted(in.url) + "\n";
+  y += "    InstallerSha256: " + Quoted(in.sha256) + "\n";
+  y += "    Scope: machine\n";
+  y += "    ElevationRequirement: elevatesSelf\n";
+  y += "    InstallModes:\n      - interactive\n      - silent\n";
+  // winget joins the switches in the order: experience, Log, custom,
+  // upgrade, InstallLocation; "--installto" takes the rest of the command
+  // line, so nothing may follow it, and nothing does.
+  y += "    InstallerSwitches:\n";
+  y += "      Silent: \"--silent\"\n";
+  y += "      SilentWithProgress: \"--silent\"\n";
+  y += "      Log: " + Quoted("--log=\"<LOGPATH>\"") + "\n";
+  y += "      InstallLocation: " + Quoted("--installto=\"<INSTALLPATH>\"") + "\n";
+  y += "    ExpectedReturnCodes:\n";
+  // The schema has no response for a plain failure; contactSupport is the
+  // one winget reports as "installation failed".
+  const std::pair<int, const char*> codes[] = {
+      {1602, "cancelledByUser"}, {1603, "contactSupport"}, {3010, "rebootRequiredToFinish"}, {1641, "rebootInitiated"}};
+  for (const auto& [code, response] : codes) {
+    y += "      - InstallerReturnCode: " + std::to_string(code) + "\n";
+    y += "        ReturnResponse: " + std::string(response) + "\n";
+  }
+  y += "    UpgradeBehavior: install\n";
+  y += "    ProductCode: " + Quoted(in.product.name) + "\n";
+  y += "    AppsAndFeaturesEntries:\n";
+  y += "      - DisplayName: " + Quoted(in.product.name) + "\n";
+  if (!in.product.publisher.empty()) y += "        Publisher: " + Quoted(in.product.publisher) + "\n";
+  if (!in.product.version.empty()) y += "        DisplayVersion: " + Quoted(in.product.version) + "\n";
+  y += "        ProductCode: " + Quoted(in.product.name) + "\n";
+  y += "ManifestType: installer\n";
+  y += "ManifestVersion: 1.6.0\n";
+  return y;
+}
