@@ -7,7 +7,7 @@ const char* PeStatusText(PeStatus status) {
     case PeStatus::Corrupt: return "the executable's headers or resources point outside the file";
     case PeStatus::Signed:
       return "the stub carries a digital signature, which packing would break; "
-             "pack an unsigned stub and sign the installer after packing";
+             "pack the unsigned stub and sign the installer after packing (osslsigncode, signtool)";
     case PeStatus::Overlay:
       return "the executable has data appended after its last section, which cannot be kept safely";
     case PeStatus::Unsupported: return "the executable's layout leaves no room to add a resource section";
