@@ -53,6 +53,12 @@ std::string FileNameOf(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+std::vector<std::string> NamesOf(const std::vector<MemberPlan>& members) {
+  std::vector<std::string> names;
+  for (const MemberPlan& member : members) names.push_back(member.name);
+  return names;
+}
+
 std::string Describe(const std::string& cp1252Name) { return "'" + Cp1252ToUtf8(cp1252Name) + "'"; }
 
 }  // namespace
@@ -123,6 +129,13 @@ int CommandBuild(const Arguments& args) {
     }
   }
   for (const auto& [name, path] : additions) plan.Set(name, path);
+  if (scan.container) {
+    for (const std::string& name : SingleBitnessMembers(NamesOf(plan.Members()))) {
+      PrintWarning("container member " + Describe(name) +
+                   " runs only on 32-bit Windows or with --force32bit: on 64-bit Windows a container with "
+                   "__PLI_WIN64 members runs only those");
+    }
+  }
 
   std::vector<PackSource> sources;
   for (const MemberPlan& member : plan.Members()) {

@@ -3,7 +3,8 @@
 # the runner would never start (left out with a warning; the fixed members
 # come beside the script or from DIR). Each packed member must itself be an
 # installer built by plovepack: anything else is refused by name and
-# nothing is written. lint warns about files to place in a container.
+# nothing is written. lint warns about files to place in a container, and
+# build about installers that 64-bit Windows would never run.
 printf '[Project Name]\r\nApp\r\n[Install To]\r\n<Program Files>App\\\r\n' > app.dat
 mkdir empty inner
 "$PLOVEPACK" build app.dat --files empty --stub "$STUB" -o inner/App.exe --quiet || exit
@@ -14,6 +15,10 @@ printf '[InstallContainer]\r\n[Message]\r\nInstalling the suite\r\nInformation\r
 "$PLOVEPACK" build container.dat --files inner --stub "$STUB" -o suite.exe --quiet || exit
 "$PLOVEPACK" list suite.exe | sed -nE 's/^ *[0-9]+ +[0-9]+  0x[0-9A-F]{8}  //p'
 "$PLOVEPACK" verify suite.exe
+# An installer without a 64-bit twin never runs on 64-bit Windows here.
+cp inner/App.exe inner/Runtime.exe
+"$PLOVEPACK" build container.dat --files inner --stub "$STUB" -o suite.exe --quiet || exit
+rm inner/Runtime.exe
 printf 'v2' > inner/Setup.v2.exe
 "$PLOVEPACK" build container.dat --files inner --stub "$STUB" -o refused.exe --quiet
 echo "status $?"

@@ -203,6 +203,16 @@ TEST(ContainerMembers, OnlyPackedInstallersHoldAPayload) {
   }
 }
 
+TEST(ContainerMembers, InstallersWithoutA64BitTwinAreNamed) {
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(SingleBitnessMembers({"setup.dat", "App.exe", "Runtime.exe"}), Names{}) << "no 64-bit variants";
+  EXPECT_EQ(SingleBitnessMembers({"setup.dat", "App.exe", "app__PLI_WIN64.EXE", "Runtime.exe", "Tool",
+                                  "Tool__PLI_WIN64", "setup.bmp"}),
+            (Names{"Runtime.exe"}));
+  EXPECT_EQ(SingleBitnessMembers({"Only__PLI_WIN64.exe", "a.b\\App"}), Names{"a.b\\App"});
+  EXPECT_EQ(SingleBitnessMembers({"setup.__PLI_WIN64", "App.exe"}), Names{}) << "setup members never run";
+}
+
 TEST(ContainerMembers, SetupNamesAreNeverRun) {
   for (const char* name : {"setup.dat", "SETUP.EXE", "Setup", "inner\\setup.exe", "a/setup.lic"}) {
     EXPECT_TRUE(IsSetupName(name)) << name;
