@@ -20,38 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "check_common.h"
 #include "resources/resource_ids.h"
 
 namespace {
-
-int failures = 0;
-
-void Report(bool ok, const char* what, const std::string& detail) {
-  std::printf("%-4s %-22s %s\n", ok ? "ok" : "FAIL", what, detail.c_str());
-  if (!ok) ++failures;
-}
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += (c >= 32 && c < 127) ? static_cast<char>(c) : '?';
-  return out;
-}
-
-struct Bytes {
-  const unsigned char* data = nullptr;
-  DWORD size = 0;
-};
-
-Bytes ResourceBytes(const wchar_t* type, int id) {
-  Bytes bytes;
-  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(id), type);
-  if (!found) return bytes;
-  HGLOBAL loaded = LoadResource(nullptr, found);
-  if (!loaded) return bytes;
-  bytes.data = static_cast<const unsigned char*>(LockResource(loaded));
-  bytes.size = SizeofResource(nullptr, found);
-  return bytes;
-}
 
 // ---------------------------------------------------------------------------
 // Dialog templates (DLGTEMPLATEEX, as the resource compiler writes them).
@@ -194,191 +166,6 @@ void CheckDialog(const ExpectedDialog& want) {
   std::snprintf(detail, sizeof detail, "%d x %d DLU, %d controls, style 0x%08lX", cx, cy, count,
                 static_cast<unsigned long>(style));
   Report(problems.empty(), what, detail + (problems.empty() ? "" : " -" + problems));
-}
-
-// ---------------------------------------------------------------------------
-// Bitmaps.
-
-// The pixels of a bitmap as 32-bit 0x00RRGGBB values, top row first.
-std::vector<DWORD> Pixels(HBITMAP bitmap, int width, int height) {
-  std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  HDC screen = GetDC(nullptr);
-  int rows = GetDIBits(screen, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  if (rows != height) pixels.clear();
-  for (DWORD& p : pixels) p &= 0xFFFFFF;
-  return pixels;
-}
-
-struct LoadedBitmap {
-  HBITMAP handle = nullptr;
-  BITMAP info = {};
-  ~LoadedBitmap() {
-    if (handle) DeleteObject(handle);
-  }
-};
-
-bool LoadBitmapId(int id, LoadedBitmap& out) {
-  out.handle = static_cast<HBITMAP>(
-      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-  return out.handle && GetObjectW(out.handle, sizeof out.info, &out.info) == sizeof out.info;
-}
-
-// A strip of four frames, image row above mask row: each frame draws
-// something, and the image row is black wherever the mask lets the
-// background through (so that SRCAND then SRCPAINT leaves it untouched).
-void CheckCloseStrip(int id, int frame) {
-  char what[32];
-  std::snprintf(what, sizeof what, "bitmap %d", id);
-  LoadedBitmap bmp;
-  if (!LoadBitmapId(id, bmp)) {
-    Report(false, what, "missing");
-    return;
-  }
-  int w = bmp.info.bmWidth, h = bmp.info.bmHeight;
-  std::string problems;
-  if (w != frame * 4 || h != frame * 2) problems += " size";
-  std::vector<DWORD> px = Pixels(bmp.handle, w, h);
-  if (px.empty() || !problems.empty()) {
-    problems += " pixels";
-  } else {
-    for (int f = 0; f < 4; ++f) {
-      int covered = 0, leaks = 0;
-      for (int y = 0; y < frame; ++y) {
-        for (int x = f * frame; x < (f + 1) * frame; ++x) {
-          DWORD image = px[y * w + x];
-          DWORD mask = px[(y + frame) * w + x];
-          if (mask == 0) ++covered;
-          else if (mask != 0xFFFFFF || image != 0) ++leaks;
-        }
-      }
-      if (covered == 0) problems += " empty-frame-" + std::to_string(f);
-      if (leaks != 0) problems += " mask-mismatch-" + std::to_string(f);
-    }
-  }
-  char detail[96];
-  std::snprintf(detail, sizeof detail, "close strip %d x %d, %d bpp", w, h, bmp.info.bmBitsPixel);
-  Report(problems.empty(), what, detail + (problems.empty() ? "" : " -" + problems));
-}
-
-// The emblem pair: same size, a monochrome mask, and a colour bitmap that
-// is black wherever the mask is white.
-void CheckEmblem(int colourId, int maskId, int width, int height) {
-  char what[32];
-  std::snprintf(what, sizeof what, "bitmaps %d/%d", colourId, maskId);
-  LoadedBitmap colour, mask;
-  if (!LoadBitmapId(colourId, colour) || !LoadBitmapId(maskId, mask)) {
-    Report(false, what, "missing");
-    return;
-  }
-  std::string problems;
-  if (colour.info.bmWidth != width || colour.info.bmHeight != height ||
-      mask.info.bmWidth != width || mask.info.bmHeight != height)
-    problems += " size";
-  if (mask.info.bmBitsPixel != 1) problems += " mask-not-monochrome";
-  if (problems.empty()) {
-    std::vector<DWORD> c = Pixels(colour.handle, width, height);
-    std::vector<DWORD> m = Pixels(mask.handle, width, height);
-    int covered = 0, leaks = 0;
-    for (size_t i = 0; i < c.size() && i < m.size(); ++i) {
-      if (m[i] == 0) ++covered;
-      else if (c[i] != 0) ++leaks;
-    }
-    if (c.empty() || m.empty()) problems += " pixels";
-    if (covered < width * height / 4) problems += " nearly-empty";
-    if (leaks != 0) problems += " mask-mismatch";
-  }
-  char detail[96];
-  std::snprintf(detail, sizeof detail, "emblem %d x %d, %d bpp colour, %d bpp mask", width, height,
-                colour.info.bmBitsPixel, mask.info.bmBitsPixel);
-  Report(problems.empty(), what, detail + (problems.empty() ? "" : " -" + problems));
-}
-
-// ---------------------------------------------------------------------------
-// Icons.
-
-const int kIconSizes[] = {16, 20, 24, 32, 48, 75, 94, 112, 150, 256};
-
-bool GroupHasSize(int id, int size) {
-  Bytes group = ResourceBytes(MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, id);
-  if (!group.data || group.size < 6) return false;
-  int count = group.data[4] | (group.data[5] << 8);
-  for (int i = 0; i < count; ++i) {
-    size_t at = 6 + static_cast<size_t>(i) * 14;
-    if (at + 14 > group.size) return false;
-    int w = group.data[at] ? group.data[at] : 256;
-    int h = group.data[at + 1] ? group.data[at + 1] : 256;
-    if (w == size && h == size) return true;
-  }
-  return false;
-}
-
-// Draws the icon on white and counts the pixels it changed.
-int DrawnPixels(HICON icon, int size) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = size;
-  info.bmiHeader.biHeight = -size;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!dib || !bits) {
-    DeleteDC(dc);
-    return 0;
-  }
-  HGDIOBJ old = SelectObject(dc, dib);
-  DWORD* px = static_cast<DWORD*>(bits);
-  for (int i = 0; i < size * size; ++i) px[i] = 0xFFFFFF;
-  DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-  GdiFlush();
-  int changed = 0;
-  for (int i = 0; i < size * size; ++i)
-    if ((px[i] & 0xFFFFFF) != 0xFFFFFF) ++changed;
-  SelectObject(dc, old);
-  DeleteObject(dib);
-  DeleteDC(dc);
-  return changed;
-}
-
-void CheckIcon(int id, const char* role) {
-  char what[32];
-  std::snprintf(what, sizeof what, "icon %d", id);
-  std::string problems;
-  std::string sizes;
-  for (int size : kIconSizes) {
-    std::string tag = std::to_string(size);
-    if (!GroupHasSize(id, size)) problems += " no-entry-" + tag;
-    HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
-                                               IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-    if (!icon) {
-      problems += " load-" + tag;
-      continue;
-    }
-    ICONINFO info = {};
-    BITMAP colour = {};
-    if (!GetIconInfo(icon, &info) || !info.hbmColor ||
-        GetObjectW(info.hbmColor, sizeof colour, &colour) != sizeof colour ||
-        colour.bmWidth != size || colour.bmHeight != size)
-      problems += " size-" + tag;
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    if (info.hbmMask) DeleteObject(info.hbmMask);
-    // Every picture covers well over a tenth of its square.
-    if (DrawnPixels(icon, size) < size * size / 10) problems += " blank-" + tag;
-    DestroyIcon(icon);
-    sizes += (sizes.empty() ? "" : ",") + tag;
-  }
-  Report(problems.empty(), what, std::string(role) + " [" + sizes + "]" +
-                                     (problems.empty() ? "" : " -" + problems));
 }
 
 // ---------------------------------------------------------------------------
@@ -671,6 +458,7 @@ int main(int argc, char** argv) {
   CheckManifest();
   CheckVersion();
 
-  std::printf("%s: %d problem%s\n", failures ? "FAILED" : "passed", failures, failures == 1 ? "" : "s");
-  return failures ? 1 : 0;
+  std::printf("%s: %d problem%s\n", FailureCount() ? "FAILED" : "passed", FailureCount(), FailureCount() == 1 ? "" : "s");
+  return FailureCount() ? 1 : 0;
 }
+
