@@ -33,4 +33,7 @@ struct LoadedBitmap {
 bool LoadBitmapId(int id, LoadedBitmap& out);
 void CheckCloseStrip(int id, int frame);
 void CheckEmblem(int colourId, int maskId, int width, int height);
-void CheckIcon(int id, const char* role);
+// Which sizes an icon holds: the option rows' (16 to 48 px), the status
+// pictures' (75 to 256 px) or both.
+enum class IconSizes { Row, Status, Both };
+void CheckIcon(int id, const char* role, IconSizes sizes);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -114,7 +115,13 @@ void CheckEmblem(int colourId, int maskId, int width, int height) {
 
 namespace {
 
-const int kIconSizes[] = {16, 20, 24, 32, 48, 75, 94, 112, 150, 256};
+const int kRowSizes[] = {16, 20, 24, 32, 48};
+const int kStatusSizes[] = {75, 94, 112, 150, 256};
+
+int GroupEntryCount(int id) {
+  Bytes group = ResourceBytes(MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, id);
+  return group.data && group.size >= 6 ? group.data[4] | (group.data[5] << 8) : 0;
+}
 
 bool GroupHasSize(int id, int size) {
   Bytes group = ResourceBytes(MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, id);
@@ -181,12 +188,19 @@ int DrawnPixels(HICON icon, int size) {
 
 // Every frame is PNG-compressed (LoadImageW decodes them below) but the
 // executable's own icon's bitmaps up to 48 px, which the shell reads.
-void CheckIcon(int id, const char* role) {
+void CheckIcon(int id, const char* role, IconSizes kind) {
   char what[32];
   std::snprintf(what, sizeof what, "icon %d", id);
   std::string problems;
   std::string sizes;
-  for (int size : kIconSizes) {
+  std::vector<int> wanted;
+  if (kind != IconSizes::Status) wanted.insert(wanted.end(), std::begin(kRowSizes), std::end(kRowSizes));
+  if (kind != IconSizes::Row) wanted.insert(wanted.end(), std::begin(kStatusSizes), std::end(kStatusSizes));
+  // Exactly those sizes: a frame that no window draws is weight in every installer.
+  if (GroupEntryCount(id) != static_cast<int>(wanted.size())) {
+    problems += " entries-" + std::to_string(GroupEntryCount(id));
+  }
+  for (int size : wanted) {
     std::string tag = std::to_string(size);
     if (!GroupHasSize(id, size)) problems += " no-entry-" + tag;
     bool bitmapEntry = id == IDI_APPLICATION_ICON && size <= 48;

@@ -443,17 +443,17 @@ int main(int argc, char** argv) {
   CheckEmblem(IDB_EMBLEM_200, IDB_EMBLEM_MASK_200, 380, 50);
   CheckEmblem(IDB_EMBLEM_300, IDB_EMBLEM_MASK_300, 570, 75);
 
-  CheckIcon(IDI_APPLICATION_ICON, "application");
-  CheckIcon(IDI_CHECK_TICKED, "ticked box");
-  CheckIcon(IDI_CHECK_TICKED_GREY, "ticked box, greyed");
-  CheckIcon(IDI_CHECK_EMPTY, "empty box");
-  CheckIcon(IDI_CHECK_EMPTY_GREY, "empty box, greyed");
-  CheckIcon(IDI_RUN_PROGRAM, "run program");
-  CheckIcon(IDI_RESTART, "restart");
-  CheckIcon(IDI_SHORTCUT, "create icon");
-  CheckIcon(IDI_SUCCESS, "success");
-  CheckIcon(IDI_FAILURE, "failure");
-  CheckIcon(IDI_UNINSTALL, "uninstall");
+  CheckIcon(IDI_APPLICATION_ICON, "application", IconSizes::Both);
+  CheckIcon(IDI_CHECK_TICKED, "ticked box", IconSizes::Row);
+  CheckIcon(IDI_CHECK_TICKED_GREY, "ticked box, greyed", IconSizes::Row);
+  CheckIcon(IDI_CHECK_EMPTY, "empty box", IconSizes::Row);
+  CheckIcon(IDI_CHECK_EMPTY_GREY, "empty box, greyed", IconSizes::Row);
+  CheckIcon(IDI_RUN_PROGRAM, "run program", IconSizes::Row);
+  CheckIcon(IDI_RESTART, "restart", IconSizes::Both);
+  CheckIcon(IDI_SHORTCUT, "create icon", IconSizes::Row);
+  CheckIcon(IDI_SUCCESS, "success", IconSizes::Status);
+  CheckIcon(IDI_FAILURE, "failure", IconSizes::Status);
+  CheckIcon(IDI_UNINSTALL, "uninstall", IconSizes::Status);
 
   CheckManifest();
   CheckVersion();

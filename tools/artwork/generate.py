@@ -420,10 +420,14 @@ def app_icon(size):
     return c
 
 
-# Every icon holds the row-icon sizes (16, 20, 24, 32, 48 for the five
-# display scales), the large status sizes (75, 94, 112, 150, 256) and the
-# shell's usual 16/32/48/256.
-ICON_SIZES = (16, 20, 24, 32, 48, 75, 94, 112, 150, 256)
+# Icon sizes: the row sizes (16, 20, 24, 32, 48 for the five display
+# scales: check boxes and option rows) and the status sizes (75, 94, 112,
+# 150, 256: the large picture beside a result or question). Each icon holds
+# the sizes the windows draw it at; the executable's own icon holds both,
+# which covers the shell's usual 16/32/48/256.
+ROW_SIZES = (16, 20, 24, 32, 48)
+STATUS_SIZES = (75, 94, 112, 150, 256)
+ALL_SIZES = ROW_SIZES + STATUS_SIZES
 # Entries are stored PNG-compressed (read by Windows Vista and later), a
 # tenth of the size of a 32-bit bitmap with its mask. The executable's own
 # icon keeps bitmaps up to 48 px: the shell and other programs that read
@@ -433,17 +437,17 @@ SHELL_PNG_FROM = 64
 SHELL_ICON = "app.ico"
 
 ICONS = (
-    ("app.ico", app_icon),
-    ("check_ticked.ico", lambda s: check_box_icon(s, True, False)),
-    ("check_ticked_grey.ico", lambda s: check_box_icon(s, True, True)),
-    ("check_empty.ico", lambda s: check_box_icon(s, False, False)),
-    ("check_empty_grey.ico", lambda s: check_box_icon(s, False, True)),
-    ("run_program.ico", run_icon),
-    ("restart.ico", restart_icon),
-    ("shortcut.ico", shortcut_icon),
-    ("success.ico", success_icon),
-    ("failure.ico", failure_icon),
-    ("uninstall.ico", uninstall_icon),
+    ("app.ico", app_icon, ALL_SIZES),
+    ("check_ticked.ico", lambda s: check_box_icon(s, True, False), ROW_SIZES),
+    ("check_ticked_grey.ico", lambda s: check_box_icon(s, True, True), ROW_SIZES),
+    ("check_empty.ico", lambda s: check_box_icon(s, False, False), ROW_SIZES),
+    ("check_empty_grey.ico", lambda s: check_box_icon(s, False, True), ROW_SIZES),
+    ("run_program.ico", run_icon, ROW_SIZES),
+    ("restart.ico", restart_icon, ALL_SIZES),
+    ("shortcut.ico", shortcut_icon, ROW_SIZES),
+    ("success.ico", success_icon, STATUS_SIZES),
+    ("failure.ico", failure_icon, STATUS_SIZES),
+    ("uninstall.ico", uninstall_icon, STATUS_SIZES),
 )
 
 # Display scales and the pixel sizes drawn for them.
@@ -495,8 +499,8 @@ def build_all():
             v = bg(y) & 255
             shown.append([(v, v, v, 255) if m else c + (255,) for c, m in zip(crow, mrow)])
         previews["emblem_%d" % percent] = shown
-    for name, draw in ICONS:
-        images = [(size, draw(size).straight_rgba()) for size in ICON_SIZES]
+    for name, draw, sizes in ICONS:
+        images = [(size, draw(size).straight_rgba()) for size in sizes]
         files[name] = ico(images, SHELL_PNG_FROM if name == SHELL_ICON else PNG_FROM)
         for size, rows in images:
             previews["%s_%d" % (name[:-4], size)] = rows
