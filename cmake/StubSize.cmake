@@ -26,16 +26,19 @@ cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL plove_payload_at_full_
 add_compile_options(-ffunction-sections -fdata-sections)
 
 # Link options for the installer executable:
-# - drop unreferenced sections (on x86_64, ld keeps every function that has
-#   unwind data, so there this drops little; the i686 stub gains fully);
+# - drop unreferenced sections (binutils 2.40 keeps every linked function
+#   that has unwind data, .pdata on x86_64 and .eh_frame on i686, so this
+#   drops less than it could: bench/README.md);
 # - no verbose terminate handler: libstdc++'s default one prints the
 #   demangled type of an uncaught exception (45 KB of demangler) to a
 #   console that a GUI program does not have;
 # - the library's std::__throw_* helpers end the process at once instead of
 #   building an exception object first (they pull in std::string's and the
-#   standard exceptions' code, some 50 KB). The installer catches no
-#   exception anywhere, so an uncaught one ends it through std::terminate
-#   either way; out of memory ends the process, as it always did.
+#   standard exceptions' code, some 40 KB). They serve at(), std::function
+#   and sizes beyond max_size(); the installer catches none of those
+#   exceptions, so they ended it through std::terminate before too. Running
+#   out of memory is unaffected: operator new throws std::bad_alloc itself,
+#   and code that catches it still does.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(_plove_prefix "")
 else()
