@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# signed-installer.sh WINE_DIR STUB HOST_PLOVEPACK DATA WORK
+# signed-installer.sh WINE_DIR STUB HOST_PLOVEPACK WORK
 # The real installer stub, packed and then signed with a throw-away
 # self-signed certificate made here: osslsigncode accepts the signature,
-# plovepack still verifies the payload, and the signed installer runs under
-# Wine with --silent and ends with exit code 0. Exit 77 (skipped) when the
-# sibling host tree has not built its plovepack or a tool is missing.
+# plovepack still verifies the payload, the signed installer installs under
+# Wine with --silent (exit code 0, the file placed), and the uninstaller copy
+# it leaves is byte-identical to it, so still signed. Exit 77 (skipped) when
+# the sibling host tree has not built its plovepack or a tool is missing.
 set -uo pipefail
-wine_dir=$1 stub=$2 host_tool=$3 data=$4 work=$5
+wine_dir=$1 stub=$2 host_tool=$3 work=$4
 [ -x "$host_tool" ] || { echo "no host plovepack at $host_tool: skipped"; exit 77; }
 command -v osslsigncode >/dev/null && command -v openssl >/dev/null || { echo "tools missing: skipped"; exit 77; }
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,17 +17,26 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
   -subj "/CN=Plove Test Publisher" -addext "extendedKeyUsage=codeSigning" >/dev/null 2>&1 || fail "openssl"
-"$host_tool" build "$data/setup.dat" --files "$data/files" --stub "$stub" -o setup.exe --quiet || fail "packing"
-osslsigncode sign -certs cert.pem -key key.pem -n "CLI Demo" -h sha256 -in setup.exe -out signed.exe >/dev/null ||
+mkdir files && printf 'signed product\r\n' > files/signed-demo.txt
+printf '[Project Name]\r\nSigned Demo\r\n[ProgramVersion]\r\n1.0\r\n[Install To]\r\n<Program Files>Signed Demo\\\r\n' > setup.dat
+printf '[CopyFile]\r\nsigned-demo.txt\r\n<Destination>signed-demo.txt\r\n' >> setup.dat
+"$host_tool" build setup.dat --files files --stub "$stub" -o setup.exe --quiet || fail "packing"
+osslsigncode sign -certs cert.pem -key key.pem -n "Signed Demo" -h sha256 -in setup.exe -out signed.exe >/dev/null ||
   fail "signing"
 osslsigncode verify -CAfile cert.pem -in signed.exe | grep -qx 'Signature verification: ok' || fail "signature not accepted"
 "$host_tool" verify signed.exe >/dev/null || fail "plovepack verify refuses the signed installer"
 
-# The silent run. Today the installer opens and checks its payload and
-# ends; when it installs, this is the place to check the installed files,
-# the Apps & Features entry and that the uninstaller copy it leaves is
-# byte-identical to signed.exe (and so still signed).
-"$run_test" "$wine_dir" 120 "$work/signed.exe" --silent
+# The silent install, in a prefix kept for a look afterwards.
+output=$(PLOVE_KEEP_PREFIX=1 "$run_test" "$wine_dir" 240 "$work/signed.exe" --silent 2>&1)
 status=$?
-[ $status = 0 ] || fail "signed.exe --silent ended with $status"
-echo "signed installer accepted by osslsigncode and plovepack, runs silently under Wine"
+prefix=$(sed -n 's/^run-test: prefix kept at //p' <<<"$output")
+cleanup() { [ -n "$prefix" ] && rm -rf "$prefix"; }
+trap cleanup EXIT
+[ $status = 0 ] || fail "signed.exe --silent ended with $status: $output"
+placed=$(find "$prefix/drive_c" -path '*/Signed Demo/signed-demo.txt' | head -n 1)
+[ -n "$placed" ] && cmp -s "$placed" files/signed-demo.txt || fail "the file was not installed"
+copy=$(find "$prefix/drive_c" -name 'Uninstall-Signed Demo.exe' | head -n 1)
+[ -n "$copy" ] || fail "no uninstaller copy"
+cmp "$copy" signed.exe || fail "the uninstaller copy differs from the signed installer"
+osslsigncode verify -CAfile cert.pem -in "$copy" | grep -qx 'Signature verification: ok' || fail "the uninstaller copy is not signed"
+echo "signed installer accepted by osslsigncode and plovepack, installs silently under Wine; its uninstaller copy is the same signed file"
