@@ -21,8 +21,9 @@ function(plove_payload_at_full_speed)
   endforeach()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL plove_payload_at_full_speed)
+
 # One section per function and object, so the linker can drop what the
-# program never calls (the encoder half of liblzma, unused helpers).
+# program never calls.
 add_compile_options(-ffunction-sections -fdata-sections)
 
 # Link options for the installer executable:
