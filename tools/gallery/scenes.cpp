@@ -1,6 +1,7 @@
 #include "scenes.h"
 
 #include "app/win/focus_window.h"
+#include "container/win/container_window.h"
 #include "restart/win/rebooting_window.h"
 
 namespace {
@@ -10,6 +11,7 @@ const Scene kScenes[] = {
     {"restart", &OpenRestartScene},            // restart window, countdown running
     {"restart-rerun", &OpenRestartReRunScene}, // the same with "Re-run install after restart"
     {"focus", &OpenFocusScene},                // elevation focus window
+    {"container", &OpenContainerScene},        // container progress, second of three installers
 };
 
 }  // namespace
@@ -33,6 +35,16 @@ void OpenRestartReRunScene(SceneRun&) {
 
 void OpenFocusScene(SceneRun& run) {
   dlgNonElevateWndWithFocus window;
+  if (!window.Create()) return;
+  run.Picture(window.Window());
+  run.PumpUntilDone();
+}
+
+void OpenContainerScene(SceneRun& run) {
+  ContainerProgress progress;
+  progress.current = 2;
+  progress.total = 3;
+  dlgContainerInstall window(progress);
   if (!window.Create()) return;
   run.Picture(window.Window());
   run.PumpUntilDone();

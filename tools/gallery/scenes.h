@@ -25,3 +25,4 @@ void OpenToolkitScene(SceneRun& run);
 void OpenRestartScene(SceneRun& run);
 void OpenRestartReRunScene(SceneRun& run);
 void OpenFocusScene(SceneRun& run);
+void OpenContainerScene(SceneRun& run);
