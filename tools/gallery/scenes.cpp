@@ -1,6 +1,7 @@
 #include "scenes.h"
 
 #include "app/win/focus_window.h"
+#include "container/win/container_window.h"
 #include "restart/win/rebooting_window.h"
 
 namespace {
@@ -17,6 +18,7 @@ const Scene kScenes[] = {
     {"licence", &OpenLicenceScene},                     // licence window
     {"uninstall-ready", &OpenUninstallReadyScene},      // uninstall window, confirmation
     {"uninstall-completed", &OpenUninstallCompletedScene},  // completed page with the restart row
+    {"container", &OpenContainerScene},        // container progress, second of three installers
 };
 
 }  // namespace
@@ -40,6 +42,16 @@ void OpenRestartReRunScene(SceneRun&) {
 
 void OpenFocusScene(SceneRun& run) {
   dlgNonElevateWndWithFocus window;
+  if (!window.Create()) return;
+  run.Picture(window.Window());
+  run.PumpUntilDone();
+}
+
+void OpenContainerScene(SceneRun& run) {
+  ContainerProgress progress;
+  progress.current = 2;
+  progress.total = 3;
+  dlgContainerInstall window(progress);
   if (!window.Create()) return;
   run.Picture(window.Window());
   run.PumpUntilDone();

@@ -32,3 +32,4 @@ void OpenWizardFailedScene(SceneRun& run);
 void OpenLicenceScene(SceneRun& run);
 void OpenUninstallReadyScene(SceneRun& run);
 void OpenUninstallCompletedScene(SceneRun& run);
+void OpenContainerScene(SceneRun& run);

@@ -1,4 +1,60 @@
 #include "container/win/container_install.h"
 
-// Containers are not run yet: every payload is an ordinary install.
-bool RunContainerIfAny(int*) { return false; }
+#include "app/install_state.h"
+#include "container/win/container_worker.h"
+#include "payload/win/payload_context.h"
+#include "restart/win/restart_request.h"
+#include "script/directives.h"
+#include "script/win/read_line.h"
+#include "util/win/disk_file.h"
+#include "util/win/pump_messages.h"
+#include "util/win/worker_thread.h"
+
+namespace {
+
+constexpr DWORD kWorkerStopMs = 60000;
+constexpr DWORD kPumpSleepMs = 50;
+
+// True when the script holds the line "[InstallContainer]".
+bool IsContainerScript(const WideString& scriptPath) {
+  DiskFile script;
+  if (!script.Open(scriptPath, GENERIC_READ, OPEN_EXISTING, false)) return false;
+  const WideString marker(Directive::InstallContainer);
+  WideString line;
+  while (ReadLine(script, line, false)) {
+    if (line == marker) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool RunContainerIfAny(int* exitCode) {
+  PayloadContext* payload = PublishedPayload();
+  if (payload == nullptr) return false;
+  ContainerRun run;
+  run.scriptPath = payload->PayloadFolder() + u"setup.dat";
+  if (!IsContainerScript(run.scriptPath)) return false;
+  run.commandLine = WideString(GetCommandLineW());
+
+  WorkerThread worker;
+  if (worker.Start(ContainerWorker, &run, kWorkerStopMs)) {
+    bool quit = false;
+    while (!worker.IsFinished()) {
+      // A quit meant for this thread has nobody left to end: keep waiting.
+      if (!quit) PumpMessages(quit);
+      Sleep(kPumpSleepMs);
+    }
+    worker.Stop();
+  } else {
+    // Nothing could run: a failure, like an installer that did not start.
+    run.tally.Add(InnerRun());
+  }
+
+  // Silent inner installers were told not to restart Windows: the restart
+  // one of them needs is asked for here, once every one has run.
+  InstallState& state = State();
+  const bool restartRequested = state.Silent && run.tally.AnyNeedsRestart() && RequestRestart();
+  *exitCode = run.tally.ExitCode(restartRequested);
+  return true;
+}

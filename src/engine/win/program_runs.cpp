@@ -37,18 +37,37 @@ const WChar kDesktopSuffix[] =
 
 const ProgramStarters* g_testStarters = nullptr;
 
-const ProgramStarters& Starters() {
-  static const ProgramStarters kReal = {&StartProcess, &ShellRunAs};
-  return g_testStarters != nullptr ? *g_testStarters : kReal;
+// The starters of RunProgram: the real ones report the exit code of a
+// program waited for, replacements made by tests do not.
+bool StartCommand(const WideString& commandLine, bool wait, ProgramRunResult* result) {
+  if (g_testStarters != nullptr) return g_testStarters->startProcess(commandLine, wait);
+  return StartProcess(commandLine, wait, result);
+}
+
+bool StartElevated(const WideString& file, const WideString& parameters, bool wait, ProgramRunResult* result) {
+  if (g_testStarters != nullptr) return g_testStarters->shellRunAs(file, parameters, wait);
+  return ShellRunAs(file, parameters, wait, result);
+}
+
+// Waits for a process when asked and reads its exit code into result (when
+// given).
+void WaitForExit(HANDLE process, bool wait, ProgramRunResult* result) {
+  if (!wait) return;
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  if (result != nullptr && GetExitCodeProcess(process, &code)) {
+    result->exitCodeKnown = true;
+    result->exitCode = code;
+  }
 }
 
 // Lets the started program take the foreground, waits when asked and
 // closes the process handle (which the shell may not give for documents).
-void FollowStartedProcess(HANDLE processHandle, bool wait) {
+void FollowStartedProcess(HANDLE processHandle, bool wait, ProgramRunResult* result) {
   ScopedKernelHandle process(processHandle);
   if (!process) return;
   AllowSetForegroundWindow(GetProcessId(process.Get()));
-  if (wait) WaitForSingleObject(process.Get(), INFINITE);
+  WaitForExit(process.Get(), wait, result);
 }
 
 // Searches the program file for an administrator manifest. readCompletely
@@ -110,7 +129,9 @@ WideString CopyToDesktop(const WideString& program) {
 
 }  // namespace
 
-bool StartProcess(const WideString& commandLine, bool wait) {
+bool StartProcess(const WideString& commandLine, bool wait) { return StartProcess(commandLine, wait, nullptr); }
+
+bool StartProcess(const WideString& commandLine, bool wait, ProgramRunResult* result) {
   PROCESS_INFORMATION process = {};
   BOOL created = FALSE;
   DWORD error = ERROR_SUCCESS;
@@ -130,11 +151,15 @@ bool StartProcess(const WideString& commandLine, bool wait) {
   }
   ScopedKernelHandle thread(process.hThread);
   ScopedKernelHandle started(process.hProcess);
-  if (wait) WaitForSingleObject(started.Get(), INFINITE);
+  WaitForExit(started.Get(), wait, result);
   return true;
 }
 
 bool ShellRunAs(const WideString& file, const WideString& parameters, bool wait) {
+  return ShellRunAs(file, parameters, wait, nullptr);
+}
+
+bool ShellRunAs(const WideString& file, const WideString& parameters, bool wait, ProgramRunResult* result) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
@@ -143,14 +168,18 @@ bool ShellRunAs(const WideString& file, const WideString& parameters, bool wait)
   info.lpParameters = parameters.IsEmpty() ? nullptr : parameters.W();
   info.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) return false;
-  FollowStartedProcess(info.hProcess, wait);
+  FollowStartedProcess(info.hProcess, wait, result);
   return true;
 }
 
 void SetProgramStartersForTests(const ProgramStarters* starters) { g_testStarters = starters; }
 
 void RunProgram(const WideString& programLine, const WideString& parametersLine, bool wait, bool afterFiles,
-                HWND owner) {
+                HWND owner, ProgramRunResult* result) {
+  // Filled in as the run goes; nothing is known of a run not started.
+  ProgramRunResult ignored;
+  ProgramRunResult& outcome = result != nullptr ? *result : ignored;
+  outcome = ProgramRunResult();
   WideString program = programLine;
   bool failed = false;
   bool deleteExtracted = true;
@@ -197,7 +226,7 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
     info.lpFile = program.W();
     info.nShow = SW_SHOWNORMAL;
     if (ShellExecuteExW(&info)) {
-      FollowStartedProcess(info.hProcess, wait);
+      FollowStartedProcess(info.hProcess, wait, &outcome);
     } else {
       failed = true;
     }
@@ -206,9 +235,9 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
     // Program and parameters are expanded apart: expanding the formatted
     // line would collapse the leading pair of a quoted UNC program.
     const WideString command = RunCommandLine(program, parameters);
-    if (!Starters().startProcess(command, wait)) {
+    if (!StartCommand(command, wait, &outcome)) {
       if (GetLastError() == kElevationRequired) {
-        failed = !Starters().shellRunAs(program, parameters, wait);
+        failed = !StartElevated(program, parameters, wait, &outcome);
       } else {
         // Blocked where it is: try once more from a copy on the desktop,
         // which the user can also start by hand.
@@ -216,7 +245,7 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
         desktopCopyMade = !desktopCopy.IsEmpty();
         if (!desktopCopyMade) {
           failed = true;
-        } else if (!Starters().startProcess(command, wait)) {
+        } else if (!StartCommand(command, wait, &outcome)) {
           suffix = WideString::Format(kDesktopSuffix, FileName(desktopCopy));
           failed = true;
         }
@@ -224,6 +253,7 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
     }
   }
 
+  outcome.started = !failed;
   if (failed && !State().Silent) {
     // The extracted file and the desktop copy stay for the user.
     ShowMessage(owner, WideString::Format(kRunFailed, program, suffix), State().InstallerTitle,
