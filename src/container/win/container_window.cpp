@@ -34,12 +34,10 @@ void dlgContainerInstall::Close() {
 }
 
 void dlgContainerInstall::OnCreate() {
-  AttachFrame();
+  AttachFrame(u"Installer");
   {
     MutexGuard guard(Frame().PaintLock());
-    HDC dc = Frame().Background().DC();
-    DrawCentredText(dc, u"Installer", 21, ScaleForDpi(2));
-    DrawCentredText(dc, u"Processing Installers", 30, DluToPixelsY(35));
+    DrawCentredText(Frame().Background().DC(), u"Processing Installers", 30, DluToPixelsY(35));
   }
   Follow();
   timer_ = AddTimer(kFollowMs);
