@@ -5,6 +5,8 @@
 //   wherever they stand, even inside a quoted path;
 // - the parsed option list, where names compare ignoring ASCII case; only
 //   "IsElevated" is looked up there.
+// The log option ("--log=") is taken out of the command line first, so that
+// neither way finds anything inside its path.
 
 #include "util/string_list.h"
 #include "util/wide_string.h"
@@ -32,3 +34,30 @@ bool HasSilentOption(const WideString& commandLine);        // "<Silent>" or "--
 bool HasNoAutoRebootOption(const WideString& commandLine);  // "--noautoreboot"
 bool HasUninstallOption(const WideString& commandLine);     // "<uninstall>" or "--uninstall="
 bool HasForce32BitOption(const WideString& commandLine);    // "--force32bit"
+
+// The "--log=" option and the command line without it.
+struct LogOptionSplit {
+  WideString commandLine;  // the command line with the option taken out
+  WideString logPath;      // its value without quotes; may be empty
+  bool found = false;
+};
+
+// Takes the log option out of a command line. It is "--log=" (exact case)
+// at the start of an argument: after the program part (quoted or up to the
+// first space), outside double quotes, and before the first option that
+// takes the rest of the line ("<uninstall>", "--uninstall=", "<installto>"
+// or "--installto", wherever a substring search finds it), since what
+// follows one of those is its value. The log option's value is the text
+// within double quotes (to the end of the line when the closing quote is
+// missing) or up to the next space. The option is removed with one space
+// beside it; everything else stays as it was. Not found: the command line
+// unchanged.
+LogOptionSplit SplitLogOption(const WideString& commandLine);
+
+// The command line with the log option's value replaced by path, in double
+// quotes; unchanged when it has no log option.
+WideString ReplaceLogPath(const WideString& commandLine, const WideString& path);
+
+// " --log=\"path\"" to pass the log on to another installer; empty for an
+// empty path.
+WideString LogParameter(const WideString& path);
