@@ -37,6 +37,10 @@ struct RunEntry {
 
 struct InstallState {
   // Entry and run modes.
+  // The process's command line without the log option (SplitLogOption), set
+  // by start-up before anything reads an option; the one line every part
+  // searches for its options. Empty in programs other than the installer.
+  WideString CommandLine;
   volatile bool Silent = false;
   volatile bool AutoReboot = true;
   volatile bool RestartRequested = false;  // this process asked Windows to restart

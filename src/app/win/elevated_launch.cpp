@@ -5,11 +5,14 @@
 #include <shellapi.h>
 
 #include "app/install_state.h"
+#include "app/options.h"
 #include "app/outcome.h"
 #include "app/win/admin_rights.h"
 #include "app/win/focus_window.h"
 #include "restart/win/relay_file.h"
+#include "util/command_line_text.h"
 #include "util/win/file_system.h"
+#include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/process_paths.h"
 #include "util/win/scoped_handle.h"
@@ -80,6 +83,12 @@ LaunchResult RunElevatedAndWait(const WideString& file, const WideString& parame
   return result;
 }
 
+WideString RelaunchArguments() {
+  const WideString commandLine(GetCommandLineW());
+  const WideString log = InstallLogPath();
+  return ArgumentsAfterProgram(log.IsEmpty() ? commandLine : ReplaceLogPath(commandLine, log));
+}
+
 int ExitCodeOfLaunch(const LaunchResult& launch) {
   if (launch.started) return static_cast<int>(launch.exitCode);
   return launch.error == ERROR_CANCELLED ? kExitCancelled : kExitFailed;
@@ -100,11 +109,12 @@ int RelaunchElevated() {
   WideString relayPath;
   MakeTempFileName(relayPath, "PLI");
   const WideString parameters =
-      WideString::Format(u"--selfrun --IsElevated=\"%s\" %s", relayPath, CommandLineArguments());
+      WideString::Format(u"--selfrun --IsElevated=\"%s\" %s", relayPath, RelaunchArguments());
   // The file exists only while a command is in flight.
   DeleteFileW(relayPath.W());
 
   const LaunchResult launch = RunElevatedAndWait(ModulePath(), parameters, focus.Window(), relayPath);
+  if (!launch.started) LogWindowsError(log_kind::kFailure, u"start of the elevated copy", launch.error);
   // A command may have arrived as the copy ended; but when an uninstaller
   // that the copy started is restarting Windows, the file is left alone.
   if (launch.started && !state.RebootEvent.IsSignalled()) ProcessRelayCommands(relayPath);

@@ -21,6 +21,11 @@ struct LaunchResult {
 LaunchResult RunElevatedAndWait(const WideString& file, const WideString& parameters, HWND focusWindow,
                                 const WideString& relayPath);
 
+// This process's own arguments, as a relaunch passes them on: unchanged,
+// except that the log option names the open log by its full path (the
+// elevated copy does not start in this process's current folder).
+WideString RelaunchArguments();
+
 // The exit code a launch gives to the process that waited for it.
 int ExitCodeOfLaunch(const LaunchResult& launch);
 

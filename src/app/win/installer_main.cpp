@@ -6,7 +6,8 @@
 //   elevated copy  the option "IsElevated": the install wizard
 //   first process  otherwise: relaunch elevated, wait, serve the relay file
 // The exit code tells the caller how the run ended (see app/outcome.h); the
-// first process passes on the code of its elevated copy.
+// first process passes on the code of its elevated copy. With "--log=PATH"
+// every process of the run appends what it does to that file.
 
 #include <objbase.h>
 
@@ -18,6 +19,7 @@
 #include "container/win/container_install.h"
 #include "payload/win/payload_context.h"
 #include "uninstall/win/uninstaller_entry.h"
+#include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/windows_api.h"
 #include "wizard/win/install_window.h"
@@ -63,22 +65,40 @@ int RunInstaller(const OptionList& options) {
   return exitCode;
 }
 
+// The process's part in the run, as the log names it. A first process that
+// finds a container script is renamed by the container runner.
+const WChar* RoleOf(const WideString& commandLine, const OptionList& options, bool uninstall) {
+  if (uninstall) return commandLine.Find(u"--IsElevated") != 0 ? u"elevated uninstaller" : u"uninstaller";
+  return FindOption(options, WideString(u"IsElevated")) >= 0 ? u"elevated copy" : u"first process";
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   InstallState& state = State();
   state.Instance = instance;
-  const WideString commandLine(GetCommandLineW());
+  const WideString given(GetCommandLineW());
+  // The log's path is taken out before any option is looked for, so that
+  // nothing in it reads as one.
+  const LogOptionSplit split = SplitLogOption(given);
+  state.CommandLine = split.commandLine;
+  const WideString& commandLine = state.CommandLine;
   const OptionList options = ParseOptions(commandLine);
   state.Silent = HasSilentOption(commandLine);
   state.AutoReboot = !HasNoAutoRebootOption(commandLine);
   // Silent: no message box may wait for a person either.
   SetMessagesUnattended(state.Silent);
+  const bool uninstall = HasUninstallOption(commandLine);
+  if (!split.logPath.IsEmpty()) OpenInstallLog(split.logPath, RoleOf(commandLine, options, uninstall), given);
 
-  if (HasUninstallOption(commandLine)) return RunUninstaller();
-
-  const HRESULT com = CoInitialize(nullptr);
-  const int exitCode = RunInstaller(options);
-  if (SUCCEEDED(com)) CoUninitialize();
+  int exitCode = kExitFailed;
+  if (uninstall) {
+    exitCode = RunUninstaller();
+  } else {
+    const HRESULT com = CoInitialize(nullptr);
+    exitCode = RunInstaller(options);
+    if (SUCCEEDED(com)) CoUninitialize();
+  }
+  CloseInstallLog(exitCode);
   return exitCode;
 }

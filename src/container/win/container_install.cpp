@@ -7,6 +7,7 @@
 #include "script/directives.h"
 #include "script/win/read_line.h"
 #include "util/win/disk_file.h"
+#include "util/win/install_log.h"
 #include "util/win/pump_messages.h"
 #include "util/win/worker_thread.h"
 
@@ -35,7 +36,8 @@ bool RunContainerIfAny(int* exitCode) {
   ContainerRun run;
   run.scriptPath = payload->PayloadFolder() + u"setup.dat";
   if (!IsContainerScript(run.scriptPath)) return false;
-  run.commandLine = WideString(GetCommandLineW());
+  run.commandLine = State().CommandLine;
+  SetInstallLogRole(u"container");
 
   WorkerThread worker;
   if (worker.Start(ContainerWorker, &run, kWorkerStopMs)) {

@@ -10,6 +10,7 @@
 #include "container/win/container_messages.h"
 #include "engine/win/program_runs.h"
 #include "payload/win/payload_context.h"
+#include "util/win/install_log.h"
 #include "util/win/worker_thread.h"
 
 namespace {
@@ -91,9 +92,13 @@ std::vector<WideString> ChooseInnerInstallers(const ContainerRun& run, bool* pas
   const BitnessChoice choice = ChooseBitness(inputs);
   *passForce32Bit = choice.passForce32Bit;
   std::vector<WideString> chosen;
+  WideString names;
   for (const WideString& name : inner) {
-    if (SelectedForRun(name, inputs.has64BitVariants, choice)) chosen.push_back(name);
+    if (!SelectedForRun(name, inputs.has64BitVariants, choice)) continue;
+    chosen.push_back(name);
+    names.Append(names.IsEmpty() ? name : u", " + name);
   }
+  LogEvent(log_kind::kContainer, u"inner installers to run: " + (names.IsEmpty() ? WideString(u"none") : names));
   return chosen;
 }
 
@@ -114,7 +119,10 @@ void ContainerWorker(NamedEvent& stopEvent, void* userValue) {
     return;
   }
 
-  InnerRuns runs{&members, InnerParameters(passForce32Bit, silent), window.Window(), &run, &stopEvent};
+  // Inner installers append to the container's log (they name themselves by
+  // their process ids and roles).
+  InnerRuns runs{&members, InnerParameters(passForce32Bit, silent) + LogParameter(InstallLogPath()), window.Window(),
+                 &run, &stopEvent};
   // With a window, the installers run on a thread of their own while this
   // one keeps the window painted and its count current.
   WorkerThread runner;

@@ -12,6 +12,7 @@
 #include "engine/win/uninstall_record.h"
 #include "uninstall/win/record_product.h"
 #include "uninstall/win/uninstall_window.h"
+#include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/process_paths.h"
 
@@ -43,8 +44,10 @@ int RelaunchUninstaller() {
                            u"Following User' and choose the Administrator user."),
                 State().InstallerTitle, MB_ICONINFORMATION);
   }
-  const WideString parameters = WideString::Format(u"--IsElevated %s", CommandLineArguments());
-  return ExitCodeOfLaunch(RunElevatedAndWait(ModulePath(), parameters, focus.Window(), WideString()));
+  const WideString parameters = WideString::Format(u"--IsElevated %s", RelaunchArguments());
+  const LaunchResult launch = RunElevatedAndWait(ModulePath(), parameters, focus.Window(), WideString());
+  if (!launch.started) LogWindowsError(log_kind::kFailure, u"start of the elevated uninstaller", launch.error);
+  return ExitCodeOfLaunch(launch);
 }
 
 }  // namespace
@@ -52,7 +55,7 @@ int RelaunchUninstaller() {
 int RunUninstaller() {
   InstallState& state = State();
   state.InstallerTitle = u"UnInstaller";
-  const WideString commandLine(GetCommandLineW());
+  const WideString commandLine = state.CommandLine;
   if (HasAdminRights()) return UninstallHere(commandLine);
   if (commandLine.Find(u"--IsElevated") != 0) {
     ShowMessage(nullptr,

@@ -46,7 +46,7 @@ void dlgInstall::Run() {
 
 void dlgInstall::OnCreate() {
   InstallState& state = State();
-  const ScriptScan scan = ScanInstallScript(WideString(GetCommandLineW()));
+  const ScriptScan scan = ScanInstallScript(state.CommandLine);
   if (!scan.requirementMet) {
     state.Outcome = InstallOutcome::Failed;
     CloseDialog(0);

@@ -22,8 +22,9 @@ struct ScriptScan {
 // is done) and Install64Bit (the twin rule applies only when
 // State().Is64BitWindows is set).
 //
-// commandLine is the whole process command line (GetCommandLineW); an
-// install folder it names wins each time the script's folder changes.
+// commandLine is the process command line without the log option
+// (State().CommandLine); an install folder it names wins each time the
+// script's folder changes.
 //
 // A script that cannot be opened reads as an empty one. "[Windows Version]"
 // 4 on 32-bit Windows shows "This install requires Windows 64 bit or
