@@ -4,6 +4,7 @@
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/program_runs.h"
+#include "util/win/install_log.h"
 #include "util/win/scoped_handle.h"
 
 namespace {
@@ -30,9 +31,15 @@ void RunServerEntry(const WideString& path, const char* entry, const WChar* regs
 
 }  // namespace
 
-void RegisterDll(const WideString& path) { RunServerEntry(path, "DllRegisterServer", u"/s"); }
+void RegisterDll(const WideString& path) {
+  RunServerEntry(path, "DllRegisterServer", u"/s");
+  LogEvent(log_kind::kDllRegistered, path);
+}
 
-void UnregisterDllServer(const WideString& path) { RunServerEntry(path, "DllUnregisterServer", u"/u /s"); }
+void UnregisterDllServer(const WideString& path) {
+  RunServerEntry(path, "DllUnregisterServer", u"/u /s");
+  LogEvent(log_kind::kDllUnregistered, path);
+}
 
 void RegisterDlls() {
   StringList& list = DllRegistrationList();

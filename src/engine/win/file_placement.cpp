@@ -7,6 +7,7 @@
 #include "payload/win/payload_context.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
+#include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/temp_names.h"
 
@@ -28,12 +29,18 @@ bool CopyIntoPlace(const WideString& source, const WideString& destination, cons
                    const FileVersion& incoming, HWND window) {
   // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
+  const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
   for (;;) {
     // Read-only, hidden and system files are overwritten as well.
     SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
-    if (CopyFileW(source.W(), target.W(), FALSE)) return false;
+    if (CopyFileW(source.W(), target.W(), FALSE)) {
+      LogEvent(replacing ? log_kind::kFileReplaced : log_kind::kFileNew, destination);
+      return false;
+    }
     const DWORD error = GetLastError();
+    LogWindowsError(FileInUse(error) ? log_kind::kFileInUse : log_kind::kFailure, u"copy to " + destination, error);
     if (FileInUse(error)) {
+      if (InUseFileIsCurrent(existing, incoming)) LogEvent(log_kind::kFileKept, destination + u" (in use, current)");
       if (!InUseFileIsCurrent(existing, incoming) && !ScheduleReplaceAtRestart(source, target)) {
         ShowMessage(window, WideString(kInUseNotReplaced), State().InstallerTitle, MB_OK);
       }
@@ -76,6 +83,7 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
     if (!KeepExistingFile(existing, incoming)) {
       cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
     }
+    if (KeepExistingFile(existing, incoming)) LogEvent(log_kind::kFileKept, target + u" (installed version is newer)");
   }
   // Kept and waiting files are registered as well: the registration then
   // refreshes whatever version is in place.
@@ -97,6 +105,7 @@ bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& desti
     return false;
   }
   State().RebootRequired = true;
+  LogEvent(log_kind::kFileStaged, destinationPath);
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include "util/path_text.h"
 #include "util/string_list.h"
 #include "util/win/disk_file.h"
+#include "util/win/install_log.h"
 #include "util/win/message_door.h"
 
 namespace {
@@ -232,6 +233,7 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
   InstallState& state = State();
   HWND owner = static_cast<HWND>(window);
   const HRESULT com = CoInitialize(nullptr);
+  LogEvent(log_kind::kInstall, state.ProjectName + u" " + state.ProgramVersion + u" into " + state.InstallTo);
 
   if (state.OfferUninstallOld && !state.Silent && !OfferOldVersionRemoval(owner)) {
     // The old version's uninstaller restarting Windows is not a restart of

@@ -16,6 +16,7 @@
 #include "util/path_text.h"
 #include "util/win/disk_file.h"
 #include "util/win/file_system.h"
+#include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/scoped_handle.h"
 #include "util/win/temp_names.h"
@@ -127,6 +128,24 @@ WideString CopyToDesktop(const WideString& program) {
   return WideString();
 }
 
+// "run: <command line>: <what became of it>". error: why it failed, when it
+// did. A program handed to the first process is logged there once more,
+// with its result.
+void LogRun(const WideString& program, const WideString& parameters, bool wait, bool handedOver,
+            const ProgramRunResult& outcome, DWORD error) {
+  if (!InstallLogOpen()) return;
+  const WideString command = RunCommandLine(program, parameters);
+  if (handedOver) {
+    LogEvent(log_kind::kRun, command + u": handed to the first process, which runs it as the user");
+  } else if (!outcome.started) {
+    LogWindowsError(log_kind::kFailure, u"run " + command, error);
+  } else if (outcome.exitCodeKnown) {
+    LogEvent(log_kind::kRun, WideString::Format(u"%s: exit code %u", command, outcome.exitCode));
+  } else {
+    LogEvent(log_kind::kRun, command + (wait ? u": ended" : u": started, not waited for"));
+  }
+}
+
 }  // namespace
 
 bool StartProcess(const WideString& commandLine, bool wait) { return StartProcess(commandLine, wait, nullptr); }
@@ -183,6 +202,7 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
   WideString program = programLine;
   bool failed = false;
   bool deleteExtracted = true;
+  bool handedOver = false;
   WideString extracted;
   WideString desktopCopy;
   bool desktopCopyMade = false;
@@ -219,6 +239,7 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
     command.Add(parameters);
     command.Add(WideString(wait ? u"1" : u"0"));
     SendRelayCommand(command);
+    handedOver = true;
   } else if (OpensAsDocument(program, parameters)) {
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
@@ -254,6 +275,7 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
   }
 
   outcome.started = !failed;
+  LogRun(program, parameters, wait, handedOver, outcome, failed ? GetLastError() : ERROR_SUCCESS);
   if (failed && !State().Silent) {
     // The extracted file and the desktop copy stay for the user.
     ShowMessage(owner, WideString::Format(kRunFailed, program, suffix), State().InstallerTitle,

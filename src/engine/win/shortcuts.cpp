@@ -9,6 +9,7 @@
 #include "engine/win/folder_macros.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
+#include "util/win/install_log.h"
 
 namespace {
 
@@ -36,10 +37,8 @@ WideString Expanded(const WideString& text) {
   return copy;
 }
 
-}  // namespace
-
-HRESULT CreateShortcut(const WideString& shortcutPath, const ShortcutSpec& spec) {
-  const WideString path = Expanded(shortcutPath);
+// Writes the shortcut file at path (expanded already) as spec says.
+HRESULT SaveShortcut(const WideString& path, const ShortcutSpec& spec) {
   CreateFolderTree(ParentFolder(path));
 
   ComRef<IShellLinkW> link;
@@ -60,6 +59,19 @@ HRESULT CreateShortcut(const WideString& shortcutPath, const ShortcutSpec& spec)
   ComRef<IPersistFile> file;
   result = link->QueryInterface(IID_IPersistFile, file.Receive());
   if (SUCCEEDED(result)) result = file->Save(path.W(), TRUE);
+  return result;
+}
+
+}  // namespace
+
+HRESULT CreateShortcut(const WideString& shortcutPath, const ShortcutSpec& spec) {
+  const WideString path = Expanded(shortcutPath);
+  const HRESULT result = SaveShortcut(path, spec);
+  if (SUCCEEDED(result)) {
+    LogEvent(log_kind::kShortcutCreated, path + u" -> " + Expanded(spec.target));
+  } else {
+    LogWindowsError(log_kind::kFailure, u"shortcut " + path, static_cast<DWORD>(result));
+  }
   return result;
 }
 

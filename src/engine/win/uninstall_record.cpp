@@ -9,6 +9,7 @@
 #include "util/path_text.h"
 #include "util/win/disk_file.h"
 #include "util/win/file_system.h"
+#include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/temp_names.h"
 
@@ -110,6 +111,7 @@ void WriteUninstallRecord() {
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
   WriteRecordFile(recordPath);
+  LogEvent(log_kind::kUninstallRecord, recordPath + u", uninstaller " + copyPath);
   WriteUninstallValues(copyPath, recordPath);
 
   if (state.SaveInstallPathGiven && !state.SaveInstallPathName.IsEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "engine/win/folder_macros.h"
 #include "util/path_text.h"
+#include "util/win/install_log.h"
 #include "util/win/windows_api.h"
 
 namespace {
@@ -25,7 +26,7 @@ void RemoveEmptyFolders(const WideString& folder) {
   if (path.CharAt(kLastPosition) == u'\\') path.RemoveLast(1);
   while (path.Length() > 3) {
     if (IsProtectedFolder(path)) return;
-    RemoveDirectoryW(LongPathForm(path, 248).W());
+    if (RemoveDirectoryW(LongPathForm(path, 248).W())) LogEvent(log_kind::kFolderRemoved, path);
     int slash = path.FindLast(u'\\');
     if (slash == 0) return;
     path.Truncate(slash - 1);

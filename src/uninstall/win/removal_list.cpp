@@ -8,6 +8,7 @@
 #include "uninstall/win/record_product.h"
 #include "util/path_text.h"
 #include "util/win/file_finder.h"
+#include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
 
@@ -20,7 +21,7 @@ void DeleteNamedValue(HKEY root, const WideString& keyPath, const WideString& va
   if (RegCreateKeyExW(root, keyPath.W(), 0, nullptr, 0, KEY_ALL_ACCESS | RegistryViewFlag(), nullptr,
                       key.Receive(), nullptr) != ERROR_SUCCESS)
     return;
-  RegDeleteValueW(key.Get(), valueName.W());
+  LogRegistryRemoval(root, keyPath, &valueName, RegDeleteValueW(key.Get(), valueName.W()));
 }
 
 }  // namespace

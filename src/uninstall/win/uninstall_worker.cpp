@@ -16,6 +16,7 @@
 #include "util/string_list.h"
 #include "util/win/disk_file.h"
 #include "util/win/file_system.h"
+#include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/registry.h"
 
@@ -35,13 +36,18 @@ void RunUninstallAction(WideString program, const WideString& argumentsLine, HWN
   if (HasExtension(program, u".exe") || !arguments.IsEmpty()) {
     WideString command =
         arguments.IsEmpty() ? program : WideString::Format(u"\"%s\" %s", program, arguments);
-    if (!StartProcess(command, true)) {
+    ProgramRunResult result;
+    if (!StartProcess(command, true, &result)) {
+      LogWindowsError(log_kind::kFailure, u"run " + command, GetLastError());
       ShowMessage(window, WideString::Format(u"Error whilst running '%s'.", program), State().InstallerTitle,
                   MB_ICONERROR);
+    } else {
+      LogEvent(log_kind::kRun, WideString::Format(u"%s: exit code %u", command, result.exitCode));
     }
   } else {
     // A document: opened with its program, not awaited.
     ShellExecuteW(nullptr, nullptr, program.W(), nullptr, nullptr, SW_SHOWNORMAL);
+    LogEvent(log_kind::kRun, program + u": opened, not waited for");
   }
 }
 
@@ -67,9 +73,14 @@ void RemoveListed(const StringList& removals, int fileCount) {
   for (int i = 0; i < removals.Count(); ++i) UnregisterDll(removals.Item(i));
   for (int i = 0; i < removals.Count(); ++i) {
     const WideString& path = removals.Item(i);
-    if (PathExists(path) && !DeleteFileForced(path)) {
-      state.UninstallRebootRequired = true;
-      MoveFileExW(LongPathForm(path, 248).W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (PathExists(path)) {
+      if (DeleteFileForced(path)) {
+        LogEvent(HasExtension(path, u".lnk") ? log_kind::kShortcutRemoved : log_kind::kFileRemoved, path);
+      } else {
+        LogWindowsError(log_kind::kFileRemovedAtRestart, path, GetLastError());
+        state.UninstallRebootRequired = true;
+        MoveFileExW(LongPathForm(path, 248).W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      }
     }
     RemoveAppPath(path);
     RemoveEmptyFolders(ParentFolder(path));
@@ -84,12 +95,13 @@ void RemoveListed(const StringList& removals, int fileCount) {
 // Uninstall key and, at the next restart, this executable go.
 void CleanUp(const WideString& recordPath) {
   InstallState& state = State();
-  DeleteFileW(recordPath.W());
-  if (!state.ProjectName.IsEmpty())
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), state.ProjectName);
+  if (DeleteFileW(recordPath.W())) LogEvent(log_kind::kFileRemoved, recordPath);
+  if (!state.ProjectName.IsEmpty() &&
+      DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), state.ProjectName))
+    LogEvent(log_kind::kRegistryKeyRemoved, u"HKLM\\" + UninstallKeyPath(state.ProjectName));
   wchar_t self[MAX_PATH] = {};
-  if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0)
-    MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0 && MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+    LogEvent(log_kind::kFileRemovedAtRestart, WideString(self));
 }
 
 }  // namespace
@@ -99,7 +111,8 @@ void UnregisterDll(const WideString& path) {
 }
 
 void RemoveAppPath(const WideString& path) {
-  if (HasExtension(path, u".exe")) DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kAppPathsKey), FileName(path));
+  if (HasExtension(path, u".exe") && DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kAppPathsKey), FileName(path)))
+    LogEvent(log_kind::kRegistryKeyRemoved, WideString(u"HKLM\\") + kAppPathsKey + u"\\" + FileName(path));
 }
 
 void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
@@ -111,6 +124,7 @@ void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
   // file name does not show.
   state.UninstallRecordPath = AbsolutePath(state.UninstallRecordPath);
   const WideString recordPath = state.UninstallRecordPath;
+  LogEvent(log_kind::kUninstall, state.ProjectName + u" from the record " + recordPath);
   // Without its record, only the entry and the uninstaller itself can go.
   state.Outcome = InstallOutcome::Failed;
   {
@@ -123,6 +137,8 @@ void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
       CollectRemovals(record, removals);
       ProtectSharedFiles(recordPath, removals);
       RemoveListed(removals, fileCount);
+    } else {
+      LogWindowsError(log_kind::kFailure, u"open the record " + recordPath, GetLastError());
     }
   }
   CleanUp(recordPath);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <string>
 
+#include "util/win/install_log.h"
 #include "util/win/scoped_handle.h"
 
 namespace {
@@ -97,6 +98,14 @@ int AnswerThroughTranscript(const WideString& transcript, HWND owner, const Wide
   return answer;
 }
 
+// "message: caption: text -> answer", marked "(unattended)" when nobody was
+// asked.
+void LogMessage(const WideString& caption, const WideString& text, int answer, bool unattended) {
+  if (!InstallLogOpen()) return;
+  LogEvent(log_kind::kMessage,
+           caption + u": " + text + u" -> " + AnswerName(answer) + (unattended ? u" (unattended)" : u""));
+}
+
 }  // namespace
 
 void SetMessageResponder(MessageResponder responder, void* context) {
@@ -139,5 +148,6 @@ int ShowMessage(HWND owner, const WideString& text, const WideString& caption, U
       answer = MessageBoxW(owner, text.W(), caption.W(), flags);
     }
   }
+  LogMessage(caption, text, answer, responder == nullptr && g_unattended.load());
   return answer;
 }

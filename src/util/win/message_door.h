@@ -16,6 +16,9 @@
 //   named by the same path plus ".answers" (a decimal button id, the line is
 //   removed), or when that holds none, from UnattendedAnswer. Processes that
 //   share the variable share both files.
+//
+// Whichever way it is answered, each message goes to the install log
+// (util/win/install_log.h) with its answer, when a log is open.
 
 #include "util/wide_string.h"
 #include "util/win/windows_api.h"

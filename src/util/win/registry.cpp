@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "util/path_text.h"
+#include "util/win/install_log.h"
 #include "util/win/scoped_handle.h"
 
 REGSAM RegistryViewFlag() {
@@ -15,13 +16,16 @@ REGSAM RegistryViewFlag() {
 
 namespace {
 
-ScopedRegistryKey OpenKey(HKEY root, const WideString& keyPath, REGSAM access) {
+// status, when given, receives RegCreateKeyExW's answer.
+ScopedRegistryKey OpenKey(HKEY root, const WideString& keyPath, REGSAM access, LONG* status = nullptr) {
   ScopedRegistryKey key;
+  if (status != nullptr) *status = ERROR_INVALID_PARAMETER;
   if (root == nullptr || keyPath.IsEmpty()) return key;
   HKEY opened = nullptr;
-  if (RegCreateKeyExW(root, keyPath.W(), 0, const_cast<wchar_t*>(L""), REG_OPTION_NON_VOLATILE,
-                      access | RegistryViewFlag(), nullptr, &opened, nullptr) == ERROR_SUCCESS)
-    key.Reset(opened);
+  const LONG created = RegCreateKeyExW(root, keyPath.W(), 0, const_cast<wchar_t*>(L""), REG_OPTION_NON_VOLATILE,
+                                       access | RegistryViewFlag(), nullptr, &opened, nullptr);
+  if (status != nullptr) *status = created;
+  if (created == ERROR_SUCCESS) key.Reset(opened);
   return key;
 }
 
@@ -45,10 +49,11 @@ WideString ReadRegistryString(HKEY root, const WideString& keyPath, const WideSt
 
 bool WriteRegistryValue(HKEY root, const WideString& keyPath, const WideString& valueName, DWORD type,
                         const void* bytes, DWORD byteCount) {
-  ScopedRegistryKey key = OpenKey(root, keyPath, KEY_WRITE);
-  if (!key) return false;
-  return RegSetValueExW(key.Get(), valueName.W(), 0, type, static_cast<const BYTE*>(bytes), byteCount) ==
-         ERROR_SUCCESS;
+  LONG status = ERROR_SUCCESS;
+  ScopedRegistryKey key = OpenKey(root, keyPath, KEY_WRITE, &status);
+  if (key) status = RegSetValueExW(key.Get(), valueName.W(), 0, type, static_cast<const BYTE*>(bytes), byteCount);
+  LogRegistryWrite(root, keyPath, valueName, type, bytes, byteCount, status);
+  return status == ERROR_SUCCESS;
 }
 
 bool WriteRegistryString(HKEY root, const WideString& keyPath, const WideString& valueName,
