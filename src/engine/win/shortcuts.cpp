@@ -37,7 +37,7 @@ WideString Expanded(const WideString& text) {
   return copy;
 }
 
-// Writes the shortcut file at path (expanded already) as spec says.
+// Writes the shortcut file at path (expanded already) from its description.
 HRESULT SaveShortcut(const WideString& path, const ShortcutSpec& spec) {
   CreateFolderTree(ParentFolder(path));
 
