@@ -51,18 +51,21 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets) {
   return AcceptVariantFor(destination, copyTargets, State().Is64BitWindows);
 }
 
-bool PlaceFile(const WideString& member, const WideString& destination, HWND window) {
-  WideString memberName = member;
-  ExpandFolderMacros(memberName);
+namespace {
+
+// The destination's folder with every missing level; failures show up as
+// failed copies later.
+WideString PrepareDestination(const WideString& destination) {
   WideString target = destination;
   ExpandFolderMacros(target);
   CreateFolderTree(ParentFolder(target));
+  return target;
+}
 
+// Places the extracted file (ready false: extraction failed) at target.
+// True when cancelled. Deletes the extracted file.
+bool PlaceExtracted(bool ready, WideString& extracted, const WideString& target, HWND window) {
   bool cancelled = false;
-  WideString extracted;
-  PayloadContext* payload = PublishedPayload();
-  const bool ready = MakeTempFileName(extracted, "Ins") && payload != nullptr &&
-                     payload->Archive().ExtractTo(memberName, extracted);
   if (!ready) {
     ShowMessage(window, WideString(kExtractFailed), State().InstallerTitle, MB_OK | MB_ICONERROR);
     cancelled = true;
@@ -82,6 +85,26 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
   if (!cancelled) QueueForRegistration(target);
   DeleteTempFile(extracted);
   return cancelled;
+}
+
+}  // namespace
+
+bool PlaceFile(const WideString& member, const WideString& destination, HWND window) {
+  WideString memberName = member;
+  ExpandFolderMacros(memberName);
+  const WideString target = PrepareDestination(destination);
+  WideString extracted;
+  PayloadContext* payload = PublishedPayload();
+  const bool ready = MakeTempFileName(extracted, "Ins") && payload != nullptr &&
+                     payload->Archive().ExtractTo(memberName, extracted);
+  return PlaceExtracted(ready, extracted, target, window);
+}
+
+bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, HWND window) {
+  const WideString target = PrepareDestination(destination);
+  ShowDecodeReport(prepared.report, prepared.sourcePath, prepared.file);
+  const bool ready = prepared.fileMade && prepared.report.extracted;
+  return PlaceExtracted(ready, prepared.file, target, window);
 }
 
 bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destinationPath) {

@@ -1,0 +1,43 @@
+#pragma once
+// How far member decoding may run ahead of the placement of files. Members
+// decoded ahead wait in temporary files until the install worker takes them,
+// so the window bounds the temporary disk space (memory is bounded by the
+// number of decoding threads: each holds one dictionary and one output
+// buffer, whatever the member sizes).
+//
+// A member is held from the moment its decoding starts until the worker has
+// taken it (or it was dropped and its decoding has ended). Both limits hold
+// at all times, except that a member larger than the byte limit may start
+// when nothing else is held: it then waits alone.
+
+#include <cstddef>
+#include <cstdint>
+
+struct DecodeWindowLimits {
+  size_t members = 32;
+  uint64_t bytes = uint64_t(64) << 20;
+};
+
+class DecodeWindow {
+ public:
+  explicit DecodeWindow(const DecodeWindowLimits& limits) : limits_(limits) {}
+
+  // True when a member that declares bytes of output may start now.
+  bool MayStart(uint64_t bytes) const;
+  void Started(uint64_t bytes);
+  // The member has been taken, or dropped and no longer decoded.
+  void Released(uint64_t bytes);
+
+  size_t HeldMembers() const { return members_; }
+  uint64_t HeldBytes() const { return bytes_; }
+  // The most held at once so far.
+  size_t PeakMembers() const { return peakMembers_; }
+  uint64_t PeakBytes() const { return peakBytes_; }
+
+ private:
+  DecodeWindowLimits limits_;
+  size_t members_ = 0;
+  uint64_t bytes_ = 0;
+  size_t peakMembers_ = 0;
+  uint64_t peakBytes_ = 0;
+};
