@@ -52,7 +52,7 @@ if [ ! -f "$root/win64/build.ninja" ]; then
   cmake -S "$top" -B "$root/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
 fi
-cmake --build "$root/win64" --target setup-stub-x64 >/dev/null
+cmake --build "$root/win64" --target setup_stub >/dev/null
 pack=$root/host-release/src/packer/plovepack
 stub=$root/win64/src/app/setup-stub-x64.exe
 g++ -O2 -std=c++17 -I"$top/src" "$top/bench/checksum_bench.cpp" "$top/src/payload/archive_format.cpp" \

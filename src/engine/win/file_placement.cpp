@@ -29,8 +29,11 @@ bool CopyIntoPlace(const WideString& source, const WideString& destination, cons
   // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
   for (;;) {
-    // Read-only, hidden and system files are overwritten as well.
-    SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
+    // Read-only, hidden and system files are overwritten as well (a file
+    // that is not there has no attributes to clear).
+    if (GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES) {
+      SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
+    }
     if (CopyFileW(source.W(), target.W(), FALSE)) return false;
     const DWORD error = GetLastError();
     if (FileInUse(error)) {
@@ -62,9 +65,29 @@ WideString PrepareDestination(const WideString& destination) {
   return target;
 }
 
+// Reading a version has the loader map the file: not for a file that is not
+// there, which has none.
+FileVersion VersionIfPresent(const WideString& path) {
+  if (GetFileAttributesW(path.W()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileVersion();
+  }
+  return ReadFileVersion(path);
+}
+
+// Only executable images (and the LZ-compressed files that the version
+// functions read through) carry a version: the first bytes tell.
+bool MayCarryVersion(const PreparedMember& member) {
+  if (member.headSize < 2) return false;
+  const char a = static_cast<char>(member.head[0]);
+  const char b = static_cast<char>(member.head[1]);
+  return (a == 'M' && b == 'Z') || (a == 'Z' && b == 'M') || (a == 'S' && b == 'Z') || (a == 'K' && b == 'W');
+}
+
 // Places the extracted file (ready false: extraction failed) at target.
-// True when cancelled. Deletes the extracted file.
-bool PlaceExtracted(bool ready, WideString& extracted, const WideString& target, HWND window) {
+// True when cancelled. incoming is the extracted file's version.
+bool PlaceExtracted(bool ready, const WideString& extracted, const FileVersion& incoming, const WideString& target,
+                    HWND window) {
   bool cancelled = false;
   if (!ready) {
     ShowMessage(window, WideString(kExtractFailed), State().InstallerTitle, MB_OK | MB_ICONERROR);
@@ -74,8 +97,7 @@ bool PlaceExtracted(bool ready, WideString& extracted, const WideString& target,
     // uninstaller that found the file in use) would remove what is placed
     // now, whether copied, kept or staged.
     CancelDeletionAtRestart(target);
-    const FileVersion existing = ReadFileVersion(LongPathForm(target, MAX_PATH));
-    const FileVersion incoming = ReadFileVersion(extracted);
+    const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH));
     if (!KeepExistingFile(existing, incoming)) {
       cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
     }
@@ -83,7 +105,6 @@ bool PlaceExtracted(bool ready, WideString& extracted, const WideString& target,
   // Kept and waiting files are registered as well: the registration then
   // refreshes whatever version is in place.
   if (!cancelled) QueueForRegistration(target);
-  DeleteTempFile(extracted);
   return cancelled;
 }
 
@@ -97,14 +118,18 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
   PayloadContext* payload = PublishedPayload();
   const bool ready = MakeTempFileName(extracted, "Ins") && payload != nullptr &&
                      payload->Archive().ExtractTo(memberName, extracted);
-  return PlaceExtracted(ready, extracted, target, window);
+  const FileVersion incoming = ready ? ReadFileVersion(extracted) : FileVersion();
+  const bool cancelled = PlaceExtracted(ready, extracted, incoming, target, window);
+  DeleteTempFile(extracted);
+  return cancelled;
 }
 
-bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, HWND window) {
+bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window) {
   const WideString target = PrepareDestination(destination);
   ShowDecodeReport(prepared.report, prepared.sourcePath, prepared.file);
   const bool ready = prepared.fileMade && prepared.report.extracted;
-  return PlaceExtracted(ready, prepared.file, target, window);
+  const FileVersion incoming = ready && MayCarryVersion(prepared) ? ReadFileVersion(prepared.file) : FileVersion();
+  return PlaceExtracted(ready, prepared.file, incoming, target, window);
 }
 
 bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destinationPath) {

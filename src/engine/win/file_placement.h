@@ -26,9 +26,9 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets);
 // State().RebootRequired when the new file waits for the next restart.
 [[nodiscard]] bool PlaceFile(const WideString& member, const WideString& destination, HWND window);
 // The same for a member that was decoded ahead (DecodeAhead): its decoding
-// failures are shown now, in order, as extraction would have shown them,
-// and its temporary file is deleted.
-[[nodiscard]] bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, HWND window);
+// failures are shown now, in order, as extraction would have shown them.
+// Its temporary file is left to the caller (DecodeAhead::Discard).
+[[nodiscard]] bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window);
 
 // Copies newFile to destination + "-PLITMP" and asks Windows to delete
 // destination and rename the staged copy at the next restart (deletion

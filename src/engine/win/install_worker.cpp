@@ -155,6 +155,7 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
   switch (decodeAhead_.TakeMember(memberName, prepared)) {
     case TakeResult::Taken:
       cancelled = PlacePreparedFile(prepared, destination, window_);
+      decodeAhead_.Discard(prepared.file);
       break;
     case TakeResult::NotPlanned:
       cancelled = PlaceFile(member, destination, window_);

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/install_state.h"
+#include "util/win/disk_file.h"
 #include "util/win/temp_names.h"
 
 namespace {
@@ -33,6 +34,12 @@ int ProcessorCount() {
   SYSTEM_INFO info{};
   GetSystemInfo(&info);
   return std::max(1, static_cast<int>(info.dwNumberOfProcessors));
+}
+
+void ReadHead(PreparedMember& member) {
+  DiskFile file;
+  if (!file.Open(member.file, GENERIC_READ, OPEN_EXISTING, false)) return;
+  member.headSize = static_cast<int>(file.Read(member.head, sizeof(member.head)));
 }
 
 }  // namespace
@@ -97,23 +104,36 @@ DecodeAhead::Job* DecodeAhead::NextJob() {
   return &job;
 }
 
+WideString DecodeAhead::NextDiscard() {
+  if (discards_.empty()) return WideString();
+  WideString file = std::move(discards_.back());
+  discards_.pop_back();
+  return file;
+}
+
 void DecodeAhead::DecodeLoop() {
   DWORD lastEventCheck = 0;
   for (;;) {
     Job* job = nullptr;
+    WideString discard;
     {
       SrwGuard guard(lock_);
       for (;;) {
         if (StopAsked(lastEventCheck)) return;
+        discard = NextDiscard();
+        if (!discard.IsEmpty()) break;
         job = NextJob();
         if (job != nullptr) break;
-        if (nextToStart_ == jobs_.size()) return;
-        // Nothing may start before the worker takes a member: woken then,
-        // or after a while to look at the stop conditions again.
+        // Nothing to do before the worker takes or hands back a member:
+        // woken then, or after a while to look at the stop conditions again.
         SleepConditionVariableSRW(&changed_, &lock_, kWaitSliceMs, 0);
       }
     }
-    Decode(*job);
+    if (job != nullptr) {
+      Decode(*job);
+    } else {
+      DeleteTempFile(discard);
+    }
   }
 }
 
@@ -132,6 +152,7 @@ void DecodeAhead::Decode(Job& job) {
   const bool wanted = !cancel.Requested() && !prepared.report.cancelled;
   if (wanted) ++decoded_;
   if (!wanted) DeleteTempFile(prepared.file);
+  if (wanted && prepared.report.extracted) ReadHead(prepared);
   {
     SrwGuard guard(lock_);
     if (wanted) {
@@ -141,6 +162,20 @@ void DecodeAhead::Decode(Job& job) {
       job.state = JobState::Dropped;
       window_.Released(job.bytes);
     }
+  }
+  WakeAllConditionVariable(&changed_);
+}
+
+void DecodeAhead::Discard(WideString& file) {
+  if (file.IsEmpty()) return;
+  {
+    SrwGuard guard(lock_);
+    if (threads_.empty() || stopping_.load()) {
+      DeleteTempFile(file);
+      return;
+    }
+    discards_.push_back(std::move(file));
+    file.Clear();
   }
   WakeAllConditionVariable(&changed_);
 }
@@ -204,4 +239,6 @@ void DecodeAhead::Stop() {
     if (job->state == JobState::Ready) DeleteTempFile(job->prepared.file);
   }
   jobs_.clear();
+  for (WideString& file : discards_) DeleteTempFile(file);
+  discards_.clear();
 }

@@ -33,6 +33,10 @@ struct PreparedMember {
   WideString sourcePath;  // the file the member was read from, for the read message
   DecodeReport report;    // what decoding it gave, messages still to show
   bool fileMade = false;  // false when no temporary file could be made
+  // The member's first bytes (fewer for a shorter member), so that the taker
+  // can tell what kind of file it is without opening it again.
+  uint8_t head[4] = {};
+  int headSize = 0;
 };
 
 enum class [[nodiscard]] TakeResult {
@@ -63,8 +67,13 @@ class DecodeAhead {
   // gives NotPlanned.
   TakeResult TakeMember(const WideString& name, PreparedMember& out);
 
+  // Hands a taken member's temporary file back: one of the threads deletes
+  // it (deleting costs the worker time), or Stop does. Clears file.
+  void Discard(WideString& file);
+
   // Stops the threads (a member being decoded stops between two pieces of
-  // output), waits for them and deletes every temporary file not taken.
+  // output), waits for them and deletes every temporary file not taken or
+  // handed back.
   void Stop();
 
   // The most members and declared bytes held at once (for tests).
@@ -97,6 +106,8 @@ class DecodeAhead {
   // caller, lastEventCheck being the caller's).
   bool StopAsked(DWORD& lastEventCheck);
   void DecodeLoop();
+  // Under lock_: a file handed back, removed from the list; empty when none.
+  WideString NextDiscard();
   // Under lock_: the next job a thread may start, or null to wait.
   Job* NextJob();
   void Decode(Job& job);
@@ -107,6 +118,7 @@ class DecodeAhead {
   DecodeWindow window_;
   std::vector<std::unique_ptr<Job>> jobs_;
   std::vector<ScopedKernelHandle> threads_;
+  std::vector<WideString> discards_;
   size_t nextToStart_ = 0;
   size_t nextToTake_ = 0;
   std::atomic<bool> stopping_{false};

@@ -120,9 +120,12 @@ TEST_F(DecodeAheadTest, MembersComeInPlanOrderWithTheirContent) {
     EXPECT_EQ(member.report.extracted, e.content != nullptr);
     if (e.content != nullptr) {
       EXPECT_TRUE(ReadFile(member.file) == e.text);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(member.head), member.headSize), e.text.substr(0, 4));
     }
     EXPECT_EQ(member.sourcePath, ModulePath());
-    DeleteTempFile(member.file);
+    // Handed back: deleted by a thread, or by Stop at the latest.
+    ahead.Discard(member.file);
+    EXPECT_TRUE(member.file.IsEmpty());
   }
   // Everything planned is taken: any name now is extracted directly.
   PreparedMember none;
