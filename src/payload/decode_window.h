@@ -13,9 +13,13 @@
 #include <cstddef>
 #include <cstdint>
 
+// Bytes are what bounds the disk; the member count only keeps a run of
+// small members from piling up files without end. The window reaches far
+// enough for the members after a long run of small ones to be decoded while
+// the worker places the small ones.
 struct DecodeWindowLimits {
-  size_t members = 32;
-  uint64_t bytes = uint64_t(64) << 20;
+  size_t members = 1024;
+  uint64_t bytes = uint64_t(128) << 20;
 };
 
 class DecodeWindow {

@@ -101,39 +101,30 @@ DecodeAhead::Job* DecodeAhead::NextJob() {
   ++nextToStart_;
   job.state = JobState::Decoding;
   window_.Started(job.bytes);
+  if (!freeFiles_.empty()) {
+    job.prepared.file = std::move(freeFiles_.back());
+    freeFiles_.pop_back();
+  }
   return &job;
-}
-
-WideString DecodeAhead::NextDiscard() {
-  if (discards_.empty()) return WideString();
-  WideString file = std::move(discards_.back());
-  discards_.pop_back();
-  return file;
 }
 
 void DecodeAhead::DecodeLoop() {
   DWORD lastEventCheck = 0;
   for (;;) {
     Job* job = nullptr;
-    WideString discard;
     {
       SrwGuard guard(lock_);
       for (;;) {
         if (StopAsked(lastEventCheck)) return;
-        discard = NextDiscard();
-        if (!discard.IsEmpty()) break;
         job = NextJob();
         if (job != nullptr) break;
-        // Nothing to do before the worker takes or hands back a member:
-        // woken then, or after a while to look at the stop conditions again.
+        if (nextToStart_ == jobs_.size()) return;
+        // Nothing may start before the worker takes a member: woken then,
+        // or after a while to look at the stop conditions again.
         SleepConditionVariableSRW(&changed_, &lock_, kWaitSliceMs, 0);
       }
     }
-    if (job != nullptr) {
-      Decode(*job);
-    } else {
-      DeleteTempFile(discard);
-    }
+    Decode(*job);
   }
 }
 
@@ -143,15 +134,21 @@ void DecodeAhead::Decode(Job& job) {
   CancelContext context{this, &job};
   const DecodeCancel cancel{&DecodeAhead::CancelRequested, &context};
   try {
-    prepared.fileMade = !cancel.Requested() && MakeTempFileName(prepared.file, "Ins");
-    if (prepared.fileMade) DecodeEntries(job.member, prepared.file, &cancel, prepared.report);
+    prepared.fileMade = !prepared.file.IsEmpty();
+    if (!prepared.fileMade && !cancel.Requested()) {
+      prepared.fileMade = MakeTempFileName(prepared.file, "Ins");
+      if (!prepared.file.IsEmpty()) {
+        SrwGuard guard(lock_);
+        madeFiles_.push_back(prepared.file);
+      }
+    }
+    if (prepared.fileMade) DecodeEntries(job.member, prepared.file, &cancel, prepared.report, true);
   } catch (const std::bad_alloc&) {
     // As DecodeEntries reports a member that does not fit in memory.
     prepared.report.failures.push_back(DecodeFailure::Write);
   }
   const bool wanted = !cancel.Requested() && !prepared.report.cancelled;
   if (wanted) ++decoded_;
-  if (!wanted) DeleteTempFile(prepared.file);
   if (wanted && prepared.report.extracted) ReadHead(prepared);
   {
     SrwGuard guard(lock_);
@@ -161,23 +158,20 @@ void DecodeAhead::Decode(Job& job) {
       // Dropped by the worker or stopped: nobody will take it.
       job.state = JobState::Dropped;
       window_.Released(job.bytes);
+      ReuseFile(prepared.file);
     }
   }
   WakeAllConditionVariable(&changed_);
 }
 
+void DecodeAhead::ReuseFile(WideString& file) {
+  if (!file.IsEmpty()) freeFiles_.push_back(std::move(file));
+  file.Clear();
+}
+
 void DecodeAhead::Discard(WideString& file) {
-  if (file.IsEmpty()) return;
-  {
-    SrwGuard guard(lock_);
-    if (threads_.empty() || stopping_.load()) {
-      DeleteTempFile(file);
-      return;
-    }
-    discards_.push_back(std::move(file));
-    file.Clear();
-  }
-  WakeAllConditionVariable(&changed_);
+  SrwGuard guard(lock_);
+  ReuseFile(file);
 }
 
 void DecodeAhead::Drop(Job& job) {
@@ -189,7 +183,7 @@ void DecodeAhead::Drop(Job& job) {
       job.abandoned = true;  // its thread deletes the file and releases it
       break;
     case JobState::Ready:
-      DeleteTempFile(job.prepared.file);
+      ReuseFile(job.prepared.file);
       job.state = JobState::Dropped;
       window_.Released(job.bytes);
       break;
@@ -235,10 +229,8 @@ void DecodeAhead::Stop() {
   WakeAllConditionVariable(&changed_);
   for (ScopedKernelHandle& thread : threads_) WaitForSingleObject(thread.Get(), INFINITE);
   threads_.clear();
-  for (std::unique_ptr<Job>& job : jobs_) {
-    if (job->state == JobState::Ready) DeleteTempFile(job->prepared.file);
-  }
   jobs_.clear();
-  for (WideString& file : discards_) DeleteTempFile(file);
-  discards_.clear();
+  freeFiles_.clear();
+  for (WideString& file : madeFiles_) DeleteTempFile(file);
+  madeFiles_.clear();
 }

@@ -10,8 +10,10 @@
 // one decoder dictionary and one output buffer (decompress_file.cpp), so the
 // memory does not grow with the member sizes. Decoded members wait in
 // temporary "Ins" files, at most DecodeWindowLimits of them
-// (payload/decode_window.h: 32 members and 64 MiB by default) plus the one
-// the worker is placing.
+// (payload/decode_window.h: 1024 members and 128 MiB by default) plus the
+// one the worker is placing. The files are used again for later members
+// once the worker hands them back (making and deleting a file per member
+// would cost more than decoding a small one), and deleted by Stop.
 
 #include <atomic>
 #include <cstdint>
@@ -29,7 +31,7 @@ constexpr int kMaxDecodeThreads = 3;
 
 // A member as the worker takes it.
 struct PreparedMember {
-  WideString file;        // the temporary file holding the member; the taker deletes it
+  WideString file;        // the temporary file holding the member, until Discard or Stop
   WideString sourcePath;  // the file the member was read from, for the read message
   DecodeReport report;    // what decoding it gave, messages still to show
   bool fileMade = false;  // false when no temporary file could be made
@@ -67,13 +69,13 @@ class DecodeAhead {
   // gives NotPlanned.
   TakeResult TakeMember(const WideString& name, PreparedMember& out);
 
-  // Hands a taken member's temporary file back: one of the threads deletes
-  // it (deleting costs the worker time), or Stop does. Clears file.
+  // Hands a taken member's temporary file back, for a later member to use.
+  // Clears file.
   void Discard(WideString& file);
 
   // Stops the threads (a member being decoded stops between two pieces of
-  // output), waits for them and deletes every temporary file not taken or
-  // handed back.
+  // output), waits for them and deletes every temporary file they made, the
+  // files of taken members included.
   void Stop();
 
   // The most members and declared bytes held at once (for tests).
@@ -106,8 +108,8 @@ class DecodeAhead {
   // caller, lastEventCheck being the caller's).
   bool StopAsked(DWORD& lastEventCheck);
   void DecodeLoop();
-  // Under lock_: a file handed back, removed from the list; empty when none.
-  WideString NextDiscard();
+  // Under lock_: keeps the file for a later member; clears file.
+  void ReuseFile(WideString& file);
   // Under lock_: the next job a thread may start, or null to wait.
   Job* NextJob();
   void Decode(Job& job);
@@ -118,7 +120,8 @@ class DecodeAhead {
   DecodeWindow window_;
   std::vector<std::unique_ptr<Job>> jobs_;
   std::vector<ScopedKernelHandle> threads_;
-  std::vector<WideString> discards_;
+  std::vector<WideString> madeFiles_;  // every temporary file made, for Stop
+  std::vector<WideString> freeFiles_;  // made, and free for the next member
   size_t nextToStart_ = 0;
   size_t nextToTake_ = 0;
   std::atomic<bool> stopping_{false};

@@ -26,11 +26,11 @@ constexpr size_t kOutputBuffer = 4u << 20;
 // an earlier member of the name extracted) and no partial file.
 class TargetWriter {
  public:
-  explicit TargetWriter(const WideString& path) : path_(path) {}
+  TargetWriter(const WideString& path, DecodeTarget mode) : path_(path), scratch_(mode == DecodeTarget::Scratch) {}
   ~TargetWriter() {
     if (!committed_ && created_) {
       file_.Close();
-      DeleteFileForced(partPath_);
+      if (!scratch_) DeleteFileForced(partPath_);
     }
   }
 
@@ -47,6 +47,10 @@ class TargetWriter {
   bool Commit() {
     if (!Flush()) return false;
     file_.Close();
+    if (scratch_) {
+      committed_ = true;
+      return true;
+    }
     const WideString from = LongPathForm(partPath_, MAX_PATH);
     const WideString to = LongPathForm(path_, MAX_PATH);
     if (!MoveFileExW(from.W(), to.W(), MOVEFILE_REPLACE_EXISTING)) return false;
@@ -62,8 +66,14 @@ class TargetWriter {
     return written;
   }
 
-  // A name nobody uses yet: the target's name with a random suffix.
+  // A name nobody uses yet: the target's name with a random suffix. A
+  // scratch target is written in place.
   bool CreatePart() {
+    if (scratch_) {
+      created_ = file_.Open(path_, GENERIC_WRITE, CREATE_ALWAYS, false);
+      partPath_.Clear();  // nothing to delete on failure: the caller's own file
+      return created_;
+    }
     for (int attempt = 0; attempt < 8; ++attempt) {
       partPath_ = path_ + WideString::Format(u".%08X.plx", Random(0));
       if (file_.Open(partPath_, GENERIC_WRITE, CREATE_NEW, false)) {
@@ -79,6 +89,7 @@ class TargetWriter {
   WideString partPath_;
   DiskFile file_;
   std::vector<uint8_t> buffer_;
+  bool scratch_;
   bool created_ = false;
   bool committed_ = false;
 };
@@ -86,8 +97,8 @@ class TargetWriter {
 // One decoding into a target: the decoder, its sink and the verdict.
 class Decoding {
  public:
-  Decoding(const WideString& targetPath, const DecodeCancel* cancel)
-      : target_(targetPath),
+  Decoding(const WideString& targetPath, const DecodeCancel* cancel, DecodeTarget mode)
+      : target_(targetPath, mode),
         cancel_(cancel),
         decoder_([this](const uint8_t* data, size_t size) { return Take(data, size); }) {}
 
@@ -131,8 +142,8 @@ class Decoding {
 };
 
 DecodeFailure DecodeMemory(const uint8_t* packed, size_t size, const WideString& targetPath,
-                           const DecodeCancel* cancel) {
-  Decoding decoding(targetPath, cancel);
+                           const DecodeCancel* cancel, DecodeTarget mode) {
+  Decoding decoding(targetPath, cancel, mode);
   if (size == 0) return decoding.Empty();
   if (cancel != nullptr && cancel->Requested()) return DecodeFailure::Cancelled;
   LzmaDecodeStatus status = decoding.Feed(packed, size);
@@ -141,7 +152,7 @@ DecodeFailure DecodeMemory(const uint8_t* packed, size_t size, const WideString&
 }
 
 DecodeFailure DecodeFile(const WideString& sourcePath, const WideString& targetPath) {
-  Decoding decoding(targetPath, nullptr);
+  Decoding decoding(targetPath, nullptr, DecodeTarget::Replace);
   // A source of no bytes (or none at all) is an empty member.
   if (FileSizeOf(sourcePath) == 0) return decoding.Empty();
 
@@ -164,9 +175,9 @@ DecodeFailure DecodeFile(const WideString& sourcePath, const WideString& targetP
 }  // namespace
 
 DecodeFailure DecodeMemoryToFile(const uint8_t* packed, size_t size, const WideString& targetPath,
-                                 const DecodeCancel* cancel) {
+                                 const DecodeCancel* cancel, DecodeTarget mode) {
   try {
-    return DecodeMemory(packed, size, targetPath, cancel);
+    return DecodeMemory(packed, size, targetPath, cancel, mode);
   } catch (const std::bad_alloc&) {
     // Whichever buffer could not be had, the member does not fit: the
     // write error, as for a decoder that runs out of memory. Everything

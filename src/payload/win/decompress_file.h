@@ -21,14 +21,22 @@ struct DecodeCancel {
   bool Requested() const { return requested != nullptr && requested(context); }
 };
 
+// Where the decoded bytes go.
+enum class DecodeTarget : uint8_t {
+  // Into a new file beside the target, which replaces the target only when
+  // the whole member is there: on failure the target is as it was.
+  Replace,
+  // Straight into the target, a scratch file of the caller's (one file
+  // made, none renamed): on failure it holds something partial.
+  Scratch,
+};
+
 // Decodes the stream in packed[0, size) into targetPath without showing
-// anything. An empty stream gives an empty target. The member is decoded
-// into a new file beside the target, which replaces the target only when the
-// whole member is there: on failure (cancelling included) the target is as
-// it was and the new file is gone. cancel may be null. Safe to call from
-// several threads at once.
+// anything. An empty stream gives an empty target. On failure (cancelling
+// included) no new file is left beside the target. cancel may be null. Safe
+// to call from several threads at once.
 DecodeFailure DecodeMemoryToFile(const uint8_t* packed, size_t size, const WideString& targetPath,
-                                 const DecodeCancel* cancel);
+                                 const DecodeCancel* cancel, DecodeTarget mode = DecodeTarget::Replace);
 
 // Shows the message of a failure, without owner window, with the
 // installer's caption, MB_ICONERROR | MB_TOPMOST:

@@ -43,12 +43,12 @@ WideString ModuleFilePath(HMODULE module) {
 // nothing done) when the packed bytes do not match their sum: damaged data
 // is left to the caller to report.
 DecodeFailure DecodeEntry(const uint8_t* data, const PayloadEntry& entry, const WideString& targetPath,
-                          const DecodeCancel* cancel, bool* skipped) {
+                          const DecodeCancel* cancel, bool* skipped, DecodeTarget mode = DecodeTarget::Replace) {
   // The directory reader has checked that the packed data lies in the data.
   const uint8_t* packed = data + entry.dataOffset;
   *skipped = PackedSum(packed, entry.packedSize) != entry.packedSum;
   if (*skipped) return DecodeFailure::None;
-  return DecodeMemoryToFile(packed, entry.packedSize, targetPath, cancel);
+  return DecodeMemoryToFile(packed, entry.packedSize, targetPath, cancel, mode);
 }
 
 }  // namespace
@@ -66,10 +66,14 @@ uint64_t MemberEntries::DeclaredSize() const {
 }
 
 void DecodeEntries(const MemberEntries& member, const WideString& targetPath, const DecodeCancel* cancel,
-                   DecodeReport& report) {
+                   DecodeReport& report, bool scratch) {
+  // With several entries a later failing one must leave what an earlier one
+  // decoded: only a lone entry goes straight into a scratch file.
+  const DecodeTarget mode =
+      scratch && member.entries.size() == 1 ? DecodeTarget::Scratch : DecodeTarget::Replace;
   for (const PayloadEntry& entry : member.entries) {
     bool skipped = false;
-    const DecodeFailure failure = DecodeEntry(member.data, entry, targetPath, cancel, &skipped);
+    const DecodeFailure failure = DecodeEntry(member.data, entry, targetPath, cancel, &skipped, mode);
     if (failure == DecodeFailure::Cancelled) {
       report.cancelled = true;
       return;

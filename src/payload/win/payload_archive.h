@@ -49,9 +49,11 @@ struct DecodeReport {
 // Decodes every entry into targetPath in directory order, so the last one
 // that decodes cleanly is what the file holds. A packed-sum mismatch is
 // skipped without a failure. Shows nothing. Once cancel asks to stop, the
-// rest is left undone and report.cancelled is set.
+// rest is left undone and report.cancelled is set. scratch: targetPath is a
+// scratch file of the caller's, whose content matters only when the report
+// says extracted; a single entry is then decoded straight into it.
 void DecodeEntries(const MemberEntries& member, const WideString& targetPath, const DecodeCancel* cancel,
-                   DecodeReport& report);
+                   DecodeReport& report, bool scratch = false);
 // Shows the messages of the report's failures, in order.
 void ShowDecodeReport(const DecodeReport& report, const WideString& sourcePath, const WideString& targetPath);
 
