@@ -7,6 +7,10 @@ bool DecodeWindow::MayStart(uint64_t bytes) const {
   return members_ < limits_.members && bytes <= limits_.bytes && bytes_ <= limits_.bytes - bytes;
 }
 
+bool DecodeWindow::MayStartLarge(uint64_t bytes) const {
+  return members_ == 0 || (bytes <= limits_.bytes && bytes_ <= limits_.bytes - bytes);
+}
+
 void DecodeWindow::Started(uint64_t bytes) {
   ++members_;
   bytes_ += bytes;

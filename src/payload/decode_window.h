@@ -13,12 +13,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// Bytes are what bounds the disk; the member count only keeps a run of
-// small members from piling up files without end. The window reaches far
-// enough for the members after a long run of small ones to be decoded while
-// the worker places the small ones.
+// Bytes are what bounds the disk; the member count keeps a run of small
+// members from making files far ahead of the worker (each file made costs
+// the worker time as well on a machine with few processors).
 struct DecodeWindowLimits {
-  size_t members = 1024;
+  size_t members = 64;
   uint64_t bytes = uint64_t(128) << 20;
 };
 
@@ -28,6 +27,9 @@ class DecodeWindow {
 
   // True when a member that declares bytes of output may start now.
   bool MayStart(uint64_t bytes) const;
+  // The same by the byte limit alone, for a large member that starts ahead
+  // of small ones whose count fills the window.
+  bool MayStartLarge(uint64_t bytes) const;
   void Started(uint64_t bytes);
   // The member has been taken, or dropped and no longer decoded.
   void Released(uint64_t bytes);

@@ -61,7 +61,11 @@ namespace {
 WideString PrepareDestination(const WideString& destination) {
   WideString target = destination;
   ExpandFolderMacros(target);
-  CreateFolderTree(ParentFolder(target));
+  // Creating a folder asks every level from the root: not for the folder of
+  // every file when it is there already.
+  const WideString folder = ParentFolder(target);
+  const DWORD attributes = GetFileAttributesW(LongPathForm(folder, 248).W());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) CreateFolderTree(folder);
   return target;
 }
 

@@ -17,6 +17,8 @@ constexpr DWORD kWaitSliceMs = 50;
 // How often the threads ask the kernel about the worker's stop event; the
 // flags are looked at between every two pieces of output.
 constexpr DWORD kEventCheckMs = 50;
+// Members from this size on may be decoded out of order (NextJob).
+constexpr uint64_t kLargeMember = uint64_t(1) << 20;
 
 // Exclusive hold of an SRW lock for a scope.
 class SrwGuard {
@@ -94,18 +96,32 @@ bool DecodeAhead::CancelRequested(void* context) {
 }
 
 DecodeAhead::Job* DecodeAhead::NextJob() {
-  while (nextToStart_ < jobs_.size() && jobs_[nextToStart_]->state == JobState::Dropped) ++nextToStart_;
+  while (nextToStart_ < jobs_.size() && jobs_[nextToStart_]->state != JobState::Waiting) ++nextToStart_;
   if (nextToStart_ == jobs_.size()) return nullptr;
-  Job& job = *jobs_[nextToStart_];
-  if (!window_.MayStart(job.bytes)) return nullptr;
-  ++nextToStart_;
-  job.state = JobState::Decoding;
-  window_.Started(job.bytes);
+  Job* job = jobs_[nextToStart_].get();
+  // The member the worker waits for always starts: nothing it holds can be
+  // taken before it.
+  if (nextToStart_ + 1 != nextToTake_ && !window_.MayStart(job->bytes)) {
+    // Members of a long run of small ones cost little each; a large member
+    // behind them costs its decoding time at once. While the small ones fill
+    // the window's member count, a large one may start out of order when
+    // the bytes allow, so that it is ready when the worker gets to it.
+    job = nullptr;
+    for (size_t i = nextToStart_ + 1; i < jobs_.size() && job == nullptr; ++i) {
+      Job& later = *jobs_[i];
+      if (later.state == JobState::Waiting && later.bytes >= kLargeMember && window_.MayStartLarge(later.bytes)) {
+        job = &later;
+      }
+    }
+    if (job == nullptr) return nullptr;
+  }
+  job->state = JobState::Decoding;
+  window_.Started(job->bytes);
   if (!freeFiles_.empty()) {
-    job.prepared.file = std::move(freeFiles_.back());
+    job->prepared.file = std::move(freeFiles_.back());
     freeFiles_.pop_back();
   }
-  return &job;
+  return job;
 }
 
 void DecodeAhead::DecodeLoop() {

@@ -10,8 +10,9 @@
 // one decoder dictionary and one output buffer (decompress_file.cpp), so the
 // memory does not grow with the member sizes. Decoded members wait in
 // temporary "Ins" files, at most DecodeWindowLimits of them
-// (payload/decode_window.h: 1024 members and 128 MiB by default) plus the
-// one the worker is placing. The files are used again for later members
+// (payload/decode_window.h: 64 members and 128 MiB by default; large
+// members may start out of order by the byte limit alone) plus the one the
+// worker is placing and the one it waits for. The files are used again for later members
 // once the worker hands them back (making and deleting a file per member
 // would cost more than decoding a small one), and deleted by Stop.
 

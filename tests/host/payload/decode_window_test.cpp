@@ -59,3 +59,15 @@ TEST(DecodeWindow, ReleasingMakesRoomAndPeaksAreKept) {
   EXPECT_EQ(window.HeldMembers(), 0u);
   EXPECT_EQ(window.HeldBytes(), 0u);
 }
+
+TEST(DecodeWindow, LargeMembersAskOnlyTheByteLimit) {
+  DecodeWindow window(DecodeWindowLimits{2, 10 * kMiB});
+  window.Started(1);
+  window.Started(1);
+  EXPECT_FALSE(window.MayStart(4 * kMiB));       // the member count is full
+  EXPECT_TRUE(window.MayStartLarge(4 * kMiB));   // the bytes are not
+  window.Started(4 * kMiB);
+  EXPECT_TRUE(window.MayStartLarge(6 * kMiB - 2));
+  EXPECT_FALSE(window.MayStartLarge(6 * kMiB - 1));
+  EXPECT_FALSE(window.MayStartLarge(UINT64_MAX));
+}

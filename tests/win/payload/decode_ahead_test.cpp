@@ -197,6 +197,34 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
   EXPECT_EQ(ahead.PeakBytes(), 5 * kSize);  // the oversized one, alone
 }
 
+TEST_F(DecodeAheadTest, ALargeMemberStartsAheadOfSmallOnes) {
+  // The member count is full of small members nobody takes yet; the large
+  // one behind them is decoded all the same, within the byte limit.
+  std::vector<PackedMember> members;
+  std::vector<std::string> contents;
+  std::vector<WideString> plan;
+  for (int i = 0; i < 7; ++i) {
+    contents.push_back(Text(i, i == 6 ? 2u << 20 : 10000));
+    members.push_back(Member("m" + std::to_string(i), contents.back()));
+    plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
+  }
+  Open(members);
+  DecodeAhead ahead(archive_, nullptr, DecodeWindowLimits{2, 8u << 20});
+  ahead.Start(plan, 2);
+  for (int i = 0; i < 600 && ahead.DecodedMembers() < 3; ++i) Sleep(50);
+  Sleep(200);
+  EXPECT_EQ(ahead.DecodedMembers(), 3);  // m0, m1 and m6
+  for (int i = 0; i < 7; ++i) {
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(plan[i], member), TakeResult::Taken);
+    EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
+    ahead.Discard(member.file);
+  }
+  EXPECT_EQ(ahead.PeakMembers(), 3u);
+  ahead.Stop();
+  EXPECT_EQ(FilesIn(temp_), 0);
+}
+
 TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
   Open({{"a", "alpha"}, {"b", "beta"}, {"c", "gamma"}, {"d", "delta"}, {"e", Text(9, 200000)}});
   DecodeAhead ahead(archive_, nullptr);
