@@ -106,7 +106,9 @@ DecodeAhead::Job* DecodeAhead::NextJob() {
     // behind them costs its decoding time at once. While the small ones fill
     // the window's member count, a large one may start out of order when
     // the bytes allow, so that it is ready when the worker gets to it.
+    // One thread at least stays with the members in order.
     job = nullptr;
+    if (outOfOrder_ + 1 >= threads_.size()) return nullptr;
     for (size_t i = nextToStart_ + 1; i < jobs_.size() && job == nullptr; ++i) {
       Job& later = *jobs_[i];
       if (later.state == JobState::Waiting && later.bytes >= kLargeMember && window_.MayStartLarge(later.bytes)) {
@@ -114,6 +116,8 @@ DecodeAhead::Job* DecodeAhead::NextJob() {
       }
     }
     if (job == nullptr) return nullptr;
+    job->outOfOrder = true;
+    ++outOfOrder_;
   }
   job->state = JobState::Decoding;
   window_.Started(job->bytes);
@@ -168,6 +172,7 @@ void DecodeAhead::Decode(Job& job) {
   if (wanted && prepared.report.extracted) ReadHead(prepared);
   {
     SrwGuard guard(lock_);
+    if (job.outOfOrder) --outOfOrder_;
     if (wanted) {
       job.state = JobState::Ready;
     } else {

@@ -10,7 +10,7 @@
 // one decoder dictionary and one output buffer (decompress_file.cpp), so the
 // memory does not grow with the member sizes. Decoded members wait in
 // temporary "Ins" files, at most DecodeWindowLimits of them
-// (payload/decode_window.h: 64 members and 128 MiB by default; large
+// (payload/decode_window.h: 1024 members and 128 MiB by default; large
 // members may start out of order by the byte limit alone) plus the one the
 // worker is placing and the one it waits for. The files are used again for later members
 // once the worker hands them back (making and deleting a file per member
@@ -95,6 +95,7 @@ class DecodeAhead {
     JobState state = JobState::Waiting;
     std::atomic<bool> abandoned{false};
     DWORD lastEventCheck = 0;
+    bool outOfOrder = false;
     PreparedMember prepared;
   };
   struct CancelContext {
@@ -125,6 +126,7 @@ class DecodeAhead {
   std::vector<WideString> freeFiles_;  // made, and free for the next member
   size_t nextToStart_ = 0;
   size_t nextToTake_ = 0;
+  size_t outOfOrder_ = 0;  // threads decoding a member out of order
   std::atomic<bool> stopping_{false};
   std::atomic<bool> eventSeen_{false};
   std::atomic<int> decoded_{0};
