@@ -1,5 +1,6 @@
 #include "payload/archive_format.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -64,9 +65,19 @@ ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::v
 }
 
 uint32_t ArchiveChecksum(const uint8_t* data, size_t n) {
-  uint32_t sum = 0;
+  // The whole payload passes through here when the installer opens: four
+  // sums that do not wait on each other let it run at the speed of memory
+  // (the compiler turns them into one vector addition where it can).
+  uint32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
   size_t i = 0;
-  for (; i + 4 <= n; i += 4) sum += GetU32(data + i);
+  for (; n - i >= 16; i += 16) {
+    s0 += GetU32(data + i);
+    s1 += GetU32(data + i + 4);
+    s2 += GetU32(data + i + 8);
+    s3 += GetU32(data + i + 12);
+  }
+  uint32_t sum = s0 + s1 + s2 + s3;
+  for (; n - i >= 4; i += 4) sum += GetU32(data + i);
   for (; i < n; ++i) sum += data[i];
   return sum == 0 ? 1 : sum;
 }
@@ -78,8 +89,23 @@ int32_t TrailerSum(const uint8_t* trailer24) {
 }
 
 uint32_t PackedSum(const uint8_t* data, size_t n) {
+  // Eight bytes at a time: the bytes go pairwise into four 16-bit lanes,
+  // which a block of 128 words cannot overflow (128 * 2 * 255 < 65536).
+  // Byte order does not matter for a sum of bytes.
+  constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FFull;
   uint32_t sum = 0;
-  for (size_t i = 0; i < n; ++i) sum += data[i];
+  size_t i = 0;
+  while (n - i >= 8) {
+    const size_t words = std::min<size_t>((n - i) / 8, 128);
+    uint64_t lanes = 0;
+    for (size_t w = 0; w < words; ++w, i += 8) {
+      uint64_t x;
+      std::memcpy(&x, data + i, 8);
+      lanes += (x & kEvenBytes) + ((x >> 8) & kEvenBytes);
+    }
+    sum += static_cast<uint32_t>((lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) + (lanes >> 48));
+  }
+  for (; i < n; ++i) sum += data[i];
   return sum;
 }
 

@@ -31,8 +31,9 @@ bool CopyIntoPlace(const WideString& source, const WideString& destination, cons
   const WideString target = LongPathForm(destination, MAX_PATH);
   const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
   for (;;) {
-    // Read-only, hidden and system files are overwritten as well.
-    SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
+    // Read-only, hidden and system files are overwritten as well (a file
+    // that is not there has no attributes to clear).
+    if (replacing) SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
     if (CopyFileW(source.W(), target.W(), FALSE)) {
       LogEvent(replacing ? log_kind::kFileReplaced : log_kind::kFileNew, destination);
       return false;
@@ -58,18 +59,45 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets) {
   return AcceptVariantFor(destination, copyTargets, State().Is64BitWindows);
 }
 
-bool PlaceFile(const WideString& member, const WideString& destination, HWND window) {
-  WideString memberName = member;
-  ExpandFolderMacros(memberName);
+namespace {
+
+// The destination's folder with every missing level; failures show up as
+// failed copies later.
+WideString PrepareDestination(const WideString& destination) {
   WideString target = destination;
   ExpandFolderMacros(target);
-  CreateFolderTree(ParentFolder(target));
+  // Creating a folder asks every level from the root: not for the folder of
+  // every file when it is there already.
+  const WideString folder = ParentFolder(target);
+  const DWORD attributes = GetFileAttributesW(LongPathForm(folder, 248).W());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) CreateFolderTree(folder);
+  return target;
+}
 
+// Reading a version has the loader map the file: not for a file that is not
+// there, which has none.
+FileVersion VersionIfPresent(const WideString& path) {
+  if (GetFileAttributesW(path.W()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileVersion();
+  }
+  return ReadFileVersion(path);
+}
+
+// Only executable images (and the LZ-compressed files that the version
+// functions read through) carry a version: the first bytes tell.
+bool MayCarryVersion(const PreparedMember& member) {
+  if (member.headSize < 2) return false;
+  const char a = static_cast<char>(member.head[0]);
+  const char b = static_cast<char>(member.head[1]);
+  return (a == 'M' && b == 'Z') || (a == 'Z' && b == 'M') || (a == 'S' && b == 'Z') || (a == 'K' && b == 'W');
+}
+
+// Places the extracted file (ready false: extraction failed) at target.
+// True when cancelled. incoming is the extracted file's version.
+bool PlaceExtracted(bool ready, const WideString& extracted, const FileVersion& incoming, const WideString& target,
+                    HWND window) {
   bool cancelled = false;
-  WideString extracted;
-  PayloadContext* payload = PublishedPayload();
-  const bool ready = MakeTempFileName(extracted, "Ins") && payload != nullptr &&
-                     payload->Archive().ExtractTo(memberName, extracted);
   if (!ready) {
     ShowMessage(window, WideString(kExtractFailed), State().InstallerTitle, MB_OK | MB_ICONERROR);
     cancelled = true;
@@ -78,8 +106,7 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
     // uninstaller that found the file in use) would remove what is placed
     // now, whether copied, kept or staged.
     CancelDeletionAtRestart(target);
-    const FileVersion existing = ReadFileVersion(LongPathForm(target, MAX_PATH));
-    const FileVersion incoming = ReadFileVersion(extracted);
+    const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH));
     if (!KeepExistingFile(existing, incoming)) {
       cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
     }
@@ -88,8 +115,31 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
   // Kept and waiting files are registered as well: the registration then
   // refreshes whatever version is in place.
   if (!cancelled) QueueForRegistration(target);
+  return cancelled;
+}
+
+}  // namespace
+
+bool PlaceFile(const WideString& member, const WideString& destination, HWND window) {
+  WideString memberName = member;
+  ExpandFolderMacros(memberName);
+  const WideString target = PrepareDestination(destination);
+  WideString extracted;
+  PayloadContext* payload = PublishedPayload();
+  const bool ready = MakeTempFileName(extracted, "Ins") && payload != nullptr &&
+                     payload->Archive().ExtractTo(memberName, extracted);
+  const FileVersion incoming = ready ? ReadFileVersion(extracted) : FileVersion();
+  const bool cancelled = PlaceExtracted(ready, extracted, incoming, target, window);
   DeleteTempFile(extracted);
   return cancelled;
+}
+
+bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window) {
+  const WideString target = PrepareDestination(destination);
+  ShowDecodeReport(prepared.report, prepared.sourcePath, prepared.file);
+  const bool ready = prepared.fileMade && prepared.report.extracted;
+  const FileVersion incoming = ready && MayCarryVersion(prepared) ? ReadFileVersion(prepared.file) : FileVersion();
+  return PlaceExtracted(ready, prepared.file, incoming, target, window);
 }
 
 bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destinationPath) {

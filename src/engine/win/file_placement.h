@@ -6,6 +6,7 @@
 // "App Paths" entry of placed programs. Runs on the install worker's thread.
 
 #include "engine/version_rule.h"
+#include "payload/win/decode_ahead.h"
 #include "util/string_list.h"
 #include "util/wide_string.h"
 #include "util/win/windows_api.h"
@@ -24,6 +25,10 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets);
 // owned by window, caption State().InstallerTitle. Sets
 // State().RebootRequired when the new file waits for the next restart.
 [[nodiscard]] bool PlaceFile(const WideString& member, const WideString& destination, HWND window);
+// The same for a member that was decoded ahead (DecodeAhead): its decoding
+// failures are shown now, in order, as extraction would have shown them.
+// Its temporary file is left to the caller (DecodeAhead::Discard).
+[[nodiscard]] bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window);
 
 // Copies newFile to destination + "-PLITMP" and asks Windows to delete
 // destination and rename the staged copy at the next restart (deletion

@@ -65,7 +65,17 @@ WideString ShellFolder(int csidl) {
   return found ? WideString(path) : WideString();
 }
 
+// Whether the text holds the macro's name (ASCII case folded).
+bool Mentions(const WideString& text, FolderMacro macro) {
+  WideString upper = text;
+  upper.ToUpperAscii();
+  WideString name(FolderMacroName(macro));
+  name.ToUpperAscii();
+  return upper.Find(name) > 0;
+}
+
 void SubstituteShellFolder(WideString& text, FolderMacro macro, int csidl) {
+  if (!Mentions(text, macro)) return;
   const WideString folder = ShellFolder(csidl);
   if (!folder.IsEmpty()) SubstituteFolderMacro(text, macro, folder);
 }
@@ -73,19 +83,29 @@ void SubstituteShellFolder(WideString& text, FolderMacro macro, int csidl) {
 }  // namespace
 
 void ExpandFolderMacros(WideString& text) {
-  SubstituteFolderMacro(text, FolderMacro::System, SystemFolder());
-  SubstituteFolderMacro(text, FolderMacro::SystemWow64, SystemWow64Folder());
-  SubstituteFolderMacro(text, FolderMacro::Windows, WindowsFolder());
-  SubstituteFolderMacro(text, FolderMacro::Destination, State().InstallTo);
-  SubstituteFolderMacro(text, FolderMacro::ProgramFiles, ProgramFilesFolder());
+  // Each folder is looked up only for a text that names its macro: the
+  // look-ups ask the registry and the shell, and every placed file has its
+  // paths expanded.
+  auto substitute = [&text](FolderMacro macro, WideString (*folder)()) {
+    if (Mentions(text, macro)) SubstituteFolderMacro(text, macro, folder());
+  };
+  substitute(FolderMacro::System, SystemFolder);
+  substitute(FolderMacro::SystemWow64, SystemWow64Folder);
+  substitute(FolderMacro::Windows, WindowsFolder);
+  if (Mentions(text, FolderMacro::Destination)) {
+    SubstituteFolderMacro(text, FolderMacro::Destination, State().InstallTo);
+  }
+  substitute(FolderMacro::ProgramFiles, ProgramFilesFolder);
   SubstituteShellFolder(text, FolderMacro::Startup, CSIDL_STARTUP);
   SubstituteShellFolder(text, FolderMacro::StartPrograms, CSIDL_COMMON_PROGRAMS);
   SubstituteShellFolder(text, FolderMacro::DeskTop, CSIDL_DESKTOPDIRECTORY);
-  WideString quickLaunch = ShellFolder(CSIDL_APPDATA);
-  if (!quickLaunch.IsEmpty()) {
-    AddBackslash(quickLaunch);
-    quickLaunch.Append(u"Microsoft\\Internet Explorer\\Quick Launch\\");
-    SubstituteFolderMacro(text, FolderMacro::QuickLaunch, quickLaunch);
+  if (Mentions(text, FolderMacro::QuickLaunch)) {
+    WideString quickLaunch = ShellFolder(CSIDL_APPDATA);
+    if (!quickLaunch.IsEmpty()) {
+      AddBackslash(quickLaunch);
+      quickLaunch.Append(u"Microsoft\\Internet Explorer\\Quick Launch\\");
+      SubstituteFolderMacro(text, FolderMacro::QuickLaunch, quickLaunch);
+    }
   }
   SubstituteShellFolder(text, FolderMacro::MyDocuments, CSIDL_PERSONAL);
   if (const PayloadContext* payload = PublishedPayload()) {

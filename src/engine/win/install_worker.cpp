@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+#include <vector>
+
 #include "app/install_state.h"
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
@@ -10,6 +12,7 @@
 #include "engine/win/uninstall_record.h"
 #include "engine/win/worker_registry.h"
 #include "engine/win/worker_removal_offer.h"
+#include "payload/win/decode_ahead.h"
 #include "payload/win/payload_context.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -26,19 +29,21 @@ enum class PassEnd : uint8_t { EndOfScript, Stopped, PlacementCancelled, Answere
 
 class ScriptPass {
  public:
-  ScriptPass(DiskFile& script, NamedEvent& stopEvent, HWND window)
-      : script_(script), stopEvent_(stopEvent), window_(window) {}
+  ScriptPass(DiskFile& script, NamedEvent& stopEvent, HWND window, PayloadArchive& archive)
+      : script_(script), stopEvent_(stopEvent), window_(window), decodeAhead_(archive, &stopEvent) {}
 
   // First pass: the destinations of every "[CopyFile]", for the platform
-  // variant rule and the progress total.
+  // variant rule and the progress total; then the members that will be
+  // placed start decoding ahead of the second pass.
   void CollectCopyTargets();
   PassEnd Run();
 
  private:
+  void StartDecoding(const std::vector<WideString>& members, const std::vector<WideString>& destinations);
   // False when the directive ends the pass; end tells why.
   bool Perform(const WideString& line, PassEnd& end);
   void Action();
-  bool PlaceCopy();
+  bool PlaceCopy(PassEnd& end);
   void Shortcut();
   void RunLine(bool wait);
   bool Message();
@@ -56,9 +61,12 @@ class ScriptPass {
   StringList copyTargets_;
   int copyTotal_ = 0;
   int copyCounter_ = 0;
+  DecodeAhead decodeAhead_;
 };
 
 void ScriptPass::CollectCopyTargets() {
+  std::vector<WideString> members;
+  std::vector<WideString> destinations;
   WideString line;
   while (ReadLine(script_, line, false)) {
     if (!line.Equals(Directive::CopyFile)) continue;
@@ -66,8 +74,26 @@ void ScriptPass::CollectCopyTargets() {
     ReadValueLines(script_, values, 2);
     copyTargets_.Add(values[1]);
     ++copyTotal_;
+    members.push_back(values[0]);
+    destinations.push_back(values[1]);
   }
   script_.Seek(0, false);
+  StartDecoding(members, destinations);
+}
+
+// The plan is what the second pass is expected to place. Should it place
+// something else after all (a value line that reads as a directive), the
+// worker extracts that member itself.
+void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std::vector<WideString>& destinations) {
+  std::vector<WideString> planned;
+  for (size_t i = 0; i < members.size(); ++i) {
+    WideString destination = destinations[i];
+    if (!AcceptVariant(destination, copyTargets_)) continue;
+    WideString member = members[i];
+    ExpandFolderMacros(member);
+    planned.push_back(member);
+  }
+  decodeAhead_.Start(planned);
 }
 
 PassEnd ScriptPass::Run() {
@@ -86,10 +112,7 @@ bool ScriptPass::Perform(const WideString& line, PassEnd& end) {
   if (line.Equals(Directive::Action)) {
     Action();
   } else if (line.Equals(Directive::CopyFile)) {
-    if (!PlaceCopy()) {
-      end = PassEnd::PlacementCancelled;
-      return false;
-    }
+    if (!PlaceCopy(end)) return false;
   } else if (line.Equals(Directive::CreateIcon)) {
     Shortcut();
   } else if (line.Equals(Directive::RunAndWaitFile)) {
@@ -114,7 +137,7 @@ void ScriptPass::Action() {
   state.ProgressChanged = true;
 }
 
-bool ScriptPass::PlaceCopy() {
+bool ScriptPass::PlaceCopy(PassEnd& end) {
   InstallState& state = State();
   WideString member = Next();
   WideString destination = Next();
@@ -126,8 +149,27 @@ bool ScriptPass::PlaceCopy() {
     state.ProgressChanged = true;
   }
   if (!AcceptVariant(destination, copyTargets_)) return true;
-  if (PlaceFile(member, destination, window_)) {
+  WideString memberName = member;
+  ExpandFolderMacros(memberName);
+  PreparedMember prepared;
+  bool cancelled = false;
+  switch (decodeAhead_.TakeMember(memberName, prepared)) {
+    case TakeResult::Taken:
+      cancelled = PlacePreparedFile(prepared, destination, window_);
+      decodeAhead_.Discard(prepared.file);
+      break;
+    case TakeResult::NotPlanned:
+      cancelled = PlaceFile(member, destination, window_);
+      break;
+    case TakeResult::Stopped:
+      // Stopped while the member was still being decoded.
+      state.InstallFailed = true;
+      end = PassEnd::Stopped;
+      return false;
+  }
+  if (cancelled) {
     state.InstallFailed = true;
+    end = PassEnd::PlacementCancelled;
     return false;
   }
   RegisterAppPath(destination);
@@ -250,7 +292,7 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
     PayloadContext* payload = PublishedPayload();
     if (payload != nullptr &&
         script.Open(payload->PayloadFolder() + u"setup.dat", GENERIC_READ, OPEN_EXISTING, false)) {
-      ScriptPass pass(script, stopEvent, owner);
+      ScriptPass pass(script, stopEvent, owner, payload->Archive());
       pass.CollectCopyTargets();
       end = pass.Run();
     }

@@ -1,5 +1,6 @@
 #include "payload/win/decompress_file.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -15,10 +16,9 @@ namespace {
 
 constexpr DWORD kInputChunk = 256 * 1024;
 // Output is gathered up to this much before it goes to disk, so a member of
-// that size or less is written in one piece.
-constexpr size_t kOutputBuffer = 8u << 20;
-
-enum class Failure { None, Read, Write };
+// that size or less is written in one piece. Each decoding thread holds one
+// such buffer besides the decoder's dictionary.
+constexpr size_t kOutputBuffer = 4u << 20;
 
 // Receives the decoded bytes into a new file beside the target, which takes
 // the target's place only once the whole member is there: a member that
@@ -26,13 +26,16 @@ enum class Failure { None, Read, Write };
 // an earlier member of the name extracted) and no partial file.
 class TargetWriter {
  public:
-  explicit TargetWriter(const WideString& path) : path_(path) {}
+  TargetWriter(const WideString& path, DecodeTarget mode) : path_(path), scratch_(mode == DecodeTarget::Scratch) {}
   ~TargetWriter() {
     if (!committed_ && created_) {
       file_.Close();
-      DeleteFileForced(partPath_);
+      if (!scratch_) DeleteFileForced(partPath_);
     }
   }
+
+  // The declared size, once known: the buffer is made once, at its final size.
+  void Expect(uint64_t size) { buffer_.reserve(static_cast<size_t>(std::min<uint64_t>(size, kOutputBuffer))); }
 
   bool Take(const uint8_t* data, size_t size) {
     if (buffer_.size() + size > kOutputBuffer && !Flush()) return false;
@@ -44,6 +47,10 @@ class TargetWriter {
   bool Commit() {
     if (!Flush()) return false;
     file_.Close();
+    if (scratch_) {
+      committed_ = true;
+      return true;
+    }
     const WideString from = LongPathForm(partPath_, MAX_PATH);
     const WideString to = LongPathForm(path_, MAX_PATH);
     if (!MoveFileExW(from.W(), to.W(), MOVEFILE_REPLACE_EXISTING)) return false;
@@ -59,8 +66,14 @@ class TargetWriter {
     return written;
   }
 
-  // A name nobody uses yet: the target's name with a random suffix.
+  // A name nobody uses yet: the target's name with a random suffix. A
+  // scratch target is written in place.
   bool CreatePart() {
+    if (scratch_) {
+      created_ = file_.Open(path_, GENERIC_WRITE, CREATE_ALWAYS, false);
+      partPath_.Clear();  // nothing to delete on failure: the caller's own file
+      return created_;
+    }
     for (int attempt = 0; attempt < 8; ++attempt) {
       partPath_ = path_ + WideString::Format(u".%08X.plx", Random(0));
       if (file_.Open(partPath_, GENERIC_WRITE, CREATE_NEW, false)) {
@@ -76,51 +89,108 @@ class TargetWriter {
   WideString partPath_;
   DiskFile file_;
   std::vector<uint8_t> buffer_;
+  bool scratch_;
   bool created_ = false;
   bool committed_ = false;
 };
 
-Failure Decompress(const WideString& sourcePath, const WideString& targetPath) {
-  TargetWriter target(targetPath);
+// One decoding into a target: the decoder, its sink and the verdict.
+class Decoding {
+ public:
+  Decoding(const WideString& targetPath, const DecodeCancel* cancel, DecodeTarget mode)
+      : target_(targetPath, mode),
+        cancel_(cancel),
+        decoder_([this](const uint8_t* data, size_t size) { return Take(data, size); }) {}
+
+  LzmaDecodeStatus Feed(const uint8_t* data, size_t size) { return decoder_.Feed(data, size); }
+  LzmaDecodeStatus Finish() { return decoder_.Finish(); }
+
+  DecodeFailure End(LzmaDecodeStatus status) {
+    if (cancelled_) return DecodeFailure::Cancelled;
+    switch (status) {
+      case LzmaDecodeStatus::Ok:
+        return target_.Commit() ? DecodeFailure::None : DecodeFailure::Write;
+      case LzmaDecodeStatus::MemoryError:
+      case LzmaDecodeStatus::SinkFailed:
+        return DecodeFailure::Write;
+      default:
+        return DecodeFailure::Read;
+    }
+  }
+
+  // A stream of no bytes is an empty member.
+  DecodeFailure Empty() { return target_.Commit() ? DecodeFailure::None : DecodeFailure::Write; }
+
+ private:
+  bool Take(const uint8_t* data, size_t size) {
+    if (cancel_ != nullptr && cancel_->Requested()) {
+      cancelled_ = true;
+      return false;
+    }
+    if (!sized_) {
+      target_.Expect(decoder_.DeclaredSize());
+      sized_ = true;
+    }
+    return target_.Take(data, size);
+  }
+
+  TargetWriter target_;
+  const DecodeCancel* cancel_;
+  LzmaAloneDecoder decoder_;
+  bool sized_ = false;
+  bool cancelled_ = false;
+};
+
+DecodeFailure DecodeMemory(const uint8_t* packed, size_t size, const WideString& targetPath,
+                           const DecodeCancel* cancel, DecodeTarget mode) {
+  Decoding decoding(targetPath, cancel, mode);
+  if (size == 0) return decoding.Empty();
+  if (cancel != nullptr && cancel->Requested()) return DecodeFailure::Cancelled;
+  LzmaDecodeStatus status = decoding.Feed(packed, size);
+  if (status == LzmaDecodeStatus::NeedInput) status = decoding.Finish();
+  return decoding.End(status);
+}
+
+DecodeFailure DecodeFile(const WideString& sourcePath, const WideString& targetPath) {
+  Decoding decoding(targetPath, nullptr, DecodeTarget::Replace);
   // A source of no bytes (or none at all) is an empty member.
-  if (FileSizeOf(sourcePath) == 0) return target.Commit() ? Failure::None : Failure::Write;
+  if (FileSizeOf(sourcePath) == 0) return decoding.Empty();
 
   DiskFile source;
-  if (!source.Open(sourcePath, GENERIC_READ, OPEN_EXISTING, false)) return Failure::Read;
-
-  bool sinkFailed = false;
-  LzmaAloneDecoder decoder([&](const uint8_t* data, size_t size) {
-    sinkFailed = !target.Take(data, size);
-    return !sinkFailed;
-  });
-
+  if (!source.Open(sourcePath, GENERIC_READ, OPEN_EXISTING, false)) return DecodeFailure::Read;
   std::vector<uint8_t> chunk(kInputChunk);
   LzmaDecodeStatus status = LzmaDecodeStatus::NeedInput;
   while (status == LzmaDecodeStatus::NeedInput) {
     const DWORD got = source.Read(chunk.data(), kInputChunk);
     if (got == 0) {
-      status = decoder.Finish();
+      status = decoding.Finish();
       break;
     }
-    status = decoder.Feed(chunk.data(), got);
+    status = decoding.Feed(chunk.data(), got);
   }
   source.Close();
+  return decoding.End(status);
+}
 
-  switch (status) {
-    case LzmaDecodeStatus::Ok:
-      return target.Commit() ? Failure::None : Failure::Write;
-    case LzmaDecodeStatus::MemoryError:
-    case LzmaDecodeStatus::SinkFailed:
-      return Failure::Write;
-    default:
-      return Failure::Read;
+}  // namespace
+
+DecodeFailure DecodeMemoryToFile(const uint8_t* packed, size_t size, const WideString& targetPath,
+                                 const DecodeCancel* cancel, DecodeTarget mode) {
+  try {
+    return DecodeMemory(packed, size, targetPath, cancel, mode);
+  } catch (const std::bad_alloc&) {
+    // Whichever buffer could not be had, the member does not fit: the
+    // write error, as for a decoder that runs out of memory. Everything
+    // allocated so far has been given back on the way here.
+    return DecodeFailure::Write;
   }
 }
 
-void ShowFailure(Failure failure, const WideString& sourcePath, const WideString& targetPath) {
+void ShowDecodeFailure(DecodeFailure failure, const WideString& sourcePath, const WideString& targetPath) {
+  if (failure != DecodeFailure::Read && failure != DecodeFailure::Write) return;
   try {
     const WideString text =
-        failure == Failure::Read
+        failure == DecodeFailure::Read
             ? WideString::Format(u"Error whilst uncompressing '%s', unable to read '%s'", targetPath, sourcePath)
             : WideString::Format(u"Error whilst uncompressing '%s', unable to write '%s'", targetPath, targetPath);
     ShowMessage(nullptr, text, State().InstallerTitle, MB_ICONERROR | MB_TOPMOST);
@@ -129,21 +199,18 @@ void ShowFailure(Failure failure, const WideString& sourcePath, const WideString
   }
 }
 
-}  // namespace
-
 bool DecompressFile(const WideString& sourcePath, const WideString& targetPath) {
-  Failure failure = Failure::Write;
+  DecodeFailure failure = DecodeFailure::Write;
   try {
-    failure = Decompress(sourcePath, targetPath);
+    failure = DecodeFile(sourcePath, targetPath);
   } catch (const std::bad_alloc&) {
-    // Whichever buffer could not be had, the member does not fit: the
-    // write error, as for a decoder that runs out of memory. Everything
-    // allocated so far has been given back on the way here.
-    failure = Failure::Write;
+    failure = DecodeFailure::Write;  // as in DecodeMemoryToFile
   }
-  if (failure == Failure::None) return true;
-  ShowFailure(failure, sourcePath, targetPath);
+  if (failure == DecodeFailure::None) return true;
+  ShowDecodeFailure(failure, sourcePath, targetPath);
   return false;
 }
 
-void ShowUncompressWriteError(const WideString& targetPath) { ShowFailure(Failure::Write, WideString(), targetPath); }
+void ShowUncompressWriteError(const WideString& targetPath) {
+  ShowDecodeFailure(DecodeFailure::Write, WideString(), targetPath);
+}

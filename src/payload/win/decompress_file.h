@@ -1,21 +1,55 @@
 #pragma once
-// Turns a file holding one LZMA-alone stream into the decoded file.
+// Turns one LZMA-alone stream, held in a file or in memory, into the decoded
+// file.
+
+#include <cstddef>
+#include <cstdint>
 
 #include "util/wide_string.h"
 
-// True when targetPath holds the decoded member. An empty or missing source
-// gives an empty target. On failure shows, without owner window, with the
+// How a decoding ended. Read covers a refused header, corrupt or truncated
+// data and an unreadable source; Write covers memory running out (no
+// allocation failure escapes) and a target that cannot be created or
+// written.
+enum class [[nodiscard]] DecodeFailure : uint8_t { None, Read, Write, Cancelled };
+
+// Asked between pieces of output; true stops the decoding (Cancelled).
+struct DecodeCancel {
+  bool (*requested)(void* context) = nullptr;
+  void* context = nullptr;
+
+  bool Requested() const { return requested != nullptr && requested(context); }
+};
+
+// Where the decoded bytes go.
+enum class DecodeTarget : uint8_t {
+  // Into a new file beside the target, which replaces the target only when
+  // the whole member is there: on failure the target is as it was.
+  Replace,
+  // Straight into the target, a scratch file of the caller's (one file
+  // made, none renamed): on failure it holds something partial.
+  Scratch,
+};
+
+// Decodes the stream in packed[0, size) into targetPath without showing
+// anything. An empty stream gives an empty target. On failure (cancelling
+// included) no new file is left beside the target. cancel may be null. Safe
+// to call from several threads at once.
+DecodeFailure DecodeMemoryToFile(const uint8_t* packed, size_t size, const WideString& targetPath,
+                                 const DecodeCancel* cancel, DecodeTarget mode = DecodeTarget::Replace);
+
+// Shows the message of a failure, without owner window, with the
 // installer's caption, MB_ICONERROR | MB_TOPMOST:
-//   "Error whilst uncompressing '<target>', unable to read '<source>'"
-//     for a refused header, corrupt or truncated data, or an unreadable source;
-//   "Error whilst uncompressing '<target>', unable to write '<target>'"
-//     when memory runs out (no allocation failure escapes) or the target
-//     cannot be created or written.
-// The member is decoded into a new file beside the target, which replaces
-// the target only when the whole member is there: on failure the target is
-// as it was and the new file is gone.
+//   Read:  "Error whilst uncompressing '<target>', unable to read '<source>'"
+//   Write: "Error whilst uncompressing '<target>', unable to write '<target>'"
+// None and Cancelled show nothing.
+void ShowDecodeFailure(DecodeFailure failure, const WideString& sourcePath, const WideString& targetPath);
+
+// True when targetPath holds the member that the file sourcePath holds. An
+// empty or missing source gives an empty target. On failure shows the
+// message of ShowDecodeFailure and leaves the target as it was.
 bool DecompressFile(const WideString& sourcePath, const WideString& targetPath);
 
-// The write message above, for the callers on the way to DecompressFile
-// that run out of memory themselves.
+// The write message above, for the callers on the way to a decoding that
+// run out of memory themselves.
 void ShowUncompressWriteError(const WideString& targetPath);

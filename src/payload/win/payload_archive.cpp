@@ -7,10 +7,9 @@
 
 #include "app/install_state.h"
 #include "payload/archive_format.h"
-#include "payload/win/decompress_file.h"
-#include "util/win/disk_file.h"
+#include "payload/lzma_alone.h"
 #include "util/win/message_door.h"
-#include "util/win/temp_names.h"
+#include "util/win/process_paths.h"
 
 WideString PayloadEntry::Name() const {
   return WideString::FromAnsi(name, static_cast<int>(strnlen(name, sizeof(name))));
@@ -28,7 +27,69 @@ std::vector<std::vector<PayloadEntry>>& EntriesLeftToExtractions() {
   return kept;
 }
 
+// The file a module was loaded from; the running executable when the module
+// does not tell (an image loaded as data file may not).
+WideString ModuleFilePath(HMODULE module) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return ModulePath();
+    if (n < buffer.size()) return WideString(buffer.data());
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// Decodes one entry straight from the archive's bytes. skipped is set (and
+// nothing done) when the packed bytes do not match their sum: damaged data
+// is left to the caller to report.
+DecodeFailure DecodeEntry(const uint8_t* data, const PayloadEntry& entry, const WideString& targetPath,
+                          const DecodeCancel* cancel, bool* skipped, DecodeTarget mode = DecodeTarget::Replace) {
+  // The directory reader has checked that the packed data lies in the data.
+  const uint8_t* packed = data + entry.dataOffset;
+  *skipped = PackedSum(packed, entry.packedSize) != entry.packedSum;
+  if (*skipped) return DecodeFailure::None;
+  return DecodeMemoryToFile(packed, entry.packedSize, targetPath, cancel, mode);
+}
+
 }  // namespace
+
+uint64_t MemberEntries::DeclaredSize() const {
+  uint64_t total = 0;
+  for (const PayloadEntry& entry : entries) {
+    uint64_t declared = 0;
+    if (entry.packedSize >= kLzmaHeaderSize &&
+        CheckLzmaHeader(data + entry.dataOffset, &declared) == LzmaHeaderStatus::Ok) {
+      total += declared;
+    }
+  }
+  return total;
+}
+
+void DecodeEntries(const MemberEntries& member, const WideString& targetPath, const DecodeCancel* cancel,
+                   DecodeReport& report, bool scratch) {
+  // With several entries a later failing one must leave what an earlier one
+  // decoded: only a lone entry goes straight into a scratch file.
+  const DecodeTarget mode =
+      scratch && member.entries.size() == 1 ? DecodeTarget::Scratch : DecodeTarget::Replace;
+  for (const PayloadEntry& entry : member.entries) {
+    bool skipped = false;
+    const DecodeFailure failure = DecodeEntry(member.data, entry, targetPath, cancel, &skipped, mode);
+    if (failure == DecodeFailure::Cancelled) {
+      report.cancelled = true;
+      return;
+    }
+    if (skipped) continue;
+    if (failure == DecodeFailure::None) {
+      report.extracted = true;
+    } else {
+      report.failures.push_back(failure);
+    }
+  }
+}
+
+void ShowDecodeReport(const DecodeReport& report, const WideString& sourcePath, const WideString& targetPath) {
+  for (DecodeFailure failure : report.failures) ShowDecodeFailure(failure, sourcePath, targetPath);
+}
 
 PayloadArchive::PayloadArchive() { extractLock_.Create(); }
 
@@ -44,10 +105,12 @@ void PayloadArchive::OpenFromModule(HMODULE module) {
   if (loaded == nullptr) return;
   const void* data = LockResource(loaded);
   if (data == nullptr) return;
-  OpenFromMemory(data, SizeofResource(module, resource));
+  OpenBytes(data, SizeofResource(module, resource), ModuleFilePath(module));
 }
 
-void PayloadArchive::OpenFromMemory(const void* data, size_t size) {
+void PayloadArchive::OpenFromMemory(const void* data, size_t size) { OpenBytes(data, size, ModulePath()); }
+
+void PayloadArchive::OpenBytes(const void* data, size_t size, const WideString& sourcePath) {
   Close();
   std::vector<ArchiveEntryInfo> infos;
   const ArchiveReadStatus status = ReadArchiveDirectory(static_cast<const uint8_t*>(data), size, infos);
@@ -59,7 +122,9 @@ void PayloadArchive::OpenFromMemory(const void* data, size_t size) {
 
   data_ = static_cast<const uint8_t*>(data);
   size_ = size;
+  sourcePath_ = sourcePath;
   entries_.reserve(infos.size());
+  names_.reserve(infos.size());
   for (const ArchiveEntryInfo& info : infos) {
     PayloadEntry entry;
     entry.dataOffset = info.dataOffset;
@@ -69,6 +134,7 @@ void PayloadArchive::OpenFromMemory(const void* data, size_t size) {
     entry.nameLength = static_cast<uint8_t>(std::min<size_t>(info.name.size() + 1, 255));
     std::memcpy(entry.name, info.name.data(), std::min(info.name.size(), sizeof(entry.name) - 1));
     entries_.push_back(entry);
+    names_.push_back(entry.Name());
   }
 }
 
@@ -80,19 +146,22 @@ void PayloadArchive::Close() {
   // itself is the caller's.
   if (extractLock_.LockWithin(kCloseWaitMs)) {
     entries_.clear();
+    names_.clear();
     extractLock_.Unlock();
   } else {
     EntriesLeftToExtractions().push_back(std::move(entries_));
     entries_.clear();
+    names_.clear();
     extractLock_.Abandon();
   }
   data_ = nullptr;
   size_ = 0;
+  sourcePath_.Clear();
 }
 
 int PayloadArchive::IndexOf(const WideString& name, int start) const {
   for (int i = start; i < Count(); ++i) {
-    if (entries_[i].Name().Equals(name, true)) return i;
+    if (names_[i].Equals(name, true)) return i;
   }
   return -1;
 }
@@ -110,7 +179,11 @@ bool PayloadArchive::ExtractTo(const WideString& name, const WideString& targetP
   bool extracted = false;
   for (int i = IndexOf(name, 0); i >= 0; i = IndexOf(name, i + 1)) {
     try {
-      if (ExtractEntry(entries_[i], targetPath)) extracted = true;
+      bool skipped = false;
+      const DecodeFailure failure = DecodeEntry(data_, entries_[i], targetPath, nullptr, &skipped);
+      if (skipped) continue;
+      if (failure == DecodeFailure::None) extracted = true;
+      ShowDecodeFailure(failure, sourcePath_, targetPath);
     } catch (const std::bad_alloc&) {
       // Out of memory before the decoder got the member: as when the
       // decoder runs out itself.
@@ -120,31 +193,18 @@ bool PayloadArchive::ExtractTo(const WideString& name, const WideString& targetP
   return extracted;
 }
 
-bool PayloadArchive::ExtractEntry(const PayloadEntry& entry, const WideString& targetPath) {
-  // The directory reader has checked that the packed data lies in the data.
-  const uint8_t* packed = data_ + entry.dataOffset;
-  // Damaged packed data is left to the caller to report.
-  if (PackedSum(packed, entry.packedSize) != entry.packedSum) return false;
-
-  // The name is kept even when the file could not be made, so whatever was
-  // reserved under it is deleted below.
-  WideString packedPath;
-  MakeTempFileName(packedPath, "Ext");
-  bool extracted = false;
-  {
-    DiskFile file;
-    if (file.Open(packedPath, GENERIC_WRITE, CREATE_ALWAYS, false) && file.Write(packed, entry.packedSize)) {
-      file.Close();
-      extracted = DecompressFile(packedPath, targetPath);
-    }
-  }
-  DeleteTempFile(packedPath);
-  return extracted;
+bool PayloadArchive::CollectEntries(const WideString& name, MemberEntries& member) {
+  MutexGuard guard(extractLock_);
+  member.data = data_;
+  member.sourcePath = sourcePath_;
+  member.entries.clear();
+  for (int i = IndexOf(name, 0); i >= 0; i = IndexOf(name, i + 1)) member.entries.push_back(entries_[i]);
+  return !member.entries.empty();
 }
 
 WideString PayloadArchive::NameAt(int index) const {
   if (index < 0 || index >= Count()) return WideString();
-  return entries_[index].Name();
+  return names_[index];
 }
 
 uint32_t PayloadArchive::UnpackedSizeOf(const WideString& name) const {

@@ -1,13 +1,14 @@
 #pragma once
 // The payload archive of the installer: RT_RCDATA resource 24356 of the
 // executable, read in place from the mapped image. Members are looked up by
-// name (ANSI names, compared folding only the ASCII letters) and extracted
-// to files.
+// name (ANSI names, compared folding only the ASCII letters) and decoded
+// straight from the mapped bytes into files.
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "payload/win/decompress_file.h"
 #include "util/wide_string.h"
 #include "util/win/sync.h"
 #include "util/win/windows_api.h"
@@ -25,6 +26,36 @@ struct PayloadEntry {
   // The name converted from the ANSI code page.
   WideString Name() const;
 };
+
+// The entries of one name, copied out of the archive, with what decoding
+// them needs: they can be decoded on any thread without the archive.
+struct MemberEntries {
+  const uint8_t* data = nullptr;  // the archive's bytes (owned by its opener)
+  WideString sourcePath;          // the file that holds them, for the read message
+  std::vector<PayloadEntry> entries;
+
+  // The sum of the sizes that the entries' stream headers declare.
+  uint64_t DeclaredSize() const;
+};
+
+// What decoding the entries of a name to one target gave: the failures to
+// report, in directory order, and whether one entry decoded cleanly.
+struct DecodeReport {
+  std::vector<DecodeFailure> failures;
+  bool extracted = false;
+  bool cancelled = false;
+};
+
+// Decodes every entry into targetPath in directory order, so the last one
+// that decodes cleanly is what the file holds. A packed-sum mismatch is
+// skipped without a failure. Shows nothing. Once cancel asks to stop, the
+// rest is left undone and report.cancelled is set. scratch: targetPath is a
+// scratch file of the caller's, whose content matters only when the report
+// says extracted; a single entry is then decoded straight into it.
+void DecodeEntries(const MemberEntries& member, const WideString& targetPath, const DecodeCancel* cancel,
+                   DecodeReport& report, bool scratch = false);
+// Shows the messages of the report's failures, in order.
+void ShowDecodeReport(const DecodeReport& report, const WideString& sourcePath, const WideString& targetPath);
 
 class PayloadArchive {
  public:
@@ -64,13 +95,21 @@ class PayloadArchive {
   int Count() const { return static_cast<int>(entries_.size()); }
   // The unpacked size stated by the first entry with the name; 0 when none.
   uint32_t UnpackedSizeOf(const WideString& name) const;
+  // Copies the entries with the name (directory order) into member; false
+  // when there is none. Serialised with ExtractTo.
+  bool CollectEntries(const WideString& name, MemberEntries& member);
+  // The file the archive was read from (the executable or the module); the
+  // running executable for an archive in memory.
+  const WideString& SourcePath() const { return sourcePath_; }
 
  private:
+  void OpenBytes(const void* data, size_t size, const WideString& sourcePath);
   int IndexOf(const WideString& name, int start) const;
-  bool ExtractEntry(const PayloadEntry& entry, const WideString& targetPath);
 
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
+  WideString sourcePath_;
   std::vector<PayloadEntry> entries_;
+  std::vector<WideString> names_;  // the entries' names, converted once
   MutexLock extractLock_;
 };

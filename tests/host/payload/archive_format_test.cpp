@@ -101,6 +101,35 @@ TEST(ArchiveFormat, ChecksumAddsWordsThenTrailingBytes) {
   EXPECT_EQ(PackedSum(high, 2), 0x110u);
 }
 
+TEST(ArchiveFormat, SumsMatchTheirDefinitionAtEveryLengthAndStart) {
+  // The sums work on several words at once; their results must not depend
+  // on where a run starts or ends, nor overflow inside with high bytes.
+  std::vector<uint8_t> bytes(5000);
+  uint32_t state = 7;
+  for (uint8_t& b : bytes) {
+    state = state * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(state >> 23);
+  }
+  std::vector<uint8_t> high(5000, 0xFF);
+  for (const std::vector<uint8_t>* data : {&bytes, &high}) {
+    for (size_t start : {0, 1, 3, 7}) {
+      for (size_t n : {0, 1, 3, 4, 15, 16, 17, 63, 1023, 1024, 1025, 2049, 4990}) {
+        const uint8_t* at = data->data() + start;
+        uint32_t words = 0;
+        uint32_t plain = 0;
+        size_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+          words += uint32_t(at[i]) | uint32_t(at[i + 1]) << 8 | uint32_t(at[i + 2]) << 16 | uint32_t(at[i + 3]) << 24;
+        }
+        for (; i < n; ++i) words += at[i];
+        for (i = 0; i < n; ++i) plain += at[i];
+        EXPECT_EQ(ArchiveChecksum(at, n), words == 0 ? 1u : words) << start << " " << n;
+        EXPECT_EQ(PackedSum(at, n), plain) << start << " " << n;
+      }
+    }
+  }
+}
+
 TEST(ArchiveFormat, TrailerSumCountsHighBytesNegative) {
   uint8_t trailer[24] = {};
   trailer[8] = 0x80;

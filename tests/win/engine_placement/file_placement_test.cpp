@@ -2,6 +2,7 @@
 
 #include "app/install_state.h"
 #include "engine/win/file_placement.h"
+#include "payload/win/decode_ahead.h"
 #include "placement_test_support.h"
 #include "scripted_messages.h"
 #include "util/path_text.h"
@@ -206,4 +207,47 @@ TEST_F(FilePlacement, AppPathsForProgramsOnly) {
   const W other(u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\helper.dll");
   RegisterAppPath(W(u"<Destination>\\helper.dll"));
   EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, other, W()), W());
+}
+
+TEST_F(FilePlacement, MembersDecodedAheadFollowTheSameRules) {
+  ScriptedMessages messages;
+  PublishedTestPayload payload(
+      PayloadMembers{{"old.dll", version1_}, {"new.dll", version2_}, {"notes.txt", "MZ but no image"}});
+  ASSERT_TRUE(payload.Ready());
+  State().InstallTo = folder_.Path();
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"kept.dll", version2_.data(), version2_.size()));
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"upgraded.dll", version1_.data(), version1_.size()));
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"notes.txt", "older notes"));
+  SetFileAttributesW((folder_ / u"notes.txt").W(), FILE_ATTRIBUTE_READONLY);
+
+  struct Case {
+    const WChar* member;
+    const WChar* destination;
+    std::string expected;
+  };
+  // A read-only file is overwritten; a file that starts like an image but
+  // is none has no version and is copied.
+  const Case cases[] = {
+      {u"old.dll", u"<Destination>\\kept.dll", version2_},  // a higher version in place is kept
+      {u"new.dll", u"<Destination>\\upgraded.dll", version2_},
+      {u"notes.txt", u"<Destination>\\notes.txt", "MZ but no image"},
+      {u"new.dll", u"<Destination>\\sub\\fresh.dll", version2_},
+  };
+  DecodeAhead ahead(PublishedPayload()->Archive(), nullptr);
+  ahead.Start({u"old.dll", u"new.dll", u"notes.txt", u"new.dll"}, 2);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(W(c.destination).ToUtf8());
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(W(c.member), member), TakeResult::Taken);
+    EXPECT_FALSE(PlacePreparedFile(member, W(c.destination), nullptr));
+    ahead.Discard(member.file);
+  }
+  ahead.Stop();
+  for (const Case& c : cases) {
+    W path(c.destination);
+    path.Replace(W(u"<Destination>\\"), folder_.Path(), false);
+    EXPECT_TRUE(Contents(path) == c.expected) << path;
+  }
+  EXPECT_EQ(messages.Count(), 0);
+  EXPECT_EQ(DllRegistrationList().Count(), 3);
 }

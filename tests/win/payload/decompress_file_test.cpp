@@ -128,3 +128,38 @@ TEST_F(DecompressFileTest, FailureLeavesNoPartialTarget) {
   ASSERT_TRUE(ReadWholeFile(target, bytes));
   EXPECT_EQ(bytes, "previous");
 }
+
+TEST_F(DecompressFileTest, MemoryDecodingCancelsBetweenPieces) {
+  // Past the output gathered in memory, so the new file beside the target
+  // exists when the cancel comes; it goes, the target stays.
+  std::string content(9u << 20, 'c');
+  for (size_t i = 0; i < content.size(); i += 777) content[i] = static_cast<char>(i / 777);
+  const std::vector<uint8_t> packed = Packed(content);
+  const WideString target = folder_ / u"member.bin";
+  struct Countdown {
+    int left;
+    static bool Requested(void* self) { return --static_cast<Countdown*>(self)->left < 0; }
+  };
+  for (int pieces : {0, 1, 100, 140}) {
+    SCOPED_TRACE(pieces);
+    ASSERT_TRUE(WriteWholeFile(target, "earlier"));
+    Countdown countdown{pieces};
+    const DecodeCancel cancel{&Countdown::Requested, &countdown};
+    EXPECT_EQ(DecodeMemoryToFile(packed.data(), packed.size(), target, &cancel), DecodeFailure::Cancelled);
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(target, bytes));
+    EXPECT_EQ(bytes, "earlier");
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder_ / u"*.plx").W(), &data);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  }
+  // Never asked to stop: the whole member, and no message either way.
+  Countdown never{1 << 30};
+  const DecodeCancel cancel{&Countdown::Requested, &never};
+  EXPECT_EQ(DecodeMemoryToFile(packed.data(), packed.size(), target, &cancel), DecodeFailure::None);
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(target, bytes));
+  EXPECT_TRUE(bytes == content);
+  EXPECT_EQ(messages_.Count(), 0);
+}

@@ -1,0 +1,257 @@
+#include "payload/win/decode_ahead.h"
+
+#include <process.h>
+
+#include <algorithm>
+#include <new>
+
+#include "app/install_state.h"
+#include "util/win/disk_file.h"
+#include "util/win/temp_names.h"
+
+namespace {
+
+// How long the worker sleeps between two looks at its stop conditions while
+// it waits for a member.
+constexpr DWORD kWaitSliceMs = 50;
+// How often the threads ask the kernel about the worker's stop event; the
+// flags are looked at between every two pieces of output.
+constexpr DWORD kEventCheckMs = 50;
+// Members from this size on may be decoded out of order (NextJob).
+constexpr uint64_t kLargeMember = uint64_t(1) << 20;
+
+// Exclusive hold of an SRW lock for a scope.
+class SrwGuard {
+ public:
+  explicit SrwGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~SrwGuard() { ReleaseSRWLockExclusive(&lock_); }
+  SrwGuard(const SrwGuard&) = delete;
+  SrwGuard& operator=(const SrwGuard&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
+int ProcessorCount() {
+  SYSTEM_INFO info{};
+  GetSystemInfo(&info);
+  return std::max(1, static_cast<int>(info.dwNumberOfProcessors));
+}
+
+void ReadHead(PreparedMember& member) {
+  DiskFile file;
+  if (!file.Open(member.file, GENERIC_READ, OPEN_EXISTING, false)) return;
+  member.headSize = static_cast<int>(file.Read(member.head, sizeof(member.head)));
+}
+
+}  // namespace
+
+DecodeAhead::DecodeAhead(PayloadArchive& archive, const NamedEvent* stopEvent, const DecodeWindowLimits& limits)
+    : archive_(archive), stopEvent_(stopEvent), window_(limits) {}
+
+void DecodeAhead::Start(const std::vector<WideString>& names, int threads) {
+  if (!jobs_.empty() || !threads_.empty()) return;
+  try {
+    jobs_.reserve(names.size());
+    for (const WideString& name : names) {
+      auto job = std::make_unique<Job>();
+      job->name = name;
+      archive_.CollectEntries(name, job->member);
+      job->bytes = job->member.DeclaredSize();
+      jobs_.push_back(std::move(job));
+    }
+  } catch (const std::bad_alloc&) {
+    // No plan: every member is then extracted directly.
+    jobs_.clear();
+    return;
+  }
+  if (jobs_.empty()) return;
+  const int count = std::min<int>(threads > 0 ? threads : std::min(ProcessorCount(), kMaxDecodeThreads),
+                                  static_cast<int>(jobs_.size()));
+  for (int i = 0; i < count; ++i) {
+    const uintptr_t handle = _beginthreadex(nullptr, 0, &DecodeAhead::ThreadMain, this, 0, nullptr);
+    if (handle == 0) break;
+    threads_.emplace_back(reinterpret_cast<HANDLE>(handle));
+  }
+}
+
+unsigned __stdcall DecodeAhead::ThreadMain(void* self) {
+  static_cast<DecodeAhead*>(self)->DecodeLoop();
+  return 0;
+}
+
+bool DecodeAhead::StopAsked(DWORD& lastEventCheck) {
+  if (stopping_.load() || eventSeen_.load() || State().InstallFailed) return true;
+  // The event costs a call into the kernel: not for every piece of output.
+  if (stopEvent_ == nullptr || GetTickCount() - lastEventCheck < kEventCheckMs) return false;
+  lastEventCheck = GetTickCount();
+  if (!stopEvent_->IsSignalled()) return false;
+  eventSeen_ = true;  // for every caller from now on, however recently it looked
+  return true;
+}
+
+bool DecodeAhead::CancelRequested(void* context) {
+  const auto* cancel = static_cast<CancelContext*>(context);
+  return cancel->job->abandoned.load() || cancel->self->StopAsked(cancel->job->lastEventCheck);
+}
+
+DecodeAhead::Job* DecodeAhead::NextJob() {
+  while (nextToStart_ < jobs_.size() && jobs_[nextToStart_]->state != JobState::Waiting) ++nextToStart_;
+  if (nextToStart_ == jobs_.size()) return nullptr;
+  Job* job = jobs_[nextToStart_].get();
+  // The member the worker waits for always starts: nothing it holds can be
+  // taken before it.
+  if (nextToStart_ + 1 != nextToTake_ && !window_.MayStart(job->bytes)) {
+    // Members of a long run of small ones cost little each; a large member
+    // behind them costs its decoding time at once. While the small ones fill
+    // the window's member count, a large one may start out of order when
+    // the bytes allow, so that it is ready when the worker gets to it.
+    // One thread at least stays with the members in order.
+    job = nullptr;
+    if (outOfOrder_ + 1 >= threads_.size()) return nullptr;
+    for (size_t i = nextToStart_ + 1; i < jobs_.size() && job == nullptr; ++i) {
+      Job& later = *jobs_[i];
+      if (later.state == JobState::Waiting && later.bytes >= kLargeMember && window_.MayStartLarge(later.bytes)) {
+        job = &later;
+      }
+    }
+    if (job == nullptr) return nullptr;
+    job->outOfOrder = true;
+    ++outOfOrder_;
+  }
+  job->state = JobState::Decoding;
+  window_.Started(job->bytes);
+  if (!freeFiles_.empty()) {
+    job->prepared.file = std::move(freeFiles_.back());
+    freeFiles_.pop_back();
+  }
+  return job;
+}
+
+void DecodeAhead::DecodeLoop() {
+  DWORD lastEventCheck = 0;
+  for (;;) {
+    Job* job = nullptr;
+    {
+      SrwGuard guard(lock_);
+      for (;;) {
+        if (StopAsked(lastEventCheck)) return;
+        job = NextJob();
+        if (job != nullptr) break;
+        if (nextToStart_ == jobs_.size()) return;
+        // Nothing may start before the worker takes a member: woken then,
+        // or after a while to look at the stop conditions again.
+        SleepConditionVariableSRW(&changed_, &lock_, kWaitSliceMs, 0);
+      }
+    }
+    Decode(*job);
+  }
+}
+
+void DecodeAhead::Decode(Job& job) {
+  PreparedMember& prepared = job.prepared;
+  prepared.sourcePath = job.member.sourcePath;
+  CancelContext context{this, &job};
+  const DecodeCancel cancel{&DecodeAhead::CancelRequested, &context};
+  try {
+    prepared.fileMade = !prepared.file.IsEmpty();
+    if (!prepared.fileMade && !cancel.Requested()) {
+      prepared.fileMade = MakeTempFileName(prepared.file, "Ins");
+      if (!prepared.file.IsEmpty()) {
+        SrwGuard guard(lock_);
+        madeFiles_.push_back(prepared.file);
+      }
+    }
+    if (prepared.fileMade) DecodeEntries(job.member, prepared.file, &cancel, prepared.report, true);
+  } catch (const std::bad_alloc&) {
+    // As DecodeEntries reports a member that does not fit in memory.
+    prepared.report.failures.push_back(DecodeFailure::Write);
+  }
+  const bool wanted = !cancel.Requested() && !prepared.report.cancelled;
+  if (wanted) ++decoded_;
+  if (wanted && prepared.report.extracted) ReadHead(prepared);
+  {
+    SrwGuard guard(lock_);
+    if (job.outOfOrder) --outOfOrder_;
+    if (wanted) {
+      job.state = JobState::Ready;
+    } else {
+      // Dropped by the worker or stopped: nobody will take it.
+      job.state = JobState::Dropped;
+      window_.Released(job.bytes);
+      ReuseFile(prepared.file);
+    }
+  }
+  WakeAllConditionVariable(&changed_);
+}
+
+void DecodeAhead::ReuseFile(WideString& file) {
+  if (!file.IsEmpty()) freeFiles_.push_back(std::move(file));
+  file.Clear();
+}
+
+void DecodeAhead::Discard(WideString& file) {
+  SrwGuard guard(lock_);
+  ReuseFile(file);
+}
+
+void DecodeAhead::Drop(Job& job) {
+  switch (job.state) {
+    case JobState::Waiting:
+      job.state = JobState::Dropped;  // never starts, never held
+      break;
+    case JobState::Decoding:
+      job.abandoned = true;  // its thread deletes the file and releases it
+      break;
+    case JobState::Ready:
+      ReuseFile(job.prepared.file);
+      job.state = JobState::Dropped;
+      window_.Released(job.bytes);
+      break;
+    case JobState::Taken:
+    case JobState::Dropped:
+      break;
+  }
+}
+
+TakeResult DecodeAhead::TakeMember(const WideString& name, PreparedMember& out) {
+  if (threads_.empty()) return TakeResult::NotPlanned;
+  Job* job = nullptr;
+  {
+    SrwGuard guard(lock_);
+    size_t index = nextToTake_;
+    while (index < jobs_.size() && !(jobs_[index]->name == name)) ++index;
+    if (index == jobs_.size()) return TakeResult::NotPlanned;
+    for (size_t skipped = nextToTake_; skipped < index; ++skipped) Drop(*jobs_[skipped]);
+    nextToTake_ = index + 1;
+    job = jobs_[index].get();
+  }
+  // Dropping may have made room for other members to start.
+  WakeAllConditionVariable(&changed_);
+
+  SrwGuard guard(lock_);
+  DWORD lastEventCheck = GetTickCount();
+  while (job->state != JobState::Ready) {
+    if (job->state == JobState::Dropped || StopAsked(lastEventCheck)) return TakeResult::Stopped;
+    SleepConditionVariableSRW(&changed_, &lock_, kWaitSliceMs, 0);
+  }
+  out = std::move(job->prepared);
+  job->state = JobState::Taken;
+  window_.Released(job->bytes);
+  WakeAllConditionVariable(&changed_);
+  return TakeResult::Taken;
+}
+
+void DecodeAhead::Stop() {
+  {
+    SrwGuard guard(lock_);
+    stopping_ = true;
+  }
+  WakeAllConditionVariable(&changed_);
+  for (ScopedKernelHandle& thread : threads_) WaitForSingleObject(thread.Get(), INFINITE);
+  threads_.clear();
+  jobs_.clear();
+  freeFiles_.clear();
+  for (WideString& file : madeFiles_) DeleteTempFile(file);
+  madeFiles_.clear();
+}

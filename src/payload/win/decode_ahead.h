@@ -1,0 +1,135 @@
+#pragma once
+// Decoding of the members that the install worker will place, ahead of it,
+// on threads of their own (LZMA members are independent streams). The
+// worker still takes them one by one in script order and does everything
+// else - placement, version comparison, messages, progress - itself: a
+// member whose decoding failed has its messages shown when the worker takes
+// it, not when the failure happened.
+//
+// Bounds: at most kMaxDecodeThreads threads decode at once, each holding
+// one decoder dictionary and one output buffer (decompress_file.cpp), so the
+// memory does not grow with the member sizes. Decoded members wait in
+// temporary "Ins" files, at most DecodeWindowLimits of them
+// (payload/decode_window.h: 1024 members and 128 MiB by default; large
+// members may start out of order by the byte limit alone) plus the one the
+// worker is placing and the one it waits for. The files are used again for later members
+// once the worker hands them back (making and deleting a file per member
+// would cost more than decoding a small one), and deleted by Stop.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "payload/decode_window.h"
+#include "payload/win/payload_archive.h"
+#include "util/wide_string.h"
+#include "util/win/scoped_handle.h"
+#include "util/win/sync.h"
+#include "util/win/windows_api.h"
+
+constexpr int kMaxDecodeThreads = 3;
+
+// A member as the worker takes it.
+struct PreparedMember {
+  WideString file;        // the temporary file holding the member, until Discard or Stop
+  WideString sourcePath;  // the file the member was read from, for the read message
+  DecodeReport report;    // what decoding it gave, messages still to show
+  bool fileMade = false;  // false when no temporary file could be made
+  // The member's first bytes (fewer for a shorter member), so that the taker
+  // can tell what kind of file it is without opening it again.
+  uint8_t head[4] = {};
+  int headSize = 0;
+};
+
+enum class [[nodiscard]] TakeResult {
+  Taken,       // out holds the member
+  NotPlanned,  // not among the members still ahead: extract it directly
+  Stopped,     // the stop event or State().InstallFailed came first
+};
+
+class DecodeAhead {
+ public:
+  // stopEvent (may be null) is the worker's: it and State().InstallFailed
+  // stop the decoding and the waiting.
+  DecodeAhead(PayloadArchive& archive, const NamedEvent* stopEvent, const DecodeWindowLimits& limits = {});
+  ~DecodeAhead() { Stop(); }
+  DecodeAhead(const DecodeAhead&) = delete;
+  DecodeAhead& operator=(const DecodeAhead&) = delete;
+
+  // Plans the members (names as ExtractTo takes them) in the order the
+  // worker will take them, and starts the decoding threads: threads of them,
+  // or one per processor (at most kMaxDecodeThreads) when threads is 0. A
+  // name without entries is planned as well; it is taken as not extracted.
+  // Call once, before the first TakeMember.
+  void Start(const std::vector<WideString>& names, int threads = 0);
+
+  // The next planned member of the name (compared exactly), once decoded.
+  // Planned members before it that were never asked for are dropped. A name
+  // that is not planned ahead, or any name when no thread could be started,
+  // gives NotPlanned.
+  TakeResult TakeMember(const WideString& name, PreparedMember& out);
+
+  // Hands a taken member's temporary file back, for a later member to use.
+  // Clears file.
+  void Discard(WideString& file);
+
+  // Stops the threads (a member being decoded stops between two pieces of
+  // output), waits for them and deletes every temporary file they made, the
+  // files of taken members included.
+  void Stop();
+
+  // The most members and declared bytes held at once (for tests).
+  size_t PeakMembers() const { return window_.PeakMembers(); }
+  uint64_t PeakBytes() const { return window_.PeakBytes(); }
+  int ThreadCount() const { return static_cast<int>(threads_.size()); }
+  // Members whose decoding ran to its end (for tests).
+  int DecodedMembers() const { return decoded_.load(); }
+
+ private:
+  enum class JobState : uint8_t { Waiting, Decoding, Ready, Taken, Dropped };
+  struct Job {
+    WideString name;
+    MemberEntries member;
+    uint64_t bytes = 0;
+    JobState state = JobState::Waiting;
+    std::atomic<bool> abandoned{false};
+    DWORD lastEventCheck = 0;
+    bool outOfOrder = false;
+    PreparedMember prepared;
+  };
+  struct CancelContext {
+    DecodeAhead* self;
+    Job* job;
+  };
+
+  static unsigned __stdcall ThreadMain(void* self);
+  static bool CancelRequested(void* context);
+  // True once decoding and waiting are to end: Stop, State().InstallFailed
+  // or the stop event (asked of the kernel at most every kEventCheckMs per
+  // caller, lastEventCheck being the caller's).
+  bool StopAsked(DWORD& lastEventCheck);
+  void DecodeLoop();
+  // Under lock_: keeps the file for a later member; clears file.
+  void ReuseFile(WideString& file);
+  // Under lock_: the next job a thread may start, or null to wait.
+  Job* NextJob();
+  void Decode(Job& job);
+  void Drop(Job& job);
+
+  PayloadArchive& archive_;
+  const NamedEvent* stopEvent_;
+  DecodeWindow window_;
+  std::vector<std::unique_ptr<Job>> jobs_;
+  std::vector<ScopedKernelHandle> threads_;
+  std::vector<WideString> madeFiles_;  // every temporary file made, for Stop
+  std::vector<WideString> freeFiles_;  // made, and free for the next member
+  size_t nextToStart_ = 0;
+  size_t nextToTake_ = 0;
+  size_t outOfOrder_ = 0;  // threads decoding a member out of order
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> eventSeen_{false};
+  std::atomic<int> decoded_{0};
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
+};

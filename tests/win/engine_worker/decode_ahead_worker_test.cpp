@@ -1,0 +1,174 @@
+// The install worker with members decoded ahead of it: what the user sees
+// and what ends up on disk stay in script order.
+#include <gtest/gtest.h>
+
+#include "app/install_state.h"
+#include "engine/win/install_worker.h"
+#include "payload/archive_format.h"
+#include "payload/lzma_alone.h"
+#include "scripted_messages.h"
+#include "test_folder.h"
+#include "util/win/file_system.h"
+#include "util/win/message_door.h"
+#include "util/win/process_paths.h"
+#include "worker_test_support.h"
+
+namespace {
+
+// TMP points at a folder of the test while it lives, so that what the
+// decoding leaves behind can be seen.
+class TempInFolder {
+ public:
+  explicit TempInFolder(const WideString& folder) : folder_(folder) {
+    CreateFolderTree(folder_);
+    wchar_t saved[1024] = {};
+    hadTmp_ = GetEnvironmentVariableW(L"TMP", saved, 1024) > 0;
+    saved_ = WideString(saved);
+    SetEnvironmentVariableW(L"TMP", folder_.W());
+  }
+  ~TempInFolder() { SetEnvironmentVariableW(L"TMP", hadTmp_ ? saved_.W() : nullptr); }
+  TempInFolder(const TempInFolder&) = delete;
+  TempInFolder& operator=(const TempInFolder&) = delete;
+
+  int Files() const {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder_ + u"*").W(), &data);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    int files = 0;
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return files;
+  }
+
+ private:
+  WideString folder_;
+  WideString saved_;
+  bool hadTmp_ = false;
+};
+
+std::string Filler(int seed, size_t size) {
+  std::string text(size, ' ');
+  uint32_t state = static_cast<uint32_t>(seed) + 1;
+  for (char& c : text) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>('a' + (state >> 16) % 8);
+  }
+  return text;
+}
+
+PackedMember Member(const std::string& name, const std::string& content) {
+  PackedMember member{name, {}, static_cast<uint32_t>(content.size())};
+  LzmaOptions fast;
+  fast.preset = 1;
+  CompressLzmaAlone(reinterpret_cast<const uint8_t*>(content.data()), content.size(), fast, member.packed);
+  return member;
+}
+
+// Puts an archive of the members in place of the test install's payload;
+// bytes must outlive the install.
+void UsePayload(const std::vector<PackedMember>& members, std::vector<uint8_t>& bytes) {
+  ASSERT_EQ(WriteArchive(members, bytes), ArchiveWriteStatus::Ok);
+  PayloadContext* payload = PublishedPayload();
+  bool failed = true;
+  payload->OpenFromMemory(bytes.data(), bytes.size(), &failed);  // unpublishes it
+  PublishPayload(payload);
+  ASSERT_FALSE(failed);
+}
+
+// The wizard's Cancel pressed while a message is up: InstallFailed is set,
+// the message answered.
+int CancelInstall(void*, HWND, const WideString&, const WideString&, UINT) {
+  State().InstallFailed = true;
+  return IDOK;
+}
+
+}  // namespace
+
+TEST(DecodeAheadWorker, DecodeFailureIsShownWhenItsTurnComes) {
+  // The damaged member is decoded long before the worker gets to it; its
+  // message still comes after the message before it in the script.
+  const std::string script = ScriptOf({
+      "[CopyFile]", "a.txt", "<Destination>a.txt",
+      "[Message]", "Before", "Information",
+      "[CopyFile]", "bad.bin", "<Destination>bad.bin",
+      "[CopyFile]", "c.txt", "<Destination>c.txt",
+  });
+  TestInstall install(u"Plove Ahead", u"C:\\Plove Ahead\\", {{"setup.dat", ""}});
+  // Cut short with its sums right: found, then refused by the decoder.
+  PackedMember bad = Member("bad.bin", Filler(1, 40000));
+  bad.packed.resize(bad.packed.size() - 20);
+  std::vector<uint8_t> bytes;
+  UsePayload({Member("setup.dat", script), Member("a.txt", "alpha"), bad, Member("c.txt", "c")}, bytes);
+  TestFolder folder;
+  TempInFolder temp(folder / u"temp\\");
+  ScriptedMessages messages(IDOK);
+  install.Run();
+
+  std::vector<RecordedMessage> shown = messages.Messages();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].text, WideString(u"Before"));
+  EXPECT_TRUE(shown[1].text.StartsWith(u"Error whilst uncompressing '")) << shown[1].text;
+  EXPECT_TRUE(shown[1].text.EndsWith(u"', unable to read '" + ModulePath() + u"'")) << shown[1].text;
+  EXPECT_EQ(shown[2].text, WideString(u"Unable to extract a file from install, possibly your security software is "
+                                      u"blocking the install."));
+  EXPECT_EQ(FileText(u"C:\\Plove Ahead\\a.txt"), "alpha");
+  EXPECT_FALSE(Exists(u"C:\\Plove Ahead\\bad.bin"));
+  EXPECT_FALSE(Exists(u"C:\\Plove Ahead\\c.txt"));
+  EXPECT_EQ(LastOutcome(), InstallOutcome::Failed);
+  // c.txt was decoded ahead and never placed: its file went with the rest.
+  EXPECT_EQ(temp.Files(), 0);
+  DeleteFolderTree(u"C:\\Plove Ahead");
+}
+
+TEST(DecodeAheadWorker, CancelStopsTheDecodingAndLeavesNothingBehind) {
+  std::vector<std::string> lines{"[CopyFile]", "first.bin", "<Destination>first.bin",
+                                 "[Message]",  "Cancel now", "Information"};
+  std::vector<PackedMember> members{Member("first.bin", "first")};
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "big" + std::to_string(i) + ".bin";
+    lines.insert(lines.end(), {"[CopyFile]", name, "<Destination>" + name});
+    members.push_back(Member(name, Filler(i, 2u << 20)));
+  }
+  members.insert(members.begin(), Member("setup.dat", ScriptOf(lines)));
+  TestInstall install(u"Plove Cancel", u"C:\\Plove Cancel\\", {{"setup.dat", ""}});
+  std::vector<uint8_t> bytes;
+  UsePayload(members, bytes);
+  TestFolder folder;
+  TempInFolder temp(folder / u"temp\\");
+  SetMessageResponder(CancelInstall, nullptr);
+  install.Run();
+  SetMessageResponder(nullptr, nullptr);
+
+  EXPECT_EQ(FileText(u"C:\\Plove Cancel\\first.bin"), "first");
+  EXPECT_FALSE(Exists(u"C:\\Plove Cancel\\big0.bin"));
+  EXPECT_EQ(LastOutcome(), InstallOutcome::Cancelled);
+  EXPECT_EQ(temp.Files(), 0);
+  DeleteFolderTree(u"C:\\Plove Cancel");
+}
+
+TEST(DecodeAheadWorker, AValueLineThatReadsAsCopyFileStillPlacesEverything) {
+  // Counting "[CopyFile]" lines, the first pass takes the message text for
+  // a directive and plans a member "Information" that the second pass never
+  // asks for, and misses c.txt, which it then asks for: extracted directly.
+  const std::string script = ScriptOf({
+      "[CopyFile]", "a.txt", "<Destination>a.txt",
+      "[Message]", "[CopyFile]", "Information",
+      "[CopyFile]", "c.txt", "<Destination>c.txt",
+      "[CopyFile]", "d.txt", "<Destination>d.txt",
+  });
+  TestFolder folder;
+  TempInFolder temp(folder / u"temp\\");
+  TestInstall install(u"Plove Lines", u"C:\\Plove Lines\\",
+                      {{"setup.dat", script}, {"a.txt", "a"}, {"c.txt", "c"}, {"d.txt", "d"}});
+  ScriptedMessages messages(IDOK);
+  install.Run();
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text, WideString(u"[CopyFile]"));
+  for (const char* name : {"a", "c", "d"}) {
+    EXPECT_EQ(FileText(WideString(u"C:\\Plove Lines\\") + WideString::FromUtf8(name) + u".txt"), name);
+  }
+  EXPECT_EQ(LastOutcome(), InstallOutcome::Completed);
+  DeleteFolderTree(u"C:\\Plove Lines");
+}

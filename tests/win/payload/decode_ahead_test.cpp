@@ -1,0 +1,274 @@
+// Members decoded ahead of the worker: taken in plan order with their
+// content, failures kept for the taker, the window bound, dropped members
+// and stopping.
+#include "payload/win/decode_ahead.h"
+
+#include <gtest/gtest.h>
+
+#include "app/install_state.h"
+#include "payload_builder.h"
+#include "payload_test_util.h"
+#include "scripted_messages.h"
+#include "test_folder.h"
+#include "util/win/file_system.h"
+#include "util/win/process_paths.h"
+#include "util/win/temp_names.h"
+
+namespace {
+
+std::string Text(int seed, size_t size) {
+  std::string text(size, ' ');
+  uint32_t state = static_cast<uint32_t>(seed) * 2654435761u + 1;
+  for (char& c : text) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>('a' + (state >> 16) % 16);
+  }
+  return text;
+}
+
+// Packed quickly: these tests need sizes, not ratios.
+PackedMember Member(const std::string& name, const std::string& content) {
+  PackedMember member{name, {}, static_cast<uint32_t>(content.size())};
+  LzmaOptions fast;
+  fast.preset = 1;
+  CompressLzmaAlone(reinterpret_cast<const uint8_t*>(content.data()), content.size(), fast, member.packed);
+  return member;
+}
+
+std::string ReadFile(const WideString& path) {
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(path, bytes)) << path;
+  return bytes;
+}
+
+// Files (not folders) in the folder whose names match the pattern.
+int FilesIn(const WideString& folder, const WideString& pattern = WideString(u"*")) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + pattern).W(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  int files = 0;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return files;
+}
+
+// TMP points at a folder of the test, so that the temporary files of the
+// decoding can be counted.
+class DecodeAheadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    State().InstallerTitle = WideString(u"Demo Installer");
+    temp_ = folder_ / u"temp\\";
+    ASSERT_TRUE(CreateFolderTree(temp_));
+    wchar_t saved[1024] = {};
+    hadTmp_ = GetEnvironmentVariableW(L"TMP", saved, 1024) > 0;
+    savedTmp_ = WideString(saved);
+    SetEnvironmentVariableW(L"TMP", temp_.W());
+  }
+  void TearDown() override {
+    SetEnvironmentVariableW(L"TMP", hadTmp_ ? savedTmp_.W() : nullptr);
+    ResetInstallState();
+  }
+
+  void Open(const std::vector<std::pair<std::string, std::string>>& members) {
+    bytes_ = BuildTestPayload(members);
+    archive_.OpenFromMemory(bytes_.data(), bytes_.size());
+  }
+  void Open(const std::vector<PackedMember>& members) {
+    ASSERT_EQ(WriteArchive(members, bytes_), ArchiveWriteStatus::Ok);
+    archive_.OpenFromMemory(bytes_.data(), bytes_.size());
+  }
+
+  TestFolder folder_;
+  WideString temp_;
+  bool hadTmp_ = false;
+  WideString savedTmp_;
+  ScriptedMessages messages_{IDOK};
+  std::vector<uint8_t> bytes_;
+  PayloadArchive archive_;
+};
+
+}  // namespace
+
+TEST_F(DecodeAheadTest, MembersComeInPlanOrderWithTheirContent) {
+  Open({{"a.txt", Text(1, 70000)},
+        {"dup.txt", "first"},
+        {"b.txt", ""},
+        {"DUP.TXT", "second"},
+        {"c.txt", Text(3, 300000)}});
+  DecodeAhead ahead(archive_, nullptr);
+  ahead.Start({u"c.txt", u"a.txt", u"missing.txt", u"dup.txt", u"b.txt", u"c.txt"}, 2);
+  EXPECT_EQ(ahead.ThreadCount(), 2);
+
+  struct Expected {
+    const WChar* name;
+    const char* content;  // null: not extracted
+    std::string text;
+  };
+  const Expected expected[] = {
+      {u"c.txt", "", Text(3, 300000)}, {u"a.txt", "", Text(1, 70000)}, {u"missing.txt", nullptr, ""},
+      {u"dup.txt", "", "second"},      {u"b.txt", "", ""},             {u"c.txt", "", Text(3, 300000)},
+  };
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(WideString(e.name).ToUtf8());
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(WideString(e.name), member), TakeResult::Taken);
+    EXPECT_TRUE(member.fileMade);
+    EXPECT_TRUE(member.report.failures.empty());
+    EXPECT_EQ(member.report.extracted, e.content != nullptr);
+    if (e.content != nullptr) {
+      EXPECT_TRUE(ReadFile(member.file) == e.text);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(member.head), member.headSize), e.text.substr(0, 4));
+    }
+    EXPECT_EQ(member.sourcePath, ModulePath());
+    // Handed back: deleted by a thread, or by Stop at the latest.
+    ahead.Discard(member.file);
+    EXPECT_TRUE(member.file.IsEmpty());
+  }
+  // Everything planned is taken: any name now is extracted directly.
+  PreparedMember none;
+  EXPECT_EQ(ahead.TakeMember(WideString(u"a.txt"), none), TakeResult::NotPlanned);
+  ahead.Stop();
+  EXPECT_EQ(FilesIn(temp_), 0);
+  EXPECT_EQ(messages_.Count(), 0);
+}
+
+TEST_F(DecodeAheadTest, FailuresWaitForTheTaker) {
+  PackedMember cut{"cut.bin", Packed(Text(5, 50000)), 50000};
+  cut.packed.resize(cut.packed.size() - 10);
+  PackedMember huge{"huge.bin", Packed("small"), 5};
+  huge.packed[7] = 0x01;  // declares more than the stream holds
+  Open(std::vector<PackedMember>{{"good.txt", Packed("good"), 4}, cut, huge});
+  DecodeAhead ahead(archive_, nullptr);
+  ahead.Start({u"good.txt", u"cut.bin", u"huge.bin"}, 1);
+  for (int i = 0; i < 600 && ahead.DecodedMembers() < 3; ++i) Sleep(50);
+  ASSERT_EQ(ahead.DecodedMembers(), 3);
+  EXPECT_EQ(messages_.Count(), 0);
+
+  PreparedMember member;
+  ASSERT_EQ(ahead.TakeMember(WideString(u"good.txt"), member), TakeResult::Taken);
+  EXPECT_EQ(ReadFile(member.file), "good");
+  DeleteTempFile(member.file);
+  for (const WChar* name : {u"cut.bin", u"huge.bin"}) {
+    ASSERT_EQ(ahead.TakeMember(WideString(name), member), TakeResult::Taken);
+    EXPECT_FALSE(member.report.extracted);
+    ASSERT_EQ(member.report.failures.size(), 1u);
+    EXPECT_EQ(member.report.failures[0], DecodeFailure::Read);
+    EXPECT_EQ(messages_.Count(), 0);
+    // Shown when the taker says so, naming the installer as the source.
+    ShowDecodeReport(member.report, member.sourcePath, member.file);
+    ASSERT_EQ(messages_.Count(), 1);
+    EXPECT_EQ(messages_.Last().text, u"Error whilst uncompressing '" + member.file + u"', unable to read '" +
+                                         ModulePath() + u"'");
+    EXPECT_EQ(messages_.Last().flags, UINT(MB_ICONERROR | MB_TOPMOST));
+    messages_.Clear();
+    DeleteTempFile(member.file);
+  }
+}
+
+TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
+  constexpr size_t kSize = 100000;
+  std::vector<std::string> contents;
+  std::vector<PackedMember> members;
+  std::vector<WideString> plan;
+  for (int i = 0; i < 16; ++i) {
+    // One member larger than the byte limit halfway: it waits alone.
+    contents.push_back(Text(i, i == 8 ? 5 * kSize : kSize));
+    members.push_back(Member("m" + std::to_string(i), contents.back()));
+    plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
+  }
+  Open(members);
+  const DecodeWindowLimits limits{3, 3 * kSize};
+  DecodeAhead ahead(archive_, nullptr, limits);
+  ahead.Start(plan, 2);
+  for (int i = 0; i < 16; ++i) {
+    Sleep(30);  // a slow taker: the threads fill the window meanwhile
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(plan[i], member), TakeResult::Taken);
+    EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
+    // The decoded members waiting, plus the one just taken: files handed
+    // back are used again, so no more are ever made.
+    EXPECT_LE(FilesIn(temp_, WideString(u"Ins*.tmp")), 4) << i;
+    ahead.Discard(member.file);
+  }
+  EXPECT_EQ(ahead.PeakMembers(), 3u);
+  EXPECT_EQ(ahead.PeakBytes(), 5 * kSize);  // the oversized one, alone
+}
+
+TEST_F(DecodeAheadTest, ALargeMemberStartsAheadOfSmallOnes) {
+  // The member count is full of small members nobody takes yet; the large
+  // one behind them is decoded all the same, within the byte limit.
+  std::vector<PackedMember> members;
+  std::vector<std::string> contents;
+  std::vector<WideString> plan;
+  for (int i = 0; i < 7; ++i) {
+    contents.push_back(Text(i, i == 6 ? 2u << 20 : 10000));
+    members.push_back(Member("m" + std::to_string(i), contents.back()));
+    plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
+  }
+  Open(members);
+  DecodeAhead ahead(archive_, nullptr, DecodeWindowLimits{2, 8u << 20});
+  ahead.Start(plan, 2);
+  for (int i = 0; i < 600 && ahead.DecodedMembers() < 3; ++i) Sleep(50);
+  Sleep(200);
+  EXPECT_EQ(ahead.DecodedMembers(), 3);  // m0, m1 and m6
+  for (int i = 0; i < 7; ++i) {
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(plan[i], member), TakeResult::Taken);
+    EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
+    ahead.Discard(member.file);
+  }
+  EXPECT_EQ(ahead.PeakMembers(), 3u);
+  ahead.Stop();
+  EXPECT_EQ(FilesIn(temp_), 0);
+}
+
+TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
+  Open({{"a", "alpha"}, {"b", "beta"}, {"c", "gamma"}, {"d", "delta"}, {"e", Text(9, 200000)}});
+  DecodeAhead ahead(archive_, nullptr);
+  ahead.Start({u"a", u"b", u"c", u"d", u"e"}, 2);
+  for (int i = 0; i < 600 && ahead.DecodedMembers() < 5; ++i) Sleep(50);
+  PreparedMember member;
+  ASSERT_EQ(ahead.TakeMember(WideString(u"c"), member), TakeResult::Taken);
+  EXPECT_EQ(ReadFile(member.file), "gamma");
+  // a and b were passed over: gone, and not taken any more.
+  PreparedMember other;
+  EXPECT_EQ(ahead.TakeMember(WideString(u"a"), other), TakeResult::NotPlanned);
+  // The files of a and b wait for later members; Stop deletes them all, the
+  // taken member's as well.
+  EXPECT_EQ(FilesIn(temp_, WideString(u"Ins*.tmp")), 5);
+  ahead.Stop();
+  EXPECT_EQ(FilesIn(temp_), 0);
+}
+
+TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
+  std::vector<PackedMember> members;
+  std::vector<WideString> plan;
+  for (int i = 0; i < 40; ++i) {
+    members.push_back(Member("m" + std::to_string(i), Text(i, 256 << 10)));
+    plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
+  }
+  Open(members);
+  for (const char* how : {"InstallFailed", "stop event"}) {
+    SCOPED_TRACE(how);
+    NamedEvent stop;
+    ASSERT_TRUE(stop.Create(WideString()));
+    DecodeAhead ahead(archive_, &stop);
+    ahead.Start(plan, 1);
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(plan[0], member), TakeResult::Taken);
+    DeleteTempFile(member.file);
+    if (how[0] == 'I') {
+      State().InstallFailed = true;
+    } else {
+      stop.Set();
+    }
+    EXPECT_EQ(ahead.TakeMember(plan[30], member), TakeResult::Stopped);
+    ahead.Stop();
+    EXPECT_LT(ahead.DecodedMembers(), 30);
+    EXPECT_EQ(FilesIn(temp_), 0);
+    State().InstallFailed = false;
+  }
+}
