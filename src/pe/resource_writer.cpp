@@ -100,7 +100,7 @@ PeStatus EmbedResource(const uint8_t* image, size_t imageSize, uint16_t type, ui
   if (total >= kFourGiB || nextRva >= kFourGiB) return PeStatus::TooLarge;
 
   out->assign(size_t(total), 0);
-  std::memcpy(out->data(), image, size_t(std::min<uint64_t>(plan.resourceRaw, imageSize)));
+  std::memcpy(out->data(), image, size_t(std::min<uint64_t>(plan.keptBytes, imageSize)));
   std::memcpy(out->data() + plan.resourceRaw, body.data(), body.size());
   for (const Move& move : moves) {
     const PeSection& s = h.sections[move.index];

@@ -81,6 +81,12 @@ bool CanRebuildInPlace(const uint8_t* image, const PeHeaders& h, int index, std:
   return true;
 }
 
+// The payload is most of an installer: starting its section on a page
+// boundary of the file lets a loader map it from the file instead of
+// reading it all in at start (Wine reads any section that is not aligned),
+// for at most one page of padding.
+constexpr uint32_t kPageSize = 4096;
+
 bool AllZero(const uint8_t* p, uint64_t from, uint64_t to) {
   return std::all_of(p + from, p + to, [](uint8_t b) { return b == 0; });
 }
@@ -96,7 +102,8 @@ bool PlanResourceSection(const uint8_t* image, size_t imageSize, const PeHeaders
     plan->inPlace = true;
     plan->resourceIndex = size_t(oldIndex);
     plan->resourceRva = s.virtualAddress;
-    plan->resourceRaw = s.pointerToRawData;
+    plan->keptBytes = s.pointerToRawData;
+    plan->resourceRaw = AlignUp(plan->keptBytes, kPageSize);
     std::sort(plan->movedSections.begin(), plan->movedSections.end(),
               [&](size_t a, size_t b) { return h.sections[a].virtualAddress < h.sections[b].virtualAddress; });
     return true;
@@ -117,6 +124,7 @@ bool PlanResourceSection(const uint8_t* image, size_t imageSize, const PeHeaders
   uint64_t memoryEnd = h.sizeOfHeaders;
   for (const PeSection& s : h.sections) memoryEnd = std::max<uint64_t>(memoryEnd, MemoryEnd(s));
   plan->resourceRva = AlignUp(memoryEnd, h.sectionAlignment);
-  plan->resourceRaw = AlignUp(h.RawEnd(), h.fileAlignment);
+  plan->keptBytes = AlignUp(h.RawEnd(), h.fileAlignment);
+  plan->resourceRaw = AlignUp(plan->keptBytes, kPageSize);
   return true;
 }

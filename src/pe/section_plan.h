@@ -19,7 +19,8 @@ struct SectionPlan {
   bool inPlace = false;
   size_t resourceIndex = 0;            // section table index; sections.size() when appended
   uint64_t resourceRva = 0;
-  uint64_t resourceRaw = 0;            // file offset of its raw data
+  uint64_t resourceRaw = 0;            // file offset of its raw data, a multiple of the page size
+  uint64_t keptBytes = 0;              // the image's bytes before it that stay as they are
   std::vector<size_t> movedSections;   // indices of the sections behind it, in address order
 };
 
