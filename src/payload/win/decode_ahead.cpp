@@ -17,7 +17,7 @@ constexpr DWORD kWaitSliceMs = 50;
 // How often the threads ask the kernel about the worker's stop event; the
 // flags are looked at between every two pieces of output.
 constexpr DWORD kEventCheckMs = 50;
-// Members from this size on may be decoded out of order (NextJob).
+// Members from this size on are decoded ahead of the order (NextJob).
 constexpr uint64_t kLargeMember = uint64_t(1) << 20;
 
 // Exclusive hold of an SRW lock for a scope.
@@ -47,22 +47,29 @@ void ReadHead(PreparedMember& member) {
 }  // namespace
 
 DecodeAhead::DecodeAhead(PayloadArchive& archive, const NamedEvent* stopEvent, const DecodeWindowLimits& limits)
-    : archive_(archive), stopEvent_(stopEvent), window_(limits) {}
+    : archive_(archive), stopEvent_(stopEvent), window_(limits), outOfOrderRoom_(limits.bytes / 2) {}
 
 void DecodeAhead::Start(const std::vector<WideString>& names, int threads) {
   if (!jobs_.empty() || !threads_.empty()) return;
   try {
     jobs_.reserve(names.size());
+    startOrder_.reserve(names.size());
     for (const WideString& name : names) {
       auto job = std::make_unique<Job>();
       job->name = name;
       archive_.CollectEntries(name, job->member);
       job->bytes = job->member.DeclaredSize();
+      job->index = jobs_.size();
+      for (const PayloadEntry& entry : job->member.entries) job->packedBytes += entry.packedSize;
+      if (job->bytes >= kLargeMember) largeJobs_.push_back(job->index);
       jobs_.push_back(std::move(job));
     }
+    std::stable_sort(largeJobs_.begin(), largeJobs_.end(),
+                     [this](size_t a, size_t b) { return jobs_[a]->packedBytes > jobs_[b]->packedBytes; });
   } catch (const std::bad_alloc&) {
     // No plan: every member is then extracted directly.
     jobs_.clear();
+    largeJobs_.clear();
     return;
   }
   if (jobs_.empty()) return;
@@ -95,37 +102,55 @@ bool DecodeAhead::CancelRequested(void* context) {
   return cancel->job->abandoned.load() || cancel->self->StopAsked(cancel->job->lastEventCheck);
 }
 
+DecodeAhead::Job* DecodeAhead::CostliestLargeJob() {
+  while (largeCursor_ < largeJobs_.size() && jobs_[largeJobs_[largeCursor_]]->state != JobState::Waiting) {
+    ++largeCursor_;
+  }
+  for (size_t i = largeCursor_; i < largeJobs_.size(); ++i) {
+    Job& job = *jobs_[largeJobs_[i]];
+    if (job.state != JobState::Waiting || largeJobs_[i] == nextToStart_) continue;
+    // Half the window at most: the members in order need the rest.
+    if (window_.MayStartLarge(job.bytes) && job.bytes <= outOfOrderRoom_ &&
+        outOfOrderBytes_ <= outOfOrderRoom_ - job.bytes) {
+      return &job;
+    }
+  }
+  return nullptr;
+}
+
 DecodeAhead::Job* DecodeAhead::NextJob() {
   while (nextToStart_ < jobs_.size() && jobs_[nextToStart_]->state != JobState::Waiting) ++nextToStart_;
   if (nextToStart_ == jobs_.size()) return nullptr;
-  Job* job = jobs_[nextToStart_].get();
-  // The member the worker waits for always starts: nothing it holds can be
-  // taken before it.
-  if (nextToStart_ + 1 != nextToTake_ && !window_.MayStart(job->bytes)) {
-    // Members of a long run of small ones cost little each; a large member
-    // behind them costs its decoding time at once. While the small ones fill
-    // the window's member count, a large one may start out of order when
-    // the bytes allow, so that it is ready when the worker gets to it.
-    // One thread at least stays with the members in order.
-    job = nullptr;
-    if (outOfOrder_ + 1 >= threads_.size()) return nullptr;
-    for (size_t i = nextToStart_ + 1; i < jobs_.size() && job == nullptr; ++i) {
-      Job& later = *jobs_[i];
-      if (later.state == JobState::Waiting && later.bytes >= kLargeMember && window_.MayStartLarge(later.bytes)) {
-        job = &later;
-      }
-    }
-    if (job == nullptr) return nullptr;
+  // A run of small members costs little each; a large member costs its whole
+  // decoding time at once, and the worker waits for all of it if it starts
+  // only when the worker gets near. So every thread but one takes the large
+  // members first, the costliest (most packed bytes) first, within half of
+  // the window; the remaining thread stays with the members in order.
+  Job* job = nullptr;
+  if (outOfOrder_ + 1 < threads_.size()) job = CostliestLargeJob();
+  if (job == nullptr) {
+    job = jobs_[nextToStart_].get();
+    // The member the worker waits for always starts: nothing it holds can
+    // be taken before it.
+    if (nextToStart_ + 1 != nextToTake_ && !window_.MayStart(job->bytes)) return nullptr;
+  } else {
     job->outOfOrder = true;
     ++outOfOrder_;
+    outOfOrderBytes_ += job->bytes;
   }
   job->state = JobState::Decoding;
   window_.Started(job->bytes);
+  startOrder_.push_back(job->index);
   if (!freeFiles_.empty()) {
     job->prepared.file = std::move(freeFiles_.back());
     freeFiles_.pop_back();
   }
   return job;
+}
+
+void DecodeAhead::Release(Job& job) {
+  window_.Released(job.bytes);
+  if (job.outOfOrder) outOfOrderBytes_ -= std::min(outOfOrderBytes_, job.bytes);
 }
 
 void DecodeAhead::DecodeLoop() {
@@ -178,7 +203,7 @@ void DecodeAhead::Decode(Job& job) {
     } else {
       // Dropped by the worker or stopped: nobody will take it.
       job.state = JobState::Dropped;
-      window_.Released(job.bytes);
+      Release(job);
       ReuseFile(prepared.file);
     }
   }
@@ -206,7 +231,7 @@ void DecodeAhead::Drop(Job& job) {
     case JobState::Ready:
       ReuseFile(job.prepared.file);
       job.state = JobState::Dropped;
-      window_.Released(job.bytes);
+      Release(job);
       break;
     case JobState::Taken:
     case JobState::Dropped:
@@ -237,7 +262,7 @@ TakeResult DecodeAhead::TakeMember(const WideString& name, PreparedMember& out) 
   }
   out = std::move(job->prepared);
   job->state = JobState::Taken;
-  window_.Released(job->bytes);
+  Release(*job);
   WakeAllConditionVariable(&changed_);
   return TakeResult::Taken;
 }
@@ -251,6 +276,7 @@ void DecodeAhead::Stop() {
   for (ScopedKernelHandle& thread : threads_) WaitForSingleObject(thread.Get(), INFINITE);
   threads_.clear();
   jobs_.clear();
+  largeJobs_.clear();
   freeFiles_.clear();
   for (WideString& file : madeFiles_) DeleteTempFile(file);
   madeFiles_.clear();

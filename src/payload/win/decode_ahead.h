@@ -10,9 +10,11 @@
 // one decoder dictionary and one output buffer (decompress_file.cpp), so the
 // memory does not grow with the member sizes. Decoded members wait in
 // temporary "Ins" files, at most DecodeWindowLimits of them
-// (payload/decode_window.h: 1024 members and 128 MiB by default; large
-// members may start out of order by the byte limit alone) plus the one the
-// worker is placing and the one it waits for. The files are used again for later members
+// (payload/decode_window.h: 1024 members and 128 MiB by default) plus the
+// one the worker is placing and the one it waits for. Members of 1 MiB or
+// more are decoded first, the costliest first, by every thread but one,
+// within half of the byte limit (and by the byte limit alone, so a window
+// full of small members does not hold them back). The files are used again for later members
 // once the worker hands them back (making and deleting a file per member
 // would cost more than decoding a small one), and deleted by Stop.
 
@@ -85,13 +87,18 @@ class DecodeAhead {
   int ThreadCount() const { return static_cast<int>(threads_.size()); }
   // Members whose decoding ran to its end (for tests).
   int DecodedMembers() const { return decoded_.load(); }
+  // The plan positions of the members in the order their decoding started
+  // (for tests; read once the threads are done).
+  const std::vector<size_t>& StartOrder() const { return startOrder_; }
 
  private:
   enum class JobState : uint8_t { Waiting, Decoding, Ready, Taken, Dropped };
   struct Job {
     WideString name;
     MemberEntries member;
+    size_t index = 0;  // in the plan
     uint64_t bytes = 0;
+    uint64_t packedBytes = 0;  // what decoding it costs, roughly
     JobState state = JobState::Waiting;
     std::atomic<bool> abandoned{false};
     DWORD lastEventCheck = 0;
@@ -114,6 +121,11 @@ class DecodeAhead {
   void ReuseFile(WideString& file);
   // Under lock_: the next job a thread may start, or null to wait.
   Job* NextJob();
+  // Under lock_: the waiting large member with the most packed bytes that
+  // may start ahead of the order now, or null.
+  Job* CostliestLargeJob();
+  // Under lock_: the job no longer held in the window.
+  void Release(Job& job);
   void Decode(Job& job);
   void Drop(Job& job);
 
@@ -127,6 +139,11 @@ class DecodeAhead {
   size_t nextToStart_ = 0;
   size_t nextToTake_ = 0;
   size_t outOfOrder_ = 0;  // threads decoding a member out of order
+  std::vector<size_t> largeJobs_;  // plan positions of the large members, costliest first
+  size_t largeCursor_ = 0;         // the ones before it have all started
+  uint64_t outOfOrderRoom_;        // bytes the members started out of order may hold
+  uint64_t outOfOrderBytes_ = 0;   // what they hold now
+  std::vector<size_t> startOrder_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> eventSeen_{false};
   std::atomic<int> decoded_{0};

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/install_state.h"
 #include "payload_builder.h"
 #include "payload_test_util.h"
@@ -197,32 +199,63 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
   EXPECT_EQ(ahead.PeakBytes(), 5 * kSize);  // the oversized one, alone
 }
 
-TEST_F(DecodeAheadTest, ALargeMemberStartsAheadOfSmallOnes) {
-  // The member count is full of small members nobody takes yet; the large
-  // one behind them is decoded all the same, within the byte limit.
+TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
+  // Small members, then two large ones of one size: m6 packs small, m7 (its
+  // letters drawn from 16) packs to about half and costs the most to
+  // decode. Nobody takes anything yet.
   std::vector<PackedMember> members;
   std::vector<std::string> contents;
   std::vector<WideString> plan;
-  for (int i = 0; i < 7; ++i) {
-    contents.push_back(Text(i, i == 6 ? 2u << 20 : 10000));
+  for (int i = 0; i < 8; ++i) {
+    contents.push_back(i < 6 ? Text(i, 10000) : i == 6 ? std::string(2u << 20, 'z') : Text(i, 2u << 20));
     members.push_back(Member("m" + std::to_string(i), contents.back()));
     plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
   }
   Open(members);
-  DecodeAhead ahead(archive_, nullptr, DecodeWindowLimits{2, 8u << 20});
-  ahead.Start(plan, 2);
-  for (int i = 0; i < 600 && ahead.DecodedMembers() < 3; ++i) Sleep(50);
-  Sleep(200);
-  EXPECT_EQ(ahead.DecodedMembers(), 3);  // m0, m1 and m6
-  for (int i = 0; i < 7; ++i) {
-    PreparedMember member;
-    ASSERT_EQ(ahead.TakeMember(plan[i], member), TakeResult::Taken);
-    EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
-    ahead.Discard(member.file);
+  struct Case {
+    const char* what;
+    int threads;
+    DecodeWindowLimits limits;
+    bool cheapLargeAhead;  // m6 starts before the small m5
+  };
+  const Case cases[] = {
+      // The member count is full of small members: the large ones are
+      // decoded all the same, by the byte limit.
+      {"count full", 2, {2, 8u << 20}, true},
+      // Half the byte limit holds one large member ahead of the order:
+      // m6 waits for its turn.
+      {"byte room for one", 2, {1024, 5u << 20}, false},
+      // One thread keeps the order.
+      {"one thread", 1, {1024, 64u << 20}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DecodeAhead ahead(archive_, nullptr, c.limits);
+    ahead.Start(plan, c.threads);
+    // Until the threads have done what they may without a taker.
+    int decoded = -1;
+    for (int i = 0; i < 100 && decoded != ahead.DecodedMembers(); ++i) {
+      decoded = ahead.DecodedMembers();
+      Sleep(300);
+    }
+    for (int i = 0; i < 8; ++i) {
+      PreparedMember member;
+      ASSERT_EQ(ahead.TakeMember(plan[i], member), TakeResult::Taken);
+      EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
+      ahead.Discard(member.file);
+    }
+    ahead.Stop();
+    const std::vector<size_t>& order = ahead.StartOrder();
+    ASSERT_EQ(order.size(), 8u);
+    const auto position = [&order](size_t member) { return std::find(order.begin(), order.end(), member) - order.begin(); };
+    if (c.threads == 1) {
+      EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    } else {
+      EXPECT_LT(position(7), 2);
+    }
+    EXPECT_EQ(position(6) < position(5), c.cheapLargeAhead);
+    EXPECT_EQ(FilesIn(temp_), 0);
   }
-  EXPECT_EQ(ahead.PeakMembers(), 3u);
-  ahead.Stop();
-  EXPECT_EQ(FilesIn(temp_), 0);
 }
 
 TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
