@@ -66,6 +66,10 @@ void SendRelayCommand(const WideString& relayPath, const StringList& lines) {
 }
 
 void ProcessRelayCommands(const WideString& relayPath) {
+  // No command in flight: nothing to wait for. (This is the usual answer to
+  // the look after the elevated copy has ended, which would otherwise hold
+  // every run up by the wait below.)
+  if (!PathExists(relayPath)) return;
   Sleep(500);  // lets the writer finish
   if (!PathExists(relayPath)) return;
   {
