@@ -104,8 +104,10 @@ bool PlaceExtracted(bool ready, const WideString& extracted, const FileVersion& 
   } else {
     // A deletion at the next restart left for this path (an old version's
     // uninstaller that found the file in use) would remove what is placed
-    // now, whether copied, kept or staged.
-    CancelDeletionAtRestart(target);
+    // now, whether copied, kept or staged. Files are placed by one worker
+    // at a time.
+    static DeletionWatch deletions;
+    deletions.Cancel(target);
     const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH));
     if (!KeepExistingFile(existing, incoming)) {
       cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);

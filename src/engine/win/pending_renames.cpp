@@ -58,33 +58,52 @@ bool ScheduleMoveAtRestart(const WideString& from, const WideString& to) {
   return call(from.W(), to.IsEmpty() ? nullptr : to.W(), MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
+namespace {
+
+// The value's strings with two spare terminators, so every string ends
+// inside the buffer; count is the characters read. False when there is no
+// such value.
+bool ReadPendingValue(HKEY key, std::vector<wchar_t>& data, size_t& count) {
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_MULTI_SZ || size == 0)
+    return false;
+  data.assign(size / sizeof(wchar_t) + 2, L'\0');
+  if (RegQueryValueExW(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_MULTI_SZ)
+    return false;
+  count = size / sizeof(wchar_t);
+  return true;
+}
+
+// A deletion that stands alone: no new name, and not directly followed by
+// a rename onto the same path (the first half of a replacement).
+bool LoneDeletion(const std::vector<PendingEntry>& entries, size_t i) {
+  if (entries[i].target[0] != L'\0') return false;
+  if (i + 1 == entries.size() || entries[i + 1].target[0] == L'\0') return true;
+  return !SamePath(PlainTarget(entries[i + 1].target), PlainPath(WideString(entries[i].source)));
+}
+
+}  // namespace
+
 bool CancelDeletionAtRestart(const WideString& path) {
   ScopedRegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Receive()) !=
       ERROR_SUCCESS)
     return false;
-  DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExW(key.Get(), kPendingValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      type != REG_MULTI_SZ || size == 0)
-    return false;
-  // Two spare terminators, so every string below ends inside the buffer.
-  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
-  if (RegQueryValueExW(key.Get(), kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_MULTI_SZ)
-    return false;
+  std::vector<wchar_t> data;
+  size_t count = 0;
+  if (!ReadPendingValue(key.Get(), data, count)) return false;
 
   const WideString wanted = PlainPath(path);
-  const std::vector<PendingEntry> entries = SplitPairs(data, size / sizeof(wchar_t));
+  const std::vector<PendingEntry> entries = SplitPairs(data, count);
   std::vector<wchar_t> kept;
   bool dropped = false;
   for (size_t i = 0; i < entries.size(); ++i) {
     const PendingEntry& entry = entries[i];
-    const bool deletion = entry.target[0] == L'\0';
-    const bool replacement = i + 1 < entries.size() && entries[i + 1].target[0] != L'\0' &&
-                             SamePath(PlainTarget(entries[i + 1].target), wanted);
-    if (deletion && !replacement && SamePath(PlainPath(WideString(entry.source)), wanted)) {
+    if (LoneDeletion(entries, i) && SamePath(PlainPath(WideString(entry.source)), wanted)) {
       dropped = true;
     } else {
       kept.insert(kept.end(), &data[entry.at], &data[entry.at] + entry.length);
@@ -95,6 +114,45 @@ bool CancelDeletionAtRestart(const WideString& path) {
   kept.push_back(L'\0');
   return RegSetValueExW(key.Get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
                         static_cast<DWORD>(kept.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool DeletionWatch::Cancel(const WideString& path) {
+  if (!Current()) return CancelDeletionAtRestart(path);
+  const WideString wanted = PlainPath(path);
+  for (const WideString& deletion : deletions_) {
+    if (SamePath(deletion, wanted)) return CancelDeletionAtRestart(path);
+  }
+  return false;
+}
+
+bool DeletionWatch::Current() {
+  // The registration belongs to the thread that made it and ends with it.
+  if (watching_ && thread_ == GetCurrentThreadId() && WaitForSingleObject(changed_.Get(), 0) == WAIT_TIMEOUT) {
+    return true;
+  }
+  watching_ = false;
+  deletions_.clear();
+  if (!key_ && RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_NOTIFY,
+                             key_.Receive()) != ERROR_SUCCESS)
+    return false;
+  if (!changed_) changed_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!changed_) return false;
+  ResetEvent(changed_.Get());
+  // Watching first, then reading: a change after the read is seen.
+  if (RegNotifyChangeKeyValue(key_.Get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET, changed_.Get(), TRUE) !=
+      ERROR_SUCCESS)
+    return false;
+  std::vector<wchar_t> data;
+  size_t count = 0;
+  if (ReadPendingValue(key_.Get(), data, count)) {
+    const std::vector<PendingEntry> entries = SplitPairs(data, count);
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (LoneDeletion(entries, i)) deletions_.push_back(PlainPath(WideString(entries[i].source)));
+    }
+  }
+  thread_ = GetCurrentThreadId();
+  watching_ = true;
+  return true;
 }
 
 void SetRestartMoveCallForTests(RestartMoveCall call) { g_moveCall = call; }

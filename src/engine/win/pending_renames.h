@@ -4,7 +4,10 @@
 // "PendingFileRenameOperations": pairs of strings, the file as an NT path
 // and its new name, empty for a deletion).
 
+#include <vector>
+
 #include "util/wide_string.h"
+#include "util/win/scoped_handle.h"
 #include "util/win/windows_api.h"
 
 // MoveFileExW(from, to, MOVEFILE_DELAY_UNTIL_REBOOT); an empty to asks for
@@ -20,6 +23,26 @@ bool ScheduleMoveAtRestart(const WideString& from, const WideString& to);
 // the first half of a replacement and stays, as does every other entry, in
 // order. True when something was taken back.
 bool CancelDeletionAtRestart(const WideString& path);
+
+// CancelDeletionAtRestart for one path after another, as the install places
+// files: the value is read again only when it has changed since the last
+// look (a registry change notification tells), so that a path without a
+// lone deletion costs no registry read. Falls back to reading every time
+// when the change cannot be watched. One thread at a time.
+class DeletionWatch {
+ public:
+  bool Cancel(const WideString& path);
+
+ private:
+  // True when deletions_ holds the lone deletions of the value as it is.
+  bool Current();
+
+  ScopedRegistryKey key_;
+  ScopedKernelHandle changed_;
+  DWORD thread_ = 0;
+  bool watching_ = false;
+  std::vector<WideString> deletions_;  // plain paths
+};
 
 // Tests only: replaces MoveFileExW in ScheduleMoveAtRestart (nullptr
 // restores it), so that a refused call can be staged.

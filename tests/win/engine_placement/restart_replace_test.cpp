@@ -166,3 +166,34 @@ TEST(RestartReplace, RefusedRenameTakesTheDeletionBack) {
   ASSERT_TRUE(ReadWholeFile(target, bytes));
   EXPECT_EQ(bytes, "old");
 }
+
+TEST(RestartReplace, DeletionWatchSeesEveryChangeOfThePendingList) {
+  TestFolder folder;
+  const W placed = folder / u"placed.txt";
+  const W other = folder / u"other.txt";
+  const W replaced = folder / u"replaced.txt";
+  for (const W& path : {placed, other, replaced}) ASSERT_TRUE(WriteWholeFile(path, "x"));
+  DeletionWatch watch;
+  EXPECT_FALSE(watch.Cancel(placed));  // nothing pending: the list is read once
+  // Scheduled after the first look, by this process as by any other.
+  ASSERT_TRUE(MoveFileExW(placed.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(MoveFileExW(other.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  // The first half of a replacement stays.
+  ASSERT_TRUE(MoveFileExW(replaced.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(MoveFileExW((replaced + u"-new").W(), replaced.W(), MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_TRUE(watch.Cancel(placed));
+  EXPECT_FALSE(DeletionPending(placed));
+  EXPECT_TRUE(DeletionPending(other));
+  EXPECT_FALSE(watch.Cancel(placed));
+  EXPECT_FALSE(watch.Cancel(replaced));
+  EXPECT_TRUE(DeletionPending(replaced));
+  // A deletion scheduled again after the watch's own write is seen too.
+  ASSERT_TRUE(MoveFileExW(placed.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_TRUE(watch.Cancel(placed));
+  EXPECT_TRUE(watch.Cancel(other));
+  EXPECT_FALSE(DeletionPending(other));
+  // Leave the list as other tests expect it: without this test's entries.
+  CancelDeletionAtRestart(replaced);
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                     L"PendingFileRenameOperations");
+}
