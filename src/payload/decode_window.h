@@ -21,6 +21,10 @@
 struct DecodeWindowLimits {
   size_t members = 1024;
   uint64_t bytes = uint64_t(128) << 20;
+  // Of the bytes, how much small members may hold in memory instead of in
+  // temporary files (see DecodeAhead): writing a small file and reading it
+  // back costs more than decoding it.
+  uint64_t memory = uint64_t(16) << 20;
 };
 
 class DecodeWindow {

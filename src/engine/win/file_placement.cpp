@@ -9,6 +9,7 @@
 #include "util/win/file_system.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
+#include "util/win/scoped_handle.h"
 #include "util/win/temp_names.h"
 
 namespace {
@@ -19,13 +20,19 @@ const WChar kInUseNotReplaced[] =
     u"Unable to replace file(s) in use, uninstall existing version, restart Windows and reinstall.";
 const WChar kCannotInstall[] = u"Cannot install '%s', disk may be full.";
 
+// Files are placed by one worker at a time.
+DeletionWatch& PlacementDeletions() {
+  static DeletionWatch watch;
+  return watch;
+}
+
 bool FileInUse(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
 }
 
 // Copies the extracted file over the destination until it works, the file
 // turns out to be in use, or the user gives up. True when cancelled.
-bool CopyIntoPlace(const WideString& source, const WideString& destination, const FileVersion& existing,
+bool CopyIntoPlace(const ExtractedSource& source, const WideString& destination, const FileVersion& existing,
                    const FileVersion& incoming, HWND window) {
   // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
@@ -34,7 +41,7 @@ bool CopyIntoPlace(const WideString& source, const WideString& destination, cons
     // Read-only, hidden and system files are overwritten as well (a file
     // that is not there has no attributes to clear).
     if (replacing) SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
-    if (CopyFileW(source.W(), target.W(), FALSE)) {
+    if (source.CopyTo(target)) {
       LogEvent(replacing ? log_kind::kFileReplaced : log_kind::kFileNew, destination);
       return false;
     }
@@ -54,6 +61,8 @@ bool CopyIntoPlace(const WideString& source, const WideString& destination, cons
 }
 
 }  // namespace
+
+void PendingDeletionsMayHaveChanged() { PlacementDeletions().Forget(); }
 
 bool AcceptVariant(WideString& destination, const StringList& copyTargets) {
   return AcceptVariantFor(destination, copyTargets, State().Is64BitWindows);
@@ -84,19 +93,10 @@ FileVersion VersionIfPresent(const WideString& path) {
   return ReadFileVersion(path);
 }
 
-// Only executable images (and the LZ-compressed files that the version
-// functions read through) carry a version: the first bytes tell.
-bool MayCarryVersion(const PreparedMember& member) {
-  if (member.headSize < 2) return false;
-  const char a = static_cast<char>(member.head[0]);
-  const char b = static_cast<char>(member.head[1]);
-  return (a == 'M' && b == 'Z') || (a == 'Z' && b == 'M') || (a == 'S' && b == 'Z') || (a == 'K' && b == 'W');
-}
-
 // Places the extracted file (ready false: extraction failed) at target.
 // True when cancelled. incoming is the extracted file's version.
-bool PlaceExtracted(bool ready, const WideString& extracted, const FileVersion& incoming, const WideString& target,
-                    HWND window) {
+bool PlaceExtracted(bool ready, const ExtractedSource& extracted, const FileVersion& incoming,
+                    const WideString& target, HWND window) {
   bool cancelled = false;
   if (!ready) {
     ShowMessage(window, WideString(kExtractFailed), State().InstallerTitle, MB_OK | MB_ICONERROR);
@@ -104,10 +104,8 @@ bool PlaceExtracted(bool ready, const WideString& extracted, const FileVersion& 
   } else {
     // A deletion at the next restart left for this path (an old version's
     // uninstaller that found the file in use) would remove what is placed
-    // now, whether copied, kept or staged. Files are placed by one worker
-    // at a time.
-    static DeletionWatch deletions;
-    deletions.Cancel(target);
+    // now, whether copied, kept or staged.
+    PlacementDeletions().Cancel(target);
     const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH));
     if (!KeepExistingFile(existing, incoming)) {
       cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
@@ -131,24 +129,44 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
   const bool ready = MakeTempFileName(extracted, "Ins") && payload != nullptr &&
                      payload->Archive().ExtractTo(memberName, extracted);
   const FileVersion incoming = ready ? ReadFileVersion(extracted) : FileVersion();
-  const bool cancelled = PlaceExtracted(ready, extracted, incoming, target, window);
+  const bool cancelled = PlaceExtracted(ready, ExtractedSource{extracted, nullptr}, incoming, target, window);
   DeleteTempFile(extracted);
   return cancelled;
 }
 
 bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window) {
   const WideString target = PrepareDestination(destination);
-  ShowDecodeReport(prepared.report, prepared.sourcePath, prepared.file);
-  const bool ready = prepared.fileMade && prepared.report.extracted;
-  const FileVersion incoming = ready && MayCarryVersion(prepared) ? ReadFileVersion(prepared.file) : FileVersion();
-  return PlaceExtracted(ready, prepared.file, incoming, target, window);
+  // A member decoded in memory was never in a file of its own: its
+  // messages name where it was going.
+  ShowDecodeReport(prepared.report, prepared.sourcePath, prepared.inMemory ? target : prepared.file);
+  const bool ready = prepared.Ready();
+  // A member that may carry a version is never held in memory.
+  const FileVersion incoming =
+      ready && !prepared.inMemory && prepared.MayCarryVersion() ? ReadFileVersion(prepared.file) : FileVersion();
+  const ExtractedSource source{prepared.file, prepared.inMemory ? &prepared.bytes : nullptr};
+  return PlaceExtracted(ready, source, incoming, target, window);
 }
 
-bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destinationPath) {
+bool ExtractedSource::CopyTo(const WideString& path) const {
+  if (bytes == nullptr) return CopyFileW(file.W(), path.W(), FALSE) != FALSE;
+  ScopedFileHandle out(CreateFileW(path.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) return false;
+  DWORD written = 0;
+  const bool wrote = WriteFile(out.Get(), bytes->data(), static_cast<DWORD>(bytes->size()), &written, nullptr);
+  if (wrote && written == bytes->size()) return true;
+  // No partial file: what was there is gone already, as with a failed copy.
+  const DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
+  out.Reset();
+  DeleteFileW(path.W());
+  SetLastError(error);
+  return false;
+}
+
+bool ScheduleReplaceAtRestart(const ExtractedSource& newFile, const WideString& destinationPath) {
   // Long paths get their prefix here too: the staged name is longer still.
   const WideString destination = LongPathForm(destinationPath, MAX_PATH);
   const WideString staged = LongPathForm(destinationPath + u"-PLITMP", MAX_PATH);
-  if (!CopyFileW(newFile.W(), staged.W(), FALSE)) return false;
+  if (!newFile.CopyTo(staged)) return false;
   // The file in use goes first, then the staged copy takes its name.
   if (!ScheduleMoveAtRestart(destination, WideString())) return false;
   if (!ScheduleMoveAtRestart(staged, destination)) {

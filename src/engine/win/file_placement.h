@@ -5,6 +5,9 @@
 // for files in use, the queue of DLL/OCX files to register and the
 // "App Paths" entry of placed programs. Runs on the install worker's thread.
 
+#include <cstdint>
+#include <vector>
+
 #include "engine/version_rule.h"
 #include "payload/win/decode_ahead.h"
 #include "util/string_list.h"
@@ -17,6 +20,12 @@
 // every "[CopyFile]" of the script.
 bool AcceptVariant(WideString& destination, const StringList& copyTargets);
 
+// Placement keeps what it knows of the deletions pending for the next
+// restart from one file to the next (DeletionWatch). Whatever may have
+// changed them meanwhile - the start of an install, a program or registry
+// line of the script - says so here.
+void PendingDeletionsMayHaveChanged();
+
 // Places the payload member at destination (both with folder macros). A
 // deletion of destination pending for the next restart that is not part of
 // a replacement is taken back first.
@@ -27,15 +36,26 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets);
 [[nodiscard]] bool PlaceFile(const WideString& member, const WideString& destination, HWND window);
 // The same for a member that was decoded ahead (DecodeAhead): its decoding
 // failures are shown now, in order, as extraction would have shown them.
-// Its temporary file is left to the caller (DecodeAhead::Discard).
+// Its temporary file is left to the caller (DecodeAhead::Discard); a member
+// held in memory is written straight to its destination.
 [[nodiscard]] bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window);
+
+// A member ready to be placed: its temporary file, or its bytes in memory.
+struct ExtractedSource {
+  WideString file;
+  const std::vector<uint8_t>* bytes = nullptr;  // when not null, the member itself
+
+  // Writes it to path, replacing a file there, as CopyFileW does: on
+  // failure GetLastError tells why, and no partial file is left.
+  bool CopyTo(const WideString& path) const;
+};
 
 // Copies newFile to destination + "-PLITMP" and asks Windows to delete
 // destination and rename the staged copy at the next restart (deletion
 // registered first). Sets State().RebootRequired when all three steps work.
 // When the rename cannot be registered, the deletion is taken back (the
 // staged copy may stay).
-bool ScheduleReplaceAtRestart(const WideString& newFile, const WideString& destination);
+bool ScheduleReplaceAtRestart(const ExtractedSource& newFile, const WideString& destination);
 
 // The fixed file version of path; (0, 0) when missing or without one.
 FileVersion ReadFileVersion(const WideString& path);

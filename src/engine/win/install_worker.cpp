@@ -117,8 +117,10 @@ bool ScriptPass::Perform(const WideString& line, PassEnd& end) {
     Shortcut();
   } else if (line.Equals(Directive::RunAndWaitFile)) {
     RunLine(true);
+    PendingDeletionsMayHaveChanged();
   } else if (line.Equals(Directive::RunFile)) {
     RunLine(false);
+    PendingDeletionsMayHaveChanged();
   } else if (line.Equals(Directive::Message)) {
     if (!Message()) {
       end = PassEnd::AnsweredNo;
@@ -126,6 +128,7 @@ bool ScriptPass::Perform(const WideString& line, PassEnd& end) {
     }
   } else if (line.Equals(Directive::Registry)) {
     Registry();
+    PendingDeletionsMayHaveChanged();
   }
   return true;
 }
@@ -286,6 +289,8 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
     return;
   }
 
+  // The old version's uninstaller may have left deletions for the restart.
+  PendingDeletionsMayHaveChanged();
   PassEnd end = PassEnd::EndOfScript;
   {
     DiskFile script;

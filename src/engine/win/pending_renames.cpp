@@ -120,15 +120,23 @@ bool DeletionWatch::Cancel(const WideString& path) {
   if (!Current()) return CancelDeletionAtRestart(path);
   const WideString wanted = PlainPath(path);
   for (const WideString& deletion : deletions_) {
-    if (SamePath(deletion, wanted)) return CancelDeletionAtRestart(path);
+    if (!SamePath(deletion, wanted)) continue;
+    watching_ = false;  // changed here: read again next time
+    return CancelDeletionAtRestart(path);
   }
   return false;
 }
 
 bool DeletionWatch::Current() {
   // The registration belongs to the thread that made it and ends with it.
-  if (watching_ && thread_ == GetCurrentThreadId() && WaitForSingleObject(changed_.Get(), 0) == WAIT_TIMEOUT) {
-    return true;
+  if (watching_ && thread_ == GetCurrentThreadId()) {
+    // Asking about the notification is a call into the kernel, which costs
+    // as much as placing a small file while other threads keep the
+    // processors busy: not for every file.
+    const DWORD now = GetTickCount();
+    if (now - lastCheck_ < kCheckIntervalMs) return true;
+    lastCheck_ = now;
+    if (WaitForSingleObject(changed_.Get(), 0) == WAIT_TIMEOUT) return true;
   }
   watching_ = false;
   deletions_.clear();
@@ -151,6 +159,7 @@ bool DeletionWatch::Current() {
     }
   }
   thread_ = GetCurrentThreadId();
+  lastCheck_ = GetTickCount();
   watching_ = true;
   return true;
 }

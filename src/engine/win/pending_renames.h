@@ -26,12 +26,20 @@ bool CancelDeletionAtRestart(const WideString& path);
 
 // CancelDeletionAtRestart for one path after another, as the install places
 // files: the value is read again only when it has changed since the last
-// look (a registry change notification tells), so that a path without a
-// lone deletion costs no registry read. Falls back to reading every time
-// when the change cannot be watched. One thread at a time.
+// look, so that a path without a lone deletion costs no registry read. A
+// registry change notification tells of changes by others, looked at once
+// per kCheckIntervalMs at most (another process may schedule a deletion
+// just after any look anyway); whoever may have changed the value without
+// the watch seeing it (a program run and waited for) calls Forget. Falls
+// back to reading every time when the change cannot be watched. One thread
+// at a time.
 class DeletionWatch {
  public:
+  static constexpr DWORD kCheckIntervalMs = 50;
+
   bool Cancel(const WideString& path);
+  // The next Cancel reads the value again.
+  void Forget() { watching_ = false; }
 
  private:
   // True when deletions_ holds the lone deletions of the value as it is.
@@ -40,6 +48,7 @@ class DeletionWatch {
   ScopedRegistryKey key_;
   ScopedKernelHandle changed_;
   DWORD thread_ = 0;
+  DWORD lastCheck_ = 0;
   bool watching_ = false;
   std::vector<WideString> deletions_;  // plain paths
 };

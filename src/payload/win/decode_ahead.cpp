@@ -47,7 +47,18 @@ void ReadHead(PreparedMember& member) {
 }  // namespace
 
 DecodeAhead::DecodeAhead(PayloadArchive& archive, const NamedEvent* stopEvent, const DecodeWindowLimits& limits)
-    : archive_(archive), stopEvent_(stopEvent), window_(limits), outOfOrderRoom_(limits.bytes / 2) {}
+    : archive_(archive),
+      stopEvent_(stopEvent),
+      window_(limits),
+      outOfOrderRoom_(limits.bytes / 2),
+      memoryRoom_(std::min(limits.memory, limits.bytes)) {}
+
+bool PreparedMember::MayCarryVersion() const {
+  if (headSize < 2) return false;
+  const char a = static_cast<char>(head[0]);
+  const char b = static_cast<char>(head[1]);
+  return (a == 'M' && b == 'Z') || (a == 'Z' && b == 'M') || (a == 'S' && b == 'Z') || (a == 'K' && b == 'W');
+}
 
 void DecodeAhead::Start(const std::vector<WideString>& names, int threads) {
   if (!jobs_.empty() || !threads_.empty()) return;
@@ -141,7 +152,11 @@ DecodeAhead::Job* DecodeAhead::NextJob() {
   job->state = JobState::Decoding;
   window_.Started(job->bytes);
   startOrder_.push_back(job->index);
-  if (!freeFiles_.empty()) {
+  job->inMemory = memoryRoom_ > 0 && job->bytes <= kMemoryMember && job->bytes <= memoryRoom_ &&
+                  memoryBytes_ <= memoryRoom_ - job->bytes;
+  if (job->inMemory) {
+    memoryBytes_ += job->bytes;
+  } else if (!freeFiles_.empty()) {
     job->prepared.file = std::move(freeFiles_.back());
     freeFiles_.pop_back();
   }
@@ -150,6 +165,7 @@ DecodeAhead::Job* DecodeAhead::NextJob() {
 
 void DecodeAhead::Release(Job& job) {
   window_.Released(job.bytes);
+  if (job.inMemory) memoryBytes_ -= std::min(memoryBytes_, job.bytes);
   if (job.outOfOrder) outOfOrderBytes_ -= std::min(outOfOrderBytes_, job.bytes);
 }
 
@@ -179,22 +195,30 @@ void DecodeAhead::Decode(Job& job) {
   CancelContext context{this, &job};
   const DecodeCancel cancel{&DecodeAhead::CancelRequested, &context};
   try {
-    prepared.fileMade = !prepared.file.IsEmpty();
-    if (!prepared.fileMade && !cancel.Requested()) {
-      prepared.fileMade = MakeTempFileName(prepared.file, "Ins");
-      if (!prepared.file.IsEmpty()) {
-        SrwGuard guard(lock_);
-        madeFiles_.push_back(prepared.file);
+    if (job.inMemory) {
+      DecodeEntriesToMemory(job.member, prepared.bytes, prepared.report);
+      prepared.inMemory = true;
+      prepared.headSize = static_cast<int>(std::min(prepared.bytes.size(), sizeof(prepared.head)));
+      std::copy(prepared.bytes.begin(), prepared.bytes.begin() + prepared.headSize, prepared.head);
+      if (prepared.report.extracted && prepared.MayCarryVersion()) MoveToFile(prepared);
+    } else {
+      prepared.fileMade = !prepared.file.IsEmpty();
+      if (!prepared.fileMade && !cancel.Requested()) {
+        prepared.fileMade = MakeTempFileName(prepared.file, "Ins");
+        if (!prepared.file.IsEmpty()) {
+          SrwGuard guard(lock_);
+          madeFiles_.push_back(prepared.file);
+        }
       }
+      if (prepared.fileMade) DecodeEntries(job.member, prepared.file, &cancel, prepared.report, true);
     }
-    if (prepared.fileMade) DecodeEntries(job.member, prepared.file, &cancel, prepared.report, true);
   } catch (const std::bad_alloc&) {
     // As DecodeEntries reports a member that does not fit in memory.
     prepared.report.failures.push_back(DecodeFailure::Write);
   }
   const bool wanted = !cancel.Requested() && !prepared.report.cancelled;
   if (wanted) ++decoded_;
-  if (wanted && prepared.report.extracted) ReadHead(prepared);
+  if (wanted && prepared.report.extracted && !job.inMemory) ReadHead(prepared);
   {
     SrwGuard guard(lock_);
     if (job.outOfOrder) --outOfOrder_;
@@ -205,9 +229,29 @@ void DecodeAhead::Decode(Job& job) {
       job.state = JobState::Dropped;
       Release(job);
       ReuseFile(prepared.file);
+      std::vector<uint8_t>().swap(prepared.bytes);
     }
   }
   WakeAllConditionVariable(&changed_);
+}
+
+void DecodeAhead::MoveToFile(PreparedMember& prepared) {
+  {
+    SrwGuard guard(lock_);
+    if (!freeFiles_.empty()) {
+      prepared.file = std::move(freeFiles_.back());
+      freeFiles_.pop_back();
+    }
+  }
+  if (prepared.file.IsEmpty() && MakeTempFileName(prepared.file, "Ins")) {
+    SrwGuard guard(lock_);
+    madeFiles_.push_back(prepared.file);
+  }
+  DiskFile file;
+  prepared.fileMade = !prepared.file.IsEmpty() && file.Open(prepared.file, GENERIC_WRITE, CREATE_ALWAYS, false) &&
+                      file.Write(prepared.bytes.data(), static_cast<DWORD>(prepared.bytes.size()));
+  prepared.inMemory = false;
+  std::vector<uint8_t>().swap(prepared.bytes);
 }
 
 void DecodeAhead::ReuseFile(WideString& file) {
@@ -230,6 +274,7 @@ void DecodeAhead::Drop(Job& job) {
       break;
     case JobState::Ready:
       ReuseFile(job.prepared.file);
+      std::vector<uint8_t>().swap(job.prepared.bytes);
       job.state = JobState::Dropped;
       Release(job);
       break;

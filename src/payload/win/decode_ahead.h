@@ -6,6 +6,10 @@
 // member whose decoding failed has its messages shown when the worker takes
 // it, not when the failure happened.
 //
+// Small members (kMemoryMember bytes or fewer) are held in memory while
+// those held stay within DecodeWindowLimits::memory, unless their first
+// bytes say they may carry a version resource: reading that takes a file.
+//
 // Bounds: at most kMaxDecodeThreads threads decode at once, each holding
 // one decoder dictionary and one output buffer (decompress_file.cpp), so the
 // memory does not grow with the member sizes. Decoded members wait in
@@ -31,10 +35,13 @@
 #include "util/win/windows_api.h"
 
 constexpr int kMaxDecodeThreads = 3;
+constexpr uint64_t kMemoryMember = uint64_t(1) << 20;
 
 // A member as the worker takes it.
 struct PreparedMember {
   WideString file;        // the temporary file holding the member, until Discard or Stop
+  bool inMemory = false;  // held in bytes instead of a file
+  std::vector<uint8_t> bytes;
   WideString sourcePath;  // the file the member was read from, for the read message
   DecodeReport report;    // what decoding it gave, messages still to show
   bool fileMade = false;  // false when no temporary file could be made
@@ -42,6 +49,12 @@ struct PreparedMember {
   // can tell what kind of file it is without opening it again.
   uint8_t head[4] = {};
   int headSize = 0;
+
+  // Decoded cleanly, and somewhere to place it from.
+  bool Ready() const { return (inMemory || fileMade) && report.extracted; }
+  // Only executable images (and the LZ-compressed files that the version
+  // functions read through) carry a version: the first bytes tell.
+  bool MayCarryVersion() const;
 };
 
 enum class [[nodiscard]] TakeResult {
@@ -103,6 +116,7 @@ class DecodeAhead {
     std::atomic<bool> abandoned{false};
     DWORD lastEventCheck = 0;
     bool outOfOrder = false;
+    bool inMemory = false;
     PreparedMember prepared;
   };
   struct CancelContext {
@@ -127,6 +141,8 @@ class DecodeAhead {
   // Under lock_: the job no longer held in the window.
   void Release(Job& job);
   void Decode(Job& job);
+  // A member held in memory that must be a file after all: written to one.
+  void MoveToFile(PreparedMember& prepared);
   void Drop(Job& job);
 
   PayloadArchive& archive_;
@@ -143,6 +159,8 @@ class DecodeAhead {
   size_t largeCursor_ = 0;         // the ones before it have all started
   uint64_t outOfOrderRoom_;        // bytes the members started out of order may hold
   uint64_t outOfOrderBytes_ = 0;   // what they hold now
+  uint64_t memoryRoom_;            // bytes the members held in memory may hold
+  uint64_t memoryBytes_ = 0;       // what they hold now
   std::vector<size_t> startOrder_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> eventSeen_{false};

@@ -87,6 +87,35 @@ void DecodeEntries(const MemberEntries& member, const WideString& targetPath, co
   }
 }
 
+void DecodeEntriesToMemory(const MemberEntries& member, std::vector<uint8_t>& out, DecodeReport& report) {
+  out.clear();
+  std::vector<uint8_t> decoded;
+  for (const PayloadEntry& entry : member.entries) {
+    const uint8_t* packed = member.data + entry.dataOffset;
+    if (PackedSum(packed, entry.packedSize) != entry.packedSum) continue;  // as DecodeEntry skips it
+    // As for a file: running out of memory is the write failure, anything
+    // else wrong with the stream the read failure. No bytes at all are an
+    // empty member.
+    DecodeFailure failure = DecodeFailure::Write;
+    try {
+      switch (DecodeLzmaAlone(packed, entry.packedSize, decoded)) {
+        case LzmaDecodeStatus::Ok: failure = DecodeFailure::None; break;
+        case LzmaDecodeStatus::MemoryError:
+        case LzmaDecodeStatus::SinkFailed: break;
+        default: failure = DecodeFailure::Read; break;
+      }
+    } catch (const std::bad_alloc&) {
+      decoded.clear();
+    }
+    if (failure == DecodeFailure::None) {
+      out.swap(decoded);
+      report.extracted = true;
+    } else {
+      report.failures.push_back(failure);
+    }
+  }
+}
+
 void ShowDecodeReport(const DecodeReport& report, const WideString& sourcePath, const WideString& targetPath) {
   for (DecodeFailure failure : report.failures) ShowDecodeFailure(failure, sourcePath, targetPath);
 }

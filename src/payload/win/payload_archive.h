@@ -54,6 +54,10 @@ struct DecodeReport {
 // says extracted; a single entry is then decoded straight into it.
 void DecodeEntries(const MemberEntries& member, const WideString& targetPath, const DecodeCancel* cancel,
                    DecodeReport& report, bool scratch = false);
+// The same into memory, for small members: out holds what the last entry
+// that decoded cleanly gave (empty when none did). Not cancellable: meant
+// for members that decode in a moment.
+void DecodeEntriesToMemory(const MemberEntries& member, std::vector<uint8_t>& out, DecodeReport& report);
 // Shows the messages of the report's failures, in order.
 void ShowDecodeReport(const DecodeReport& report, const WideString& sourcePath, const WideString& targetPath);
 

@@ -251,3 +251,48 @@ TEST_F(FilePlacement, MembersDecodedAheadFollowTheSameRules) {
   EXPECT_EQ(messages.Count(), 0);
   EXPECT_EQ(DllRegistrationList().Count(), 3);
 }
+
+TEST_F(FilePlacement, MembersHeldInMemoryArePlacedLikeFiles) {
+  ScriptedMessages messages(IDCANCEL);
+  PublishedTestPayload payload(PayloadMembers{{"a.txt", "fresh a"}, {"b.txt", "fresh b"}});
+  ASSERT_TRUE(payload.Ready());
+  const W hidden = folder_ / u"hidden.txt";
+  ASSERT_TRUE(WriteWholeFile(hidden, "older"));
+  ASSERT_TRUE(SetFileAttributesW(hidden.W(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  const W busy = folder_ / u"busy.txt";
+  ASSERT_TRUE(WriteWholeFile(busy, "in use"));
+  const W blocked = folder_ / u"blocked.txt";
+  ASSERT_TRUE(CreateFolderTree(blocked));  // a folder where the file should go
+
+  struct Case {
+    const WChar* member;
+    W destination;
+    bool cancelled;
+    const char* expected;  // what the destination holds afterwards; null: nothing
+  };
+  const Case cases[] = {
+      {u"a.txt", folder_ / u"new\\deeper\\a.txt", false, "fresh a"},
+      {u"b.txt", hidden, false, "fresh b"},
+      {u"a.txt", busy, false, nullptr},  // in use: staged for the restart
+      {u"b.txt", blocked, true, nullptr},  // Retry/Cancel, answered Cancel
+  };
+  DecodeAhead ahead(PublishedPayload()->Archive(), nullptr);
+  ahead.Start({u"a.txt", u"b.txt", u"a.txt", u"b.txt"}, 2);
+  ScopedFileHandle held(CreateFileW(busy.W(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.destination.ToUtf8());
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(W(c.member), member), TakeResult::Taken);
+    EXPECT_TRUE(member.inMemory);
+    EXPECT_EQ(PlacePreparedFile(member, c.destination, nullptr), c.cancelled);
+    if (c.expected != nullptr) EXPECT_EQ(Contents(c.destination), c.expected);
+  }
+  held.Reset();
+  ahead.Stop();
+  EXPECT_EQ(Contents(busy), "in use");
+  EXPECT_EQ(Contents(busy + u"-PLITMP"), "fresh a");
+  EXPECT_TRUE(State().RebootRequired);
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text, W::Format(u"Cannot install '%s', disk may be full.", blocked));
+}

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "app/install_state.h"
@@ -173,27 +174,35 @@ TEST(RestartReplace, DeletionWatchSeesEveryChangeOfThePendingList) {
   const W other = folder / u"other.txt";
   const W replaced = folder / u"replaced.txt";
   for (const W& path : {placed, other, replaced}) ASSERT_TRUE(WriteWholeFile(path, "x"));
-  DeletionWatch watch;
-  EXPECT_FALSE(watch.Cancel(placed));  // nothing pending: the list is read once
-  // Scheduled after the first look, by this process as by any other.
-  ASSERT_TRUE(MoveFileExW(placed.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-  ASSERT_TRUE(MoveFileExW(other.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-  // The first half of a replacement stays.
-  ASSERT_TRUE(MoveFileExW(replaced.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-  ASSERT_TRUE(MoveFileExW((replaced + u"-new").W(), replaced.W(), MOVEFILE_DELAY_UNTIL_REBOOT));
-  EXPECT_TRUE(watch.Cancel(placed));
-  EXPECT_FALSE(DeletionPending(placed));
-  EXPECT_TRUE(DeletionPending(other));
-  EXPECT_FALSE(watch.Cancel(placed));
-  EXPECT_FALSE(watch.Cancel(replaced));
-  EXPECT_TRUE(DeletionPending(replaced));
-  // A deletion scheduled again after the watch's own write is seen too.
-  ASSERT_TRUE(MoveFileExW(placed.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-  EXPECT_TRUE(watch.Cancel(placed));
-  EXPECT_TRUE(watch.Cancel(other));
-  EXPECT_FALSE(DeletionPending(other));
-  // Leave the list as other tests expect it: without this test's entries.
-  CancelDeletionAtRestart(replaced);
-  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                     L"PendingFileRenameOperations");
+  const auto scheduleDeletion = [](const W& path) {
+    return MoveFileExW(path.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  };
+  // A change by someone else is seen once the interval has passed, or at
+  // once when the watch is told.
+  const auto waitForCheck = [](DeletionWatch&) { Sleep(DeletionWatch::kCheckIntervalMs + 30); };
+  const auto tell = [](DeletionWatch& watch) { watch.Forget(); };
+  for (const auto& seeChange : {std::function<void(DeletionWatch&)>(waitForCheck),
+                                std::function<void(DeletionWatch&)>(tell)}) {
+    DeletionWatch watch;
+    EXPECT_FALSE(watch.Cancel(placed));  // nothing pending: the list is read once
+    ASSERT_TRUE(scheduleDeletion(placed));
+    ASSERT_TRUE(scheduleDeletion(other));
+    // The first half of a replacement stays.
+    ASSERT_TRUE(scheduleDeletion(replaced));
+    ASSERT_TRUE(MoveFileExW((replaced + u"-new").W(), replaced.W(), MOVEFILE_DELAY_UNTIL_REBOOT));
+    seeChange(watch);
+    EXPECT_TRUE(watch.Cancel(placed));
+    EXPECT_FALSE(DeletionPending(placed));
+    EXPECT_TRUE(DeletionPending(other));
+    EXPECT_FALSE(watch.Cancel(placed));
+    EXPECT_FALSE(watch.Cancel(replaced));
+    EXPECT_TRUE(DeletionPending(replaced));
+    // Its own change is seen at once.
+    EXPECT_TRUE(watch.Cancel(other));
+    EXPECT_FALSE(DeletionPending(other));
+    EXPECT_FALSE(watch.Cancel(other));
+    // Leave the list without this test's entries.
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                       L"PendingFileRenameOperations");
+  }
 }

@@ -43,6 +43,15 @@ std::string ReadFile(const WideString& path) {
   return bytes;
 }
 
+// What a taken member holds, in memory or in its file.
+std::string Content(const PreparedMember& member) {
+  if (member.inMemory) return std::string(member.bytes.begin(), member.bytes.end());
+  return ReadFile(member.file);
+}
+
+// Every member decoded into a temporary file.
+const DecodeWindowLimits kFilesOnly{1024, uint64_t(128) << 20, 0};
+
 // Files (not folders) in the folder whose names match the pattern.
 int FilesIn(const WideString& folder, const WideString& pattern = WideString(u"*")) {
   WIN32_FIND_DATAW data;
@@ -95,45 +104,64 @@ class DecodeAheadTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(DecodeAheadTest, MembersComeInPlanOrderWithTheirContent) {
+  const std::string program = "MZ" + Text(4, 5000);
   Open({{"a.txt", Text(1, 70000)},
         {"dup.txt", "first"},
         {"b.txt", ""},
         {"DUP.TXT", "second"},
-        {"c.txt", Text(3, 300000)}});
-  DecodeAhead ahead(archive_, nullptr);
-  ahead.Start({u"c.txt", u"a.txt", u"missing.txt", u"dup.txt", u"b.txt", u"c.txt"}, 2);
-  EXPECT_EQ(ahead.ThreadCount(), 2);
-
+        {"c.txt", Text(3, 300000)},
+        {"tool.exe", program}});
   struct Expected {
     const WChar* name;
     const char* content;  // null: not extracted
     std::string text;
+    bool small;  // held in memory when memory is allowed
   };
   const Expected expected[] = {
-      {u"c.txt", "", Text(3, 300000)}, {u"a.txt", "", Text(1, 70000)}, {u"missing.txt", nullptr, ""},
-      {u"dup.txt", "", "second"},      {u"b.txt", "", ""},             {u"c.txt", "", Text(3, 300000)},
+      {u"c.txt", "", Text(3, 300000), true}, {u"a.txt", "", Text(1, 70000), true},
+      {u"missing.txt", nullptr, "", true},   {u"dup.txt", "", "second", true},
+      {u"b.txt", "", "", true},              {u"c.txt", "", Text(3, 300000), true},
+      // A program's version is read from a file.
+      {u"tool.exe", "", program, false},
   };
-  for (const Expected& e : expected) {
-    SCOPED_TRACE(WideString(e.name).ToUtf8());
-    PreparedMember member;
-    ASSERT_EQ(ahead.TakeMember(WideString(e.name), member), TakeResult::Taken);
-    EXPECT_TRUE(member.fileMade);
-    EXPECT_TRUE(member.report.failures.empty());
-    EXPECT_EQ(member.report.extracted, e.content != nullptr);
-    if (e.content != nullptr) {
-      EXPECT_TRUE(ReadFile(member.file) == e.text);
-      EXPECT_EQ(std::string(reinterpret_cast<const char*>(member.head), member.headSize), e.text.substr(0, 4));
+  struct Mode {
+    const char* what;
+    DecodeWindowLimits limits;
+    bool memory;
+  };
+  // Over budget, c.txt goes to a file; everything else fits.
+  const Mode modes[] = {{"files", kFilesOnly, false},
+                        {"memory", DecodeWindowLimits{}, true},
+                        {"small memory budget", DecodeWindowLimits{1024, 128u << 20, 100000}, true}};
+  for (const Mode& mode : modes) {
+    SCOPED_TRACE(mode.what);
+    DecodeAhead ahead(archive_, nullptr, mode.limits);
+    ahead.Start({u"c.txt", u"a.txt", u"missing.txt", u"dup.txt", u"b.txt", u"c.txt", u"tool.exe"}, 2);
+    EXPECT_EQ(ahead.ThreadCount(), 2);
+    for (const Expected& e : expected) {
+      SCOPED_TRACE(WideString(e.name).ToUtf8());
+      PreparedMember member;
+      ASSERT_EQ(ahead.TakeMember(WideString(e.name), member), TakeResult::Taken);
+      const bool budgetAllows = mode.limits.memory >= e.text.size();
+      EXPECT_EQ(member.inMemory, mode.memory && e.small && budgetAllows);
+      EXPECT_EQ(member.Ready(), e.content != nullptr);
+      EXPECT_TRUE(member.report.failures.empty());
+      EXPECT_EQ(member.report.extracted, e.content != nullptr);
+      if (e.content != nullptr) {
+        EXPECT_TRUE(Content(member) == e.text);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(member.head), member.headSize), e.text.substr(0, 4));
+      }
+      EXPECT_EQ(member.sourcePath, ModulePath());
+      // Handed back: deleted by a thread, or by Stop at the latest.
+      ahead.Discard(member.file);
+      EXPECT_TRUE(member.file.IsEmpty());
     }
-    EXPECT_EQ(member.sourcePath, ModulePath());
-    // Handed back: deleted by a thread, or by Stop at the latest.
-    ahead.Discard(member.file);
-    EXPECT_TRUE(member.file.IsEmpty());
+    // Everything planned is taken: any name now is extracted directly.
+    PreparedMember none;
+    EXPECT_EQ(ahead.TakeMember(WideString(u"a.txt"), none), TakeResult::NotPlanned);
+    ahead.Stop();
+    EXPECT_EQ(FilesIn(temp_), 0);
   }
-  // Everything planned is taken: any name now is extracted directly.
-  PreparedMember none;
-  EXPECT_EQ(ahead.TakeMember(WideString(u"a.txt"), none), TakeResult::NotPlanned);
-  ahead.Stop();
-  EXPECT_EQ(FilesIn(temp_), 0);
   EXPECT_EQ(messages_.Count(), 0);
 }
 
@@ -143,7 +171,7 @@ TEST_F(DecodeAheadTest, FailuresWaitForTheTaker) {
   PackedMember huge{"huge.bin", Packed("small"), 5};
   huge.packed[7] = 0x01;  // declares more than the stream holds
   Open(std::vector<PackedMember>{{"good.txt", Packed("good"), 4}, cut, huge});
-  DecodeAhead ahead(archive_, nullptr);
+  DecodeAhead ahead(archive_, nullptr, kFilesOnly);
   ahead.Start({u"good.txt", u"cut.bin", u"huge.bin"}, 1);
   for (int i = 0; i < 600 && ahead.DecodedMembers() < 3; ++i) Sleep(50);
   ASSERT_EQ(ahead.DecodedMembers(), 3);
@@ -182,7 +210,7 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
     plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
   }
   Open(members);
-  const DecodeWindowLimits limits{3, 3 * kSize};
+  const DecodeWindowLimits limits{3, 3 * kSize, 0};
   DecodeAhead ahead(archive_, nullptr, limits);
   ahead.Start(plan, 2);
   for (int i = 0; i < 16; ++i) {
@@ -241,7 +269,7 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
     for (int i = 0; i < 8; ++i) {
       PreparedMember member;
       ASSERT_EQ(ahead.TakeMember(plan[i], member), TakeResult::Taken);
-      EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
+      EXPECT_TRUE(Content(member) == contents[i]) << i;
       ahead.Discard(member.file);
     }
     ahead.Stop();
@@ -260,7 +288,7 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
 
 TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
   Open({{"a", "alpha"}, {"b", "beta"}, {"c", "gamma"}, {"d", "delta"}, {"e", Text(9, 200000)}});
-  DecodeAhead ahead(archive_, nullptr);
+  DecodeAhead ahead(archive_, nullptr, kFilesOnly);
   ahead.Start({u"a", u"b", u"c", u"d", u"e"}, 2);
   for (int i = 0; i < 600 && ahead.DecodedMembers() < 5; ++i) Sleep(50);
   PreparedMember member;
@@ -288,7 +316,7 @@ TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
     SCOPED_TRACE(how);
     NamedEvent stop;
     ASSERT_TRUE(stop.Create(WideString()));
-    DecodeAhead ahead(archive_, &stop);
+    DecodeAhead ahead(archive_, &stop, kFilesOnly);
     ahead.Start(plan, 1);
     PreparedMember member;
     ASSERT_EQ(ahead.TakeMember(plan[0], member), TakeResult::Taken);
