@@ -29,3 +29,9 @@ bool AcceptVariantFor(WideString& destination, const StringList& copyTargets, bo
   }
   return true;
 }
+
+bool HasVariantMarker(const WideString& destination) {
+  WideString folded = destination;
+  folded.ToLowerAscii();
+  return folded.Find(WideString(u"__pli_win64")) > 0 || folded.Find(WideString(u"__pli_unicode")) > 0;
+}

@@ -14,3 +14,7 @@
 // is installed, given the verbatim destination lines of every "[CopyFile]"
 // (compared with ASCII case folding).
 bool AcceptVariantFor(WideString& destination, const StringList& copyTargets, bool is64BitWindows);
+
+// True when the destination line holds a marker in any letter case: only
+// then can an entry have a twin among the others.
+bool HasVariantMarker(const WideString& destination);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/install_state.h"
+#include "engine/variant_rules.h"
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/program_runs.h"
@@ -49,16 +50,38 @@ class ScriptPass {
   bool Message();
   void Registry();
 
+  // The stop event, asked before every line but within a run of files at
+  // most once per kStopCheckMs: asking is a call into the kernel, which
+  // costs as much as placing a small file while the decoding threads keep
+  // the processors busy.
+  bool StopRequested() {
+    const DWORD now = GetTickCount();
+    if (stopChecked_ && now - lastStopCheck_ < kStopCheckMs) return false;
+    stopChecked_ = true;
+    lastStopCheck_ = now;
+    return stopEvent_.IsSignalled();
+  }
+
+  // The platform-variant rule looks for the twins of a destination among
+  // every destination; without a marker in any of them there are none (and
+  // the pass does not compare every destination with every other).
+  bool Accept(WideString& destination) const { return !variants_ || AcceptVariant(destination, copyTargets_); }
+
   WideString Next() {
     WideString line;
     ReadValueLines(script_, &line, 1);
     return line;
   }
 
+  static constexpr DWORD kStopCheckMs = 50;
+
   DiskFile& script_;
   NamedEvent& stopEvent_;
+  bool stopChecked_ = false;
+  DWORD lastStopCheck_ = 0;
   HWND window_;
   StringList copyTargets_;
+  bool variants_ = false;  // a destination names a platform marker
   int copyTotal_ = 0;
   int copyCounter_ = 0;
   DecodeAhead decodeAhead_;
@@ -73,6 +96,7 @@ void ScriptPass::CollectCopyTargets() {
     WideString values[2];
     ReadValueLines(script_, values, 2);
     copyTargets_.Add(values[1]);
+    variants_ = variants_ || HasVariantMarker(values[1]);
     ++copyTotal_;
     members.push_back(values[0]);
     destinations.push_back(values[1]);
@@ -88,7 +112,7 @@ void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std
   std::vector<WideString> planned;
   for (size_t i = 0; i < members.size(); ++i) {
     WideString destination = destinations[i];
-    if (!AcceptVariant(destination, copyTargets_)) continue;
+    if (!Accept(destination)) continue;
     WideString member = members[i];
     ExpandFolderMacros(member);
     planned.push_back(member);
@@ -100,11 +124,14 @@ PassEnd ScriptPass::Run() {
   InstallState& state = State();
   WideString line;
   for (;;) {
-    if (stopEvent_.IsSignalled()) state.InstallFailed = true;
+    if (StopRequested()) state.InstallFailed = true;
     if (state.InstallFailed) return PassEnd::Stopped;
     if (!ReadLine(script_, line, false)) return PassEnd::EndOfScript;
     PassEnd end = PassEnd::EndOfScript;
     if (!Perform(line, end)) return end;
+    // Only runs of files are quick enough to skip a look: after anything
+    // that may have waited (a message, a program) the next line asks.
+    if (!line.Equals(Directive::CopyFile)) stopChecked_ = false;
   }
 }
 
@@ -151,7 +178,7 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
     state.ProgressTotal = copyTotal_;
     state.ProgressChanged = true;
   }
-  if (!AcceptVariant(destination, copyTargets_)) return true;
+  if (!Accept(destination)) return true;
   WideString memberName = member;
   ExpandFolderMacros(memberName);
   PreparedMember prepared;

@@ -39,6 +39,13 @@ WideString ModuleFilePath(HMODULE module) {
   }
 }
 
+// The name as lookups compare it: ASCII letters folded, nothing else.
+std::u16string FoldedName(const WideString& name) {
+  std::u16string folded(name.Text(), static_cast<size_t>(name.Length()));
+  for (char16_t& c : folded) c = FoldAsciiLower(c);
+  return folded;
+}
+
 // Decodes one entry straight from the archive's bytes. skipped is set (and
 // nothing done) when the packed bytes do not match their sum: damaged data
 // is left to the caller to report.
@@ -154,6 +161,7 @@ void PayloadArchive::OpenBytes(const void* data, size_t size, const WideString& 
   sourcePath_ = sourcePath;
   entries_.reserve(infos.size());
   names_.reserve(infos.size());
+  byName_.reserve(infos.size());
   for (const ArchiveEntryInfo& info : infos) {
     PayloadEntry entry;
     entry.dataOffset = info.dataOffset;
@@ -164,7 +172,9 @@ void PayloadArchive::OpenBytes(const void* data, size_t size, const WideString& 
     std::memcpy(entry.name, info.name.data(), std::min(info.name.size(), sizeof(entry.name) - 1));
     entries_.push_back(entry);
     names_.push_back(entry.Name());
+    byName_.emplace_back(FoldedName(names_.back()), static_cast<int>(names_.size()) - 1);
   }
+  std::sort(byName_.begin(), byName_.end());
 }
 
 void PayloadArchive::Close() {
@@ -176,11 +186,13 @@ void PayloadArchive::Close() {
   if (extractLock_.LockWithin(kCloseWaitMs)) {
     entries_.clear();
     names_.clear();
+    byName_.clear();
     extractLock_.Unlock();
   } else {
     EntriesLeftToExtractions().push_back(std::move(entries_));
     entries_.clear();
     names_.clear();
+    byName_.clear();
     extractLock_.Abandon();
   }
   data_ = nullptr;
@@ -189,10 +201,11 @@ void PayloadArchive::Close() {
 }
 
 int PayloadArchive::IndexOf(const WideString& name, int start) const {
-  for (int i = start; i < Count(); ++i) {
-    if (names_[i].Equals(name, true)) return i;
-  }
-  return -1;
+  // The first entry of the name at start or later.
+  std::pair<std::u16string, int> wanted(FoldedName(name), start);
+  const auto at = std::lower_bound(byName_.begin(), byName_.end(), wanted);
+  if (at == byName_.end() || at->first != wanted.first) return -1;
+  return at->second;
 }
 
 bool PayloadArchive::Find(const WideString& name, PayloadEntry* copy) const {

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "payload/win/decompress_file.h"
@@ -115,5 +117,8 @@ class PayloadArchive {
   WideString sourcePath_;
   std::vector<PayloadEntry> entries_;
   std::vector<WideString> names_;  // the entries' names, converted once
+  // The names with ASCII letters folded, each with its position, in order:
+  // a lookup by name takes a binary search, not a pass over every entry.
+  std::vector<std::pair<std::u16string, int>> byName_;
   MutexLock extractLock_;
 };

@@ -80,3 +80,22 @@ TEST(VariantRules, PlainWithoutTwinsAndNamesWithoutExtension) {
   EXPECT_TRUE(AcceptVariantFor(win64, Targets({}), true));
   EXPECT_EQ(win64, W(u"C:\\x\\tool.exe"));
 }
+
+TEST(VariantRules, WithoutAMarkerAnywhereEveryLineIsInstalledAsItIs) {
+  // The install pass skips the rule when no line holds a marker in any case;
+  // the rule must agree.
+  for (const StringList& targets : {Targets({u"<Destination>\\a.exe", u"<Destination>\\A.EXE", u"<Destination>\\b"}),
+                                    Targets({u"<Destination>\\__PLI.exe", u"<Destination>\\x_PLI_WIN64.exe"})}) {
+    for (int i = 0; i < targets.Count(); ++i) {
+      EXPECT_FALSE(HasVariantMarker(targets.Item(i))) << targets.Item(i);
+      for (bool is64 : {false, true}) {
+        W destination = targets.Item(i);
+        EXPECT_TRUE(AcceptVariantFor(destination, targets, is64)) << destination;
+        EXPECT_EQ(destination, targets.Item(i));
+      }
+    }
+  }
+  for (const WChar* marked : {u"prog__PLI_WIN64.exe", u"PROG__pli_Unicode.EXE", u"lib__PLI_WIN64"}) {
+    EXPECT_TRUE(HasVariantMarker(W(marked))) << W(marked);
+  }
+}
