@@ -65,6 +65,11 @@ ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::v
 }
 
 uint32_t ArchiveChecksum(const uint8_t* data, size_t n) {
+  const uint32_t sum = ArchiveWordSum(data, n);
+  return sum == 0 ? 1 : sum;
+}
+
+uint32_t ArchiveWordSum(const uint8_t* data, size_t n) {
   // The whole payload passes through here when the installer opens: four
   // sums that do not wait on each other let it run at the speed of memory
   // (the compiler turns them into one vector addition where it can).
@@ -79,7 +84,7 @@ uint32_t ArchiveChecksum(const uint8_t* data, size_t n) {
   uint32_t sum = s0 + s1 + s2 + s3;
   for (; n - i >= 4; i += 4) sum += GetU32(data + i);
   for (; i < n; ++i) sum += data[i];
-  return sum == 0 ? 1 : sum;
+  return sum;
 }
 
 int32_t TrailerSum(const uint8_t* trailer24) {
@@ -109,7 +114,8 @@ uint32_t PackedSum(const uint8_t* data, size_t n) {
   return sum;
 }
 
-ArchiveReadStatus ReadArchiveDirectory(const uint8_t* data, size_t size, std::vector<ArchiveEntryInfo>& entries) {
+ArchiveReadStatus ReadArchiveDirectory(const uint8_t* data, size_t size, std::vector<ArchiveEntryInfo>& entries,
+                                       const uint32_t* checksum) {
   entries.clear();
   if (data == nullptr || size < kArchiveTrailerSize) return ArchiveReadStatus::NoTrailer;
   const size_t trailerAt = size - kArchiveTrailerSize;
@@ -118,7 +124,8 @@ ArchiveReadStatus ReadArchiveDirectory(const uint8_t* data, size_t size, std::ve
     return ArchiveReadStatus::BadMagic;
   }
   if (static_cast<int32_t>(GetU32(trailer + 4)) != TrailerSum(trailer)) return ArchiveReadStatus::BadTrailerSum;
-  if (GetU32(trailer) != ArchiveChecksum(data, trailerAt)) return ArchiveReadStatus::BadChecksum;
+  const uint32_t sum = checksum != nullptr ? *checksum : ArchiveChecksum(data, trailerAt);
+  if (GetU32(trailer) != sum) return ArchiveReadStatus::BadChecksum;
 
   const uint64_t directoryOffset = GetU32(trailer + 8);
   const uint32_t count = GetU32(trailer + 12);

@@ -72,6 +72,9 @@ ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::v
 // Sum of the 4-byte little-endian words of data, then of the 0 to 3 bytes
 // left over, modulo 2^32; a sum of 0 is reported as 1.
 uint32_t ArchiveChecksum(const uint8_t* data, size_t n);
+// The same sum before a sum of 0 becomes 1: the sums of consecutive pieces
+// (each but the last a multiple of 4 bytes long) add up to it.
+uint32_t ArchiveWordSum(const uint8_t* data, size_t n);
 // Sum of trailer bytes 8 to 23, each as a signed 8-bit value.
 int32_t TrailerSum(const uint8_t* trailer24);
 // Sum of the bytes as unsigned values, modulo 2^32.
@@ -82,4 +85,8 @@ uint32_t PackedSum(const uint8_t* data, size_t n);
 // past the end of the data, or whose packed data lies outside the area
 // before the trailer, are left out. entries is cleared first and stays empty
 // unless the result is Ok.
-ArchiveReadStatus ReadArchiveDirectory(const uint8_t* data, size_t size, std::vector<ArchiveEntryInfo>& entries);
+// checksum, when not null, is the ArchiveChecksum of everything before the
+// trailer, taken by the caller from another copy of the same bytes (the
+// installer reads its file instead of touching every page of its image).
+ArchiveReadStatus ReadArchiveDirectory(const uint8_t* data, size_t size, std::vector<ArchiveEntryInfo>& entries,
+                                       const uint32_t* checksum = nullptr);

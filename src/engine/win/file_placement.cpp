@@ -151,6 +151,7 @@ bool ExtractedSource::CopyTo(const WideString& path) const {
   if (bytes == nullptr) return CopyFileW(file.W(), path.W(), FALSE) != FALSE;
   ScopedFileHandle out(CreateFileW(path.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!out) return false;
+  if (bytes->empty()) return true;
   DWORD written = 0;
   const bool wrote = WriteFile(out.Get(), bytes->data(), static_cast<DWORD>(bytes->size()), &written, nullptr);
   if (wrote && written == bytes->size()) return true;

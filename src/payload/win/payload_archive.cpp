@@ -8,6 +8,7 @@
 #include "app/install_state.h"
 #include "payload/archive_format.h"
 #include "payload/lzma_alone.h"
+#include "payload/win/image_file_sum.h"
 #include "util/win/message_door.h"
 #include "util/win/process_paths.h"
 
@@ -141,15 +142,24 @@ void PayloadArchive::OpenFromModule(HMODULE module) {
   if (loaded == nullptr) return;
   const void* data = LockResource(loaded);
   if (data == nullptr) return;
-  OpenBytes(data, SizeofResource(module, resource), ModuleFilePath(module));
+  const size_t size = SizeofResource(module, resource);
+  const WideString file = ModuleFilePath(module);
+  // A module loaded as a data file is not laid out as an image (its handle
+  // tells by its low bits): its bytes are summed where they are.
+  const auto base = reinterpret_cast<uintptr_t>(module);
+  uint32_t checksum = 0;
+  const bool summed = (base & 3) == 0 && ArchiveChecksumFromFile(file, reinterpret_cast<const uint8_t*>(base),
+                                                                  static_cast<const uint8_t*>(data), size, &checksum);
+  OpenBytes(data, size, file, summed ? &checksum : nullptr);
 }
 
-void PayloadArchive::OpenFromMemory(const void* data, size_t size) { OpenBytes(data, size, ModulePath()); }
+void PayloadArchive::OpenFromMemory(const void* data, size_t size) { OpenBytes(data, size, ModulePath(), nullptr); }
 
-void PayloadArchive::OpenBytes(const void* data, size_t size, const WideString& sourcePath) {
+void PayloadArchive::OpenBytes(const void* data, size_t size, const WideString& sourcePath,
+                               const uint32_t* checksum) {
   Close();
   std::vector<ArchiveEntryInfo> infos;
-  const ArchiveReadStatus status = ReadArchiveDirectory(static_cast<const uint8_t*>(data), size, infos);
+  const ArchiveReadStatus status = ReadArchiveDirectory(static_cast<const uint8_t*>(data), size, infos, checksum);
   if (IsArchiveCorrupted(status)) {
     ShowMessage(nullptr, WideString(u"This installation is corrupted, please obtain a new copy."),
                 State().InstallerTitle, MB_ICONERROR);

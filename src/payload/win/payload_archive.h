@@ -109,7 +109,9 @@ class PayloadArchive {
   const WideString& SourcePath() const { return sourcePath_; }
 
  private:
-  void OpenBytes(const void* data, size_t size, const WideString& sourcePath);
+  // checksum: the archive's sum when the caller has taken it (see
+  // ReadArchiveDirectory), else null.
+  void OpenBytes(const void* data, size_t size, const WideString& sourcePath, const uint32_t* checksum);
   int IndexOf(const WideString& name, int start) const;
 
   const uint8_t* data_ = nullptr;

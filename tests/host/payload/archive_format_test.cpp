@@ -175,6 +175,23 @@ TEST(ArchiveFormat, ChecksumOffByOneIsCorruption) {
   EXPECT_TRUE(entries.empty());
 }
 
+TEST(ArchiveFormat, AChecksumTakenInPiecesIsTheOneCompared) {
+  const std::vector<uint8_t> archive = Write(kTwo);
+  const size_t trailerAt = archive.size() - 24;
+  // Pieces of multiples of 4 bytes add up to the whole sum.
+  uint32_t pieces = 0;
+  for (size_t at = 0; at < trailerAt; at += 8) pieces += ArchiveWordSum(archive.data() + at, std::min<size_t>(8, trailerAt - at));
+  const uint32_t whole = ArchiveChecksum(archive.data(), trailerAt);
+  EXPECT_EQ(pieces == 0 ? 1 : pieces, whole);
+  // The caller's sum is what counts, not the bytes in memory.
+  std::vector<ArchiveEntryInfo> entries;
+  EXPECT_EQ(ReadArchiveDirectory(archive.data(), archive.size(), entries, &whole), ArchiveReadStatus::Ok);
+  EXPECT_EQ(entries.size(), 2u);
+  const uint32_t other = whole + 1;
+  EXPECT_EQ(ReadArchiveDirectory(archive.data(), archive.size(), entries, &other), ArchiveReadStatus::BadChecksum);
+  EXPECT_TRUE(entries.empty());
+}
+
 TEST(ArchiveFormat, EveryChangedByteIsNoticed) {
   const std::vector<uint8_t> good = Write(kTwo);
   std::vector<ArchiveEntryInfo> entries;

@@ -286,7 +286,9 @@ TEST_F(FilePlacement, MembersHeldInMemoryArePlacedLikeFiles) {
     ASSERT_EQ(ahead.TakeMember(W(c.member), member), TakeResult::Taken);
     EXPECT_TRUE(member.inMemory);
     EXPECT_EQ(PlacePreparedFile(member, c.destination, nullptr), c.cancelled);
-    if (c.expected != nullptr) EXPECT_EQ(Contents(c.destination), c.expected);
+    if (c.expected != nullptr) {
+      EXPECT_EQ(Contents(c.destination), c.expected);
+    }
   }
   held.Reset();
   ahead.Stop();
