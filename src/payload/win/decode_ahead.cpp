@@ -75,8 +75,10 @@ void DecodeAhead::Start(const std::vector<WideString>& names, int threads) {
       if (job->bytes >= kLargeMember) largeJobs_.push_back(job->index);
       jobs_.push_back(std::move(job));
     }
-    std::stable_sort(largeJobs_.begin(), largeJobs_.end(),
-                     [this](size_t a, size_t b) { return jobs_[a]->packedBytes > jobs_[b]->packedBytes; });
+    // Costliest first; of equal cost, the earlier in the plan.
+    std::sort(largeJobs_.begin(), largeJobs_.end(), [this](size_t a, size_t b) {
+      return jobs_[a]->packedBytes != jobs_[b]->packedBytes ? jobs_[a]->packedBytes > jobs_[b]->packedBytes : a < b;
+    });
   } catch (const std::bad_alloc&) {
     // No plan: every member is then extracted directly.
     jobs_.clear();

@@ -40,13 +40,6 @@ WideString ModuleFilePath(HMODULE module) {
   }
 }
 
-// The name as lookups compare it: ASCII letters folded, nothing else.
-std::u16string FoldedName(const WideString& name) {
-  std::u16string folded(name.Text(), static_cast<size_t>(name.Length()));
-  for (char16_t& c : folded) c = FoldAsciiLower(c);
-  return folded;
-}
-
 // Decodes one entry straight from the archive's bytes. skipped is set (and
 // nothing done) when the packed bytes do not match their sum: damaged data
 // is left to the caller to report.
@@ -182,9 +175,12 @@ void PayloadArchive::OpenBytes(const void* data, size_t size, const WideString& 
     std::memcpy(entry.name, info.name.data(), std::min(info.name.size(), sizeof(entry.name) - 1));
     entries_.push_back(entry);
     names_.push_back(entry.Name());
-    byName_.emplace_back(FoldedName(names_.back()), static_cast<int>(names_.size()) - 1);
+    byName_.push_back(static_cast<int>(names_.size()) - 1);
   }
-  std::sort(byName_.begin(), byName_.end());
+  std::sort(byName_.begin(), byName_.end(), [this](int a, int b) {
+    const int order = names_[a].Compare(names_[b], true);
+    return order != 0 ? order < 0 : a < b;
+  });
 }
 
 void PayloadArchive::Close() {
@@ -212,10 +208,12 @@ void PayloadArchive::Close() {
 
 int PayloadArchive::IndexOf(const WideString& name, int start) const {
   // The first entry of the name at start or later.
-  std::pair<std::u16string, int> wanted(FoldedName(name), start);
-  const auto at = std::lower_bound(byName_.begin(), byName_.end(), wanted);
-  if (at == byName_.end() || at->first != wanted.first) return -1;
-  return at->second;
+  const auto at = std::lower_bound(byName_.begin(), byName_.end(), start, [this, &name](int index, int from) {
+    const int order = names_[index].Compare(name, true);
+    return order != 0 ? order < 0 : index < from;
+  });
+  if (at == byName_.end() || !names_[*at].Equals(name, true)) return -1;
+  return *at;
 }
 
 bool PayloadArchive::Find(const WideString& name, PayloadEntry* copy) const {

@@ -6,8 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "payload/win/decompress_file.h"
@@ -119,8 +117,9 @@ class PayloadArchive {
   WideString sourcePath_;
   std::vector<PayloadEntry> entries_;
   std::vector<WideString> names_;  // the entries' names, converted once
-  // The names with ASCII letters folded, each with its position, in order:
-  // a lookup by name takes a binary search, not a pass over every entry.
-  std::vector<std::pair<std::u16string, int>> byName_;
+  // The entries' positions ordered by name (ASCII letters folded), then by
+  // position: a lookup by name takes a binary search, not a pass over every
+  // entry.
+  std::vector<int> byName_;
   MutexLock extractLock_;
 };
