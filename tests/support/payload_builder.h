@@ -9,4 +9,13 @@
 #include <utility>
 #include <vector>
 
+#include "payload/archive_format.h"
+
+// size letters, each one of the first `letters` of the alphabet, drawn from
+// a generator seeded with seed: text that packs to about log2(letters) / 8
+// of its size.
+std::string PseudoText(int seed, size_t size, int letters);
+// The member packed quickly (these tests need sizes, not ratios).
+PackedMember QuickMember(const std::string& name, const std::string& content);
+
 std::vector<uint8_t> BuildTestPayload(const std::vector<std::pair<std::string, std::string>>& members);

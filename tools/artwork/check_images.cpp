@@ -123,35 +123,32 @@ int GroupEntryCount(int id) {
   return group.data && group.size >= 6 ? group.data[4] | (group.data[5] << 8) : 0;
 }
 
-bool GroupHasSize(int id, int size) {
-  Bytes group = ResourceBytes(MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, id);
-  if (!group.data || group.size < 6) return false;
+// The group's 14-byte directory entry for the square frame of that size, or
+// null.
+const unsigned char* GroupEntryOfSize(const Bytes& group, int size) {
+  if (!group.data || group.size < 6) return nullptr;
   int count = group.data[4] | (group.data[5] << 8);
   for (int i = 0; i < count; ++i) {
     size_t at = 6 + static_cast<size_t>(i) * 14;
-    if (at + 14 > group.size) return false;
+    if (at + 14 > group.size) return nullptr;
     int w = group.data[at] ? group.data[at] : 256;
     int h = group.data[at + 1] ? group.data[at + 1] : 256;
-    if (w == size && h == size) return true;
+    if (w == size && h == size) return group.data + at;
   }
-  return false;
+  return nullptr;
+}
+
+bool GroupHasSize(int id, int size) {
+  return GroupEntryOfSize(ResourceBytes(MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, id), size) != nullptr;
 }
 
 // True when the group's entry of that size is stored PNG-compressed.
 bool EntryIsPng(int id, int size) {
-  Bytes group = ResourceBytes(MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, id);
-  if (!group.data || group.size < 6) return false;
-  int count = group.data[4] | (group.data[5] << 8);
-  for (int i = 0; i < count; ++i) {
-    size_t at = 6 + static_cast<size_t>(i) * 14;
-    if (at + 14 > group.size) return false;
-    int w = group.data[at] ? group.data[at] : 256;
-    if (w != size) continue;
-    Bytes image = ResourceBytes(MAKEINTRESOURCEW(3) /* RT_ICON */, group.data[at + 12] | (group.data[at + 13] << 8));
-    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    return image.data && image.size >= 8 && std::memcmp(image.data, kSignature, 8) == 0;
-  }
-  return false;
+  const unsigned char* entry = GroupEntryOfSize(ResourceBytes(MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, id), size);
+  if (entry == nullptr) return false;
+  Bytes image = ResourceBytes(MAKEINTRESOURCEW(3) /* RT_ICON */, entry[12] | (entry[13] << 8));
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  return image.data && image.size >= 8 && std::memcmp(image.data, kSignature, 8) == 0;
 }
 
 // Draws the icon on white and counts the pixels it changed.

@@ -180,7 +180,9 @@ TEST(ArchiveFormat, AChecksumTakenInPiecesIsTheOneCompared) {
   const size_t trailerAt = archive.size() - 24;
   // Pieces of multiples of 4 bytes add up to the whole sum.
   uint32_t pieces = 0;
-  for (size_t at = 0; at < trailerAt; at += 8) pieces += ArchiveWordSum(archive.data() + at, std::min<size_t>(8, trailerAt - at));
+  for (size_t at = 0; at < trailerAt; at += 8) {
+    pieces += ArchiveWordSum(archive.data() + at, std::min<size_t>(8, trailerAt - at));
+  }
   const uint32_t whole = ArchiveChecksum(archive.data(), trailerAt);
   EXPECT_EQ(pieces == 0 ? 1 : pieces, whole);
   // The caller's sum is what counts, not the bytes in memory.

@@ -27,13 +27,7 @@ class ProgramRuns : public ::testing::Test {
   // Files in the temporary folder whose names end with the text.
   int TempFilesEnding(const W& ending) {
     int count = 0;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((TempFolder() + u"*").W(), &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    do {
-      if (W(found.cFileName).EndsWith(ending, true)) ++count;
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    for (const W& name : NamesIn(TempFolder(), W(u"*"), false)) count += name.EndsWith(ending, true) ? 1 : 0;
     return count;
   }
 

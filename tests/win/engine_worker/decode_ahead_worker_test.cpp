@@ -5,7 +5,7 @@
 #include "app/install_state.h"
 #include "engine/win/install_worker.h"
 #include "payload/archive_format.h"
-#include "payload/lzma_alone.h"
+#include "payload_builder.h"
 #include "scripted_messages.h"
 #include "test_folder.h"
 #include "util/win/file_system.h"
@@ -15,56 +15,7 @@
 
 namespace {
 
-// TMP points at a folder of the test while it lives, so that what the
-// decoding leaves behind can be seen.
-class TempInFolder {
- public:
-  explicit TempInFolder(const WideString& folder) : folder_(folder) {
-    CreateFolderTree(folder_);
-    wchar_t saved[1024] = {};
-    hadTmp_ = GetEnvironmentVariableW(L"TMP", saved, 1024) > 0;
-    saved_ = WideString(saved);
-    SetEnvironmentVariableW(L"TMP", folder_.W());
-  }
-  ~TempInFolder() { SetEnvironmentVariableW(L"TMP", hadTmp_ ? saved_.W() : nullptr); }
-  TempInFolder(const TempInFolder&) = delete;
-  TempInFolder& operator=(const TempInFolder&) = delete;
-
-  int Files() const {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder_ + u"*").W(), &data);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    int files = 0;
-    do {
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return files;
-  }
-
- private:
-  WideString folder_;
-  WideString saved_;
-  bool hadTmp_ = false;
-};
-
-std::string Filler(int seed, size_t size) {
-  std::string text(size, ' ');
-  uint32_t state = static_cast<uint32_t>(seed) + 1;
-  for (char& c : text) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>('a' + (state >> 16) % 8);
-  }
-  return text;
-}
-
-PackedMember Member(const std::string& name, const std::string& content) {
-  PackedMember member{name, {}, static_cast<uint32_t>(content.size())};
-  LzmaOptions fast;
-  fast.preset = 1;
-  CompressLzmaAlone(reinterpret_cast<const uint8_t*>(content.data()), content.size(), fast, member.packed);
-  return member;
-}
+std::string Filler(int seed, size_t size) { return PseudoText(seed, size, 8); }
 
 // Puts an archive of the members in place of the test install's payload;
 // bytes must outlive the install.
@@ -97,10 +48,10 @@ TEST(DecodeAheadWorker, DecodeFailureIsShownWhenItsTurnComes) {
   });
   TestInstall install(u"Plove Ahead", u"C:\\Plove Ahead\\", {{"setup.dat", ""}});
   // Cut short with its sums right: found, then refused by the decoder.
-  PackedMember bad = Member("bad.bin", Filler(1, 40000));
+  PackedMember bad = QuickMember("bad.bin", Filler(1, 40000));
   bad.packed.resize(bad.packed.size() - 20);
   std::vector<uint8_t> bytes;
-  UsePayload({Member("setup.dat", script), Member("a.txt", "alpha"), bad, Member("c.txt", "c")}, bytes);
+  UsePayload({QuickMember("setup.dat", script), QuickMember("a.txt", "alpha"), bad, QuickMember("c.txt", "c")}, bytes);
   TestFolder folder;
   TempInFolder temp(folder / u"temp\\");
   ScriptedMessages messages(IDOK);
@@ -127,13 +78,13 @@ TEST(DecodeAheadWorker, DecodeFailureIsShownWhenItsTurnComes) {
 TEST(DecodeAheadWorker, CancelStopsTheDecodingAndLeavesNothingBehind) {
   std::vector<std::string> lines{"[CopyFile]", "first.bin", "<Destination>first.bin",
                                  "[Message]",  "Cancel now", "Information"};
-  std::vector<PackedMember> members{Member("first.bin", "first")};
+  std::vector<PackedMember> members{QuickMember("first.bin", "first")};
   for (int i = 0; i < 12; ++i) {
     const std::string name = "big" + std::to_string(i) + ".bin";
     lines.insert(lines.end(), {"[CopyFile]", name, "<Destination>" + name});
-    members.push_back(Member(name, Filler(i, 2u << 20)));
+    members.push_back(QuickMember(name, Filler(i, 2u << 20)));
   }
-  members.insert(members.begin(), Member("setup.dat", ScriptOf(lines)));
+  members.insert(members.begin(), QuickMember("setup.dat", ScriptOf(lines)));
   TestInstall install(u"Plove Cancel", u"C:\\Plove Cancel\\", {{"setup.dat", ""}});
   std::vector<uint8_t> bytes;
   UsePayload(members, bytes);

@@ -18,24 +18,7 @@
 
 namespace {
 
-std::string Text(int seed, size_t size) {
-  std::string text(size, ' ');
-  uint32_t state = static_cast<uint32_t>(seed) * 2654435761u + 1;
-  for (char& c : text) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>('a' + (state >> 16) % 16);
-  }
-  return text;
-}
-
-// Packed quickly: these tests need sizes, not ratios.
-PackedMember Member(const std::string& name, const std::string& content) {
-  PackedMember member{name, {}, static_cast<uint32_t>(content.size())};
-  LzmaOptions fast;
-  fast.preset = 1;
-  CompressLzmaAlone(reinterpret_cast<const uint8_t*>(content.data()), content.size(), fast, member.packed);
-  return member;
-}
+std::string Text(int seed, size_t size) { return PseudoText(seed, size, 16); }
 
 std::string ReadFile(const WideString& path) {
   std::string bytes;
@@ -52,36 +35,12 @@ std::string Content(const PreparedMember& member) {
 // Every member decoded into a temporary file.
 const DecodeWindowLimits kFilesOnly{1024, uint64_t(128) << 20, 0};
 
-// Files (not folders) in the folder whose names match the pattern.
-int FilesIn(const WideString& folder, const WideString& pattern = WideString(u"*")) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + pattern).W(), &data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  int files = 0;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return files;
-}
-
 // TMP points at a folder of the test, so that the temporary files of the
 // decoding can be counted.
 class DecodeAheadTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    State().InstallerTitle = WideString(u"Demo Installer");
-    temp_ = folder_ / u"temp\\";
-    ASSERT_TRUE(CreateFolderTree(temp_));
-    wchar_t saved[1024] = {};
-    hadTmp_ = GetEnvironmentVariableW(L"TMP", saved, 1024) > 0;
-    savedTmp_ = WideString(saved);
-    SetEnvironmentVariableW(L"TMP", temp_.W());
-  }
-  void TearDown() override {
-    SetEnvironmentVariableW(L"TMP", hadTmp_ ? savedTmp_.W() : nullptr);
-    ResetInstallState();
-  }
+  void SetUp() override { State().InstallerTitle = WideString(u"Demo Installer"); }
+  void TearDown() override { ResetInstallState(); }
 
   void Open(const std::vector<std::pair<std::string, std::string>>& members) {
     bytes_ = BuildTestPayload(members);
@@ -93,9 +52,7 @@ class DecodeAheadTest : public ::testing::Test {
   }
 
   TestFolder folder_;
-  WideString temp_;
-  bool hadTmp_ = false;
-  WideString savedTmp_;
+  TempInFolder temp_{folder_ / u"temp\\"};
   ScriptedMessages messages_{IDOK};
   std::vector<uint8_t> bytes_;
   PayloadArchive archive_;
@@ -160,7 +117,7 @@ TEST_F(DecodeAheadTest, MembersComeInPlanOrderWithTheirContent) {
     PreparedMember none;
     EXPECT_EQ(ahead.TakeMember(WideString(u"a.txt"), none), TakeResult::NotPlanned);
     ahead.Stop();
-    EXPECT_EQ(FilesIn(temp_), 0);
+    EXPECT_EQ(temp_.Files(), 0);
   }
   EXPECT_EQ(messages_.Count(), 0);
 }
@@ -206,7 +163,7 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
   for (int i = 0; i < 16; ++i) {
     // One member larger than the byte limit halfway: it waits alone.
     contents.push_back(Text(i, i == 8 ? 5 * kSize : kSize));
-    members.push_back(Member("m" + std::to_string(i), contents.back()));
+    members.push_back(QuickMember("m" + std::to_string(i), contents.back()));
     plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
   }
   Open(members);
@@ -220,7 +177,7 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
     EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
     // The decoded members waiting, plus the one just taken: files handed
     // back are used again, so no more are ever made.
-    EXPECT_LE(FilesIn(temp_, WideString(u"Ins*.tmp")), 4) << i;
+    EXPECT_LE(temp_.Files(WideString(u"Ins*.tmp")), 4) << i;
     ahead.Discard(member.file);
   }
   EXPECT_EQ(ahead.PeakMembers(), 3u);
@@ -236,7 +193,7 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
   std::vector<WideString> plan;
   for (int i = 0; i < 8; ++i) {
     contents.push_back(i < 6 ? Text(i, 10000) : i == 6 ? std::string(2u << 20, 'z') : Text(i, 2u << 20));
-    members.push_back(Member("m" + std::to_string(i), contents.back()));
+    members.push_back(QuickMember("m" + std::to_string(i), contents.back()));
     plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
   }
   Open(members);
@@ -275,14 +232,16 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
     ahead.Stop();
     const std::vector<size_t>& order = ahead.StartOrder();
     ASSERT_EQ(order.size(), 8u);
-    const auto position = [&order](size_t member) { return std::find(order.begin(), order.end(), member) - order.begin(); };
+    const auto position = [&order](size_t member) {
+      return std::find(order.begin(), order.end(), member) - order.begin();
+    };
     if (c.threads == 1) {
       EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
     } else {
       EXPECT_LT(position(7), 2);
     }
     EXPECT_EQ(position(6) < position(5), c.cheapLargeAhead);
-    EXPECT_EQ(FilesIn(temp_), 0);
+    EXPECT_EQ(temp_.Files(), 0);
   }
 }
 
@@ -299,16 +258,16 @@ TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
   EXPECT_EQ(ahead.TakeMember(WideString(u"a"), other), TakeResult::NotPlanned);
   // The files of a and b wait for later members; Stop deletes them all, the
   // taken member's as well.
-  EXPECT_EQ(FilesIn(temp_, WideString(u"Ins*.tmp")), 5);
+  EXPECT_EQ(temp_.Files(WideString(u"Ins*.tmp")), 5);
   ahead.Stop();
-  EXPECT_EQ(FilesIn(temp_), 0);
+  EXPECT_EQ(temp_.Files(), 0);
 }
 
 TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
   std::vector<PackedMember> members;
   std::vector<WideString> plan;
   for (int i = 0; i < 40; ++i) {
-    members.push_back(Member("m" + std::to_string(i), Text(i, 256 << 10)));
+    members.push_back(QuickMember("m" + std::to_string(i), Text(i, 256 << 10)));
     plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
   }
   Open(members);
@@ -329,7 +288,7 @@ TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
     EXPECT_EQ(ahead.TakeMember(plan[30], member), TakeResult::Stopped);
     ahead.Stop();
     EXPECT_LT(ahead.DecodedMembers(), 30);
-    EXPECT_EQ(FilesIn(temp_), 0);
+    EXPECT_EQ(temp_.Files(), 0);
     State().InstallFailed = false;
   }
 }

@@ -127,25 +127,17 @@ TEST(PayloadArchive, DamagedArchivesHaveNoEntries) {
 TEST(PayloadArchive, ExtractionLeavesNoPackedTemporaryFiles) {
   ScriptedMessages messages(IDOK);
   TestFolder folder;
-  const WideString temp = folder / u"temp\\";
-  ASSERT_TRUE(CreateFolderTree(temp));
-  wchar_t saved[1024] = {};
-  const bool hadTmp = GetEnvironmentVariableW(L"TMP", saved, 1024) > 0;
-  SetEnvironmentVariableW(L"TMP", temp.W());
-
-  const std::vector<uint8_t> bytes = BuildTestPayload({{"a.txt", "alpha"}, {"a.txt", "again"}});
-  PayloadArchive archive;
-  archive.OpenFromMemory(bytes.data(), bytes.size());
-  EXPECT_TRUE(archive.ExtractTo(WideString(u"a.txt"), folder / u"a.txt"));
-  // The decoder fails on a target it cannot create; its packed copy goes too.
-  EXPECT_FALSE(archive.ExtractTo(WideString(u"a.txt"), folder / u"missing\\a.txt"));
-  SetEnvironmentVariableW(L"TMP", hadTmp ? saved : nullptr);
-
+  {
+    TempInFolder temp(folder / u"temp\\");
+    const std::vector<uint8_t> bytes = BuildTestPayload({{"a.txt", "alpha"}, {"a.txt", "again"}});
+    PayloadArchive archive;
+    archive.OpenFromMemory(bytes.data(), bytes.size());
+    EXPECT_TRUE(archive.ExtractTo(WideString(u"a.txt"), folder / u"a.txt"));
+    // The decoder fails on a target it cannot create; its packed copy goes too.
+    EXPECT_FALSE(archive.ExtractTo(WideString(u"a.txt"), folder / u"missing\\a.txt"));
+    EXPECT_EQ(temp.Files(WideString(u"*.tmp")), 0);
+  }
   EXPECT_EQ(messages.Count(), 2);
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((temp + u"*.tmp").W(), &data);
-  EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "left behind: " << WideString(data.cFileName);
-  if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
 TEST(PayloadArchive, DuplicateFailingPastTheMemoryBufferKeepsTheEarlierOne) {
@@ -181,14 +173,6 @@ TEST(PayloadArchive, DuplicateFailingPastTheMemoryBufferKeepsTheEarlierOne) {
   EXPECT_FALSE(archive.ExtractTo(WideString(u"cut.bin"), target));
   EXPECT_EQ(ReadFile(target), "kept");
 
-  WIN32_FIND_DATAW data;
-  int files = 0;
-  HANDLE find = FindFirstFileW((folder / u"*").W(), &data);
-  ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  EXPECT_EQ(files, 1);
+  EXPECT_EQ(NamesIn(folder.Path(), WideString(u"*"), true).size(), 1u);
   ResetInstallState();
 }

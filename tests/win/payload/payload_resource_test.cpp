@@ -62,7 +62,8 @@ TEST(PayloadResource, TheChecksumIsReadFromTheFileTheImageCameFrom) {
   TestFolder folder;
   const WideString copy = folder / u"installer.exe";
   ASSERT_TRUE(CopyFileW(ModulePath().W(), copy.W(), FALSE));
-  const std::vector<uint8_t> archive = BuildTestPayload({{"setup.dat", "[Setup]"}, {"big.bin", std::string(300000, 'b')}});
+  const std::vector<uint8_t> archive =
+      BuildTestPayload({{"setup.dat", "[Setup]"}, {"big.bin", std::string(300000, 'b')}});
   ASSERT_TRUE(AddPayloadResource(copy, archive));
   // The same file with one payload byte changed.
   std::string bytes;

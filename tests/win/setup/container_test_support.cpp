@@ -49,14 +49,4 @@ std::vector<InnerStart> ContainerProcess::Starts() const {
   return starts;
 }
 
-std::vector<WideString> ExtractedCopies() {
-  std::vector<WideString> names;
-  WIN32_FIND_DATAW found;
-  const WideString pattern = TempFolder() + u"*.tmp-*";
-  ScopedFindHandle search(FindFirstFileW(pattern.W(), &found));
-  if (!search) return names;
-  do {
-    names.push_back(WideString(found.cFileName));
-  } while (FindNextFileW(search.Get(), &found));
-  return names;
-}
+std::vector<WideString> ExtractedCopies() { return NamesIn(TempFolder(), WideString(u"*.tmp-*"), false); }

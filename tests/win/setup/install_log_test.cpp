@@ -43,13 +43,9 @@ std::vector<PackSource> Product(const std::string& name, const std::string& body
 // SetupProcess::Leftovers checks.
 std::vector<WideString> FolderEntries(const WideString& folder) {
   std::vector<WideString> names;
-  WIN32_FIND_DATAW found;
-  ScopedFindHandle search(FindFirstFileW((folder + u"*").W(), &found));
-  if (!search) return names;
-  do {
-    const WideString name(found.cFileName);
-    if (name != WideString(u".") && name != WideString(u"..") && !name.StartsWith(u"PLI")) names.push_back(name);
-  } while (FindNextFileW(search.Get(), &found));
+  for (const WideString& name : NamesIn(folder, WideString(u"*"), false)) {
+    if (!name.StartsWith(u"PLI")) names.push_back(name);
+  }
   return names;
 }
 

@@ -6,17 +6,7 @@
 
 namespace {
 
-std::vector<WideString> PayloadEntries() {
-  std::vector<WideString> names;
-  WIN32_FIND_DATAW found;
-  const WideString pattern = TempFolder() + u"PLI*";
-  ScopedFindHandle search(FindFirstFileW(pattern.W(), &found));
-  if (!search) return names;
-  do {
-    names.push_back(WideString(found.cFileName));
-  } while (FindNextFileW(search.Get(), &found));
-  return names;
-}
+std::vector<WideString> PayloadEntries() { return NamesIn(TempFolder(), WideString(u"PLI*"), false); }
 
 }  // namespace
 
