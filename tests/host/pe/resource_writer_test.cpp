@@ -19,6 +19,13 @@ std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
   return bytes;
 }
 
+// The payload embedded as the installer's RT_RCDATA resource.
+PeStatus EmbedPayload(const std::vector<uint8_t>& image, const std::vector<uint8_t>& payload,
+                      std::vector<uint8_t>* out) {
+  return EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
+                       payload.data(), payload.size(), out);
+}
+
 ResourceKey Named(const char16_t* text) { return ResourceKey{true, 0, text}; }
 
 // Resources like those of the installer: a named type, a string name, a
@@ -135,9 +142,7 @@ TEST_P(ResourceWriter, AddsThePayloadToAnImageWithoutResources) {
   ASSERT_FALSE(image.empty());
   auto payload = Pattern(5000, 42);
   std::vector<uint8_t> out;
-  ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                          payload.data(), payload.size(), &out),
-            PeStatus::Ok);
+  ASSERT_EQ(EmbedPayload(image, payload, &out), PeStatus::Ok);
   ExpectConsistent(out);
   PeHeaders before = Headers(image), after = Headers(out);
   EXPECT_EQ(after.is64, GetParam());
@@ -163,12 +168,8 @@ TEST_P(ResourceWriter, KeepsExistingResourcesAndReplacesAnEarlierPayload) {
     auto first = Pattern(70000, 1);
     auto second = Pattern(123, 2);
     std::vector<uint8_t> once, twice;
-    ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                            first.data(), first.size(), &once),
-              PeStatus::Ok);
-    ASSERT_EQ(EmbedResource(once.data(), once.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                            second.data(), second.size(), &twice),
-              PeStatus::Ok);
+    ASSERT_EQ(EmbedPayload(image, first, &once), PeStatus::Ok);
+    ASSERT_EQ(EmbedPayload(once, second, &twice), PeStatus::Ok);
     ExpectConsistent(once);
     ExpectConsistent(twice);
 
@@ -200,9 +201,7 @@ TEST_P(ResourceWriter, MovesTheRelocationsBehindTheRebuiltResources) {
   PeHeaders before = Headers(image);
   auto payload = Pattern(0x5432, 8);
   std::vector<uint8_t> out;
-  ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                          payload.data(), payload.size(), &out),
-            PeStatus::Ok);
+  ASSERT_EQ(EmbedPayload(image, payload, &out), PeStatus::Ok);
   ExpectConsistent(out);
   PeHeaders after = Headers(out);
   const PeSection& oldRelocations = before.sections.back();
@@ -264,9 +263,7 @@ TEST_P(ResourceWriter, AppendsWhenTheSectionsBehindCannotMove) {
     if (c.patch) c.patch(image, before);
     auto payload = Pattern(300, 6);
     std::vector<uint8_t> out;
-    ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                            payload.data(), payload.size(), &out),
-              PeStatus::Ok);
+    ASSERT_EQ(EmbedPayload(image, payload, &out), PeStatus::Ok);
     ExpectConsistent(out);
     PeHeaders after = Headers(out);
     ASSERT_EQ(after.sections.size(), before.sections.size() + 1);
@@ -287,9 +284,7 @@ TEST_P(ResourceWriter, OtherLanguageVersionsOfThePayloadGo) {
   std::vector<uint8_t> image = BuildImage(layout);
   auto payload = Pattern(100, 1);
   std::vector<uint8_t> out;
-  ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                          payload.data(), payload.size(), &out),
-            PeStatus::Ok);
+  ASSERT_EQ(EmbedPayload(image, payload, &out), PeStatus::Ok);
   ResourceTree tree = Tree(out);
   EXPECT_EQ(tree.Find(kResourceTypeRcData, kPayloadId, 1033), nullptr);
   ASSERT_NE(tree.Find(kResourceTypeRcData, kPayloadId, kLanguageNeutral), nullptr);
@@ -311,9 +306,7 @@ TEST_P(ResourceWriter, MovesTrailingSymbolTableBehindTheNewSection) {
 
   auto payload = Pattern(999, 4);
   std::vector<uint8_t> out;
-  ASSERT_EQ(EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                          payload.data(), payload.size(), &out),
-            PeStatus::Ok);
+  ASSERT_EQ(EmbedPayload(image, payload, &out), PeStatus::Ok);
   ExpectConsistent(out);
   PeHeaders after = Headers(out);
   EXPECT_EQ(after.pointerToSymbolTable, after.RawEnd());
@@ -325,8 +318,7 @@ TEST_P(ResourceWriter, RefusesWhatItCannotWriteSafely) {
   auto payload = Pattern(10, 1);
   auto embed = [&](const std::vector<uint8_t>& image) {
     std::vector<uint8_t> out{1};
-    PeStatus status = EmbedResource(image.data(), image.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                                    payload.data(), payload.size(), &out);
+    PeStatus status = EmbedPayload(image, payload, &out);
     if (status != PeStatus::Ok) {
       EXPECT_TRUE(out.empty());
     }
@@ -363,10 +355,7 @@ TEST_P(ResourceWriter, TruncatedOrDamagedHeadersNeverPassOrCrash) {
   uint32_t rsrcEnd = h.sections.back().pointerToRawData + 0x40;
   for (size_t cut = 0; cut < rsrcEnd; cut += (cut < 0x300 ? 1 : 13)) {
     std::vector<uint8_t> cutImage(image.begin(), image.begin() + long(cut));
-    EXPECT_NE(EmbedResource(cutImage.data(), cutImage.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                            payload.data(), payload.size(), &out),
-              PeStatus::Ok)
-        << "cut at " << cut;
+    EXPECT_NE(EmbedPayload(cutImage, payload, &out), PeStatus::Ok) << "cut at " << cut;
   }
   // Every single byte of the resource directory set to 0xFF: no crash, and
   // success only with a consistent result.
@@ -374,8 +363,7 @@ TEST_P(ResourceWriter, TruncatedOrDamagedHeadersNeverPassOrCrash) {
   for (uint32_t i = 0; i < 0x100; ++i) {
     std::vector<uint8_t> damaged = image;
     damaged[dir + i] = 0xFF;
-    if (EmbedResource(damaged.data(), damaged.size(), kResourceTypeRcData, kPayloadId, kLanguageNeutral,
-                      payload.data(), payload.size(), &out) == PeStatus::Ok) {
+    if (EmbedPayload(damaged, payload, &out) == PeStatus::Ok) {
       MemorySource source(out.data(), out.size());
       uint64_t offset = 0;
       uint32_t size = 0;
