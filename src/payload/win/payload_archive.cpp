@@ -52,6 +52,28 @@ DecodeFailure DecodeEntry(const uint8_t* data, const PayloadEntry& entry, const 
   return DecodeMemoryToFile(packed, entry.packedSize, targetPath, cancel, mode);
 }
 
+// Decodes the member's entries in directory order with decodeOne(entry,
+// packed bytes), which gives that entry's failure; an entry whose packed
+// bytes do not match their sum is skipped without one. Stops at the first
+// Cancelled.
+template <typename DecodeOne>
+void DecodeEach(const MemberEntries& member, DecodeReport& report, DecodeOne decodeOne) {
+  for (const PayloadEntry& entry : member.entries) {
+    const uint8_t* packed = member.data + entry.dataOffset;
+    if (PackedSum(packed, entry.packedSize) != entry.packedSum) continue;
+    const DecodeFailure failure = decodeOne(entry, packed);
+    if (failure == DecodeFailure::Cancelled) {
+      report.cancelled = true;
+      return;
+    }
+    if (failure == DecodeFailure::None) {
+      report.extracted = true;
+    } else {
+      report.failures.push_back(failure);
+    }
+  }
+}
+
 }  // namespace
 
 uint64_t MemberEntries::DeclaredSize() const {
@@ -72,28 +94,15 @@ void DecodeEntries(const MemberEntries& member, const WideString& targetPath, co
   // decoded: only a lone entry goes straight into a scratch file.
   const DecodeTarget mode =
       scratch && member.entries.size() == 1 ? DecodeTarget::Scratch : DecodeTarget::Replace;
-  for (const PayloadEntry& entry : member.entries) {
-    bool skipped = false;
-    const DecodeFailure failure = DecodeEntry(member.data, entry, targetPath, cancel, &skipped, mode);
-    if (failure == DecodeFailure::Cancelled) {
-      report.cancelled = true;
-      return;
-    }
-    if (skipped) continue;
-    if (failure == DecodeFailure::None) {
-      report.extracted = true;
-    } else {
-      report.failures.push_back(failure);
-    }
-  }
+  DecodeEach(member, report, [&](const PayloadEntry& entry, const uint8_t* packed) {
+    return DecodeMemoryToFile(packed, entry.packedSize, targetPath, cancel, mode);
+  });
 }
 
 void DecodeEntriesToMemory(const MemberEntries& member, std::vector<uint8_t>& out, DecodeReport& report) {
   out.clear();
   std::vector<uint8_t> decoded;
-  for (const PayloadEntry& entry : member.entries) {
-    const uint8_t* packed = member.data + entry.dataOffset;
-    if (PackedSum(packed, entry.packedSize) != entry.packedSum) continue;  // as DecodeEntry skips it
+  DecodeEach(member, report, [&](const PayloadEntry& entry, const uint8_t* packed) {
     // As for a file: running out of memory is the write failure, anything
     // else wrong with the stream the read failure. No bytes at all are an
     // empty member.
@@ -108,13 +117,10 @@ void DecodeEntriesToMemory(const MemberEntries& member, std::vector<uint8_t>& ou
     } catch (const std::bad_alloc&) {
       decoded.clear();
     }
-    if (failure == DecodeFailure::None) {
-      out.swap(decoded);
-      report.extracted = true;
-    } else {
-      report.failures.push_back(failure);
-    }
-  }
+    // The last entry that decodes cleanly is the member.
+    if (failure == DecodeFailure::None) out.swap(decoded);
+    return failure;
+  });
 }
 
 void ShowDecodeReport(const DecodeReport& report, const WideString& sourcePath, const WideString& targetPath) {
