@@ -13,7 +13,7 @@ packages=(
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 fonts-wine fonts-liberation xvfb xauth x11-apps imagemagick icoutils
   liblzma-dev googletest xz-utils python3 procps
-  python3-yaml python3-jsonschema osslsigncode openssl nodejs
+  python3-yaml python3-jsonschema osslsigncode openssl nodejs zip unzip
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

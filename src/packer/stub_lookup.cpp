@@ -24,9 +24,9 @@ std::string Normalise(const std::string& path) {
     if (segment == "..") {
       if (!segments.empty() && segments.back() != "..") {
         segments.pop_back();
-      } else {
+      } else if (root.empty()) {
         segments.push_back(segment);
-      }
+      }  // else: the parent of the root is the root
     } else if (!segment.empty() && segment != ".") {
       segments.push_back(segment);
     }
@@ -42,8 +42,10 @@ std::string Normalise(const std::string& path) {
 std::vector<std::string> StubCandidates(const std::string& programFolder, const std::string& arch) {
   const std::string sep(1, PathSeparator());
   const std::string name = "setup-stub-" + arch + ".exe";
-  return {Normalise(programFolder + sep + "stubs" + sep + name),
-          Normalise(programFolder + sep + ".." + sep + "share" + sep + "plove-install" + sep + "stubs" + sep + name)};
+  const std::string folder =
+      !programFolder.empty() && IsSeparator(programFolder.back()) ? programFolder : programFolder + sep;
+  return {Normalise(folder + "stubs" + sep + name),
+          Normalise(folder + ".." + sep + "share" + sep + "plove-install" + sep + "stubs" + sep + name)};
 }
 
 bool FindShippedStub(const std::string& arch, std::string* path, std::string* error) {
