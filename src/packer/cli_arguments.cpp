@@ -163,7 +163,9 @@ bool ParseArguments(const std::vector<std::string>& args, Arguments* parsed, std
         *error = arg + " takes no value";
         return false;
       }
-      (arg == "--quiet" ? parsed->quiet : arg == "--embed" ? parsed->embed : parsed->pack) = true;
+      if (arg == "--quiet") parsed->quiet = true;
+      if (arg == "--embed") parsed->embed = true;
+      if (arg == "--pack") parsed->pack = true;
       continue;
     }
     if (!inlineValue) {
