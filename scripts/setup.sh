@@ -13,7 +13,7 @@ packages=(
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 fonts-wine fonts-liberation xvfb xauth x11-apps imagemagick icoutils
   liblzma-dev googletest xz-utils python3 procps
-  python3-yaml python3-jsonschema osslsigncode openssl
+  python3-yaml python3-jsonschema osslsigncode openssl nodejs zip unzip
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -22,6 +22,8 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# npm comes with some builds of nodejs and as a package of its own with Debian's.
+command -v npm >/dev/null || missing+=(npm)
 
 # Source entries: the same URIs and suites as the binary entries the machine
 # already has, with the type changed. No host name is written anywhere here.
@@ -64,4 +66,15 @@ if ! ls -d "$deps"/xz-utils-*/CMakeLists.txt >/dev/null 2>&1; then
   (cd "$deps" && apt-get source -q xz-utils)
 fi
 readlink -f "$(ls -d "$deps"/xz-utils-*/ | head -n 1)" > "$deps/xz-utils.path"
+
+# A PowerShell parser for the tests of the Chocolatey scripts: tree-sitter's
+# PowerShell grammar with its WebAssembly runtime, from npm (nothing to
+# compile, no install scripts run).
+npm_dir="$deps/npm"
+if [ ! -f "$npm_dir/node_modules/tree-sitter-powershell/tree-sitter-powershell.wasm" ] ||
+   [ ! -f "$npm_dir/node_modules/web-tree-sitter/package.json" ]; then
+  mkdir -p "$npm_dir"
+  (cd "$npm_dir" && npm install --no-save --ignore-scripts --no-audit --no-fund --loglevel=error \
+     web-tree-sitter@0.25.10 tree-sitter-powershell@0.26.4)
+fi
 echo "setup: ready"

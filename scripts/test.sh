@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the three trees and runs every test suite:
+# Sets everything up, builds the four trees (host-release for the packages
+# test) and runs every test suite:
 # the native suites of the host tree and the Windows suites under Wine.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -7,7 +8,7 @@ cd "$top"
 
 bash scripts/setup.sh || exit 1
 start=$(date +%s)
-bash scripts/build.sh host win64 win32 || exit 1
+bash scripts/build.sh host win64 win32 host-release || exit 1
 echo "test.sh: all trees built in $(( $(date +%s) - start ))s"
 
 passed=0; failed=0; status=0

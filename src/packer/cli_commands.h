@@ -16,6 +16,7 @@ int CommandVerify(const Arguments& args);
 int CommandExtract(const Arguments& args);
 int CommandLint(const Arguments& args);
 int CommandManifest(const Arguments& args);
+int CommandChoco(const Arguments& args);
 
 // Lints the script and prints "file:line: error|warning: text" lines on
 // stderr; returns true when there are errors.

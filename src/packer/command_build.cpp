@@ -11,6 +11,7 @@
 #include "packer/progress.h"
 #include "packer/script_members.h"
 #include "packer/script_scan.h"
+#include "packer/stub_lookup.h"
 #include "pe/resource_tree.h"
 #include "pe/resource_writer.h"
 
@@ -68,6 +69,14 @@ int CommandBuild(const Arguments& args) {
   std::vector<uint8_t> script;
   if (int status = ReadInputFile(scriptPath, "script", &script)) return status;
   if (KindOfPath(args.files) != PathKind::Folder) return Fail(kExitBadInput, "folder '" + args.files + "' not found");
+  // Without --stub, the shipped stub of --arch; found before the long part.
+  std::string stubPath = args.stub;
+  if (stubPath.empty()) {
+    std::string error;
+    if (!FindShippedStub(args.arch.empty() ? "x86" : args.arch, &stubPath, &error)) {
+      return Fail(kExitBadInput, error);
+    }
+  }
 
   // --add names, checked before anything else uses them.
   std::vector<std::pair<std::string, std::string>> additions;
@@ -166,13 +175,13 @@ int CommandBuild(const Arguments& args) {
   }
 
   std::vector<uint8_t> stub;
-  if (int status = ReadInputFile(args.stub, "stub", &stub)) return status;
+  if (int status = ReadInputFile(stubPath, "stub", &stub)) return status;
   // Refuse an unusable stub before the long part.
   std::vector<uint8_t> probe;
   uint8_t none = 0;
   PeStatus stubStatus = EmbedResource(stub.data(), stub.size(), kResourceTypeRcData, kPayloadResourceId,
                                       kLanguageNeutral, &none, 0, &probe);
-  if (stubStatus != PeStatus::Ok) return Fail(kExitBadInput, "stub '" + args.stub + "': " + PeStatusText(stubStatus));
+  if (stubStatus != PeStatus::Ok) return Fail(kExitBadInput, "stub '" + stubPath + "': " + PeStatusText(stubStatus));
   probe = {};
 
   Progress progress(!args.quiet && StderrIsTerminal(), sources.size());

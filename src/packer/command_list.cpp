@@ -5,6 +5,7 @@
 #include "packer/messages.h"
 #include "packer/platform_files.h"
 #include "packer/script_members.h"
+#include "packer/version_resource.h"
 
 int OpenArchiveFile(const std::string& path, FileSource* file, ArchiveLocation* location) {
   if (KindOfPath(path) != PathKind::File) return Fail(kExitBadInput, "'" + path + "' not found");
@@ -19,6 +20,10 @@ int CommandList(const Arguments& args) {
   FileSource file;
   ArchiveLocation location;
   if (int status = OpenArchiveFile(path, &file, &location)) return status;
+  VersionResource version;
+  if (!location.bare && ReadVersionResource(file, &version)) {
+    std::printf("version resource: %s\n", version.Describe().c_str());
+  }
   ArchiveListing listing;
   bool readable = ReadArchiveListing(file, location, &listing);
   if (readable) {

@@ -2,51 +2,11 @@
 
 #include "packer/cli_commands.h"
 #include "packer/command_inspect_common.h"
+#include "packer/file_io.h"
+#include "packer/installer_facts.h"
 #include "packer/messages.h"
-#include "packer/script_members.h"
-#include "packer/sha256.h"
+#include "packer/platform_files.h"
 #include "packer/winget_manifest.h"
-
-namespace {
-
-// The script member, decoded and checked; empty with a message on failure.
-bool ReadScriptMember(const FileSource& file, const ArchiveLocation& location, std::vector<uint8_t>* script,
-                      std::string* error) {
-  ArchiveListing listing;
-  if (!ReadArchiveListing(file, location, &listing) || !listing.faults.empty()) {
-    *error = listing.faults.empty() ? "the archive cannot be read" : listing.faults.front();
-    return false;
-  }
-  for (const ArchiveEntryInfo& entry : listing.entries) {
-    if (MemberKey(entry.name) != "setup.dat") continue;
-    script->clear();
-    MemberStatus status = DecodeMember(file, location, entry, [&](const uint8_t* data, size_t size) {
-      script->insert(script->end(), data, data + size);
-      return true;
-    });
-    if (status != MemberStatus::Ok) {
-      *error = std::string("setup.dat: ") + MemberStatusText(status);
-      return false;
-    }
-    return true;
-  }
-  *error = "the installer holds no setup.dat";
-  return false;
-}
-
-bool HashFile(const FileSource& file, std::string* hex) {
-  Sha256 hash;
-  std::vector<uint8_t> chunk(1u << 20);
-  for (uint64_t at = 0; at < file.Size(); at += chunk.size()) {
-    size_t take = size_t(std::min<uint64_t>(chunk.size(), file.Size() - at));
-    if (!file.ReadAt(at, chunk.data(), take)) return false;
-    hash.Update(chunk.data(), take);
-  }
-  *hex = HexDigest(hash.Finish());
-  return true;
-}
-
-}  // namespace
 
 int CommandManifest(const Arguments& args) {
   const std::string& path = args.operands[0];
@@ -58,6 +18,16 @@ int CommandManifest(const Arguments& args) {
   if (!IsInstallerUrl(args.url)) {
     return Fail(kExitBadInput, "--url '" + args.url + "' is not an http or https address");
   }
+  const std::string manifestVersion = args.manifestVersion.empty() ? kWingetManifestVersion : args.manifestVersion;
+  if (!IsSupportedManifestVersion(manifestVersion)) {
+    return Fail(kExitBadInput, "--manifest-version '" + manifestVersion + "' is not written: give 1.12.0 or 1.6.0");
+  }
+  const bool submission = !args.outDir.empty();
+  WingetLocale locale{args.locale.empty() ? "en-US" : args.locale, args.publisher, args.license,
+                      args.shortDescription};
+  if (submission && !IsLocaleTag(locale.locale)) {
+    return Fail(kExitBadInput, "--locale '" + locale.locale + "' is not a language tag such as en-US");
+  }
   FileSource file;
   ArchiveLocation location;
   if (int status = OpenArchiveFile(path, &file, &location)) return status;
@@ -68,7 +38,9 @@ int CommandManifest(const Arguments& args) {
   }
   std::vector<uint8_t> script;
   std::string error;
-  if (!ReadScriptMember(file, location, &script, &error)) return Fail(kExitBadInput, path + ": " + error);
+  MemberRead read = ReadMemberNamed(file, location, "setup.dat", &script, &error);
+  if (read == MemberRead::Missing) error = "the installer holds no setup.dat";
+  if (read != MemberRead::Found) return Fail(kExitBadInput, path + ": " + error);
   installer.product = ReadWingetProduct(script.data(), script.size());
   if (!installer.product.hasName || installer.product.name.empty()) {
     return Fail(kExitBadInput, path + ": the script has no [Project Name], which names the product for winget");
@@ -83,13 +55,67 @@ int CommandManifest(const Arguments& args) {
   }
   installer.identifier = args.id;
   installer.url = args.url;
+
+  if (submission) {
+    // The default locale manifest's texts, with the lengths the schema takes.
+    if (locale.publisher.empty()) locale.publisher = installer.product.publisher;
+    if (locale.publisher.empty()) {
+      return Fail(kExitBadInput, path + ": the script has no [UninstallSettings] publisher; give --publisher");
+    }
+    const struct {
+      const std::string& text;
+      const char* what;
+      size_t low, high;
+    } texts[] = {{locale.publisher, "the publisher", 2, 256},
+                 {installer.product.name, "the product name (the script's [Project Name])", 2, 256},
+                 {locale.license, "--license", 3, 512},
+                 {locale.shortDescription, "--short-description", 3, 256}};
+    for (const auto& t : texts) {
+      size_t count = CharacterCount(t.text);
+      if (count < t.low || count > t.high) {
+        return Fail(kExitBadInput, std::string(t.what) + " must have " + std::to_string(t.low) + " to " +
+                                       std::to_string(t.high) + " characters for winget");
+      }
+    }
+    // The version names a folder: nothing that climbs out of it or that
+    // Windows would change.
+    const std::string& v = installer.version;
+    if (v == "." || v == ".." || v.back() == '.' || v.back() == ' ') {
+      return Fail(kExitBadInput, "version '" + v + "' cannot name a folder of winget's repository");
+    }
+  }
   if (!HashFile(file, &installer.sha256)) return Fail(kExitIoFailure, "cannot read '" + path + "'");
 
-  std::string text = WriteWingetManifest(installer);
-  if (args.output.empty()) {
-    std::fputs(text.c_str(), stdout);
-  } else if (!WriteFileAtomically(args.output, reinterpret_cast<const uint8_t*>(text.data()), text.size())) {
-    return Fail(kExitIoFailure, "cannot write '" + args.output + "'");
+  std::string text = WriteWingetManifest(installer, manifestVersion);
+  if (!submission) {
+    if (args.output.empty()) {
+      std::fputs(text.c_str(), stdout);
+    } else if (!WriteFileAtomically(args.output, reinterpret_cast<const uint8_t*>(text.data()), text.size())) {
+      return Fail(kExitIoFailure, "cannot write '" + args.output + "'");
+    }
+    return kExitOk;
   }
+
+  std::string folder = args.outDir;
+  for (const std::string& part : WingetManifestFolders(installer.identifier, installer.version)) {
+    folder = JoinPath(folder, part);
+  }
+  if (!MakeFolderTree(folder)) return Fail(kExitIoFailure, "cannot create folder '" + folder + "'");
+  const std::pair<std::string, std::string> files[] = {
+      {installer.identifier + ".yaml", WriteWingetVersionManifest(installer, locale.locale, manifestVersion)},
+      {installer.identifier + ".locale." + locale.locale + ".yaml",
+       WriteWingetLocaleManifest(installer, locale, manifestVersion)},
+      {installer.identifier + ".installer.yaml", text}};
+  std::vector<std::string> written;
+  for (const auto& [name, content] : files) {
+    std::string target = JoinPath(folder, name);
+    if (!WriteFileAtomically(target, reinterpret_cast<const uint8_t*>(content.data()), content.size())) {
+      // All three or none: a submission without one of them is refused.
+      for (const std::string& done : written) DeleteFileUtf8(done);
+      return Fail(kExitIoFailure, "cannot write '" + target + "'");
+    }
+    written.push_back(target);
+  }
+  for (const std::string& done : written) PrintLine("wrote " + done);
   return kExitOk;
 }

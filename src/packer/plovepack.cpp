@@ -15,7 +15,6 @@ int RunPlovepack(const std::vector<std::string>& args) {
   Arguments parsed;
   std::string error;
   if (!ParseArguments(args, &parsed, &error)) {
-    std::string command = args.empty() ? std::string() : args[0];
     std::fprintf(stderr, "plovepack: error: %s\n%s", error.c_str(), UsageText(parsed.command).c_str());
     return kExitBadInput;
   }
@@ -23,10 +22,15 @@ int RunPlovepack(const std::vector<std::string>& args) {
     std::fputs(UsageText(parsed.command).c_str(), stdout);
     return kExitOk;
   }
+  if (parsed.showVersion) {
+    std::printf("plovepack %s\n", PLOVE_VERSION_TEXT);
+    return kExitOk;
+  }
   if (parsed.command == "build") return CommandBuild(parsed);
   if (parsed.command == "list") return CommandList(parsed);
   if (parsed.command == "verify") return CommandVerify(parsed);
   if (parsed.command == "extract") return CommandExtract(parsed);
   if (parsed.command == "manifest") return CommandManifest(parsed);
+  if (parsed.command == "choco") return CommandChoco(parsed);
   return CommandLint(parsed);
 }

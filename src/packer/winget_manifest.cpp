@@ -1,5 +1,6 @@
 #include "packer/winget_manifest.h"
 
+#include <regex>
 #include <vector>
 
 #include "packer/script_scan.h"
@@ -125,12 +126,40 @@ bool IsPackageVersion(const std::string& text) {
   return true;
 }
 
-std::string WriteWingetManifest(const WingetInstaller& in) {
-  std::string y;
-  y += "# Installer manifest for winget (manifest schema 1.6.0), written by plovepack from the installer.\n";
-  y += "# yaml-language-server: $schema=https://aka.ms/winget-manifest.installer.1.6.0.schema.json\n\n";
-  y += "PackageIdentifier: " + Quoted(in.identifier) + "\n";
-  y += "PackageVersion: " + Quoted(in.version) + "\n";
+bool IsSupportedManifestVersion(const std::string& version) { return version == "1.12.0" || version == "1.6.0"; }
+
+bool IsLocaleTag(const std::string& text) {
+  static const std::regex tag("([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*");
+  return text.size() <= 20 && std::regex_match(text, tag);
+}
+
+size_t CharacterCount(const std::string& utf8) {
+  size_t count = 0;
+  for (unsigned char c : utf8) count += (c & 0xC0) != 0x80;
+  return count;
+}
+
+namespace {
+
+// The two comment lines winget's repository wants at the top of each file.
+std::string Header(const char* what, const char* schemaName, const std::string& manifestVersion) {
+  return std::string("# ") + what + " manifest for winget (manifest schema " + manifestVersion +
+         "), written by plovepack from the installer.\n# yaml-language-server: $schema=https://aka.ms/winget-manifest." +
+         schemaName + "." + manifestVersion + ".schema.json\n\n";
+}
+
+std::string Identity(const WingetInstaller& in) {
+  return "PackageIdentifier: " + Quoted(in.identifier) + "\nPackageVersion: " + Quoted(in.version) + "\n";
+}
+
+std::string Trailer(const char* type, const std::string& manifestVersion) {
+  return std::string("ManifestType: ") + type + "\nManifestVersion: " + manifestVersion + "\n";
+}
+
+}  // namespace
+
+std::string WriteWingetManifest(const WingetInstaller& in, const std::string& manifestVersion) {
+  std::string y = Header("Installer", "installer", manifestVersion) + Identity(in);
   y += "Installers:\n";
   y += "  - Architecture: " + in.architecture + "\n";
   y += "    InstallerType: exe\n";
@@ -163,7 +192,39 @@ std::string WriteWingetManifest(const WingetInstaller& in) {
   if (!in.product.publisher.empty()) y += "        Publisher: " + Quoted(in.product.publisher) + "\n";
   if (!in.product.version.empty()) y += "        DisplayVersion: " + Quoted(in.product.version) + "\n";
   y += "        ProductCode: " + Quoted(in.product.name) + "\n";
-  y += "ManifestType: installer\n";
-  y += "ManifestVersion: 1.6.0\n";
-  return y;
+  return y + Trailer("installer", manifestVersion);
+}
+
+std::string WriteWingetVersionManifest(const WingetInstaller& in, const std::string& locale,
+                                       const std::string& manifestVersion) {
+  return Header("Version", "version", manifestVersion) + Identity(in) + "DefaultLocale: " + locale + "\n" +
+         Trailer("version", manifestVersion);
+}
+
+std::string WriteWingetLocaleManifest(const WingetInstaller& in, const WingetLocale& locale,
+                                      const std::string& manifestVersion) {
+  std::string y = Header("Default locale", "defaultLocale", manifestVersion) + Identity(in);
+  y += "PackageLocale: " + locale.locale + "\n";
+  y += "Publisher: " + Quoted(locale.publisher) + "\n";
+  y += "PackageName: " + Quoted(in.product.name) + "\n";
+  y += "License: " + Quoted(locale.license) + "\n";
+  y += "ShortDescription: " + Quoted(locale.shortDescription) + "\n";
+  return y + Trailer("defaultLocale", manifestVersion);
+}
+
+std::vector<std::string> WingetManifestFolders(const std::string& identifier, const std::string& version) {
+  std::vector<std::string> folders = {"manifests"};
+  // The first character, ASCII letters in lower case (UTF-8 sequences whole).
+  size_t first = 1;
+  while (first < identifier.size() && (static_cast<unsigned char>(identifier[first]) & 0xC0) == 0x80) ++first;
+  std::string letter = identifier.substr(0, first);
+  if (letter.size() == 1 && letter[0] >= 'A' && letter[0] <= 'Z') letter[0] = char(letter[0] + 32);
+  folders.push_back(letter);
+  size_t start = 0;
+  for (size_t dot; (dot = identifier.find('.', start)) != std::string::npos; start = dot + 1) {
+    folders.push_back(identifier.substr(start, dot - start));
+  }
+  folders.push_back(identifier.substr(start));
+  folders.push_back(version);
+  return folders;
 }

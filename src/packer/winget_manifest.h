@@ -1,12 +1,14 @@
 #pragma once
-// The installer manifest of winget's manifest schema 1.6.0 for an installer
-// built by this packer, as YAML text. Everything comes from the installer
-// itself: the product from its script, the architecture from its PE header,
-// the hash from its bytes.
+// winget manifests for an installer built by this packer, as YAML text:
+// the installer manifest, and for a submission to winget's package
+// repository the version and default locale manifests beside it. What the
+// installer knows comes from the installer itself: the product from its
+// script, the architecture from its PE header, the hash from its bytes.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "pe/byte_source.h"
 
@@ -44,5 +46,32 @@ bool IsInstallerUrl(const std::string& text);
 // \ / : * ? " < > | or control characters.
 bool IsPackageVersion(const std::string& text);
 
-// The manifest text. Callers check the fields first.
-std::string WriteWingetManifest(const WingetInstaller& installer);
+// The manifest schema versions written: the newest that winget's package
+// repository accepts (the default), and 1.6.0 for older clients.
+constexpr const char* kWingetManifestVersion = "1.12.0";
+bool IsSupportedManifestVersion(const std::string& version);
+
+// The texts of the default locale manifest that the installer cannot know.
+struct WingetLocale {
+  std::string locale;  // such as en-US
+  std::string publisher;
+  std::string license;
+  std::string shortDescription;
+};
+
+// True for a locale tag as the schema has it (en-US, de, x-custom, ...).
+bool IsLocaleTag(const std::string& text);
+// Characters (Unicode code points) in UTF-8 text.
+size_t CharacterCount(const std::string& utf8);
+
+// The manifest texts; callers check the fields first.
+std::string WriteWingetManifest(const WingetInstaller& installer, const std::string& manifestVersion);
+std::string WriteWingetVersionManifest(const WingetInstaller& installer, const std::string& locale,
+                                       const std::string& manifestVersion);
+std::string WriteWingetLocaleManifest(const WingetInstaller& installer, const WingetLocale& locale,
+                                      const std::string& manifestVersion);
+
+// The folders of a submission, relative to the repository's top:
+// {"manifests", "p", "Plove", "App", "1.0"} for Plove.App 1.0 (the first
+// letter of the identifier, lower case, then one folder per part).
+std::vector<std::string> WingetManifestFolders(const std::string& identifier, const std::string& version);
