@@ -42,6 +42,7 @@ constexpr const WChar* kInstall = u"install";
 constexpr const WChar* kUninstall = u"uninstall";
 constexpr const WChar* kUninstallRecord = u"uninstall record";
 constexpr const WChar* kContainer = u"container";
+constexpr const WChar* kRelaunch = u"relaunch";
 }  // namespace log_kind
 
 // Opens path for appending (creating the file and its folder when missing)

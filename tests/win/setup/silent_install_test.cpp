@@ -7,8 +7,11 @@
 
 #include "engine/win/folder_macros.h"
 #include "engine/win/uninstall_record.h"
+#include "install_log_reading.h"
 #include "payload/archive_format.h"
 #include "setup_harness.h"
+#include "util/log_line.h"
+#include "util/win/install_log.h"
 #include "util/win/registry.h"
 
 namespace {
@@ -60,6 +63,15 @@ ProbeReport ReadProbe(const WideString& path) {
   report.parent = static_cast<DWORD>(text.Left(lineEnd - 1).ParseInteger());
   report.parentCommandLine = text.From(lineEnd + 2);
   return report;
+}
+
+bool WaitForFileOf(const WideString& path, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!FileExists(path) || FileBytes(path).empty()) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(50);
+  }
+  return true;
 }
 
 void RemoveProduct(const WideString& name) {
@@ -191,4 +203,68 @@ TEST(SilentInstall, ExitCodesOfTheOtherEndings) {
                                          u"software is blocking the install."));
   EXPECT_EQ(noScript.Leftovers(), std::vector<WideString>());
   RemoveProduct(u"Plove Asks");
+}
+
+TEST(SilentInstall, ElevatedCopyThatEndsWithoutItsResultFails) {
+  TestFolder folder;
+  const WideString probe = folder / u"probe.txt";
+  // The probe runs in the elevated copy, half way, and waits there.
+  const std::string extra = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() +
+                            "\" 0 8000\r\n\r\n[CopyFile]\r\nlate.txt\r\n<Destination>late.txt\r\n";
+  std::vector<PackSource> members = SmallProduct("Plove Killed", "C:\\Plove Killed\\", extra);
+  members.push_back({"late.txt", Bytes("late")});
+  members.push_back({"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)});
+  const WideString setup = PackSetup(folder, u"setup.exe", members);
+  // Ended from outside with a code that reads as success, and as a crash does.
+  for (DWORD killedWith : {0u, 0xC0000005u}) {
+    SCOPED_TRACE(killedWith);
+    DeleteFileW(probe.W());
+    const WideString log = folder / u"killed.log";
+    DeleteFileW(log.W());
+    SetupProcess run(setup, u"--silent --log=\"" + log + u"\"");
+    ASSERT_TRUE(WaitForFileOf(probe, 60000));
+    const ProbeReport report = ReadProbe(probe);
+    ASSERT_NE(report.parent, run.Id());
+    ScopedKernelHandle copy(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, report.parent));
+    ASSERT_TRUE(copy);
+    ASSERT_TRUE(TerminateProcess(copy.Get(), killedWith));
+    EXPECT_EQ(run.Wait(), 1603u);
+    EXPECT_FALSE(FileExists(u"C:\\Plove Killed\\late.txt"));
+    ExpectLogLines(ReadInstallLog(log),
+                   {{u"first process", u"failure",
+                     WideString::Format(u"the elevated copy ended without handing over its result (process exit code "
+                                        u"%u, 0x%08X): exit code 1603",
+                                        killedWith, killedWith)}});
+  }
+  RemoveProduct(u"Plove Killed");
+}
+
+TEST(SilentInstall, RunsAtTheSameTimeKeepTheirOwnFiles) {
+  TestFolder folder;
+  // Another run's probe of administrator rights, held open for it alone.
+  const WideString otherProbe = Expanded(u"<Program Files>PloveInstaller.TMP");
+  ScopedFileHandle held(CreateFileW(otherProbe.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  ASSERT_TRUE(held);
+  const WideString probe = folder / u"probe.txt";
+  const std::string extra = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() + "\" 0 3000\r\n\r\n";
+  std::vector<PackSource> members = SmallProduct("Plove Parallel", "C:\\Plove Parallel\\", extra);
+  members.push_back({"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)});
+  const WideString setup = PackSetup(folder, u"setup.exe", members);
+  SetupProcess run(setup, u"--silent");
+  ASSERT_TRUE(WaitForFileOf(probe, 60000));
+  // While the copy runs, its relay file is kept (empty: no command in
+  // flight), so that no other run can be given its name.
+  const WideString line = ReadProbe(probe).parentCommandLine;
+  const int at = line.Find(u"--IsElevated=\"");
+  ASSERT_NE(at, 0) << line;
+  const int from = at + 14;
+  const WideString relay = line.Mid(from, line.FindChar(u'"', from) - 1);
+  EXPECT_TRUE(FileExists(relay)) << relay;
+  EXPECT_EQ(FileBytes(relay), std::string());
+  EXPECT_EQ(run.Wait(), 0u);
+  EXPECT_TRUE(run.Messages().empty());
+  EXPECT_TRUE(FileExists(u"C:\\Plove Parallel\\app.txt"));
+  EXPECT_EQ(run.Leftovers(), std::vector<WideString>());
+  RemoveProduct(u"Plove Parallel");
 }
