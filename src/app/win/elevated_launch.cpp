@@ -9,6 +9,7 @@
 #include "app/outcome.h"
 #include "app/win/admin_rights.h"
 #include "app/win/focus_window.h"
+#include "app/win/log_hand_over.h"
 #include "restart/win/relay_file.h"
 #include "util/command_line_text.h"
 #include "util/win/file_system.h"
@@ -121,8 +122,8 @@ int RelaunchAndWait(const WChar* leadingOptions, HWND focusWindow, const WChar* 
   WideString relayPath;
   // Without one (no temporary folder) the copy's process exit code counts.
   const bool relayGiven = MakeTempFileName(relayPath, "PLI");
-  const WideString parameters = WideString::Format(u"%s--IsElevated=\"%s\" %s", leadingOptions, relayPath,
-                                                   RelaunchArguments());
+  const WideString parameters = WideString::Format(u"%s--IsElevated=\"%s\"%s %s", leadingOptions, relayPath,
+                                                   LogHandleParameter(), RelaunchArguments());
   LaunchResult launch = RunElevatedAndWait(ModulePath(), parameters, focusWindow, relayPath);
   if (launch.started) {
     // A command or the result may have arrived as the copy ended; but when

@@ -39,8 +39,8 @@ WideString RelaunchArguments();
 int ExitCodeOfLaunch(const LaunchResult& launch, bool relayGiven);
 
 // Starts this program elevated with
-//   leadingOptions + "--IsElevated=\"<relay file>\"" + " " + own arguments
-// waits for it serving the relay file,
+//   leadingOptions + "--IsElevated=\"<relay file>\"" [+ " --loghandle=N"] + " " + own arguments
+// (the log handle when a log is open), waits for it serving the relay file,
 // looks at the file once more after the end (only for the result when an
 // uninstaller started by the copy is restarting Windows), removes the file
 // and returns the exit code. copyRole names the copy in the log.

@@ -16,6 +16,7 @@
 #include "app/outcome.h"
 #include "app/win/admin_rights.h"
 #include "app/win/elevated_launch.h"
+#include "app/win/log_hand_over.h"
 #include "container/win/container_install.h"
 #include "payload/win/payload_context.h"
 #include "restart/win/relay_file.h"
@@ -72,6 +73,18 @@ const WChar* RoleOf(const WideString& commandLine, const OptionList& options, bo
   return FindOption(options, WideString(u"IsElevated")) >= 0 ? u"elevated copy" : u"first process";
 }
 
+// The log of this process: an elevated copy writes through the handle of
+// the process that started it, every other process opens the path.
+void StartLog(const LogOptionSplit& split, const OptionList& options, bool elevatedCopy, const WChar* role,
+              const WideString& given) {
+  if (split.logPath.IsEmpty()) return;
+  if (elevatedCopy) {
+    AdoptParentLog(options, split.logPath, role, given);
+  } else {
+    OpenInstallLog(split.logPath, role, given);
+  }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -93,7 +106,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // leads back to the first process.
   const int elevated = FindOption(options, WideString(u"IsElevated"));
   if (elevated >= 0) state.RelayPath = options.values.Item(elevated);
-  if (!split.logPath.IsEmpty()) OpenInstallLog(split.logPath, RoleOf(commandLine, options, uninstall), given);
+  StartLog(split, options, elevated >= 0, RoleOf(commandLine, options, uninstall), given);
 
   int exitCode = kExitFailed;
   if (uninstall) {
