@@ -51,7 +51,10 @@ LaunchResult RunElevatedAndWait(const WideString& file, const WideString& parame
   LaunchResult result;
   SHELLEXECUTEINFOW execute{};
   execute.cbSize = sizeof execute;
-  execute.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No box of the shell's own when the start fails (a drive the elevated
+  // account cannot see, a policy that blocks the program): nobody may be
+  // there to answer it, and the failure is this program's to report.
+  execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   execute.lpVerb = HasAdminRights() ? nullptr : L"runas";
   execute.lpFile = file.W();
   execute.lpParameters = parameters.W();

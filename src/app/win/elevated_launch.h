@@ -15,8 +15,8 @@ struct LaunchResult {
 };
 
 // Starts file with parameters through ShellExecuteExW (verb "runas" unless
-// this process has administrator rights already), lets it take the
-// foreground and waits until it
+// this process has administrator rights already), without any window of the
+// shell's own on failure, lets it take the foreground and waits until it
 // has ended, in slices of 1,000 ms. Between slices: hides focusWindow (when
 // given) once 5 s have passed, and when relayPath is given and that file is
 // not empty, performs its commands. The calling thread's window messages
