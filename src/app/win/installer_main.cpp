@@ -17,6 +17,7 @@
 #include "app/win/admin_rights.h"
 #include "app/win/elevated_launch.h"
 #include "app/win/log_hand_over.h"
+#include "app/win/process_start.h"
 #include "container/win/container_install.h"
 #include "payload/win/payload_context.h"
 #include "restart/win/relay_file.h"
@@ -88,6 +89,7 @@ void StartLog(const LogOptionSplit& split, const OptionList& options, bool eleva
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  PrepareProcess();
   InstallState& state = State();
   state.Instance = instance;
   const WideString given(GetCommandLineW());

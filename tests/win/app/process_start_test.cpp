@@ -1,10 +1,12 @@
-// The elevated relaunch when Windows cannot start the program: nothing that
-// waits for a person may come from Windows' side either.
+// What every process of the installer does first, and the elevated
+// relaunch when Windows cannot start the program: nothing that waits for a
+// person may come from Windows' side either.
 
 #include <gtest/gtest.h>
 
 #include "app/outcome.h"
 #include "app/win/elevated_launch.h"
+#include "app/win/process_start.h"
 #include "test_folder.h"
 #include "util/win/windows_api.h"
 
@@ -39,6 +41,14 @@ HWND ShownWindowOfThisProcess() {
 }
 
 }  // namespace
+
+TEST(ProcessStart, WindowsShowsNoBoxesOfItsOwn) {
+  SetErrorMode(0);
+  PrepareProcess();
+  const UINT mode = GetErrorMode();
+  EXPECT_EQ(mode & SEM_FAILCRITICALERRORS, static_cast<UINT>(SEM_FAILCRITICALERRORS));
+  EXPECT_EQ(mode & SEM_NOOPENFILEERRORBOX, static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
+}
 
 TEST(ElevatedLaunch, AProgramWindowsCannotStartFailsWithoutABox) {
   // As a drive the elevated account cannot see: the program is not there.
