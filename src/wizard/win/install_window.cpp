@@ -11,6 +11,7 @@
 #include "engine/win/uninstall_record.h"
 #include "payload/win/payload_context.h"
 #include "resources/resource_ids.h"
+#include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "wizard/win/license_window.h"
 #include "wizard/win/script_scan.h"
@@ -231,8 +232,23 @@ void dlgInstall::HandleClose() {
           ShowMessage(Window(), WideString(u"Cancel Install?"), state.InstallerTitle, MB_ICONQUESTION | MB_YESNO);
       askingToCancel_ = false;
       if (answer != IDYES) return;
-      state.InstallFailed = true;
-      state.Outcome = InstallOutcome::Cancelled;
+      bool tooLate = false;
+      {
+        MutexGuard guard(state.ProgressLock);
+        tooLate = state.WorkerSettled;
+        if (!tooLate) {
+          state.InstallFailed = true;
+          state.Outcome = InstallOutcome::Cancelled;
+        }
+      }
+      if (tooLate) {
+        // The install ended while the question was open: it is what it
+        // is, and the Finished page (with the uninstall record) follows.
+        LogEvent(log_kind::kInstall, u"the install had ended when its cancel was confirmed: nothing was stopped");
+        EnterFinished();
+        return;
+      }
+      // What the worker placed until it stops is written down by the worker.
       EndWizard();
       return;
     }
