@@ -13,6 +13,7 @@
 #include "resources/resource_ids.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
+#include "wizard/win/install_folder.h"
 #include "wizard/win/license_window.h"
 #include "wizard/win/script_scan.h"
 #include "wizard/wizard_rules.h"
@@ -53,7 +54,11 @@ void dlgInstall::OnCreate() {
     CloseDialog(0);
     return;
   }
-  defaultInstallPath_ = scan.defaultInstallPath;
+  if (!SettleInstallFolder(scan, defaultInstallPath_)) {
+    state.Outcome = InstallOutcome::Failed;
+    CloseDialog(0);
+    return;
+  }
   SetWindowTextW(Window(), state.InstallerTitle.W());
   AttachFrame(u"Installer");
   PaintHeader();

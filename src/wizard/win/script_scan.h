@@ -11,6 +11,8 @@
 struct ScriptScan {
   bool requirementMet = true;      // false: the message was shown; the wizard ends at once
   WideString defaultInstallPath;   // as the script or the command line gives it, macros not expanded
+  WideString scriptInstallPath;    // the same without the command line's folder
+  bool commandLineFolder = false;  // "<installto>" or "--installto" names the folder
   StringList destinations;         // the [CopyFile] destination lines, verbatim
 };
 

@@ -222,6 +222,53 @@ TEST(SilentInstall, ExitCodesOfTheOtherEndings) {
   RemoveProduct(u"Plove Asks");
 }
 
+TEST(SilentInstall, InstallFolderMustBeAFullPath) {
+  // The installer starts in this folder, inside the prefix: a folder taken
+  // relative to it, or to its drive's root, would land there.
+  TestFolder here;
+  TestFolder folder;
+  const WChar* const kRefused = u"The install folder '%s' is not a full path (such as C:\\Program Files\\App); "
+                                u"nothing was installed.";
+  struct Case {
+    const char* product;
+    const char* scriptFolder;
+    const WChar* arguments;
+    DWORD code;
+    const WChar* refusedFolder;  // the folder the message names when the install is refused
+  };
+  const Case cases[] = {
+      // An unset variable in a deployment script: the script's folder stays.
+      {"Plove Empty", "C:\\Plove Empty\\", u"--silent --installto=", 0, nullptr},
+      {"Plove Relative", "C:\\Plove Relative\\", u"--silent --installto=\"Sub Folder\\App\"", 0, nullptr},
+      {"Plove Drive Relative", "C:\\Plove Drive Relative\\", u"--silent --installto=C:App", 0, nullptr},
+      // Nothing to fall back on: refused.
+      {"Plove Nowhere", "<Nowhere>Plove\\", u"--silent --installto=", 1603, u"<Nowhere>Plove\\"},
+      {"Plove Rootless", "\\Plove Rootless\\", u"--silent", 1603, u"\\Plove Rootless\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.product);
+    const WideString name = WideString::FromUtf8(c.product);
+    const WideString setup = PackSetup(folder, name + u".exe", SmallProduct(c.product, c.scriptFolder));
+    SetupStart start;
+    start.currentFolder = here.Path();
+    SetupProcess run(setup, c.arguments, start);
+    EXPECT_EQ(run.Wait(), c.code);
+    EXPECT_EQ(FileExists(u"C:\\" + name + u"\\app.txt"), c.code == 0);
+    EXPECT_EQ(NamesIn(here.Path(), u"*", false), std::vector<WideString>());
+    EXPECT_FALSE(FileExists(u"C:\\app.txt"));
+    const std::vector<TranscriptMessage> messages = run.Messages();
+    if (c.refusedFolder != nullptr) {
+      EXPECT_EQ(messages.size(), 1u);
+      EXPECT_EQ(messages.empty() ? WideString() : messages[0].text, WideString::Format(kRefused, c.refusedFolder));
+      EXPECT_EQ(messages.empty() ? WideString() : messages[0].caption, name + u" Installer");
+      EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey + name, u"UninstallString").IsEmpty());
+    } else {
+      EXPECT_TRUE(messages.empty());
+      RemoveProduct(name);
+    }
+  }
+}
+
 TEST(SilentInstall, ElevatedCopyThatEndsWithoutItsResultFails) {
   TestFolder folder;
   const WideString probe = folder / u"probe.txt";
