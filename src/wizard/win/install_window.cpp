@@ -212,7 +212,7 @@ void dlgInstall::EnterFinished() {
   } else {
     WriteUninstallRecord();
     installCompleted_ = true;
-    if (!state.IconEntries.empty() || !state.RunEntries.empty() || state.RebootRequired) {
+    if (!state.IconEntries.empty() || !state.RunEntries.empty() || OffersRestart()) {
       hasFinishOptions_ = true;
       BuildOptionList();
       if (state.Silent) PerformFinishActions();

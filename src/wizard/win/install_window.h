@@ -60,6 +60,9 @@ class dlgInstall : public FramedDialog {
   void PaintFinishedPage(HDC dc);
 
   // finish_actions.cpp
+  // The Finished page offers the restart: files wait for it, and the
+  // command line did not say "--noautoreboot".
+  static bool OffersRestart();
   void BuildOptionList();
   void PerformFinishActions();
   void FollowFinishActions();

@@ -191,3 +191,32 @@ TEST(InteractiveInstall, ACancelHalfWayRecordsOnlyWhatWasDone) {
   RemoveProduct(u"Plove Half");
   DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(u"Software"), u"Plove Half");
 }
+
+TEST(InteractiveInstall, NoAutoRebootLeavesTheRestartToTheCaller) {
+  // A container starts its inner installers so, and offers one restart
+  // itself once all have run.
+  TestFolder folder;
+  const std::string script =
+      "[Project Name]\r\nPlove Pending\r\n[Install To]\r\nC:\\Plove Pending\\\r\n[NoOfferUninstallOld]\r\n"
+      "[CopyFile]\r\napp.txt\r\n<Destination>app.txt\r\n";
+  const WideString setup =
+      PackSetup(folder, u"setup.exe", {{"setup.dat", Bytes(script)}, {"app.txt", Bytes("new app")}});
+  {
+    SetupProcess first(setup, u"--silent");
+    ASSERT_EQ(first.Wait(), 0u);
+  }
+  ScopedFileHandle held(CreateFileW(L"C:\\Plove Pending\\app.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  SetupProcess run(setup, u"--noautoreboot");
+  HWND wizard = nullptr;
+  ASSERT_TRUE(driver::WaitFor([&] { return (wizard = driver::FindDialogWithControl(IDC_INSTALL)) != nullptr; }, 30000));
+  SendMessageW(GetDlgItem(wizard, IDC_INSTALL), BM_CLICK, 0, 0);
+  ASSERT_TRUE(driver::WaitFor(
+      [&] { return driver::ControlText(wizard, IDC_CANCEL_INSTALL) == WideString(u"Finish"); }, 30000));
+  // The Finished page offers no restart: "Finish" ends the install.
+  PostMessageW(GetDlgItem(wizard, IDC_CANCEL_INSTALL), BM_CLICK, 0, 0);
+  EXPECT_EQ(run.Wait(20000), 3010u);
+  EXPECT_EQ(run.RestartRequests(), 0);
+  held.Reset();
+  RemoveProduct(u"Plove Pending");
+}
