@@ -59,6 +59,9 @@ void dlgInstall::OnCreate() {
     CloseDialog(0);
     return;
   }
+  // Without a [Project Name] the caption stays "Setup", but the header has
+  // no product to name.
+  headerName_ = scan.projectNamed ? state.ProjectName : WideString();
   SetWindowTextW(Window(), state.InstallerTitle.W());
   AttachFrame(u"Installer");
   PaintHeader();
@@ -76,7 +79,7 @@ void dlgInstall::OnCreate() {
 void dlgInstall::PaintHeader() {
   const InstallState& state = State();
   MutexGuard guard(Frame().PaintLock());
-  DrawCentredText(Frame().Background().DC(), HeaderLine(state.ProjectName, state.ProgramVersion), 18,
+  DrawCentredText(Frame().Background().DC(), HeaderLine(headerName_, state.ProgramVersion), 18,
                   DluToPixelsY(57));
 }
 

@@ -75,6 +75,7 @@ class dlgInstall : public FramedDialog {
   XValueList options_;
   HICON optionIcons_[7]{};  // four state icons, then restart, shortcut and run rows
   WideString defaultInstallPath_;
+  WideString headerName_;  // the product in the header: empty without a [Project Name]
   WizardPage page_ = WizardPage::Ready;
   bool installCompleted_ = false;
   bool hasFinishOptions_ = false;

@@ -61,6 +61,7 @@ bool Scanner::Perform(const WideString& line, DiskFile& script) {
   InstallState& state = State();
   if (line.Equals(Directive::ProjectName)) {
     state.ProjectName = NextValue(script);
+    scan_.projectNamed = true;
     state.InstallerTitle = WideString::Format(u"%s Installer", state.ProjectName);
   } else if (line.Equals(Directive::ProgramVersion)) {
     state.ProgramVersion = NextValue(script);
