@@ -171,31 +171,66 @@ TEST(SilentInstall, FileInUseAsksForARestartUnlessTold) {
 
 TEST(SilentInstall, DamagedInstallerFailsWithoutLeftovers) {
   TestFolder folder;
-  // One byte of the first member's packed data flipped after the archive
-  // was laid out.
   PackSettings settings;
   std::vector<PackedMember> packed;
   std::string error;
   ASSERT_TRUE(CompressMembers(SmallProduct("Plove Damaged", "C:\\Plove Damaged\\"), settings, &packed, &error));
-  std::vector<uint8_t> archive;
-  ASSERT_EQ(WriteArchive(packed, archive), ArchiveWriteStatus::Ok);
-  archive[kArchiveReservedSize + 10] ^= 0x20;
-  std::vector<uint8_t> stub = ReadHostFile(PLOVE_STUB_PATH), installer;
-  ASSERT_TRUE(EmbedArchive(stub.data(), stub.size(), archive, &installer, &error)) << error;
-  const WideString setup = folder / u"setup.exe";
-  ASSERT_TRUE(WriteWholeFile(setup, installer.data(), installer.size()));
+  std::vector<uint8_t> whole;
+  ASSERT_EQ(WriteArchive(packed, whole), ArchiveWriteStatus::Ok);
+  std::vector<ArchiveEntryInfo> directory;
+  ASSERT_EQ(ReadArchiveDirectory(whole.data(), whole.size(), directory), ArchiveReadStatus::Ok);
+  ASSERT_EQ(directory.size(), 2u);
+  ASSERT_EQ(directory[1].name, "app.txt");
 
-  SetupProcess run(setup, u"--silent");
-  EXPECT_EQ(run.Wait(), 1603u);
-  std::vector<TranscriptMessage> messages = run.Messages();
-  ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages[0].text, WideString(u"This installation is corrupted, please obtain a new copy."));
-  EXPECT_EQ(messages[0].caption, WideString(u"Setup"));
-  EXPECT_EQ(messages[0].flags, static_cast<UINT>(MB_ICONERROR));
-  EXPECT_EQ(messages[0].processId, run.Id());  // found before any relaunch
-  EXPECT_FALSE(FileExists(u"C:\\Plove Damaged"));
-  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey + u"Plove Damaged", u"UninstallString").IsEmpty());
-  EXPECT_EQ(run.Leftovers(), std::vector<WideString>());
+  struct Case {
+    const char* what;
+    void (*damage)(std::vector<uint8_t>& archive, const std::vector<ArchiveEntryInfo>& directory);
+    bool foundAtOnce;  // by the first process, before any relaunch
+  };
+  const Case cases[] = {
+      // One byte of the first member's packed data flipped after the archive
+      // was laid out: the archive's own checksum no longer holds.
+      {"packed byte flipped", [](std::vector<uint8_t>& archive, const std::vector<ArchiveEntryInfo>&) {
+         archive[kArchiveReservedSize + 10] ^= 0x20;
+       }, true},
+      // The archive is whole (its checksum made to fit again), but one
+      // member's stated sum does not match its bytes: only the member's own
+      // check finds it, and the member must not be installed.
+      {"wrong stated member sum", [](std::vector<uint8_t>& archive, const std::vector<ArchiveEntryInfo>& entries) {
+         // The entry of app.txt: data offset, packed size, unpacked size, packed sum.
+         const uint32_t directoryOffset = archive[archive.size() - 16] | archive[archive.size() - 15] << 8 |
+                                          archive[archive.size() - 14] << 16 |
+                                          static_cast<uint32_t>(archive[archive.size() - 13]) << 24;
+         size_t entry = directoryOffset + kArchiveEntryHeaderSize + entries[0].name.size() + 1;
+         archive[entry + 12] ^= 0x01;
+         const uint32_t sum = ArchiveChecksum(archive.data(), archive.size() - kArchiveTrailerSize);
+         for (int i = 0; i < 4; ++i) archive[archive.size() - kArchiveTrailerSize + i] = static_cast<uint8_t>(sum >> (8 * i));
+       }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> archive = whole;
+    c.damage(archive, directory);
+    std::vector<uint8_t> stub = ReadHostFile(PLOVE_STUB_PATH), installer;
+    ASSERT_TRUE(EmbedArchive(stub.data(), stub.size(), archive, &installer, &error)) << error;
+    const WideString setup = folder / u"setup.exe";
+    ASSERT_TRUE(WriteWholeFile(setup, installer.data(), installer.size()));
+
+    SetupProcess run(setup, u"--silent");
+    EXPECT_EQ(run.Wait(), 1603u);
+    std::vector<TranscriptMessage> messages = run.Messages();
+    EXPECT_FALSE(messages.empty());
+    if (c.foundAtOnce && !messages.empty()) {
+      EXPECT_EQ(messages[0].text, WideString(u"This installation is corrupted, please obtain a new copy."));
+      EXPECT_EQ(messages[0].caption, WideString(u"Setup"));
+      EXPECT_EQ(messages[0].flags, static_cast<UINT>(MB_ICONERROR));
+      EXPECT_EQ(messages[0].processId, run.Id());
+    }
+    EXPECT_FALSE(FileExists(u"C:\\Plove Damaged\\app.txt"));
+    EXPECT_TRUE(
+        ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey + u"Plove Damaged", u"UninstallString").IsEmpty());
+    EXPECT_EQ(run.Leftovers(), std::vector<WideString>());
+  }
 }
 
 TEST(SilentInstall, ExitCodesOfTheOtherEndings) {
@@ -331,4 +366,22 @@ TEST(SilentInstall, RunsAtTheSameTimeKeepTheirOwnFiles) {
   EXPECT_TRUE(FileExists(u"C:\\Plove Parallel\\app.txt"));
   EXPECT_EQ(run.Leftovers(), std::vector<WideString>());
   RemoveProduct(u"Plove Parallel");
+}
+
+TEST(SilentInstall, ASilentRunAnswersItsOwnQuestions) {
+  // No test seam for the messages: the run answers as it does for an
+  // administrator's script. A folder where the file should go makes the
+  // copy ask Retry/Cancel, which must end the install, not retry for ever.
+  TestFolder folder;
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\Plove Unanswered", nullptr));
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\Plove Unanswered\\app.txt", nullptr));
+  const WideString setup = PackSetup(folder, u"setup.exe", SmallProduct("Plove Unanswered", "C:\\Plove Unanswered\\"));
+  const WideString log = folder / u"unanswered.log";
+  SetupStart start;
+  start.transcript = false;
+  SetupProcess run(setup, u"--silent --log=\"" + log + u"\"", start);
+  EXPECT_EQ(run.Wait(60000), 1603u);
+  ExpectLogLines(ReadInstallLog(log),
+                 {{u"elevated copy", u"message", u"Cannot install 'C:\\Plove Unanswered\\app.txt', disk may be full. "
+                                                 u"-> Cancel (unattended)"}});
 }
