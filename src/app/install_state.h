@@ -77,6 +77,9 @@ struct InstallState {
   volatile bool InstallFailed = false;
   volatile bool RebootRequired = false;
   volatile bool UninstallRecordWritten = false;
+  // The worker has settled Outcome (under ProgressLock): a cancel confirmed
+  // after this comes too late to stop anything.
+  volatile bool WorkerSettled = false;
 
   // Uninstaller.
   WideString UninstallRecordPath;

@@ -15,3 +15,16 @@ int ExitCodeFor(InstallOutcome outcome, bool restartNeeded, bool restartRequeste
   }
   return kExitCancelled;
 }
+
+int KnownExitCode(uint32_t code) {
+  switch (code) {
+    case kExitSuccess:
+    case kExitCancelled:
+    case kExitFailed:
+    case kExitRestartStarted:
+    case kExitRestartNeeded:
+      return static_cast<int>(code);
+    default:
+      return kExitFailed;
+  }
+}

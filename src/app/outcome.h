@@ -29,3 +29,8 @@ enum class InstallOutcome : uint8_t {
 // means the run was left before it did anything (the user closed the first
 // page), which counts as a cancel.
 int ExitCodeFor(InstallOutcome outcome, bool restartNeeded, bool restartRequested);
+
+// The code a process of this system passes on for a code another process
+// of it gave: one of the codes above unchanged, anything else (a crash such
+// as 0xC0000005, a process ended from outside) 1603.
+int KnownExitCode(uint32_t code);

@@ -40,8 +40,8 @@ bool SelectedForRun(const WideString& member, bool has64BitVariants, const Bitne
 WideString InnerParameters(bool passForce32Bit, bool silent) {
   WideString parameters;
   if (passForce32Bit) parameters.Append(u" --force32bit");
-  if (silent) parameters.Append(u" --silent --noautoreboot");
-  parameters.Append(u" --selfrun");
+  if (silent) parameters.Append(u" --silent");
+  parameters.Append(u" --noautoreboot --selfrun");
   return parameters;
 }
 

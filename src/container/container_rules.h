@@ -45,9 +45,9 @@ BitnessChoice ChooseBitness(const BitnessInputs& inputs);
 bool SelectedForRun(const WideString& member, bool has64BitVariants, const BitnessChoice& choice);
 
 // The parameters of every inner installer: " --force32bit" when passed on,
-// " --silent --noautoreboot" when the container runs silently (so that no
-// inner installer restarts Windows while others still wait; the container
-// asks for the restart itself at the end), and always " --selfrun".
+// " --silent" when the container runs silently, and always
+// " --noautoreboot --selfrun": no inner installer restarts Windows while
+// others still wait; the container offers the restart itself at the end.
 WideString InnerParameters(bool passForce32Bit, bool silent);
 
 // A "[Message]" entry of the container script.
@@ -80,6 +80,8 @@ class ContainerTally {
   bool AnyCancelled() const { return cancelled_; }
   bool AnyNeedsRestart() const { return restartNeeded_; }
   bool AnyStartedRestart() const { return restartStarted_; }
+  // Nothing to run on this system: a failure.
+  void NothingToRun() { failed_ = true; }
 
   // 1603 when any failed; else 1602 when any was cancelled or the question
   // answered No; else 1641 when an inner installer or the container itself

@@ -88,6 +88,18 @@ WideString InstallToOverride(const WideString& commandLine, const WideString& de
   return path;
 }
 
+bool NamesInstallFolder(const WideString& commandLine) {
+  return commandLine.Find(u"<installto>") != 0 || commandLine.Find(u"--installto") != 0;
+}
+
+bool IsFullFolderPath(const WideString& path) {
+  const WChar first = path.CharAt(1);
+  const bool letter = (first >= u'A' && first <= u'Z') || (first >= u'a' && first <= u'z');
+  if (letter && path.CharAt(2) == u':' && path.CharAt(3) == u'\\') return true;
+  const WChar server = path.CharAt(3);
+  return first == u'\\' && path.CharAt(2) == u'\\' && server != 0 && server != u'\\';
+}
+
 WideString HeaderLine(const WideString& projectName, const WideString& programVersion) {
   if (programVersion.IsEmpty()) return projectName;
   return projectName + u" " + programVersion;

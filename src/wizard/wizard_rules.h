@@ -39,6 +39,15 @@ bool DestinationsWant64Bit(const StringList& destinations);
 // when neither option is there.
 WideString InstallToOverride(const WideString& commandLine, const WideString& defaultPath);
 
+// True when the command line holds "<installto>" or "--installto".
+bool NamesInstallFolder(const WideString& commandLine);
+
+// True for a path that names its drive and starts at its root ("C:\...")
+// or a UNC path ("\\server\share..."): a folder to install to. Empty,
+// relative, drive-relative ("C:App") and root-relative ("\App") paths,
+// and paths that still begin with a folder macro, are not.
+bool IsFullFolderPath(const WideString& path);
+
 // The wizard's header: the project name, then a blank and the version when
 // the version is not empty.
 WideString HeaderLine(const WideString& projectName, const WideString& programVersion);

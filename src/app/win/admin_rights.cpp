@@ -6,14 +6,15 @@
 #include "util/win/windows_api.h"
 
 bool HasAdminRights() {
-  WideString probe(u"<Program Files>PloveInstaller.TMP");
+  // A name of this process's own: runs at the same time must not find each
+  // other's probe in the way. Deleted as it is closed, so none stays behind.
+  static LONG counter = 0;
+  WideString probe = WideString::Format(u"<Program Files>PloveInstaller-%u-%u.TMP", GetCurrentProcessId(),
+                                        static_cast<unsigned>(InterlockedIncrement(&counter)));
   ExpandFolderMacros(probe);
-  ScopedFileHandle file(
-      CreateFileW(probe.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  file.Reset();
-  DeleteFileW(probe.W());
-  return true;
+  ScopedFileHandle file(CreateFileW(probe.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  return file.IsValid();
 }
 
 namespace {

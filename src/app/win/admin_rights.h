@@ -1,8 +1,9 @@
 #pragma once
 // Whether this process may write where an install writes.
 
-// True when "<Program Files>PloveInstaller.TMP" can be created for writing;
-// the file is closed and deleted again at once. Nothing is reported.
+// True when a file "<Program Files>PloveInstaller-<process>-<n>.TMP" (a name
+// no other run uses) can be created for writing; it is deleted again as it
+// is closed, at once. Nothing is reported.
 bool HasAdminRights();
 
 // True on Windows XP and Server 2003 (5.1 up to, not including, 6.0), whose

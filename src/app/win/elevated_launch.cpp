@@ -9,6 +9,7 @@
 #include "app/outcome.h"
 #include "app/win/admin_rights.h"
 #include "app/win/focus_window.h"
+#include "app/win/log_hand_over.h"
 #include "restart/win/relay_file.h"
 #include "util/command_line_text.h"
 #include "util/win/file_system.h"
@@ -50,7 +51,10 @@ LaunchResult RunElevatedAndWait(const WideString& file, const WideString& parame
   LaunchResult result;
   SHELLEXECUTEINFOW execute{};
   execute.cbSize = sizeof execute;
-  execute.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No box of the shell's own when the start fails (a drive the elevated
+  // account cannot see, a policy that blocks the program): nobody may be
+  // there to answer it, and the failure is this program's to report.
+  execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   execute.lpVerb = HasAdminRights() ? nullptr : L"runas";
   execute.lpFile = file.W();
   execute.lpParameters = parameters.W();
@@ -75,11 +79,10 @@ LaunchResult RunElevatedAndWait(const WideString& file, const WideString& parame
       ShowWindow(focusWindow, SW_HIDE);
       focusHidden = true;
     }
-    if (!relayPath.IsEmpty() && FileSizeOf(relayPath) != 0) ProcessRelayCommands(relayPath);
+    if (!relayPath.IsEmpty() && FileSizeOf(relayPath) != 0) ProcessRelayCommands(relayPath, &result.relay);
   }
   DWORD code = kExitFailed;
-  if (GetExitCodeProcess(process.Get(), &code)) result.exitCode = code;
-  else result.exitCode = kExitFailed;
+  result.exitCode = GetExitCodeProcess(process.Get(), &code) ? code : static_cast<DWORD>(kExitFailed);
   return result;
 }
 
@@ -89,9 +92,53 @@ WideString RelaunchArguments() {
   return ArgumentsAfterProgram(log.IsEmpty() ? commandLine : ReplaceLogPath(commandLine, log));
 }
 
-int ExitCodeOfLaunch(const LaunchResult& launch) {
-  if (launch.started) return static_cast<int>(launch.exitCode);
-  return launch.error == ERROR_CANCELLED ? kExitCancelled : kExitFailed;
+int ExitCodeOfLaunch(const LaunchResult& launch, bool relayGiven) {
+  if (!launch.started) return launch.error == ERROR_CANCELLED ? kExitCancelled : kExitFailed;
+  if (!relayGiven) return KnownExitCode(launch.exitCode);
+  return launch.relay.known ? KnownExitCode(static_cast<uint32_t>(launch.relay.exitCode)) : kExitFailed;
+}
+
+namespace {
+
+// What the copy's end means for this process, in the log.
+void LogCopyEnd(const LaunchResult& launch, const WChar* copyRole, int exitCode) {
+  if (!InstallLogOpen()) return;
+  const WideString role(copyRole);
+  if (!launch.started) {
+    LogWindowsError(log_kind::kFailure, u"start of the " + role, launch.error);
+  } else if (!launch.relay.known) {
+    LogEvent(log_kind::kFailure,
+             WideString::Format(u"the %s ended without handing over its result (process exit code %u, 0x%08X): "
+                                u"exit code %d",
+                                role, launch.exitCode, launch.exitCode, exitCode));
+  } else {
+    LogEvent(log_kind::kRelaunch, WideString::Format(u"the %s returned %d: exit code %d", role,
+                                                     launch.relay.exitCode, exitCode));
+  }
+}
+
+}  // namespace
+
+int RelaunchAndWait(const WChar* leadingOptions, HWND focusWindow, const WChar* copyRole) {
+  InstallState& state = State();
+  // The file stays, empty, until the end: its unique name is this run's.
+  WideString relayPath;
+  // Without one (no temporary folder) the copy's process exit code counts.
+  const bool relayGiven = MakeTempFileName(relayPath, "PLI");
+  const WideString parameters = WideString::Format(u"%s--IsElevated=\"%s\"%s %s", leadingOptions, relayPath,
+                                                   LogHandleParameter(), RelaunchArguments());
+  LaunchResult launch = RunElevatedAndWait(ModulePath(), parameters, focusWindow, relayPath);
+  if (launch.started) {
+    // A command or the result may have arrived as the copy ended; but when
+    // an uninstaller that the copy started is restarting Windows, nothing
+    // more is done, only the result is read.
+    ProcessRelayCommands(relayPath, &launch.relay,
+                         state.RebootEvent.IsSignalled() ? RelayPass::ResultOnly : RelayPass::Everything);
+  }
+  DeleteTempFile(relayPath);
+  const int exitCode = ExitCodeOfLaunch(launch, relayGiven);
+  LogCopyEnd(launch, copyRole, exitCode);
+  return exitCode;
 }
 
 int RelaunchElevated() {
@@ -105,19 +152,5 @@ int RelaunchElevated() {
                            u"Following User' and choose the Administrator user."),
                 state.InstallerTitle, MB_ICONINFORMATION);
   }
-
-  WideString relayPath;
-  MakeTempFileName(relayPath, "PLI");
-  const WideString parameters =
-      WideString::Format(u"--selfrun --IsElevated=\"%s\" %s", relayPath, RelaunchArguments());
-  // The file exists only while a command is in flight.
-  DeleteFileW(relayPath.W());
-
-  const LaunchResult launch = RunElevatedAndWait(ModulePath(), parameters, focus.Window(), relayPath);
-  if (!launch.started) LogWindowsError(log_kind::kFailure, u"start of the elevated copy", launch.error);
-  // A command may have arrived as the copy ended; but when an uninstaller
-  // that the copy started is restarting Windows, the file is left alone.
-  if (launch.started && !state.RebootEvent.IsSignalled()) ProcessRelayCommands(relayPath);
-  DeleteTempFile(relayPath);
-  return ExitCodeOfLaunch(launch);
+  return RelaunchAndWait(u"--selfrun ", focus.Window(), u"elevated copy");
 }

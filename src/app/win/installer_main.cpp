@@ -6,8 +6,8 @@
 //   elevated copy  the option "IsElevated": the install wizard
 //   first process  otherwise: relaunch elevated, wait, serve the relay file
 // The exit code tells the caller how the run ended (see app/outcome.h); the
-// first process passes on the code of its elevated copy. With "--log=PATH"
-// every process of the run appends what it does to that file.
+// first process passes on the code that its elevated copy hands back. With
+// "--log=PATH" every process of the run appends what it does to that file.
 
 #include <objbase.h>
 
@@ -16,8 +16,11 @@
 #include "app/outcome.h"
 #include "app/win/admin_rights.h"
 #include "app/win/elevated_launch.h"
+#include "app/win/log_hand_over.h"
+#include "app/win/process_start.h"
 #include "container/win/container_install.h"
 #include "payload/win/payload_context.h"
+#include "restart/win/relay_file.h"
 #include "uninstall/win/uninstaller_entry.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
@@ -55,7 +58,6 @@ int RunInstaller(const OptionList& options) {
   int exitCode = kExitFailed;
   if (!failed && !RunContainerIfAny(&exitCode)) {
     if (elevated >= 0) {
-      state.RelayPath = options.values.Item(elevated);
       exitCode = RunWizard();
     } else {
       exitCode = RelaunchElevated();
@@ -72,9 +74,22 @@ const WChar* RoleOf(const WideString& commandLine, const OptionList& options, bo
   return FindOption(options, WideString(u"IsElevated")) >= 0 ? u"elevated copy" : u"first process";
 }
 
+// The log of this process: an elevated copy writes through the handle of
+// the process that started it, every other process opens the path.
+void StartLog(const LogOptionSplit& split, const OptionList& options, bool elevatedCopy, const WChar* role,
+              const WideString& given) {
+  if (split.logPath.IsEmpty()) return;
+  if (elevatedCopy) {
+    AdoptParentLog(options, split.logPath, role, given);
+  } else {
+    OpenInstallLog(split.logPath, role, given);
+  }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  PrepareProcess();
   InstallState& state = State();
   state.Instance = instance;
   const WideString given(GetCommandLineW());
@@ -89,7 +104,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Silent: no message box may wait for a person either.
   SetMessagesUnattended(state.Silent);
   const bool uninstall = HasUninstallOption(commandLine);
-  if (!split.logPath.IsEmpty()) OpenInstallLog(split.logPath, RoleOf(commandLine, options, uninstall), given);
+  // An elevated copy of the installer or the uninstaller; its relay file
+  // leads back to the first process.
+  const int elevated = FindOption(options, WideString(u"IsElevated"));
+  if (elevated >= 0) state.RelayPath = options.values.Item(elevated);
+  StartLog(split, options, elevated >= 0, RoleOf(commandLine, options, uninstall), given);
 
   int exitCode = kExitFailed;
   if (uninstall) {
@@ -99,6 +118,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     exitCode = RunInstaller(options);
     if (SUCCEEDED(com)) CoUninitialize();
   }
+  // The first process learns how the run ended from this, not from the
+  // process exit code, which a crash or a kill from outside would also give.
+  if (!state.RelayPath.IsEmpty()) SendRelayResult(state.RelayPath, exitCode);
   CloseInstallLog(exitCode);
   return exitCode;
 }

@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "container/win/container_worker.h"
 #include "payload/win/payload_context.h"
+#include "restart/win/rebooting_window.h"
 #include "restart/win/restart_request.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -53,10 +54,18 @@ bool RunContainerIfAny(int* exitCode) {
     run.tally.Add(InnerRun());
   }
 
-  // Silent inner installers were told not to restart Windows: the restart
-  // one of them needs is asked for here, once every one has run.
+  // The inner installers were told not to restart Windows: the restart one
+  // of them needs is offered here, once, after every one has run (without
+  // a window when silent; not at all with "--noautoreboot").
   InstallState& state = State();
-  const bool restartRequested = state.Silent && run.tally.AnyNeedsRestart() && RequestRestart();
-  *exitCode = run.tally.ExitCode(restartRequested);
+  if (run.tally.AnyNeedsRestart() && !run.tally.AnyStartedRestart() && state.AutoReboot) {
+    if (state.Silent) {
+      RequestRestart();
+    } else {
+      dlgRebooting restart;
+      restart.Run(false);
+    }
+  }
+  *exitCode = run.tally.ExitCode(state.RestartRequested);
   return true;
 }

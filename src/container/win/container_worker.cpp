@@ -6,11 +6,13 @@
 
 #include "app/install_state.h"
 #include "app/options.h"
+#include "app/outcome.h"
 #include "container/win/bitness_inputs.h"
 #include "container/win/container_messages.h"
 #include "engine/win/program_runs.h"
 #include "payload/win/payload_context.h"
 #include "util/win/install_log.h"
+#include "util/win/message_door.h"
 #include "util/win/worker_thread.h"
 
 namespace {
@@ -39,6 +41,11 @@ void RunInnerInstallers(NamedEvent& stopEvent, void* userValue) {
     inner.exitCodeKnown = result.exitCodeKnown;
     inner.exitCode = result.exitCode;
     runs.run->tally.Add(inner);
+    if (inner.exitCodeKnown && inner.exitCode == kExitRestartStarted) {
+      // Windows is going down: the next installer would run into it.
+      LogEvent(log_kind::kContainer, member + u" started a restart of Windows: no further installer is started");
+      break;
+    }
   }
   if (SUCCEEDED(com)) CoUninitialize();
 }
@@ -110,6 +117,14 @@ void ContainerWorker(NamedEvent& stopEvent, void* userValue) {
   bool passForce32Bit = false;
   const std::vector<WideString> members = ChooseInnerInstallers(run, &passForce32Bit);
   run.progress.total.store(static_cast<int>(members.size()));
+  if (members.empty()) {
+    // Only 64-bit variants on 32-bit Windows (or with "--force32bit"), or
+    // no inner installer at all: running nothing is no success.
+    ShowMessage(nullptr, WideString(u"This package holds no installer that can run on this system."),
+                State().InstallerTitle, MB_ICONERROR);
+    run.tally.NothingToRun();
+    return;
+  }
 
   dlgContainerInstall window(run.progress);
   if (members.size() > 1) window.Create();

@@ -10,6 +10,7 @@
 #include "engine/win/folder_macros.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/shortcuts.h"
+#include "engine/win/stopped_install_record.h"
 #include "engine/win/uninstall_record.h"
 #include "engine/win/worker_registry.h"
 #include "engine/win/worker_removal_offer.h"
@@ -38,6 +39,8 @@ class ScriptPass {
   // placed start decoding ahead of the second pass.
   void CollectCopyTargets();
   PassEnd Run();
+  // The entries the pass went past, for the record of a stopped install.
+  const PassProgress& Reached() const { return reached_; }
 
  private:
   void StartDecoding(const std::vector<WideString>& members, const std::vector<WideString>& destinations);
@@ -84,6 +87,7 @@ class ScriptPass {
   bool variants_ = false;  // a destination names a platform marker
   int copyTotal_ = 0;
   int copyCounter_ = 0;
+  PassProgress reached_;
   DecodeAhead decodeAhead_;
 };
 
@@ -178,7 +182,10 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
     state.ProgressTotal = copyTotal_;
     state.ProgressChanged = true;
   }
-  if (!Accept(destination)) return true;
+  if (!Accept(destination)) {
+    reached_.copies = copyCounter_;
+    return true;
+  }
   WideString memberName = member;
   ExpandFolderMacros(memberName);
   PreparedMember prepared;
@@ -202,6 +209,7 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
     end = PassEnd::PlacementCancelled;
     return false;
   }
+  reached_.copies = copyCounter_;
   RegisterAppPath(destination);
   return true;
 }
@@ -210,6 +218,7 @@ void ScriptPass::Shortcut() {
   InstallState& state = State();
   WideString values[4];  // target, shortcut file, arguments, option line
   ReadValueLines(script_, values, 4);
+  ++reached_.shortcuts;
   if (IsOptionalAction(values[3])) {
     if (state.Silent) return;
     IconEntry entry;
@@ -280,6 +289,7 @@ void ScriptPass::Registry() {
   RegistryDirective directive;
   WideString values[5];
   ReadValueLines(script_, values, 5);
+  ++reached_.registry;
   directive.root = values[0];
   directive.keyPath = values[1];
   directive.type = values[2];
@@ -310,8 +320,10 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
   if (state.OfferUninstallOld && !state.Silent && !OfferOldVersionRemoval(owner)) {
     // The old version's uninstaller restarting Windows is not a restart of
     // this install: nothing of it was placed.
+    MutexGuard guard(state.ProgressLock);
     state.Outcome =
         state.RebootEvent.IsSignalled() ? InstallOutcome::OldVersionRestarting : InstallOutcome::Cancelled;
+    state.WorkerSettled = true;
     if (SUCCEEDED(com)) CoUninitialize();
     return;
   }
@@ -319,6 +331,7 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
   // The old version's uninstaller may have left deletions for the restart.
   PendingDeletionsMayHaveChanged();
   PassEnd end = PassEnd::EndOfScript;
+  PassProgress reached;
   {
     DiskFile script;
     PayloadContext* payload = PublishedPayload();
@@ -327,6 +340,7 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
       ScriptPass pass(script, stopEvent, owner, payload->Archive());
       pass.CollectCopyTargets();
       end = pass.Run();
+      reached = pass.Reached();
     }
   }
 
@@ -339,6 +353,19 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
     }
     RegisterDlls();
   }
-  state.Outcome = OutcomeOf(end);
+  // A cancel confirmed while the pass ran, even during its last steps, is
+  // what the install comes to; once settled here, a cancel is too late.
+  bool stopped = false;
+  {
+    MutexGuard guard(state.ProgressLock);
+    if (!state.InstallFailed) {
+      state.Outcome = OutcomeOf(end);
+    } else if (state.Outcome == InstallOutcome::None || state.Outcome == InstallOutcome::Completed) {
+      state.Outcome = end == PassEnd::PlacementCancelled ? InstallOutcome::Failed : InstallOutcome::Cancelled;
+    }
+    stopped = state.InstallFailed;
+    state.WorkerSettled = true;
+  }
+  if (stopped && reached.Any()) WriteStoppedInstallRecord(reached, state.Silent);
   if (SUCCEEDED(com)) CoUninitialize();
 }

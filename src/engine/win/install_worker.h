@@ -11,5 +11,10 @@
 // A WorkerProcedure: window is the wizard's HWND, owner of every message
 // box. Reads ProjectName, ProgramVersion, InstallTo (expanded),
 // InstallerTitle, OfferUninstallOld, Silent, Install64Bit and Is64BitWindows
-// from State(); leaves the result in State().Outcome.
+// from State(); leaves the result in State().Outcome, settled under
+// ProgressLock (State().WorkerSettled): once InstallFailed is set (a cancel,
+// even one confirmed during the last steps, or a file that could not be
+// placed) the install does not count as completed. An install that stops
+// so after it did something leaves the record of what it did, so that its
+// uninstaller removes it (engine/win/stopped_install_record.h).
 void InstallWorker(NamedEvent& stopEvent, void* window);

@@ -238,8 +238,9 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
     command.Add(program);
     command.Add(parameters);
     command.Add(WideString(wait ? u"1" : u"0"));
-    SendRelayCommand(command);
-    handedOver = true;
+    // A command nobody took is a run that failed (the relay logged why).
+    handedOver = SendRelayCommand(command);
+    failed = !handedOver;
   } else if (OpensAsDocument(program, parameters)) {
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);

@@ -63,6 +63,16 @@ ParentWatch& Watch() {
 
 void WatchParentProcess() { Watch(); }
 
+HANDLE OpenParentProcess(DWORD access) {
+  const DWORD parentId = ParentProcessId();
+  if (parentId == 0) return nullptr;
+  ScopedKernelHandle process(OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parentId));
+  if (!process) process.Reset(OpenProcess(access | PROCESS_QUERY_INFORMATION, FALSE, parentId));
+  // A number reused by a newer process names a stranger, not the parent.
+  if (!process || StartedAfterThisProcess(process.Get())) return nullptr;
+  return process.Release();
+}
+
 ParentStatus WaitForParent(DWORD milliseconds) {
   ParentWatch& watch = Watch();
   if (watch.status != ParentStatus::Running) return watch.status;

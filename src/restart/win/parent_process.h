@@ -14,6 +14,11 @@ enum class ParentStatus {
 // synchronisation handle to it.
 void WatchParentProcess();
 
+// The process that started this one, opened with access (and the right to
+// ask when it started); null when it has ended, its number now names a
+// newer process, or it cannot be opened. The caller closes the handle.
+HANDLE OpenParentProcess(DWORD access);
+
 // Waits up to milliseconds for the parent to end, then tells its status.
 // Unknown returns at once.
 ParentStatus WaitForParent(DWORD milliseconds);

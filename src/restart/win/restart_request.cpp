@@ -5,6 +5,7 @@
 #include "app/install_state.h"
 #include "ui/win/modal_loop.h"
 #include "util/wide_string.h"
+#include "util/win/install_log.h"
 #include "util/win/scoped_handle.h"
 
 namespace {
@@ -27,7 +28,8 @@ void EnableShutdownPrivilege() {
   AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
 }
 
-void AskWindowsToRestart() {
+// ERROR_SUCCESS when Windows took the request; otherwise why it refused.
+DWORD AskWindowsToRestart() {
   EnableShutdownPrivilege();
   using InitiateShutdownFunction = DWORD(WINAPI*)(LPWSTR, LPWSTR, DWORD, DWORD, DWORD);
   ScopedModule advapi(LoadLibraryW(L"advapi32.dll"));
@@ -38,10 +40,11 @@ void AskWindowsToRestart() {
   if (initiateShutdown) {
     // SHUTDOWN_RESTART | SHUTDOWN_RESTARTAPPS; SHTDN_REASON_MAJOR_SOFTWARE |
     // SHTDN_REASON_MINOR_INSTALLATION.
-    initiateShutdown(nullptr, message, 0, 0x84, 0x30002);
-  } else {
-    InitiateSystemShutdownW(nullptr, message, 0, FALSE, TRUE);
+    return initiateShutdown(nullptr, message, 0, 0x84, 0x30002);
   }
+  if (InitiateSystemShutdownW(nullptr, message, 0, FALSE, TRUE)) return ERROR_SUCCESS;
+  const DWORD error = GetLastError();
+  return error == ERROR_SUCCESS ? ERROR_NOT_SUPPORTED : error;
 }
 
 // The test log named by PLOVE_TEST_RESTART_LOG; empty when it is not set.
@@ -73,14 +76,21 @@ bool RequestRestart() {
   if (state.Silent && !state.AutoReboot) return false;
   RestartRequestObserver observer = g_observer.load();
   WideString testLog;
+  DWORD refused = ERROR_SUCCESS;
   if (observer) {
     observer(g_observerContext.load());
   } else if (!(testLog = TestLogPath()).IsEmpty()) {
     AppendToTestLog(testLog);
   } else {
-    AskWindowsToRestart();
+    refused = AskWindowsToRestart();
+  }
+  // The window that asked ends either way: it has nothing left to count
+  // down to. A refused restart is still pending (3010), not started.
+  QuitModalLoop(0);
+  if (refused != ERROR_SUCCESS) {
+    LogWindowsError(log_kind::kFailure, u"restart of Windows", refused);
+    return false;
   }
   state.RestartRequested = true;
-  QuitModalLoop(0);
   return true;
 }

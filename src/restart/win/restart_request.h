@@ -5,8 +5,10 @@
 // thread. With State().Silent set and State().AutoReboot clear
 // ("--noautoreboot") it does nothing and returns false. Otherwise it enables
 // the shutdown privilege, calls InitiateShutdownW (looked up at run time;
-// InitiateSystemShutdownW before Vista), sets State().RestartRequested and
-// returns true, whether or not Windows agreed.
+// InitiateSystemShutdownW before Vista) and, when Windows took the request,
+// sets State().RestartRequested and returns true. When Windows refuses (no
+// shutdown privilege, a policy, a shutdown blocked), its reason goes to the
+// install log and the result is false: the restart is still pending.
 //
 // The quit that ends the window goes only to a modal dialog of the toolkit
 // open on the calling thread (QuitModalLoop, ui/win/modal_loop.h), and ends
@@ -17,7 +19,7 @@
 // For tests, instead of Windows: the observer below when one is set, else,
 // when the environment variable PLOVE_TEST_RESTART_LOG names a file, one
 // line "restart requested\r\n" (UTF-8) appended to it. Result, flag and quit
-// are as with Windows.
+// are as with Windows agreeing.
 bool RequestRestart();
 
 // Called in place of Windows by RequestRestart while set; null removes it.

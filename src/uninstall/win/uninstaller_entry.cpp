@@ -14,7 +14,6 @@
 #include "uninstall/win/uninstall_window.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
-#include "util/win/process_paths.h"
 
 namespace {
 
@@ -44,10 +43,9 @@ int RelaunchUninstaller() {
                            u"Following User' and choose the Administrator user."),
                 State().InstallerTitle, MB_ICONINFORMATION);
   }
-  const WideString parameters = WideString::Format(u"--IsElevated %s", RelaunchArguments());
-  const LaunchResult launch = RunElevatedAndWait(ModulePath(), parameters, focus.Window(), WideString());
-  if (!launch.started) LogWindowsError(log_kind::kFailure, u"start of the elevated uninstaller", launch.error);
-  return ExitCodeOfLaunch(launch);
+  // The elevated uninstaller hands its result back through a relay file and
+  // writes the log through this process's handle, as an install's copy does.
+  return RelaunchAndWait(u"", focus.Window(), u"elevated uninstaller");
 }
 
 }  // namespace

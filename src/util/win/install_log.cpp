@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 
 #include "util/log_line.h"
 #include "util/path_text.h"
@@ -57,23 +58,20 @@ void WriteLocked(LogFile& log, const WChar* kind, const WideString& detail) {
 
 }  // namespace
 
-bool OpenInstallLog(const WideString& givenPath, const WideString& role, const WideString& commandLine) {
-  LogFile& log = Log();
-  MutexGuard guard(log.lock);
+namespace {
+
+// The caller holds the lock.
+void CloseLocked(LogFile& log) {
   g_open.store(false);
   log.file.Reset();
   log.writeTurn.Reset();
   log.path.Clear();
-  if (givenPath.IsEmpty()) return false;
-  const WideString path = AbsolutePath(givenPath);
-  const WideString folder = ParentFolder(path);
-  if (!folder.IsEmpty() && !PathExists(folder)) CreateFolderTree(folder);
-  // Appending only: every write lands at the end of the file as it is then,
-  // whoever else appends to it.
-  log.file.Reset(CreateFileW(LongPathForm(path, MAX_PATH).W(), FILE_APPEND_DATA,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!log.file) return false;
+}
+
+// Starts writing to file, the log at path (full). The caller holds the lock.
+void StartLocked(LogFile& log, ScopedFileHandle file, const WideString& path, const WideString& role,
+                 const WideString& commandLine) {
+  log.file = std::move(file);
   // Without the mutex (another account's process made it and this one may
   // not use it) lines are still appended.
   log.writeTurn.Reset(CreateMutexW(nullptr, FALSE, LogMutexName(path).W()));
@@ -81,7 +79,45 @@ bool OpenInstallLog(const WideString& givenPath, const WideString& role, const W
   log.role = role;
   g_open.store(true);
   WriteLocked(log, log_kind::kStart, commandLine);
+}
+
+}  // namespace
+
+bool OpenInstallLog(const WideString& givenPath, const WideString& role, const WideString& commandLine) {
+  LogFile& log = Log();
+  MutexGuard guard(log.lock);
+  CloseLocked(log);
+  if (givenPath.IsEmpty()) return false;
+  const WideString path = AbsolutePath(givenPath);
+  const WideString folder = ParentFolder(path);
+  if (!folder.IsEmpty() && !PathExists(folder)) CreateFolderTree(folder);
+  // Appending only: every write lands at the end of the file as it is then,
+  // whoever else appends to it.
+  ScopedFileHandle file(CreateFileW(LongPathForm(path, MAX_PATH).W(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  StartLocked(log, std::move(file), path, role, commandLine);
   return true;
+}
+
+bool AdoptInstallLog(HANDLE file, const WideString& path, const WideString& role, const WideString& commandLine) {
+  ScopedFileHandle owned(file);
+  LogFile& log = Log();
+  MutexGuard guard(log.lock);
+  CloseLocked(log);
+  // Only a file on a disk is a log: a handle value that names something
+  // else in the other process is no file to write lines into.
+  if (!owned || GetFileType(owned.Get()) != FILE_TYPE_DISK) return false;
+  StartLocked(log, std::move(owned), AbsolutePath(path), role, commandLine);
+  return true;
+}
+
+HANDLE InstallLogHandle() {
+  if (!g_open.load()) return nullptr;
+  LogFile& log = Log();
+  MutexGuard guard(log.lock);
+  return log.file.Get();
 }
 
 void CloseInstallLog(int exitCode) {
@@ -89,10 +125,7 @@ void CloseInstallLog(int exitCode) {
   LogFile& log = Log();
   MutexGuard guard(log.lock);
   WriteLocked(log, log_kind::kEnd, WideString::Format(u"exit code %d", exitCode));
-  g_open.store(false);
-  log.file.Reset();
-  log.writeTurn.Reset();
-  log.path.Clear();
+  CloseLocked(log);
 }
 
 bool InstallLogOpen() { return g_open.load(); }

@@ -42,6 +42,7 @@ constexpr const WChar* kInstall = u"install";
 constexpr const WChar* kUninstall = u"uninstall";
 constexpr const WChar* kUninstallRecord = u"uninstall record";
 constexpr const WChar* kContainer = u"container";
+constexpr const WChar* kRelaunch = u"relaunch";
 }  // namespace log_kind
 
 // Opens path for appending (creating the file and its folder when missing)
@@ -50,6 +51,17 @@ constexpr const WChar* kContainer = u"container";
 // process", "elevated copy", ...). False when the file cannot be opened;
 // an open log is closed first.
 bool OpenInstallLog(const WideString& path, const WideString& role, const WideString& commandLine);
+// Writes to a log that another process opened: file is a handle to it,
+// duplicated into this process (this object owns it from now on); path is
+// the log's path, which names the writers' mutex and is not opened here.
+// The elevated copies of the installer and uninstaller write this way, so
+// that the file is opened with the rights of the user who started the run,
+// never with administrator rights. False (and no log) when file is not a
+// file on a disk.
+bool AdoptInstallLog(HANDLE file, const WideString& path, const WideString& role, const WideString& commandLine);
+// The open log's handle, for passing on to an elevated copy; null when no
+// log is open. It stays owned by the log.
+HANDLE InstallLogHandle();
 // Writes the end line "exit code N" and closes the log.
 void CloseInstallLog(int exitCode);
 bool InstallLogOpen();

@@ -71,8 +71,9 @@ void WriteAll(const WideString& path, const std::string& bytes, bool append) {
   WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-// Takes the first queued answer; 0 when none is queued.
-int TakeQueuedAnswer(const WideString& answersPath) {
+// Takes the first queued answer and how long it keeps the box open; 0 when
+// none is queued.
+int TakeQueuedAnswer(const WideString& answersPath, DWORD* delayMs) {
   std::string bytes = ReadAll(answersPath);
   while (!bytes.empty()) {
     size_t end = bytes.find('\n');
@@ -80,6 +81,8 @@ int TakeQueuedAnswer(const WideString& answersPath) {
     bytes = end == std::string::npos ? std::string() : bytes.substr(end + 1);
     int answer = atoi(line.c_str());
     if (answer > 0) {
+      const size_t blank = line.find(' ');
+      *delayMs = blank == std::string::npos ? 0 : static_cast<DWORD>(strtoul(line.c_str() + blank + 1, nullptr, 10));
       WriteAll(answersPath, bytes, false);
       return answer;
     }
@@ -89,12 +92,18 @@ int TakeQueuedAnswer(const WideString& answersPath) {
 
 int AnswerThroughTranscript(const WideString& transcript, HWND owner, const WideString& text,
                             const WideString& caption, UINT flags) {
-  TranscriptLock lock;
-  int answer = TakeQueuedAnswer(transcript + u".answers");
-  if (answer == 0) answer = UnattendedAnswer(flags);
-  char head[80];
-  wsprintfA(head, "%lu\t0x%08X\t%d\t%d\t", GetCurrentProcessId(), flags, answer, owner != nullptr ? 1 : 0);
-  WriteAll(transcript, head + Escaped(caption) + "\t" + Escaped(text) + "\n", true);
+  DWORD delayMs = 0;
+  int answer = 0;
+  {
+    TranscriptLock lock;
+    answer = TakeQueuedAnswer(transcript + u".answers", &delayMs);
+    if (answer == 0) answer = UnattendedAnswer(flags);
+    char head[80];
+    wsprintfA(head, "%lu\t0x%08X\t%d\t%d\t", GetCurrentProcessId(), flags, answer, owner != nullptr ? 1 : 0);
+    WriteAll(transcript, head + Escaped(caption) + "\t" + Escaped(text) + "\n", true);
+  }
+  // A person who takes a while to answer: the box stays open meanwhile.
+  if (delayMs != 0) Sleep(delayMs);
   return answer;
 }
 

@@ -14,7 +14,8 @@
 //   window, else 0; carriage returns and line feeds of the texts written as
 //   "<CR>" and "<LF>"). The answer is taken from the first line of the file
 //   named by the same path plus ".answers" (a decimal button id, the line is
-//   removed), or when that holds none, from UnattendedAnswer. Processes that
+//   removed; after a blank, a number of milliseconds for which the answer
+//   keeps the box open), or when that holds none, from UnattendedAnswer. Processes that
 //   share the variable share both files.
 //
 // Whichever way it is answered, each message goes to the install log

@@ -26,6 +26,14 @@ enum OptionIcon { kTicked, kEmpty, kTickedGrey, kEmptyGrey, kRestartRow, kShortc
 
 }  // namespace
 
+bool dlgInstall::OffersRestart() {
+  // "--noautoreboot" leaves the restart to whoever started the install (a
+  // container offers one restart after all its installers): the exit code
+  // 3010 tells that one is pending.
+  const InstallState& state = State();
+  return state.RebootRequired && state.AutoReboot;
+}
+
 void dlgInstall::BuildOptionList() {
   InstallState& state = State();
   // A caption ending in "!" is offered unticked, without its "!".
@@ -59,7 +67,7 @@ void dlgInstall::BuildOptionList() {
     row.textPosition = 48;
     options_.AddRow(row);
   };
-  if (state.RebootRequired) addRow(u"Restart Computer [Required to Finalize Setup]", kRestartRow, true);
+  if (OffersRestart()) addRow(u"Restart Computer [Required to Finalize Setup]", kRestartRow, true);
   for (const IconEntry& entry : state.IconEntries) addRow(u"Create Icon: " + entry.Caption, kShortcutRow, entry.Selected);
   for (const RunEntry& entry : state.RunEntries) addRow(u"Run Program: " + entry.Caption, kRunRow, entry.Selected);
 }
@@ -73,7 +81,7 @@ void dlgInstall::PerformFinishActions() {
 
   int row = 0;
   bool restartChosen = false;
-  if (state.RebootRequired) {
+  if (OffersRestart()) {
     restartChosen = options_.IsTicked(0);
     row = 1;
   }
@@ -95,7 +103,7 @@ void dlgInstall::PerformFinishActions() {
 // the restart row first.
 int dlgInstall::RowOfFinishAction(int action) const {
   const InstallState& state = State();
-  if (!state.RebootRequired) return action;
+  if (!OffersRestart()) return action;
   const int optional = static_cast<int>(state.IconEntries.size() + state.RunEntries.size());
   return action < optional ? action + 1 : 0;
 }

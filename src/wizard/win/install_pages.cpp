@@ -26,10 +26,12 @@ void dlgInstall::ShowInstallFolder() {
   SetDlgItemTextW(Window(), IDC_INSTALL_FOLDER, state.InstallTo.W());
   // The drive of the folder; the figure stays as it was when it cannot be
   // measured (no drive letter, a missing drive). The extended call, because
-  // the plain one cannot count beyond 2 GB on some systems.
+  // the plain one cannot count beyond 2 GB on some systems; and the bytes
+  // this user may take, which quotas and reserved space keep below the
+  // volume's free bytes.
   const WideString root = state.InstallTo.Left(1) + u":\\";
   ULARGE_INTEGER available, total, free;
-  if (GetDiskFreeSpaceExW(root.W(), &available, &total, &free)) freeSpaceMb_ = free.QuadPart / 1024 / 1024;
+  if (GetDiskFreeSpaceExW(root.W(), &available, &total, &free)) freeSpaceMb_ = available.QuadPart / 1024 / 1024;
   PaintPage();
   Invalidate();
 }

@@ -11,7 +11,9 @@
 #include "engine/win/uninstall_record.h"
 #include "payload/win/payload_context.h"
 #include "resources/resource_ids.h"
+#include "util/win/install_log.h"
 #include "util/win/message_door.h"
+#include "wizard/win/install_folder.h"
 #include "wizard/win/license_window.h"
 #include "wizard/win/script_scan.h"
 #include "wizard/wizard_rules.h"
@@ -52,7 +54,14 @@ void dlgInstall::OnCreate() {
     CloseDialog(0);
     return;
   }
-  defaultInstallPath_ = scan.defaultInstallPath;
+  if (!SettleInstallFolder(scan, defaultInstallPath_)) {
+    state.Outcome = InstallOutcome::Failed;
+    CloseDialog(0);
+    return;
+  }
+  // Without a [Project Name] the caption stays "Setup", but the header has
+  // no product to name.
+  headerName_ = scan.projectNamed ? state.ProjectName : WideString();
   SetWindowTextW(Window(), state.InstallerTitle.W());
   AttachFrame(u"Installer");
   PaintHeader();
@@ -70,7 +79,7 @@ void dlgInstall::OnCreate() {
 void dlgInstall::PaintHeader() {
   const InstallState& state = State();
   MutexGuard guard(Frame().PaintLock());
-  DrawCentredText(Frame().Background().DC(), HeaderLine(state.ProjectName, state.ProgramVersion), 18,
+  DrawCentredText(Frame().Background().DC(), HeaderLine(headerName_, state.ProgramVersion), 18,
                   DluToPixelsY(57));
 }
 
@@ -206,7 +215,7 @@ void dlgInstall::EnterFinished() {
   } else {
     WriteUninstallRecord();
     installCompleted_ = true;
-    if (!state.IconEntries.empty() || !state.RunEntries.empty() || state.RebootRequired) {
+    if (!state.IconEntries.empty() || !state.RunEntries.empty() || OffersRestart()) {
       hasFinishOptions_ = true;
       BuildOptionList();
       if (state.Silent) PerformFinishActions();
@@ -231,8 +240,23 @@ void dlgInstall::HandleClose() {
           ShowMessage(Window(), WideString(u"Cancel Install?"), state.InstallerTitle, MB_ICONQUESTION | MB_YESNO);
       askingToCancel_ = false;
       if (answer != IDYES) return;
-      state.InstallFailed = true;
-      state.Outcome = InstallOutcome::Cancelled;
+      bool tooLate = false;
+      {
+        MutexGuard guard(state.ProgressLock);
+        tooLate = state.WorkerSettled;
+        if (!tooLate) {
+          state.InstallFailed = true;
+          state.Outcome = InstallOutcome::Cancelled;
+        }
+      }
+      if (tooLate) {
+        // The install ended while the question was open: it is what it
+        // is, and the Finished page (with the uninstall record) follows.
+        LogEvent(log_kind::kInstall, u"the install had ended when its cancel was confirmed: nothing was stopped");
+        EnterFinished();
+        return;
+      }
+      // What the worker placed until it stops is written down by the worker.
       EndWizard();
       return;
     }

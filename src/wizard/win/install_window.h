@@ -60,6 +60,9 @@ class dlgInstall : public FramedDialog {
   void PaintFinishedPage(HDC dc);
 
   // finish_actions.cpp
+  // The Finished page offers the restart: files wait for it, and the
+  // command line did not say "--noautoreboot".
+  static bool OffersRestart();
   void BuildOptionList();
   void PerformFinishActions();
   void FollowFinishActions();
@@ -72,6 +75,7 @@ class dlgInstall : public FramedDialog {
   XValueList options_;
   HICON optionIcons_[7]{};  // four state icons, then restart, shortcut and run rows
   WideString defaultInstallPath_;
+  WideString headerName_;  // the product in the header: empty without a [Project Name]
   WizardPage page_ = WizardPage::Ready;
   bool installCompleted_ = false;
   bool hasFinishOptions_ = false;

@@ -61,6 +61,7 @@ bool Scanner::Perform(const WideString& line, DiskFile& script) {
   InstallState& state = State();
   if (line.Equals(Directive::ProjectName)) {
     state.ProjectName = NextValue(script);
+    scan_.projectNamed = true;
     state.InstallerTitle = WideString::Format(u"%s Installer", state.ProjectName);
   } else if (line.Equals(Directive::ProgramVersion)) {
     state.ProgramVersion = NextValue(script);
@@ -135,6 +136,7 @@ void Scanner::UsePreviousInstallFolder() {
 }
 
 void Scanner::SetDefaultPath(const WideString& path) {
+  scan_.scriptInstallPath = path;
   scan_.defaultInstallPath = InstallToOverride(commandLine_, path);
   State().InstallTo = scan_.defaultInstallPath;
 }
@@ -145,7 +147,7 @@ void Scanner::Finish() {
   if (!located_) UsePreviousInstallFolder();
   // A folder given on the command line counts even when nothing else names
   // one.
-  if (scan_.defaultInstallPath.IsEmpty()) SetDefaultPath(WideString());
+  if (scan_.defaultInstallPath.IsEmpty()) SetDefaultPath(scan_.scriptInstallPath);
   if (state.Is64BitWindows && DestinationsWant64Bit(scan_.destinations)) state.Install64Bit = true;
 }
 
@@ -154,6 +156,7 @@ void Scanner::Finish() {
 ScriptScan ScanInstallScript(const WideString& commandLine) {
   ScriptScan scan;
   State().TotalInstallSize = 0;  // bytes while scanning
+  scan.commandLineFolder = NamesInstallFolder(commandLine);
   Scanner scanner(commandLine, scan);
   DiskFile script;
   PayloadContext* payload = PublishedPayload();

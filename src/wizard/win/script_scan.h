@@ -10,7 +10,10 @@
 
 struct ScriptScan {
   bool requirementMet = true;      // false: the message was shown; the wizard ends at once
+  bool projectNamed = false;       // the script has a [Project Name]
   WideString defaultInstallPath;   // as the script or the command line gives it, macros not expanded
+  WideString scriptInstallPath;    // the same without the command line's folder
+  bool commandLineFolder = false;  // "<installto>" or "--installto" names the folder
   StringList destinations;         // the [CopyFile] destination lines, verbatim
 };
 

@@ -25,3 +25,8 @@ TEST(ExitCodeFor, EveryOutcomeWithAndWithoutRestart) {
         << static_cast<int>(c.outcome) << " " << c.restartNeeded << c.restartRequested;
   }
 }
+
+TEST(KnownExitCode, OnlyTheInstallerCodesPassThrough) {
+  for (uint32_t code : {0u, 1602u, 1603u, 1641u, 3010u}) EXPECT_EQ(KnownExitCode(code), static_cast<int>(code));
+  for (uint32_t code : {1u, 259u, 1604u, 0xC0000005u, 0xFFFFFFFFu}) EXPECT_EQ(KnownExitCode(code), 1603) << code;
+}

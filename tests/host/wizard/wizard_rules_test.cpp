@@ -133,6 +133,18 @@ TEST(HeaderLine, VersionOnlyWhenGiven) {
   EXPECT_EQ(HeaderLine(W(), W(u"2.1")), W(u" 2.1"));
 }
 
+TEST(InstallFolder, OnlyFullPathsAndTheCommandLineOption) {
+  for (const WChar* full : {u"C:\\", u"d:\\Apps\\Tool", u"\\\\server\\share\\Tool", u"\\\\?\\C:\\Long"}) {
+    EXPECT_TRUE(IsFullFolderPath(W(full))) << W(full);
+  }
+  for (const WChar* partial : {u"", u"Tool\\", u"C:Tool", u"\\Tool", u"\\\\", u"\\\\\\x", u"<Nowhere>Tool\\", u"1:\\x"}) {
+    EXPECT_FALSE(IsFullFolderPath(W(partial))) << W(partial);
+  }
+  EXPECT_TRUE(NamesInstallFolder(W(u"setup.exe --silent --installto=")));
+  EXPECT_TRUE(NamesInstallFolder(W(u"setup.exe <installto>D:\\x")));
+  EXPECT_FALSE(NamesInstallFolder(W(u"setup.exe --silent")));
+}
+
 TEST(FinishOptionCaption, ExclamationMarkUnticks) {
   W shown;
   EXPECT_FALSE(FinishOptionCaption(W(u"Start the tool!"), shown));

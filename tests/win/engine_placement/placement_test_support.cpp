@@ -72,18 +72,23 @@ HANDLE StartHelper(const std::vector<WideString>& arguments) {
 
 bool RunHelperServingRelay(const std::vector<WideString>& arguments, const WideString& relayPath, DWORD timeoutMs,
                            DWORD* helperId) {
+  // The first process makes the file before it starts its copy, and removes
+  // it at the end.
+  const bool made = !PathExists(relayPath) && WriteWholeFile(relayPath, "", 0);
   ScopedKernelHandle helper(StartHelper(arguments));
-  if (!helper) return false;
-  if (helperId != nullptr) *helperId = GetProcessId(helper.Get());
+  bool ended = helper.IsValid();
+  if (helperId != nullptr && helper) *helperId = GetProcessId(helper.Get());
   const DWORD start = GetTickCount();
-  while (WaitForSingleObject(helper.Get(), 100) == WAIT_TIMEOUT) {
+  while (helper && WaitForSingleObject(helper.Get(), 100) == WAIT_TIMEOUT) {
     if (GetTickCount() - start > timeoutMs) {
       TerminateProcess(helper.Get(), 1);
-      return false;
+      ended = false;
+      break;
     }
     if (FileSizeOf(relayPath) != 0) ProcessRelayCommands(relayPath);
   }
-  return true;
+  if (made) DeleteFileW(relayPath.W());
+  return ended;
 }
 
 bool WaitForFile(const WideString& path, DWORD timeoutMs) {
@@ -96,6 +101,8 @@ bool WaitForFile(const WideString& path, DWORD timeoutMs) {
 }
 
 UnservedRelay::UnservedRelay(const WideString& path) : path_(path) {
+  // As a first process does, the file is there and empty from the start.
+  WriteWholeFile(path_, "", 0);
   thread_ = CreateThread(nullptr, 0, &UnservedRelay::Watch, this, 0, nullptr);
 }
 
@@ -105,15 +112,16 @@ UnservedRelay::~UnservedRelay() {
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
   }
+  DeleteFileW(path_.W());
 }
 
 DWORD WINAPI UnservedRelay::Watch(void* self) {
   auto* watch = static_cast<UnservedRelay*>(self);
   while (InterlockedCompareExchange(&watch->stop_, 0, 0) == 0) {
-    if (PathExists(watch->path_)) {
+    if (FileSizeOf(watch->path_) != 0) {
       InterlockedExchange(&watch->written_, 1);
-      // Fails while the writer still holds it open; tried again shortly.
-      DeleteFileW(watch->path_.W());
+      // Fails while the writer still holds it; tried again shortly.
+      WriteWholeFile(watch->path_, "", 0);
     }
     Sleep(50);
   }

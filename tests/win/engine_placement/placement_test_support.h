@@ -50,7 +50,8 @@ long long ReadUserDword(const WChar* key, const WChar* name);
 void DeleteUserValue(const WChar* key, const WChar* name);
 
 // Starts relay_helper.exe with the arguments (each quoted), and until it
-// ends serves relayPath as the first process does: whenever the file is not
+// ends serves relayPath as the first process does: the file is made empty
+// first when it is missing (and removed at the end), and whenever it is not
 // empty, ProcessRelayCommands. Returns false when it did not end within
 // timeoutMs (it is then terminated). *helperId receives its process id.
 bool RunHelperServingRelay(const std::vector<WideString>& arguments, const WideString& relayPath, DWORD timeoutMs,
@@ -61,10 +62,10 @@ HANDLE StartHelper(const std::vector<WideString>& arguments);
 // Waits up to timeoutMs for a file to appear.
 bool WaitForFile(const WideString& path, DWORD timeoutMs);
 
-// Watches a relay file that nobody serves, on a thread of its own: a
-// command written to it is noted and the file removed, so a run that was
-// handed over by mistake fails the test instead of leaving its writer
-// waiting for ever.
+// Watches a relay file that nobody serves, on a thread of its own: the file
+// is made empty, as a first process makes it, and a command written to it
+// is noted and emptied away, so a run that was handed over by mistake fails
+// the test instead of leaving its writer waiting. The file goes at the end.
 class UnservedRelay {
  public:
   explicit UnservedRelay(const WideString& path);

@@ -18,9 +18,16 @@ bool WriteRelayText(const W& path, const W& text) {
   return WriteWholeFile(path, text.Text(), static_cast<size_t>(text.Length()) * 2);
 }
 
+// No command in flight: the first process keeps its relay file, empty.
+bool Idle(const W& path) { return PathExists(path) && FileSizeOf(path) == 0; }
+
 class RelayFile : public ::testing::Test {
  protected:
-  void SetUp() override { relay_ = folder_ / u"PLI1.tmp"; }
+  // The first process makes the file before it starts its copy.
+  void SetUp() override {
+    relay_ = folder_ / u"PLI1.tmp";
+    ASSERT_TRUE(WriteWholeFile(relay_, "", 0));
+  }
   void TearDown() override { ResetInstallState(); }
   TestFolder folder_;
   W relay_;
@@ -28,7 +35,7 @@ class RelayFile : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(RelayFile, ReaderPerformsCommandsInOrderAndDeletesTheFile) {
+TEST_F(RelayFile, ReaderPerformsCommandsInOrderAndEmptiesTheFile) {
   DeleteUserValue(kKey, u"Count");
   ASSERT_TRUE(WriteRelayText(relay_, W(u"noise\r\n[RUN]\r\n"
                                        u"[run]\r\n\r\nignored\r\n1\r\n"
@@ -37,11 +44,13 @@ TEST_F(RelayFile, ReaderPerformsCommandsInOrderAndDeletesTheFile) {
                                        u"[setreg_hkcu_dword]\r\nCount\r\nSoftware\\PloveTest\r\n1\r\n")));
   ScriptedMessages messages;
   ProcessRelayCommands(relay_);
-  EXPECT_FALSE(PathExists(relay_));
+  EXPECT_TRUE(Idle(relay_));
   EXPECT_EQ(ReadUserDword(kKey, u"Count"), 1);  // the later command wins
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, W(kKey), W(u"Name")), W(u"value text"));
   EXPECT_EQ(messages.Count(), 0);  // the empty run did nothing
-  ProcessRelayCommands(relay_);    // a missing file is nothing to do
+  ProcessRelayCommands(relay_);    // an empty file is nothing to do
+  DeleteFileW(relay_.W());
+  ProcessRelayCommands(relay_);    // nor is a missing one
 }
 
 TEST_F(RelayFile, ReaderRunsAProgramAsItself) {
@@ -52,7 +61,7 @@ TEST_F(RelayFile, ReaderRunsAProgramAsItself) {
   const MarkerRun run = ReadMarker(out);
   ASSERT_TRUE(run.ran);  // waited for: the marker is there at once
   EXPECT_EQ(run.parent, GetCurrentProcessId());
-  EXPECT_FALSE(PathExists(relay_));
+  EXPECT_TRUE(Idle(relay_));
   EXPECT_EQ(messages.Count(), 0);
 }
 
@@ -75,7 +84,7 @@ TEST_F(RelayFile, CommandsBetweenTwoProcesses) {
       {W(u"send"), relay_, W(u"[run]"), FixturePath(u"plv_user.exe"), out, W(u"0")}, relay_, 60000, &helper));
   ASSERT_TRUE(WaitForFile(out + u".ran", 30000));
   EXPECT_EQ(ReadMarker(out).parent, GetCurrentProcessId());
-  EXPECT_FALSE(PathExists(relay_));
+  EXPECT_TRUE(Idle(relay_));
   EXPECT_EQ(messages.Count(), 0);
 }
 
@@ -85,11 +94,14 @@ TEST_F(RelayFile, WriterWaitsForTheFirstProcessAndStopsWhenItHasGone) {
   // stays until it is released here.
   ScopedKernelHandle firstProcess(StartHelper({W(u"orphan"), relay_, W(u"120000")}));
   ASSERT_TRUE(firstProcess);
-  const bool written = WaitForFile(relay_, 60000);
+  bool written = false;
+  for (DWORD start = GetTickCount(); !written && GetTickCount() - start < 60000; Sleep(50)) {
+    written = FileSizeOf(relay_) != 0;
+  }
   if (written) {
     Sleep(1000);
     EXPECT_FALSE(PathExists(relay_ + u".sent")) << "the sender must wait while its first process lives";
-    EXPECT_TRUE(PathExists(relay_));
+    EXPECT_NE(FileSizeOf(relay_), 0u);
   }
   ASSERT_TRUE(WriteWholeFile(relay_ + u".release", "go"));
   ASSERT_TRUE(written);

@@ -60,8 +60,8 @@ void RunUninstall(const WideString& uninstallString) {
 }
 
 RelayServer::RelayServer() {
+  // Made and kept, empty, as the first process keeps it.
   MakeTempFileName(path_, "PLI");
-  DeleteFileW(path_.W());
   thread_.Start(Serve, this, 60000);
 }
 

@@ -50,8 +50,8 @@ TEST(ContainerInstall, ChoosesTheVariantsAndPassesTheParameters) {
       {u"--silent", true,
        "App.exe| --force32bit --silent --noautoreboot --selfrun\n"
        "Tools.exe| --force32bit --silent --noautoreboot --selfrun\n"},
-      {u"", false, "App__PLI_WIN64.exe| --selfrun\n"},
-      {u"", true, "App.exe| --force32bit --selfrun\nTools.exe| --force32bit --selfrun\n"},
+      {u"", false, "App__PLI_WIN64.exe| --noautoreboot --selfrun\n"},
+      {u"", true, "App.exe| --force32bit --noautoreboot --selfrun\nTools.exe| --force32bit --noautoreboot --selfrun\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(WideString(c.arguments).ToUtf8() + (c.rightShift ? " with right Shift" : ""));
@@ -82,10 +82,10 @@ TEST(ContainerInstall, Force32BitConditionLine) {
   };
   const WideString withSlash = product + u"\\";
   const Case cases[] = {
-      {"folder saved, file there", withSlash.Text(), true, "App.exe| --force32bit --selfrun\n"},
-      {"saved without a final backslash", product.Text(), true, "App.exe| --force32bit --selfrun\n"},
-      {"file missing", withSlash.Text(), false, "App__PLI_WIN64.exe| --selfrun\n"},
-      {"no saved folder", nullptr, true, "App__PLI_WIN64.exe| --selfrun\n"},
+      {"folder saved, file there", withSlash.Text(), true, "App.exe| --force32bit --noautoreboot --selfrun\n"},
+      {"saved without a final backslash", product.Text(), true, "App.exe| --force32bit --noautoreboot --selfrun\n"},
+      {"file missing", withSlash.Text(), false, "App__PLI_WIN64.exe| --noautoreboot --selfrun\n"},
+      {"no saved folder", nullptr, true, "App__PLI_WIN64.exe| --noautoreboot --selfrun\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -140,7 +140,7 @@ TEST(ContainerInstall, MessagesAndTheQuestion) {
     const char* starts;
   };
   const Case cases[] = {
-      {u"", IDYES, 0, 7, "App.exe| --selfrun\n"},
+      {u"", IDYES, 0, 7, "App.exe| --noautoreboot --selfrun\n"},
       {u"", IDNO, 1602, 6, ""},
       // Silent: nothing is shown, the question is not asked, the runs go on.
       {u"--silent", IDNO, 0, 0, "App.exe| --silent --noautoreboot --selfrun\n"},
@@ -175,6 +175,7 @@ TEST(ContainerInstall, SetupMembersNeverRun) {
 
 TEST(ContainerInstall, ExitCodeFromTheInnerInstallers) {
   TestFolder folder;
+  const WChar* const kNothingToRun = u"This package holds no installer that can run on this system.";
   struct Case {
     const char* what;
     std::vector<std::string> inner;
@@ -182,27 +183,54 @@ TEST(ContainerInstall, ExitCodeFromTheInnerInstallers) {
     DWORD code;
     int restarts;
     size_t runs;
+    int restartButton;        // the restart window is expected, and this button clicked in it
+    const WChar* message;     // the one message expected, or none
   };
   const Case cases[] = {
-      {"all done", {"A.exe", "B.exe"}, u"--silent", 0, 0, 2},
-      {"a failure, and the next one still runs", {"A_code1603.exe", "B.exe"}, u"--silent", 1603, 0, 2},
-      {"any other code is a failure", {"A_code5.exe", "B.exe"}, u"", 1603, 0, 2},
-      {"cancelled", {"A_code1602.exe", "B_code3010.exe"}, u"", 1602, 0, 2},
-      {"failure beats cancel", {"A_code1602.exe", "B_code1603.exe"}, u"", 1603, 0, 2},
-      {"restart left to the user", {"A_code3010.exe", "B.exe"}, u"", 3010, 0, 2},
-      // Silent inner installers do not restart; the container does, at the end.
-      {"silent restart", {"A_code3010.exe", "B.exe"}, u"--silent", 1641, 1, 2},
-      {"silent, told not to restart", {"A_code3010.exe"}, u"--silent --noautoreboot", 3010, 0, 1},
+      {"all done", {"A.exe", "B.exe"}, u"--silent", 0, 0, 2, 0, nullptr},
+      {"a failure, and the next one still runs", {"A_code1603.exe", "B.exe"}, u"--silent", 1603, 0, 2, 0, nullptr},
+      {"any other code is a failure", {"A_code5.exe", "B.exe"}, u"", 1603, 0, 2, 0, nullptr},
+      {"cancelled", {"A_code1602.exe", "B_code3010.exe"}, u"--silent --noautoreboot", 1602, 0, 2, 0, nullptr},
+      {"failure beats cancel", {"A_code1602.exe", "B_code1603.exe"}, u"", 1603, 0, 2, 0, nullptr},
+      // No inner installer restarts; the container offers one restart at
+      // the end: in its window, or at once when silent.
+      {"restart offered at the end", {"A_code3010.exe", "B_code3010.exe"}, u"", 1641, 1, 2, IDC_REBOOT_NOW, nullptr},
+      {"restart offered and declined", {"A_code3010.exe", "B.exe"}, u"", 3010, 0, 2, IDC_CANCEL_REBOOT,
+       u"Cancel reboot?\r\n\r\nWindows will require restarting to finalize install."},
+      {"silent restart", {"A_code3010.exe", "B.exe"}, u"--silent", 1641, 1, 2, 0, nullptr},
+      {"silent, told not to restart", {"A_code3010.exe"}, u"--silent --noautoreboot", 3010, 0, 1, 0, nullptr},
+      // Windows is going down: the next installer is not started.
+      {"an inner installer restarted Windows", {"A_code1641.exe", "B.exe"}, u"", 1641, 0, 1, 0, nullptr},
+      // Nothing to run on this system is no success.
+      {"only 64-bit variants, 32 bits asked for", {"App__PLI_WIN64.exe"}, u"--silent --force32bit", 1603, 0, 0, 0,
+       kNothingToRun},
+      {"only setup members", {"Setup.exe"}, u"", 1603, 0, 0, 0, kNothingToRun},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TestFolder caseFolder;
     const WideString container = PackContainer(caseFolder, kContainerScript, c.inner);
-    ContainerProcess run(container, c.arguments);
+    ContainerProcess run(container, c.arguments, {IDYES});
+    if (c.restartButton != 0) {
+      HWND window = nullptr;
+      EXPECT_TRUE(driver::WaitFor(
+          [&] {
+            for (HWND top : driver::TopWindowsOf(run.Process().Id())) {
+              if (GetDlgItem(top, IDC_REBOOT_NOW) != nullptr) window = top;
+            }
+            return window != nullptr;
+          },
+          30000));
+      if (window != nullptr) driver::ClickByMessage(GetDlgItem(window, c.restartButton));
+    }
     EXPECT_EQ(run.Process().Wait(), c.code);
     EXPECT_EQ(run.Process().RestartRequests(), c.restarts);
     EXPECT_EQ(run.Starts().size(), c.runs);
-    EXPECT_TRUE(run.Process().Messages().empty());
+    const std::vector<TranscriptMessage> messages = run.Process().Messages();
+    EXPECT_EQ(messages.size(), c.message != nullptr ? 1u : 0u);
+    if (c.message != nullptr && !messages.empty()) {
+      EXPECT_EQ(messages[0].text, WideString(c.message));
+    }
   }
 }
 

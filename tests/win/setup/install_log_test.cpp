@@ -341,3 +341,73 @@ TEST(InstallLog, ContainerAndItsInnerInstallersShareTheLog) {
   });
 }
 
+
+namespace {
+
+// This test plays the first process of an elevated copy that it starts
+// itself: it opens the log and makes the relay file, which it never serves.
+struct HandStartedCopy {
+  explicit HandStartedCopy(const TestFolder& folder)
+      : log(folder / u"handed.log"), toldPath(folder / u"told.log"), relay(folder / u"relay.tmp") {
+    WriteWholeFile(relay, "", 0);
+  }
+  WideString Arguments(bool passHandle) const {
+    const WideString handle =
+        passHandle ? WideString::Format(u" --loghandle=%u",
+                                        static_cast<unsigned>(reinterpret_cast<uintptr_t>(InstallLogHandle())))
+                   : WideString();
+    return u"--selfrun --IsElevated=\"" + relay + u"\"" + handle + u" --silent " + LogOption(toldPath);
+  }
+  WideString log;
+  WideString toldPath;  // the path the copy is given: never its to open
+  WideString relay;
+};
+
+}  // namespace
+
+TEST(InstallLog, ElevatedCopyWritesOnlyThroughItsFirstProcessHandle) {
+  TestFolder folder;
+  const HandStartedCopy copy(folder);
+  const WideString setup =
+      PackSetup(folder, u"setup.exe", Product("Plove Handed", "[CopyFile]\r\napp.txt\r\n<Destination>app.txt\r\n"));
+  for (bool passHandle : {true, false}) {
+    SCOPED_TRACE(passHandle ? "with the handle" : "without it");
+    DeleteFileW(copy.log.W());
+    ASSERT_TRUE(OpenInstallLog(copy.log, u"test", u"test"));
+    SetupProcess run(setup, copy.Arguments(passHandle));
+    EXPECT_EQ(run.Wait(), 0u);
+    CloseInstallLog(0);
+    const std::vector<InstallLogLine> lines = ReadInstallLog(copy.log);
+    EXPECT_EQ(ProcessesWithRole(lines, kElevated).size(), passHandle ? 1u : 0u);
+    if (passHandle) ExpectLogLines(lines, {{kElevated, u"file new", u"C:\\Plove Handed\\app.txt"}});
+    // The copy, with administrator rights, never opens or creates the path.
+    EXPECT_FALSE(FileExists(copy.toldPath));
+  }
+}
+
+TEST(InstallLog, ElevatedCopyThatNobodyServesDoesNotWaitForEver) {
+  TestFolder folder;
+  const HandStartedCopy copy(folder);
+  const WideString key = u"Software\\Plove Unserved";
+  DeleteRegistryTree(HKEY_CURRENT_USER, u"Software", u"Plove Unserved");
+  const WideString setup = PackSetup(
+      folder, u"setup.exe",
+      Product("Plove Unserved", "[CopyFile]\r\napp.txt\r\n<Destination>app.txt\r\n"
+                                "[Registry]\r\nHKCU\r\nSoftware\\Plove Unserved\r\nDWORD\r\nCount\r\n7\r\n"));
+  ASSERT_TRUE(OpenInstallLog(copy.log, u"test", u"test"));
+  // Started by hand, as from an elevated prompt: its parent serves nothing.
+  SetupProcess run(setup, copy.Arguments(true));
+  // About 30 s for the command that nobody takes, then the install goes on:
+  // like any other failed registry write, it fails nothing else.
+  EXPECT_EQ(run.Wait(120000), 0u);
+  CloseInstallLog(0);
+  EXPECT_TRUE(FileExists(u"C:\\Plove Unserved\\app.txt"));
+  DWORD size = 0;
+  EXPECT_NE(RegGetValueW(HKEY_CURRENT_USER, key.W(), L"Count", RRF_RT_ANY, nullptr, nullptr, &size), ERROR_SUCCESS);
+  const std::vector<InstallLogLine> failures = LinesOfKind(ReadInstallLog(copy.log), u"failure");
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].role, WideString(kElevated));
+  EXPECT_EQ(failures[0].detail,
+            u"relay command [setreg_hkcu_dword] Count Software\\Plove Unserved 7 was not taken by the first process "
+            u"within 30 s: " + ErrorDetail(WindowsErrorText(ERROR_TIMEOUT), ERROR_TIMEOUT));
+}

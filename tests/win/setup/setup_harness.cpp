@@ -37,18 +37,25 @@ WideString PackSetup(const TestFolder& folder, const WideString& fileName, const
 }
 
 SetupProcess::SetupProcess(const WideString& exe, const WideString& arguments, const std::vector<int>& answers)
+    : SetupProcess(exe, arguments, SetupStart{answers, {}, WideString(), true, true}) {}
+
+SetupProcess::SetupProcess(const WideString& exe, const WideString& arguments, const SetupStart& start)
     : entriesBefore_(PayloadEntries()) {
   std::string queued;
-  for (int answer : answers) queued += std::to_string(answer) + "\n";
+  for (size_t i = 0; i < start.answers.size(); ++i) {
+    queued += std::to_string(start.answers[i]);
+    if (i < start.answerDelays.size() && start.answerDelays[i] != 0) queued += " " + std::to_string(start.answerDelays[i]);
+    queued += "\n";
+  }
   WriteWholeFile(files_ / u"messages.txt.answers", queued.c_str());
-  SetEnvironmentVariableW(L"PLOVE_TEST_MESSAGES", (files_ / u"messages.txt").W());
-  SetEnvironmentVariableW(L"PLOVE_TEST_RESTART_LOG", (files_ / u"restart.txt").W());
+  if (start.transcript) SetEnvironmentVariableW(L"PLOVE_TEST_MESSAGES", (files_ / u"messages.txt").W());
+  if (start.restartLog) SetEnvironmentVariableW(L"PLOVE_TEST_RESTART_LOG", (files_ / u"restart.txt").W());
   WideString commandLine = u"\"" + exe + u"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION created{};
-  if (CreateProcessW(nullptr, const_cast<wchar_t*>(commandLine.W()), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &created)) {
+  if (CreateProcessW(nullptr, const_cast<wchar_t*>(commandLine.W()), nullptr, nullptr, FALSE, 0, nullptr,
+                     start.currentFolder.IsEmpty() ? nullptr : start.currentFolder.W(), &startup, &created)) {
     CloseHandle(created.hThread);
     process_.Reset(created.hProcess);
     processId_ = created.dwProcessId;

@@ -33,11 +33,29 @@ struct TranscriptMessage {
   WideString text;
 };
 
+// How a test starts the installer, besides its command line.
+struct SetupStart {
+  // Given to the installer's messages in order (later ones get the
+  // unattended answer); answerDelays (ms, by index) keep a box open that
+  // long before its answer, as a person who takes a while.
+  std::vector<int> answers;
+  std::vector<DWORD> answerDelays;
+  // The installer's current folder; empty: the test's own. A run that might
+  // write outside the Wine prefix starts in a folder inside it.
+  WideString currentFolder;
+  // false: no transcript, so the installer answers its messages as it does
+  // for a real run (a silent run by itself; any other would show a box).
+  bool transcript = true;
+  // false: restart requests go to Windows (Wine refuses them).
+  bool restartLog = true;
+};
+
 class SetupProcess {
  public:
   // Starts "exe" arguments; answers are given to the installer's messages
   // in order (later ones get the unattended answer).
   SetupProcess(const WideString& exe, const WideString& arguments, const std::vector<int>& answers = {});
+  SetupProcess(const WideString& exe, const WideString& arguments, const SetupStart& start);
   // Ends a process that is still running (a failed test must not leave one).
   ~SetupProcess();
   SetupProcess(const SetupProcess&) = delete;

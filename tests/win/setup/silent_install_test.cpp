@@ -7,8 +7,11 @@
 
 #include "engine/win/folder_macros.h"
 #include "engine/win/uninstall_record.h"
+#include "install_log_reading.h"
 #include "payload/archive_format.h"
 #include "setup_harness.h"
+#include "util/log_line.h"
+#include "util/win/install_log.h"
 #include "util/win/registry.h"
 
 namespace {
@@ -60,6 +63,15 @@ ProbeReport ReadProbe(const WideString& path) {
   report.parent = static_cast<DWORD>(text.Left(lineEnd - 1).ParseInteger());
   report.parentCommandLine = text.From(lineEnd + 2);
   return report;
+}
+
+bool WaitForFileOf(const WideString& path, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!FileExists(path) || FileBytes(path).empty()) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(50);
+  }
+  return true;
 }
 
 void RemoveProduct(const WideString& name) {
@@ -127,46 +139,98 @@ TEST(SilentInstall, FileInUseAsksForARestartUnlessTold) {
   ASSERT_TRUE(held);
   struct Case {
     const WChar* arguments;
+    bool windowsAsked;  // no test seam: Wine refuses every restart
     DWORD code;
     int restarts;
   };
-  const Case cases[] = {{u"--silent --noautoreboot", 3010, 0}, {u"--silent", 1641, 1}};
+  const Case cases[] = {{u"--silent --noautoreboot", false, 3010, 0},
+                        {u"--silent", false, 1641, 1},
+                        // A restart Windows refused is still pending, and the log says why.
+                        {u"--silent", true, 3010, 0}};
   for (const Case& c : cases) {
-    SetupProcess run(setup, c.arguments);
-    EXPECT_EQ(run.Wait(), c.code) << WideString(c.arguments).ToUtf8();
-    EXPECT_EQ(run.RestartRequests(), c.restarts) << WideString(c.arguments).ToUtf8();
+    SCOPED_TRACE(WideString(c.arguments).ToUtf8() + (c.windowsAsked ? " (Windows asked)" : ""));
+    const WideString log = folder / u"busy.log";
+    DeleteFileW(log.W());
+    SetupStart start;
+    start.restartLog = !c.windowsAsked;
+    SetupProcess run(setup, c.arguments + (u" --log=\"" + log + u"\""), start);
+    EXPECT_EQ(run.Wait(), c.code);
+    EXPECT_EQ(run.RestartRequests(), c.restarts);
     EXPECT_TRUE(run.Messages().empty());
+    const std::vector<InstallLogLine> failures = LinesOfKind(ReadInstallLog(log), u"failure");
+    if (c.windowsAsked) {
+      ASSERT_EQ(failures.size(), 1u);
+      EXPECT_EQ(failures[0].detail, u"restart of Windows: " + ErrorDetail(WindowsErrorText(ERROR_CALL_NOT_IMPLEMENTED),
+                                                                         ERROR_CALL_NOT_IMPLEMENTED));
+    } else {
+      EXPECT_TRUE(failures.empty());
+    }
   }
   RemoveProduct(u"Plove Busy");
 }
 
 TEST(SilentInstall, DamagedInstallerFailsWithoutLeftovers) {
   TestFolder folder;
-  // One byte of the first member's packed data flipped after the archive
-  // was laid out.
   PackSettings settings;
   std::vector<PackedMember> packed;
   std::string error;
   ASSERT_TRUE(CompressMembers(SmallProduct("Plove Damaged", "C:\\Plove Damaged\\"), settings, &packed, &error));
-  std::vector<uint8_t> archive;
-  ASSERT_EQ(WriteArchive(packed, archive), ArchiveWriteStatus::Ok);
-  archive[kArchiveReservedSize + 10] ^= 0x20;
-  std::vector<uint8_t> stub = ReadHostFile(PLOVE_STUB_PATH), installer;
-  ASSERT_TRUE(EmbedArchive(stub.data(), stub.size(), archive, &installer, &error)) << error;
-  const WideString setup = folder / u"setup.exe";
-  ASSERT_TRUE(WriteWholeFile(setup, installer.data(), installer.size()));
+  std::vector<uint8_t> whole;
+  ASSERT_EQ(WriteArchive(packed, whole), ArchiveWriteStatus::Ok);
+  std::vector<ArchiveEntryInfo> directory;
+  ASSERT_EQ(ReadArchiveDirectory(whole.data(), whole.size(), directory), ArchiveReadStatus::Ok);
+  ASSERT_EQ(directory.size(), 2u);
+  ASSERT_EQ(directory[1].name, "app.txt");
 
-  SetupProcess run(setup, u"--silent");
-  EXPECT_EQ(run.Wait(), 1603u);
-  std::vector<TranscriptMessage> messages = run.Messages();
-  ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages[0].text, WideString(u"This installation is corrupted, please obtain a new copy."));
-  EXPECT_EQ(messages[0].caption, WideString(u"Setup"));
-  EXPECT_EQ(messages[0].flags, static_cast<UINT>(MB_ICONERROR));
-  EXPECT_EQ(messages[0].processId, run.Id());  // found before any relaunch
-  EXPECT_FALSE(FileExists(u"C:\\Plove Damaged"));
-  EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey + u"Plove Damaged", u"UninstallString").IsEmpty());
-  EXPECT_EQ(run.Leftovers(), std::vector<WideString>());
+  struct Case {
+    const char* what;
+    void (*damage)(std::vector<uint8_t>& archive, const std::vector<ArchiveEntryInfo>& directory);
+    bool foundAtOnce;  // by the first process, before any relaunch
+  };
+  const Case cases[] = {
+      // One byte of the first member's packed data flipped after the archive
+      // was laid out: the archive's own checksum no longer holds.
+      {"packed byte flipped", [](std::vector<uint8_t>& archive, const std::vector<ArchiveEntryInfo>&) {
+         archive[kArchiveReservedSize + 10] ^= 0x20;
+       }, true},
+      // The archive is whole (its checksum made to fit again), but one
+      // member's stated sum does not match its bytes: only the member's own
+      // check finds it, and the member must not be installed.
+      {"wrong stated member sum", [](std::vector<uint8_t>& archive, const std::vector<ArchiveEntryInfo>& entries) {
+         // The entry of app.txt: data offset, packed size, unpacked size, packed sum.
+         const uint32_t directoryOffset = archive[archive.size() - 16] | archive[archive.size() - 15] << 8 |
+                                          archive[archive.size() - 14] << 16 |
+                                          static_cast<uint32_t>(archive[archive.size() - 13]) << 24;
+         size_t entry = directoryOffset + kArchiveEntryHeaderSize + entries[0].name.size() + 1;
+         archive[entry + 12] ^= 0x01;
+         const uint32_t sum = ArchiveChecksum(archive.data(), archive.size() - kArchiveTrailerSize);
+         for (int i = 0; i < 4; ++i) archive[archive.size() - kArchiveTrailerSize + i] = static_cast<uint8_t>(sum >> (8 * i));
+       }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> archive = whole;
+    c.damage(archive, directory);
+    std::vector<uint8_t> stub = ReadHostFile(PLOVE_STUB_PATH), installer;
+    ASSERT_TRUE(EmbedArchive(stub.data(), stub.size(), archive, &installer, &error)) << error;
+    const WideString setup = folder / u"setup.exe";
+    ASSERT_TRUE(WriteWholeFile(setup, installer.data(), installer.size()));
+
+    SetupProcess run(setup, u"--silent");
+    EXPECT_EQ(run.Wait(), 1603u);
+    std::vector<TranscriptMessage> messages = run.Messages();
+    EXPECT_FALSE(messages.empty());
+    if (c.foundAtOnce && !messages.empty()) {
+      EXPECT_EQ(messages[0].text, WideString(u"This installation is corrupted, please obtain a new copy."));
+      EXPECT_EQ(messages[0].caption, WideString(u"Setup"));
+      EXPECT_EQ(messages[0].flags, static_cast<UINT>(MB_ICONERROR));
+      EXPECT_EQ(messages[0].processId, run.Id());
+    }
+    EXPECT_FALSE(FileExists(u"C:\\Plove Damaged\\app.txt"));
+    EXPECT_TRUE(
+        ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey + u"Plove Damaged", u"UninstallString").IsEmpty());
+    EXPECT_EQ(run.Leftovers(), std::vector<WideString>());
+  }
 }
 
 TEST(SilentInstall, ExitCodesOfTheOtherEndings) {
@@ -191,4 +255,133 @@ TEST(SilentInstall, ExitCodesOfTheOtherEndings) {
                                          u"software is blocking the install."));
   EXPECT_EQ(noScript.Leftovers(), std::vector<WideString>());
   RemoveProduct(u"Plove Asks");
+}
+
+TEST(SilentInstall, InstallFolderMustBeAFullPath) {
+  // The installer starts in this folder, inside the prefix: a folder taken
+  // relative to it, or to its drive's root, would land there.
+  TestFolder here;
+  TestFolder folder;
+  const WChar* const kRefused = u"The install folder '%s' is not a full path (such as C:\\Program Files\\App); "
+                                u"nothing was installed.";
+  struct Case {
+    const char* product;
+    const char* scriptFolder;
+    const WChar* arguments;
+    DWORD code;
+    const WChar* refusedFolder;  // the folder the message names when the install is refused
+  };
+  const Case cases[] = {
+      // An unset variable in a deployment script: the script's folder stays.
+      {"Plove Empty", "C:\\Plove Empty\\", u"--silent --installto=", 0, nullptr},
+      {"Plove Relative", "C:\\Plove Relative\\", u"--silent --installto=\"Sub Folder\\App\"", 0, nullptr},
+      {"Plove Drive Relative", "C:\\Plove Drive Relative\\", u"--silent --installto=C:App", 0, nullptr},
+      // Nothing to fall back on: refused.
+      {"Plove Nowhere", "<Nowhere>Plove\\", u"--silent --installto=", 1603, u"<Nowhere>Plove\\"},
+      {"Plove Rootless", "\\Plove Rootless\\", u"--silent", 1603, u"\\Plove Rootless\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.product);
+    const WideString name = WideString::FromUtf8(c.product);
+    const WideString setup = PackSetup(folder, name + u".exe", SmallProduct(c.product, c.scriptFolder));
+    SetupStart start;
+    start.currentFolder = here.Path();
+    SetupProcess run(setup, c.arguments, start);
+    EXPECT_EQ(run.Wait(), c.code);
+    EXPECT_EQ(FileExists(u"C:\\" + name + u"\\app.txt"), c.code == 0);
+    EXPECT_EQ(NamesIn(here.Path(), u"*", false), std::vector<WideString>());
+    EXPECT_FALSE(FileExists(u"C:\\app.txt"));
+    const std::vector<TranscriptMessage> messages = run.Messages();
+    if (c.refusedFolder != nullptr) {
+      EXPECT_EQ(messages.size(), 1u);
+      EXPECT_EQ(messages.empty() ? WideString() : messages[0].text, WideString::Format(kRefused, c.refusedFolder));
+      EXPECT_EQ(messages.empty() ? WideString() : messages[0].caption, name + u" Installer");
+      EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey + name, u"UninstallString").IsEmpty());
+    } else {
+      EXPECT_TRUE(messages.empty());
+      RemoveProduct(name);
+    }
+  }
+}
+
+TEST(SilentInstall, ElevatedCopyThatEndsWithoutItsResultFails) {
+  TestFolder folder;
+  const WideString probe = folder / u"probe.txt";
+  // The probe runs in the elevated copy, half way, and waits there.
+  const std::string extra = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() +
+                            "\" 0 8000\r\n\r\n[CopyFile]\r\nlate.txt\r\n<Destination>late.txt\r\n";
+  std::vector<PackSource> members = SmallProduct("Plove Killed", "C:\\Plove Killed\\", extra);
+  members.push_back({"late.txt", Bytes("late")});
+  members.push_back({"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)});
+  const WideString setup = PackSetup(folder, u"setup.exe", members);
+  // Ended from outside with a code that reads as success, and as a crash does.
+  for (DWORD killedWith : {0u, 0xC0000005u}) {
+    SCOPED_TRACE(killedWith);
+    DeleteFileW(probe.W());
+    const WideString log = folder / u"killed.log";
+    DeleteFileW(log.W());
+    SetupProcess run(setup, u"--silent --log=\"" + log + u"\"");
+    ASSERT_TRUE(WaitForFileOf(probe, 60000));
+    const ProbeReport report = ReadProbe(probe);
+    ASSERT_NE(report.parent, run.Id());
+    ScopedKernelHandle copy(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, report.parent));
+    ASSERT_TRUE(copy);
+    ASSERT_TRUE(TerminateProcess(copy.Get(), killedWith));
+    EXPECT_EQ(run.Wait(), 1603u);
+    EXPECT_FALSE(FileExists(u"C:\\Plove Killed\\late.txt"));
+    ExpectLogLines(ReadInstallLog(log),
+                   {{u"first process", u"failure",
+                     WideString::Format(u"the elevated copy ended without handing over its result (process exit code "
+                                        u"%u, 0x%08X): exit code 1603",
+                                        killedWith, killedWith)}});
+  }
+  RemoveProduct(u"Plove Killed");
+}
+
+TEST(SilentInstall, RunsAtTheSameTimeKeepTheirOwnFiles) {
+  TestFolder folder;
+  // Another run's probe of administrator rights, held open for it alone.
+  const WideString otherProbe = Expanded(u"<Program Files>PloveInstaller.TMP");
+  ScopedFileHandle held(CreateFileW(otherProbe.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  ASSERT_TRUE(held);
+  const WideString probe = folder / u"probe.txt";
+  const std::string extra = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() + "\" 0 3000\r\n\r\n";
+  std::vector<PackSource> members = SmallProduct("Plove Parallel", "C:\\Plove Parallel\\", extra);
+  members.push_back({"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)});
+  const WideString setup = PackSetup(folder, u"setup.exe", members);
+  SetupProcess run(setup, u"--silent");
+  ASSERT_TRUE(WaitForFileOf(probe, 60000));
+  // While the copy runs, its relay file is kept (empty: no command in
+  // flight), so that no other run can be given its name.
+  const WideString line = ReadProbe(probe).parentCommandLine;
+  const int at = line.Find(u"--IsElevated=\"");
+  ASSERT_NE(at, 0) << line;
+  const int from = at + 14;
+  const WideString relay = line.Mid(from, line.FindChar(u'"', from) - 1);
+  EXPECT_TRUE(FileExists(relay)) << relay;
+  EXPECT_EQ(FileBytes(relay), std::string());
+  EXPECT_EQ(run.Wait(), 0u);
+  EXPECT_TRUE(run.Messages().empty());
+  EXPECT_TRUE(FileExists(u"C:\\Plove Parallel\\app.txt"));
+  EXPECT_EQ(run.Leftovers(), std::vector<WideString>());
+  RemoveProduct(u"Plove Parallel");
+}
+
+TEST(SilentInstall, ASilentRunAnswersItsOwnQuestions) {
+  // No test seam for the messages: the run answers as it does for an
+  // administrator's script. A folder where the file should go makes the
+  // copy ask Retry/Cancel, which must end the install, not retry for ever.
+  TestFolder folder;
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\Plove Unanswered", nullptr));
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\Plove Unanswered\\app.txt", nullptr));
+  const WideString setup = PackSetup(folder, u"setup.exe", SmallProduct("Plove Unanswered", "C:\\Plove Unanswered\\"));
+  const WideString log = folder / u"unanswered.log";
+  SetupStart start;
+  start.transcript = false;
+  SetupProcess run(setup, u"--silent --log=\"" + log + u"\"", start);
+  EXPECT_EQ(run.Wait(60000), 1603u);
+  ExpectLogLines(ReadInstallLog(log),
+                 {{u"elevated copy", u"message", u"Cannot install 'C:\\Plove Unanswered\\app.txt', disk may be full. "
+                                                 u"-> Cancel (unattended)"}});
 }

@@ -164,10 +164,11 @@ class HeldMessage {
   std::vector<WideString> texts_;
 };
 
+// What this user may take (Wine reports the volume's free bytes alike).
 uint64_t FreeMegabytesOnC() {
   ULARGE_INTEGER available, total, free;
   GetDiskFreeSpaceExW(L"C:\\", &available, &total, &free);
-  return free.QuadPart / 1024 / 1024;
+  return available.QuadPart / 1024 / 1024;
 }
 
 void RemoveProduct(const WideString& name) {
@@ -217,6 +218,22 @@ TEST(InstallWindow, ReadyPageShowsProductFolderAndSpace) {
   session.Click(IDC_CANCEL_INSTALL);
   EXPECT_TRUE(session.WaitForEnd());
   EXPECT_EQ(session.ExitCode(), kExitCancelled);
+}
+
+TEST(InstallWindow, HeaderWithoutAProjectName) {
+  // The caption keeps "Setup"; the header has no product to name.
+  WizardSession session({{"setup.dat", Script({"[Install To]", "C:\\Nameless\\"})}});
+  HWND window = session.Window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(driver::TextOf(window), WideString(u"Setup"));
+  ASSERT_TRUE(session.WaitForPage(WizardPage::Ready));
+  std::vector<WideString> header;
+  for (const DrawnText& text : session.AllTexts()) {
+    if (!text.onPage && !text.text.IsEmpty()) header.push_back(text.text);
+  }
+  EXPECT_EQ(header, std::vector<WideString>{u"Installer"});
+  session.Click(IDC_CANCEL_INSTALL);
+  EXPECT_TRUE(session.WaitForEnd());
 }
 
 TEST(InstallWindow, ChooseKeepsTheProductFolderName) {
