@@ -34,8 +34,10 @@ void RunUninstallAction(WideString program, const WideString& argumentsLine, HWN
   // An empty program line would make the shell open the current folder.
   if (program.IsEmpty()) return;
   if (HasExtension(program, u".exe") || !arguments.IsEmpty()) {
-    WideString command =
-        arguments.IsEmpty() ? program : WideString::Format(u"\"%s\" %s", program, arguments);
+    // Quoted even alone: "D:\Apps\Plove Hello\tool.exe" unquoted would start
+    // "D:\Apps\Plove.exe" when there is one.
+    WideString command = arguments.IsEmpty() ? WideString::Format(u"\"%s\"", program)
+                                             : WideString::Format(u"\"%s\" %s", program, arguments);
     ProgramRunResult result;
     if (!StartProcess(command, true, &result)) {
       LogWindowsError(log_kind::kFailure, u"run " + command, GetLastError());

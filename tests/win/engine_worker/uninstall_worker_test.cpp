@@ -142,6 +142,26 @@ TEST(UninstallWorker, MissingRecordStillRemovesTheEntry) {
   EXPECT_EQ(messages.Count(), 0);
 }
 
+// An action's program is started by its own path, whatever the blanks in
+// it: not "C:\Plove.exe" for "C:\Plove Act\tool.exe".
+TEST(UninstallWorker, ActionProgramIsQuoted) {
+  const std::string tool = SiblingFileBytes(L"fake_tool.exe");
+  CreateFolderTree(u"C:\\Plove Act");
+  ASSERT_TRUE(WriteWholeFile(u"C:\\Plove Act\\tool.exe", tool.data(), tool.size()));
+  ASSERT_TRUE(WriteWholeFile(u"C:\\Plove.exe", "not a program"));
+  const WideString log(u"C:\\Plove Act\\log.txt");
+  SetEnvironmentVariableW(L"PLOVE_FAKE_LOG", log.W());
+  const WideString uninstall = RegisterProduct(
+      u"Act App", u"C:\\Plove Act\\", ScriptOf({"[UninstallAction]", "<Destination>tool.exe", ""}));
+  ScriptedMessages messages(IDOK);
+  RunUninstall(uninstall);
+  SetEnvironmentVariableW(L"PLOVE_FAKE_LOG", nullptr);
+  EXPECT_EQ(FileText(log), "\"C:\\Plove Act\\tool.exe\"\n");
+  EXPECT_EQ(messages.Count(), 0);
+  DeleteFileW(L"C:\\Plove.exe");
+  DeleteFolderTree(u"C:\\Plove Act");
+}
+
 TEST(UninstallWorker, RecordNamesAndInstallFolders) {
   EXPECT_EQ(ProductNameFromRecord(u"C:\\U\\PloveUninstall-App.dat"), WideString(u"App"));
   EXPECT_EQ(ProductNameFromRecord(u"C:\\U-1\\PloveUninstall-My-App.dat"), WideString(u"My-App"));
