@@ -129,7 +129,10 @@ TEST(Uninstall, QuietUninstallStringWaitsForNobody) {
   EXPECT_TRUE(ProductGone(u"Plove Quiet", u"C:\\Plove Quiet\\"));
 
   // A file of the product held open: removed at the restart, 3010, and the
-  // restart is left to the caller.
+  // restart is left to the caller - without saying that one was started.
+  ScopedKernelHandle restartEvent(CreateEventW(nullptr, TRUE, FALSE, L"evtReRunInstallAsUninstallReboot"));
+  ASSERT_TRUE(restartEvent);
+  ResetEvent(restartEvent.Get());
   Install(folder, Product("Plove Quiet", "1.0", "C:\\Plove Quiet\\"), u"Plove Quiet");
   {
     ScopedFileHandle held(CreateFileW(L"C:\\Plove Quiet\\app.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -139,6 +142,7 @@ TEST(Uninstall, QuietUninstallStringWaitsForNobody) {
     EXPECT_EQ(busy->RestartRequests(), 0);
     EXPECT_TRUE(busy->Messages().empty());
   }
+  EXPECT_EQ(WaitForSingleObject(restartEvent.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_TRUE(FileExists(u"C:\\Plove Quiet\\app.txt"));
   ASSERT_TRUE(RestartWinePrefix());
   EXPECT_FALSE(FileExists(u"C:\\Plove Quiet\\app.txt"));
