@@ -1,6 +1,7 @@
 #include "engine/win/uninstall_record.h"
 
 #include "app/install_state.h"
+#include "engine/record_argument.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/pending_renames.h"
 #include "payload/win/payload_context.h"
@@ -66,7 +67,7 @@ void WriteUninstallValues(const WideString& copyPath, const WideString& recordPa
   text(u"UninstallString", WideString::Format(u"\"%s\" --uninstall=\"%s\"", copyPath, recordPath));
   // What package managers run to remove the product without a window: the
   // same command, unattended and without restarting Windows by itself
-  // ("--uninstall=" takes the rest of the line, so it stays last).
+  // ("--uninstall=" stays last: older uninstallers take the rest of the line).
   text(u"QuietUninstallString",
        WideString::Format(u"\"%s\" --silent --noautoreboot --uninstall=\"%s\"", copyPath, recordPath));
   text(u"InstallTo", state.InstallTo);
@@ -133,17 +134,4 @@ bool CopyUninstaller(const WideString& program, const WideString& copyPath) {
   return copied;
 }
 
-WideString UninstallRecordArgument(const WideString& commandLine) {
-  static const WideString kAngleOption(u"<uninstall>");
-  static const WideString kDashOption(u"--uninstall=");
-  WideString value;
-  int at = commandLine.Find(kAngleOption);
-  if (at > 0) value = commandLine.From(at + kAngleOption.Length());
-  if (value.IsEmpty()) {
-    at = commandLine.Find(kDashOption);
-    if (at > 0) value = commandLine.From(at + kDashOption.Length());
-  }
-  if (value.StartsWith(WideString(u"\""))) value.RemoveAt(1);
-  if (value.EndsWith(WideString(u"\""))) value.RemoveLast(1);
-  return value;
-}
+WideString UninstallRecordArgument(const WideString& commandLine) { return RecordArgument(commandLine); }

@@ -32,8 +32,9 @@ void WriteUninstallRecord();
 // or cannot be read, copyPath is left as it was.
 bool CopyUninstaller(const WideString& program, const WideString& copyPath);
 
-// The record path of an uninstaller command line: the text after the first
-// "<uninstall>", or when that gives nothing, after the first "--uninstall=",
-// to the end of the line, with one leading and one trailing double quote
-// removed. Empty when neither option is there.
+// The record path of an uninstaller command line, or of an "UninstallString"
+// value read back (RecordArgument, engine/record_argument.h): the quoted
+// value of the first "<uninstall>" or, when that gives nothing, of the
+// first "--uninstall=", or an unquoted one up to the next blank. Empty when
+// neither option names one.
 WideString UninstallRecordArgument(const WideString& commandLine);

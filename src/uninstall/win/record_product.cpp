@@ -1,7 +1,10 @@
 #include "uninstall/win/record_product.h"
 
+#include "engine/record_argument.h"
+#include "engine/win/folder_macros.h"
 #include "engine/win/uninstall_record.h"
 #include "util/path_text.h"
+#include "util/win/file_system.h"
 #include "util/win/registry.h"
 
 WideString ProductNameFromRecord(const WideString& recordPath) {
@@ -16,4 +19,11 @@ WideString ReadInstallFolder(const WideString& productName) {
   if (folder.IsEmpty()) return WideString(u"Q:\\invalid\\");
   AddBackslash(folder);
   return folder;
+}
+
+WideString WithFullRecordPath(const WideString& arguments) {
+  WideString record = RecordArgument(arguments);
+  if (record.IsEmpty()) return arguments;
+  ExpandFolderMacros(record);
+  return ReplaceRecordArgument(arguments, AbsolutePath(record));
 }

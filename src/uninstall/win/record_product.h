@@ -12,3 +12,9 @@ WideString ProductNameFromRecord(const WideString& recordPath);
 // ending in a backslash; "Q:\invalid\" when missing or empty, so that
 // destinations below it match no real file.
 WideString ReadInstallFolder(const WideString& productName);
+
+// Uninstaller arguments with the record named by its full path (folder
+// macros expanded, a relative path taken from the current folder), for an
+// elevated copy, which does not start in this process's current folder.
+// Unchanged when they name no record.
+WideString WithFullRecordPath(const WideString& arguments);

@@ -23,6 +23,7 @@
 namespace {
 
 const WChar* const kAppPathsKey = u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const WChar kRecordUnreadable[] = u"Unable to open the uninstall record '%s', nothing has been removed.";
 
 bool HasExtension(const WideString& path, const WChar* extension) {
   return Extension(path).Equals(WideString(extension), true);
@@ -93,8 +94,8 @@ void RemoveListed(const StringList& removals, int fileCount) {
   }
 }
 
-// Runs whether or not the record could be read: the record, the product's
-// Uninstall key and, at the next restart, this executable go.
+// After the record's files: the record, the product's Uninstall key and,
+// at the next restart, this executable go.
 void CleanUp(const WideString& recordPath) {
   InstallState& state = State();
   if (DeleteFileW(recordPath.W())) LogEvent(log_kind::kFileRemoved, recordPath);
@@ -127,22 +128,24 @@ void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
   state.UninstallRecordPath = AbsolutePath(state.UninstallRecordPath);
   const WideString recordPath = state.UninstallRecordPath;
   LogEvent(log_kind::kUninstall, state.ProjectName + u" from the record " + recordPath);
-  // Without its record, only the entry and the uninstaller itself can go.
-  state.Outcome = InstallOutcome::Failed;
-  {
-    DiskFile record;
-    if (record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {
-      state.Outcome = InstallOutcome::Completed;
-      const int fileCount = RunUninstallActions(record, owner);
-      StringList removals;
-      record.Seek(0, false);
-      CollectRemovals(record, removals);
-      ProtectSharedFiles(recordPath, removals);
-      RemoveListed(removals, fileCount);
-    } else {
-      LogWindowsError(log_kind::kFailure, u"open the record " + recordPath, GetLastError());
-    }
+  DiskFile record;
+  if (record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {
+    const int fileCount = RunUninstallActions(record, owner);
+    StringList removals;
+    record.Seek(0, false);
+    CollectRemovals(record, removals);
+    ProtectSharedFiles(recordPath, removals);
+    RemoveListed(removals, fileCount);
+    record.Close();
+    CleanUp(recordPath);
+    state.Outcome = InstallOutcome::Completed;
+  } else {
+    // Without its record nothing tells what to remove: the entry and the
+    // uninstaller stay, so that the product can still be removed once the
+    // record is back (or be installed over).
+    LogWindowsError(log_kind::kFailure, u"open the record " + recordPath, GetLastError());
+    ShowMessage(owner, WideString::Format(kRecordUnreadable, recordPath), state.InstallerTitle, MB_ICONERROR);
+    state.Outcome = InstallOutcome::Failed;
   }
-  CleanUp(recordPath);
   if (SUCCEEDED(com)) CoUninitialize();
 }

@@ -44,7 +44,7 @@ int RelaunchUninstaller() {
                            u"Following User' and choose the Administrator user."),
                 State().InstallerTitle, MB_ICONINFORMATION);
   }
-  const WideString parameters = WideString::Format(u"--IsElevated %s", RelaunchArguments());
+  const WideString parameters = WideString::Format(u"--IsElevated %s", WithFullRecordPath(RelaunchArguments()));
   const LaunchResult launch = RunElevatedAndWait(ModulePath(), parameters, focus.Window(), WideString());
   if (!launch.started) LogWindowsError(log_kind::kFailure, u"start of the elevated uninstaller", launch.error);
   return ExitCodeOfLaunch(launch);

@@ -133,13 +133,18 @@ TEST(UninstallWorker, FileInUseGoesAtRestart) {
   DeleteFolderTree(u"C:\\Lock App");
 }
 
-TEST(UninstallWorker, MissingRecordStillRemovesTheEntry) {
+TEST(UninstallWorker, MissingRecordChangesNothing) {
   WriteRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Gone App"), u"InstallTo", u"C:\\Gone\\");
   ScriptedMessages messages(IDOK);
   RunUninstall(u"\"u.exe\" --uninstall=\"<Program Files>PloveUninstall\\PloveUninstall-Gone App.dat\"");
   EXPECT_EQ(State().UninstallRecordPath, UninstallRecordPathFor(u"Gone App"));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Gone App")));
-  EXPECT_EQ(messages.Count(), 0);
+  EXPECT_EQ(LastOutcome(), InstallOutcome::Failed);
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Gone App")));
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text, u"Unable to open the uninstall record '" + UninstallRecordPathFor(u"Gone App") +
+                                      u"', nothing has been removed.");
+  EXPECT_EQ(messages.Last().flags, static_cast<UINT>(MB_ICONERROR));
+  Forget(u"Gone App");
 }
 
 // An action's program is started by its own path, whatever the blanks in

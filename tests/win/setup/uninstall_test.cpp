@@ -202,24 +202,44 @@ TEST(Uninstall, CommandLineForms) {
   TestFolder folder;
   struct Case {
     const char* name;
-    const WChar* form;  // %s: uninstaller, %s: record
+    const WChar* form;  // %s: the program, %s: the record
+    bool installer;     // the program is the product's installer, not its uninstaller copy
     DWORD code;
   };
   const Case cases[] = {
       // "<uninstall>" wins over "--uninstall=" (which here names nothing).
-      {"Plove Form1", u"\"%s\" --silent --uninstall=\"C:\\none.dat\" <uninstall>%s", 0},
+      {"Plove Form1", u"\"%s\" --silent --uninstall=\"C:\\none.dat\" <uninstall>\"%s\"", false, 0},
       // "--sayonrebootruninst" before the record still finds it.
-      {"Plove Form2", u"\"%s\" --silent --sayonrebootruninst --uninstall=\"%s\"", 0},
-      // A record that is not there: only the entry goes, and that is a failure.
-      {"Plove Form3", u"\"%s\" --silent --uninstall=\"C:\\Plove Form3\\PloveUninstall-Plove Form3.dat\" %.0s", 1603},
+      {"Plove Form2", u"\"%s\" --silent --sayonrebootruninst --uninstall=\"%s\"", false, 0},
+      // Options after the record, or a trailing blank, are not part of it.
+      {"Plove Form3", u"\"%s\" --uninstall=\"%s\" --silent", false, 0},
+      {"Plove Form4", u"\"%s\" --silent --uninstall=\"%s\" ", false, 0},
+      // A record that is not there: nothing changes, and that is a failure.
+      {"Plove Form5", u"\"%s\" --silent --uninstall=\"C:\\Plove Form5\\PloveUninstall-Plove Form5.dat\"%.0s", false,
+       1603},
   };
   for (const Case& c : cases) {
     const WideString name = WideString::FromUtf8(c.name);
     Install(folder, Product(c.name, "1.0", std::string("C:\\") + c.name + "\\"), name);
-    const WideString command = WideString::Format(c.form, CopyOf(name), RecordOf(name));
+    const WideString program = c.installer ? folder / (name + u"-setup.exe") : CopyOf(name);
+    const WideString record = RecordOf(name);
+    const WideString command = WideString::Format(c.form, program, record);
     std::unique_ptr<SetupProcess> run(RunCommand(command));
     EXPECT_EQ(run->Wait(60000), c.code) << c.name;
-    EXPECT_TRUE(EntryValue(name, u"UninstallString").IsEmpty()) << c.name;
-    EXPECT_EQ(FileExists(u"C:\\" + name + u"\\app.txt"), c.code != 0) << c.name;
+    const bool removed = c.code == 0;
+    EXPECT_EQ(EntryValue(name, u"UninstallString").IsEmpty(), removed) << c.name;
+    EXPECT_EQ(FileExists(u"C:\\" + name + u"\\app.txt"), !removed) << c.name;
+    EXPECT_EQ(FileExists(record), !removed) << c.name;
+    EXPECT_EQ(PendingRenameSources().Contains(program, true), removed && !c.installer) << c.name;
+    const std::vector<TranscriptMessage> messages = run->Messages();
+    if (removed) {
+      EXPECT_TRUE(messages.empty()) << c.name;
+    } else {
+      ASSERT_EQ(messages.size(), 1u) << c.name;
+      EXPECT_EQ(messages[0].text, u"Unable to open the uninstall record 'C:\\Plove Form5\\PloveUninstall-Plove "
+                                  u"Form5.dat', nothing has been removed.");
+      EXPECT_EQ(messages[0].caption, WideString(u"UnInstaller"));
+      EXPECT_EQ(messages[0].flags, static_cast<UINT>(MB_ICONERROR));
+    }
   }
 }
