@@ -2,7 +2,8 @@
 // dlgUnInstall: the uninstaller's window (template 123). It asks for
 // confirmation, runs the uninstall engine on a worker thread and follows its
 // progress every 250 ms, reports completion and, when files remain to be
-// removed at the next restart, offers the restart. Unattended ("--silent")
+// removed at the next restart, offers the restart; a failed run (no record
+// to read) ends on "Uninstall is Incomplete". Unattended ("--silent")
 // or started by an installer ("--sayonrebootruninst") it starts at once and
 // closes itself when no restart is needed; unattended it also finishes by
 // itself when one is.
