@@ -10,6 +10,7 @@
 #include "app/win/elevated_launch.h"
 #include "app/win/focus_window.h"
 #include "engine/win/uninstall_record.h"
+#include "uninstall/win/quiet_uninstall.h"
 #include "uninstall/win/record_product.h"
 #include "uninstall/win/uninstall_window.h"
 #include "util/win/install_log.h"
@@ -27,7 +28,9 @@ int UninstallHere(const WideString& commandLine) {
   const HRESULT com = CoInitialize(nullptr);
   state.ProjectName = ProductNameFromRecord(state.UninstallRecordPath);
   state.InstallTo = ReadInstallFolder(state.ProjectName);
-  {
+  if (state.Silent) {
+    RunQuietUninstall(sayOnReboot);
+  } else {
     dlgUnInstall window(sayOnReboot);
     window.Run();
   }

@@ -18,16 +18,21 @@
 namespace {
 
 std::vector<PackSource> Product(const std::string& name, const std::string& version, const std::string& folder,
-                                const std::string& extra = std::string()) {
+                                const std::string& extra = std::string(),
+                                const std::vector<PackSource>& extraMembers = {}) {
   const std::string script =
       "[Project Name]\r\n" + name + "\r\n[ProgramVersion]\r\n" + version + "\r\n[Install To]\r\n" + folder +
       "\r\n[CopyFile]\r\napp.txt\r\n<Destination>app.txt\r\n[CopyFile]\r\nshared.txt\r\n<Destination>shared.txt\r\n"
       "[CreateIcon]\r\n<Destination>app.txt\r\n<Destination>" + name + ".lnk\r\n\r\n\r\n"
       "[Registry]\r\nHKLM\r\nSoftware\\" + name + "\r\nSTRING\r\nVersion\r\n" + version + "\r\n" + extra;
-  return {{"setup.dat", Bytes(script)},
-          {"app.txt", Bytes(name + " " + version + "\r\n")},
-          {"shared.txt", Bytes("shared\r\n")}};
+  std::vector<PackSource> members{{"setup.dat", Bytes(script)},
+                                  {"app.txt", Bytes(name + " " + version + "\r\n")},
+                                  {"shared.txt", Bytes("shared\r\n")}};
+  members.insert(members.end(), extraMembers.begin(), extraMembers.end());
+  return members;
 }
+
+std::string Narrow(const WideString& text) { return text.ToUtf8(); }
 
 // Installs silently and returns the product's entry key.
 WideString Install(const TestFolder& folder, const std::vector<PackSource>& members, const WideString& name) {
@@ -118,13 +123,25 @@ TEST(Uninstall, CancelOrCloseRemovesNothing) {
 
 TEST(Uninstall, QuietUninstallStringWaitsForNobody) {
   TestFolder folder;
-  Install(folder, Product("Plove Quiet", "1.0", "C:\\Plove Quiet\\"), u"Plove Quiet");
+  // An uninstall action that takes a while, so that a window would be seen.
+  const std::string action = "[CopyFile]\r\nprobe.exe\r\n<Destination>probe.exe\r\n[UninstallAction]\r\n"
+                             "<Destination>probe.exe\r\n\"" + Narrow(folder / u"action.txt") + "\" 0 1500\r\n";
+  Install(folder,
+          Product("Plove Quiet", "1.0", "C:\\Plove Quiet\\", action, {{"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}}),
+          u"Plove Quiet");
   const WideString quiet = EntryValue(u"Plove Quiet", u"QuietUninstallString");
   EXPECT_EQ(quiet, WideString::Format(u"\"%s\" --silent --noautoreboot --uninstall=\"%s\"", CopyOf(u"Plove Quiet"),
                                       RecordOf(u"Plove Quiet")));
   EXPECT_EQ(EntryValue(u"Plove Quiet", u"InstallLocation"), WideString(u"C:\\Plove Quiet\\"));
   std::unique_ptr<SetupProcess> run(RunCommand(quiet));
+  bool windowSeen = false;
+  while (run->Running()) {
+    windowSeen = windowSeen || !driver::TopWindowsOf(run->Id()).empty();
+    driver::Pump(20);
+  }
   EXPECT_EQ(run->Wait(60000), 0u);
+  EXPECT_FALSE(windowSeen);
+  EXPECT_TRUE(FileExists(folder / u"action.txt"));
   EXPECT_EQ(run->RestartRequests(), 0);
   EXPECT_TRUE(ProductGone(u"Plove Quiet", u"C:\\Plove Quiet\\"));
 
