@@ -11,6 +11,7 @@
 #include "script/directives.h"
 #include "script/win/read_line.h"
 #include "uninstall/win/empty_folders.h"
+#include "uninstall/win/record_product.h"
 #include "uninstall/win/removal_list.h"
 #include "util/path_text.h"
 #include "util/string_list.h"
@@ -95,7 +96,8 @@ void RemoveListed(const StringList& removals, int fileCount) {
 }
 
 // After the record's files: the record, the product's Uninstall key and,
-// at the next restart, this executable go.
+// at the next restart, this executable when it is the product's uninstaller
+// copy (not an installer started with "--uninstall=" from anywhere else).
 void CleanUp(const WideString& recordPath) {
   InstallState& state = State();
   if (DeleteFileW(recordPath.W())) LogEvent(log_kind::kFileRemoved, recordPath);
@@ -103,7 +105,8 @@ void CleanUp(const WideString& recordPath) {
       DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), state.ProjectName))
     LogEvent(log_kind::kRegistryKeyRemoved, u"HKLM\\" + UninstallKeyPath(state.ProjectName));
   wchar_t self[MAX_PATH] = {};
-  if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0 && MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+  if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0 && InUninstallerFolder(WideString(self)) &&
+      MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
     LogEvent(log_kind::kFileRemovedAtRestart, WideString(self));
 }
 

@@ -231,8 +231,10 @@ TEST(Uninstall, CommandLineForms) {
       // Options after the record, or a trailing blank, are not part of it.
       {"Plove Form3", u"\"%s\" --uninstall=\"%s\" --silent", false, 0},
       {"Plove Form4", u"\"%s\" --silent --uninstall=\"%s\" ", false, 0},
+      // The installer started as uninstaller does not delete itself.
+      {"Plove Form5", u"\"%s\" --silent --uninstall=\"%s\"", true, 0},
       // A record that is not there: nothing changes, and that is a failure.
-      {"Plove Form5", u"\"%s\" --silent --uninstall=\"C:\\Plove Form5\\PloveUninstall-Plove Form5.dat\"%.0s", false,
+      {"Plove Form6", u"\"%s\" --silent --uninstall=\"C:\\Plove Form6\\PloveUninstall-Plove Form6.dat\"%.0s", false,
        1603},
   };
   for (const Case& c : cases) {
@@ -253,8 +255,8 @@ TEST(Uninstall, CommandLineForms) {
       EXPECT_TRUE(messages.empty()) << c.name;
     } else {
       ASSERT_EQ(messages.size(), 1u) << c.name;
-      EXPECT_EQ(messages[0].text, u"Unable to open the uninstall record 'C:\\Plove Form5\\PloveUninstall-Plove "
-                                  u"Form5.dat', nothing has been removed.");
+      EXPECT_EQ(messages[0].text, u"Unable to open the uninstall record 'C:\\Plove Form6\\PloveUninstall-Plove "
+                                  u"Form6.dat', nothing has been removed.");
       EXPECT_EQ(messages[0].caption, WideString(u"UnInstaller"));
       EXPECT_EQ(messages[0].flags, static_cast<UINT>(MB_ICONERROR));
     }
