@@ -24,6 +24,40 @@ void DeleteNamedValue(HKEY root, const WideString& keyPath, const WideString& va
   LogRegistryRemoval(root, keyPath, &valueName, RegDeleteValueW(key.Get(), valueName.W()));
 }
 
+// Removes the last entry equal to path; false when there is none.
+bool RemoveLastEqual(StringList& list, const WideString& path) {
+  for (int i = list.Count() - 1; i >= 0; --i) {
+    if (list.Item(i).Equals(path, true)) {
+      list.RemoveAt(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The "[CopyFile]" entries of another product's record protect their files.
+void ProtectFilesOf(const WideString& other, bool is64Bit, StringList& removals) {
+  InstallState& state = State();
+  const WideString otherInstallTo = ReadInstallFolder(ProductNameFromRecord(other));
+  DiskFile file;
+  if (!file.Open(other, GENERIC_READ, OPEN_EXISTING, false)) return;
+  WideString line;
+  while (ReadLine(file, line, false)) {
+    if (!line.Equals(Directive::CopyFile)) continue;
+    WideString values[2];
+    ReadValueLines(file, values, 2);
+    // "<Destination>" and "<Program Files>" as at the other product's install.
+    const WideString savedInstallTo = state.InstallTo;
+    const bool saved64Bit = state.Install64Bit;
+    state.InstallTo = otherInstallTo;
+    state.Install64Bit = is64Bit;
+    const WideString path = RemovalPath(values[1]);
+    state.InstallTo = savedInstallTo;
+    state.Install64Bit = saved64Bit;
+    RemoveLastEqual(removals, path);
+  }
+}
+
 }  // namespace
 
 WideString RemovalPath(const WideString& destination) {
@@ -59,31 +93,19 @@ void CollectRemovals(DiskFile& record, StringList& removals) {
 }
 
 void ProtectSharedFiles(const WideString& recordPath, StringList& removals) {
-  InstallState& state = State();
-  FileFinder finder;
-  finder.Start(ParentFolder(recordPath), WideString(u"PloveUninstall-*.dat"));
-  while (finder.Next()) {
-    const WideString other = finder.Path();
-    if (SamePath(other, recordPath) || (finder.Attributes() & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-    const WideString otherInstallTo = ReadInstallFolder(ProductNameFromRecord(other));
-    DiskFile file;
-    if (!file.Open(other, GENERIC_READ, OPEN_EXISTING, false)) continue;
-    WideString line;
-    while (ReadLine(file, line, false)) {
-      if (!line.Equals(Directive::CopyFile)) continue;
-      WideString values[2];
-      ReadValueLines(file, values, 2);
-      // "<Destination>" must expand to the other product's folder.
-      const WideString saved = state.InstallTo;
-      state.InstallTo = otherInstallTo;
-      const WideString path = RemovalPath(values[1]);
-      state.InstallTo = saved;
-      for (int i = removals.Count() - 1; i >= 0; --i) {
-        if (removals.Item(i).Equals(path, true)) {
-          removals.RemoveAt(i);
-          break;
-        }
-      }
+  const WideString product = ProductNameFromRecord(recordPath);
+  std::vector<UninstallerFolder> folders = UninstallerFolders();
+  bool listed = false;
+  for (const UninstallerFolder& folder : folders) listed = listed || SamePath(folder.path, ParentFolder(recordPath));
+  if (!listed) folders.push_back({ParentFolder(recordPath), State().Install64Bit});
+  for (const UninstallerFolder& folder : folders) {
+    FileFinder finder;
+    finder.Start(folder.path, WideString(u"PloveUninstall-*.dat"));
+    while (finder.Next()) {
+      const WideString other = finder.Path();
+      if (SamePath(other, recordPath) || (finder.Attributes() & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+      if (ProductNameFromRecord(other).Equals(product, true)) continue;
+      ProtectFilesOf(other, folder.is64Bit, removals);
     }
   }
 }

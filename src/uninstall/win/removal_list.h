@@ -1,7 +1,7 @@
 #pragma once
 // The list of files and shortcuts that an uninstall removes, built from the
 // product's uninstall record, less the files that another product installed
-// through the same uninstaller folder still lists.
+// through either uninstaller folder still lists.
 
 #include "util/string_list.h"
 #include "util/wide_string.h"
@@ -18,8 +18,11 @@ WideString RemovalPath(const WideString& destination);
 // once (its key stays, and is created empty when it was missing).
 void CollectRemovals(DiskFile& record, StringList& removals);
 
-// For every other "PloveUninstall-*.dat" in the folder of recordPath,
-// removes from the list, at most once per "[CopyFile]" of that record and
-// searching from the end, the entry equal to its destination expanded with
-// that product's install folder (ReadInstallFolder).
+// For every other "PloveUninstall-*.dat" in the uninstaller folders
+// (UninstallerFolders) and in the folder of recordPath, removes from the
+// list, at most once per "[CopyFile]" of that record and searching from the
+// end, the entry equal to its destination expanded as at that product's
+// install: its install folder (ReadInstallFolder) and its "<Program Files>"
+// (that of its folder). A record of this same product in the other folder
+// (left by an install of the other kind) protects nothing.
 void ProtectSharedFiles(const WideString& recordPath, StringList& removals);

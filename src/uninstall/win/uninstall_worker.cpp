@@ -130,6 +130,10 @@ void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
   // file name does not show.
   state.UninstallRecordPath = AbsolutePath(state.UninstallRecordPath);
   const WideString recordPath = state.UninstallRecordPath;
+  // "<Program Files>" in the record as at its install: the 64-bit program
+  // folder for a record in the 64-bit uninstaller folder.
+  bool is64Bit = false;
+  if (InUninstallerFolder(recordPath, &is64Bit)) state.Install64Bit = is64Bit;
   LogEvent(log_kind::kUninstall, state.ProjectName + u" from the record " + recordPath);
   DiskFile record;
   if (record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {

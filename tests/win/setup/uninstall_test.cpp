@@ -11,6 +11,7 @@
 #include "pending_restart.h"
 #include "resources/resource_ids.h"
 #include "setup_harness.h"
+#include "util/path_text.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
 #include "window_driver.h"
@@ -194,25 +195,64 @@ TEST(Uninstall, UpgradeRemovesTheOldVersionFirst) {
 
 TEST(Uninstall, SharedFilesStayUntilTheLastProductGoes) {
   TestFolder folder;
-  Install(folder, Product("Plove One", "1.0", "C:\\Plove Shared\\"), u"Plove One");
-  // The second product places its own app file under another name.
-  std::vector<PackSource> two = Product("Plove Two", "1.0", "C:\\Plove Shared\\");
-  std::string script(two[0].data.begin(), two[0].data.end());
-  const std::string from = "<Destination>app.txt", to = "<Destination>two.txt";
-  script.replace(script.find(from), from.size(), to);
-  two[0].data = Bytes(script);
-  Install(folder, two, u"Plove Two");
+  // A product with a program that has no 64-bit twin counts as 32-bit, one
+  // without programs as 64-bit: their records are in different folders.
+  const struct {
+    const char* first;
+    const char* second;
+    bool first64Bit;
+    bool second64Bit;
+  } cases[] = {
+      {"Plove One", "Plove Two", true, true},
+      {"Plove Three", "Plove Four", true, false},
+      {"Plove Five", "Plove Six", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    const std::string tool = "[CopyFile]\r\ntool.exe\r\n<Destination>tool.exe\r\n";
+    const std::vector<PackSource> toolMember = {{"tool.exe", Bytes("tool")}};
+    Install(folder,
+            Product(c.first, "1.0", "C:\\Plove Shared\\", c.first64Bit ? "" : tool,
+                    c.first64Bit ? std::vector<PackSource>() : toolMember),
+            WideString::FromUtf8(c.first));
+    // The second product places its own app file under another name.
+    std::vector<PackSource> two = Product(c.second, "1.0", "C:\\Plove Shared\\", c.second64Bit ? "" : tool,
+                                          c.second64Bit ? std::vector<PackSource>() : toolMember);
+    std::string script(two[0].data.begin(), two[0].data.end());
+    const std::string from = "<Destination>app.txt", to = "<Destination>two.txt";
+    script.replace(script.find(from), from.size(), to);
+    two[0].data = Bytes(script);
+    Install(folder, two, WideString::FromUtf8(c.second));
+    const WideString first = WideString::FromUtf8(c.first), second = WideString::FromUtf8(c.second);
+    ASSERT_EQ(RecordOf(first).Find(u"C:\\Program Files\\") == 1, c.first64Bit);
+    ASSERT_EQ(RecordOf(second).Find(u"C:\\Program Files\\") == 1, c.second64Bit);
 
-  std::unique_ptr<SetupProcess> first(RunCommand(EntryValue(u"Plove One", u"QuietUninstallString")));
-  EXPECT_EQ(first->Wait(60000), 0u);
+    std::unique_ptr<SetupProcess> one(RunCommand(EntryValue(first, u"QuietUninstallString")));
+    EXPECT_EQ(one->Wait(60000), 0u);
+    EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\app.txt"));
+    EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\shared.txt"));  // the second product still lists it
+    EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\two.txt"));
+
+    std::unique_ptr<SetupProcess> other(RunCommand(EntryValue(second, u"QuietUninstallString")));
+    EXPECT_EQ(other->Wait(60000), 0u);
+    EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\shared.txt"));
+    EXPECT_FALSE(FileExists(u"C:\\Plove Shared"));
+  }
+
+  // Installed as 32-bit, then again as 64-bit: the record that the first
+  // install left in the other folder protects nothing of the product.
+  Install(folder,
+          Product("Plove Seven", "1.0", "C:\\Plove Shared\\", "[CopyFile]\r\ntool.exe\r\n<Destination>tool.exe\r\n",
+                  {{"tool.exe", Bytes("tool")}}),
+          u"Plove Seven");
+  const WideString stale = RecordOf(u"Plove Seven");
+  Install(folder, Product("Plove Seven", "2.0", "C:\\Plove Shared\\"), u"Plove Seven");
+  ASSERT_FALSE(SamePath(RecordOf(u"Plove Seven"), stale));
+  ASSERT_TRUE(FileExists(stale));
+  std::unique_ptr<SetupProcess> again(RunCommand(EntryValue(u"Plove Seven", u"QuietUninstallString")));
+  EXPECT_EQ(again->Wait(60000), 0u);
   EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\app.txt"));
-  EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\shared.txt"));  // Plove Two still lists it
-  EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\two.txt"));
-
-  std::unique_ptr<SetupProcess> second(RunCommand(EntryValue(u"Plove Two", u"QuietUninstallString")));
-  EXPECT_EQ(second->Wait(60000), 0u);
   EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\shared.txt"));
-  EXPECT_FALSE(FileExists(u"C:\\Plove Shared"));
 }
 
 TEST(Uninstall, CommandLineForms) {
