@@ -14,6 +14,7 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/win/folder_macros.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/file_placement.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/file_version.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/installed_files.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/pending_renames.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/app_paths.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/shortcuts.cpp

@@ -2,8 +2,11 @@
 
 #include "app/install_state.h"
 #include "engine/record_argument.h"
+#include "engine/record_marks.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/installed_files.h"
 #include "engine/win/pending_renames.h"
+#include "engine/win/record_file_marks.h"
 #include "payload/win/payload_context.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -21,9 +24,23 @@ namespace {
 const WChar* const kSavedPathKey = u"Software\\PloveInstall";
 constexpr DWORD kModulePathCapacity = 1000;
 
+// InstalledFilesChanges() when the record was last written.
+uint32_t g_fateChangesAtRecord = 0;
+
+bool IsRecordMark(const WideString& line) { return line.Equals(kKeptFileMark) || line.Equals(kCountedFileMark); }
+
+// After the two value lines of a "[CopyFile]" entry: what the install did
+// with its file.
+void WriteFileMarks(DiskFile& record, const WideString& destination) {
+  const FileMarks marks = MarksForDestination(destination);
+  if (marks.kept) record.WriteText(WideString(kKeptFileMark).ToAnsi(), true);
+  if (marks.counted) record.WriteText(WideString(kCountedFileMark).ToAnsi(), true);
+}
+
 // Copies the payload's setup.dat to recordPath line by line, every line
 // ended by CR LF, with the line after each "[Install To]" replaced by the
-// chosen install folder.
+// chosen install folder and each "[CopyFile]" entry followed by its file's
+// marks (a mark line of the script itself is left out).
 void WriteRecordFile(const WideString& recordPath) {
   PayloadContext* payload = PublishedPayload();
   if (payload == nullptr) return;
@@ -35,11 +52,22 @@ void WriteRecordFile(const WideString& recordPath) {
   const WideString installTo = State().InstallTo;
   WideString line;
   while (ReadLine(script, line, false)) {
+    if (IsRecordMark(line)) continue;
     if (line.Equals(Directive::InstallTo)) {
       WideString dropped;
       ReadLine(script, dropped, false);
       record.Write("[Install To]\r\n", 14);
       record.WriteText(installTo.ToAnsi(), true);
+    } else if (line.Equals(Directive::CopyFile)) {
+      // Its value lines as the install worker reads them.
+      record.WriteText(line.ToAnsi(), true);
+      WideString values[2];  // member, destination
+      int present = 0;
+      while (present < 2 && ReadLine(script, values[present], false)) {
+        record.WriteText(values[present].ToAnsi(), true);
+        ++present;
+      }
+      if (present == 2) WriteFileMarks(record, values[1]);
     } else {
       record.WriteText(line.ToAnsi(), true);
     }
@@ -95,8 +123,21 @@ WideString UninstallRecordPathFor(const WideString& productName) {
 
 void WriteUninstallRecord() {
   InstallState& state = State();
-  if (!state.UninstallAllowed || state.UninstallRecordWritten) return;
+  if (!state.UninstallAllowed) return;
+  if (state.UninstallRecordWritten) {
+    // Written before a program run of the script: the files placed or
+    // kept since then get their marks now.
+    if (g_fateChangesAtRecord == InstalledFilesChanges()) return;
+    const WideString recordPath = UninstallRecordPathFor(state.ProjectName);
+    g_fateChangesAtRecord = InstalledFilesChanges();
+    WriteRecordFile(recordPath);
+    LogEvent(log_kind::kUninstallRecord, recordPath + u", again with the files placed since");
+    return;
+  }
   state.UninstallRecordWritten = true;
+  // The product's record from an earlier install, before this one's
+  // replaces it.
+  ReadPreviousRecordMarks();
 
   // A module path that does not fit is no path: nothing is copied then.
   wchar_t self[kModulePathCapacity] = {};
@@ -111,6 +152,7 @@ void WriteUninstallRecord() {
   if (CopyUninstaller(program, copyPath)) CancelDeletionAtRestart(copyPath);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
+  g_fateChangesAtRecord = InstalledFilesChanges();
   WriteRecordFile(recordPath);
   LogEvent(log_kind::kUninstallRecord, recordPath + u", uninstaller " + copyPath);
   WriteUninstallValues(copyPath, recordPath);

@@ -22,8 +22,11 @@ WideString UninstallRecordPathFor(const WideString& productName);
 // State().ProjectName, and the saved install path when the script asks for
 // it. A deletion at the next restart that is pending for the copy's path
 // (an old version's uninstaller removing itself) is cancelled once the new
-// copy is in place. Does nothing when State().UninstallAllowed is clear or
-// when it has run before in this process (State().UninstallRecordWritten).
+// copy is in place. Each "[CopyFile]" entry of the record is followed by
+// its marks (record_file_marks.h). Does nothing when
+// State().UninstallAllowed is clear; when it has run before in this process
+// (State().UninstallRecordWritten) it only writes the record file again,
+// and only when files were placed or kept since (installed_files.h).
 // Failures are not reported: each later step runs anyway.
 void WriteUninstallRecord();
 

@@ -1,7 +1,10 @@
 #include "uninstall/win/removal_list.h"
 
 #include "app/install_state.h"
+#include "engine/record_marks.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/record_file_marks.h"
+#include "engine/win/shared_file_count.h"
 #include "engine/win/worker_registry.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -60,22 +63,28 @@ void ProtectFilesOf(const WideString& other, bool is64Bit, StringList& removals)
 
 }  // namespace
 
-WideString RemovalPath(const WideString& destination) {
-  WideString path = destination;
-  ExpandFolderMacros(path);
-  path.Replace(WideString(u"__PLI_WIN64"), WideString(), false);
-  path.Replace(WideString(u"__PLI_UNICODE"), WideString(), false);
-  return path;
-}
+WideString RemovalPath(const WideString& destination) { return RecordedFilePath(destination); }
 
-void CollectRemovals(DiskFile& record, StringList& removals) {
+void CollectRemovals(DiskFile& record, StringList& removals, RecordMarks& marks) {
   WideString line;
+  // The destination of the entry just read: marks follow its value lines.
+  WideString marked;
   while (ReadLine(record, line, false)) {
+    if (!marked.IsEmpty() && line.Equals(kKeptFileMark)) {
+      marks.kept.Add(marked);
+      continue;
+    }
+    if (!marked.IsEmpty() && line.Equals(kCountedFileMark)) {
+      if (!marks.counted.Contains(marked, true)) marks.counted.Add(marked);
+      continue;
+    }
+    marked.Clear();
     if (line.Equals(Directive::CopyFile)) {
       WideString values[2];  // member, destination
       ReadValueLines(record, values, 2);
       WideString path = RemovalPath(values[1]);
       if (!removals.Contains(path, true)) removals.Add(path);
+      marked = path;
     } else if (line.Equals(Directive::CreateIcon)) {
       WideString values[3];  // target, shortcut file, arguments
       ReadValueLines(record, values, 3);
@@ -89,6 +98,13 @@ void CollectRemovals(DiskFile& record, StringList& removals) {
       ExpandFolderMacros(values[1]);
       DeleteNamedValue(root, values[1], values[3]);
     }
+  }
+}
+
+void LeaveKeptFiles(const RecordMarks& marks, StringList& removals) {
+  for (int i = 0; i < marks.kept.Count(); ++i) {
+    const WideString& path = marks.kept.Item(i);
+    if (RemoveLastEqual(removals, path)) LogEvent(log_kind::kFileKept, path + u" (there before the install)");
   }
 }
 
@@ -106,6 +122,16 @@ void ProtectSharedFiles(const WideString& recordPath, StringList& removals) {
       if (SamePath(other, recordPath) || (finder.Attributes() & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
       if (ProductNameFromRecord(other).Equals(product, true)) continue;
       ProtectFilesOf(other, folder.is64Bit, removals);
+    }
+  }
+}
+
+void ReleaseSharedCounts(const RecordMarks& marks, StringList& removals) {
+  for (int i = 0; i < marks.counted.Count(); ++i) {
+    const WideString& path = marks.counted.Item(i);
+    const DWORD left = CountSharedFileDown(path);
+    if (left > 0 && RemoveLastEqual(removals, path)) {
+      LogEvent(log_kind::kFileKept, path + WideString::Format(u" (still counted by %u other programs)", left));
     }
   }
 }

@@ -139,9 +139,12 @@ void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
   if (record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {
     const int fileCount = RunUninstallActions(record, owner);
     StringList removals;
+    RecordMarks marks;
     record.Seek(0, false);
-    CollectRemovals(record, removals);
+    CollectRemovals(record, removals, marks);
+    LeaveKeptFiles(marks, removals);
     ProtectSharedFiles(recordPath, removals);
+    ReleaseSharedCounts(marks, removals);
     RemoveListed(removals, fileCount);
     record.Close();
     CleanUp(recordPath);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/win/folder_macros.h"
+#include "engine/win/shared_file_count.h"
 #include "engine/win/uninstall_record.h"
 #include "pending_restart.h"
 #include "resources/resource_ids.h"
@@ -301,4 +302,70 @@ TEST(Uninstall, CommandLineForms) {
       EXPECT_EQ(messages[0].flags, static_cast<UINT>(MB_ICONERROR));
     }
   }
+}
+
+namespace {
+
+bool SharedCountExists(const WideString& path) {
+  ScopedRegistryKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideString(kSharedDllsKey).W(), 0, KEY_QUERY_VALUE | RegistryViewFlag(),
+                    key.Receive()) != ERROR_SUCCESS)
+    return false;
+  return RegQueryValueExW(key.Get(), path.W(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+// The uninstall removes what the install placed, not the newer files it
+// found and kept; shared system files go only when no program counts them.
+TEST(Uninstall, KeptAndCountedFilesStay) {
+  TestFolder folder;
+  const std::vector<uint8_t> v1 = ReadHostFile(PLOVE_VERSION1_DLL_PATH), v2 = ReadHostFile(PLOVE_VERSION2_DLL_PATH);
+  WideString system(u"<System>");
+  ExpandFolderMacros(system);
+  const WideString counted = system + u"plove-counted.dll", alone = system + u"plove-alone.dll";
+  // Another program's newer files, one of them shared and counted once.
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\Plove Keep", nullptr));
+  for (const WideString& path : {WideString(u"C:\\Plove Keep\\lib.dll"), WideString(u"C:\\Plove Keep\\late.dll"), counted})
+    ASSERT_TRUE(WriteWholeFile(path, v2.data(), v2.size()));
+  const DWORD one = 1;
+  ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, WideString(kSharedDllsKey), counted, REG_DWORD, &one, sizeof one));
+
+  // Installed twice: the reinstall brings an older own.dll, which the
+  // version rule keeps, yet it is what the first install placed. The
+  // program run writes the record before late.dll is kept.
+  const std::string report = Narrow(folder / u"run.txt");
+  for (const char* ownMember : {"v2.dll", "v1.dll"}) {
+    const std::string script = std::string(
+        "[Project Name]\r\nPlove Keep\r\n[Install To]\r\nC:\\Plove Keep\\\r\n"
+        "[CopyFile]\r\nv1.dll\r\n<Destination>lib.dll\r\n[CopyFile]\r\n") + ownMember + "\r\n<Destination>own.dll\r\n"
+        "[CopyFile]\r\nv1.dll\r\n<System>plove-counted.dll\r\n[CopyFile]\r\nv1.dll\r\n<System>plove-alone.dll\r\n"
+        "[CopyFile]\r\nprobe.exe\r\n<Destination>probe.exe\r\n"
+        "[RunAndWaitFile]\r\n<Destination>probe.exe\r\n\"" + report + "\"\r\n\r\n"
+        "[CopyFile]\r\nv1.dll\r\n<Destination>late.dll\r\n";
+    Install(folder, {{"setup.dat", Bytes(script)}, {"v1.dll", v1}, {"v2.dll", v2},
+                     {"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}}, u"Plove Keep");
+  }
+  EXPECT_EQ(SharedFileCount(counted), 2u);  // once for this product, not once per install
+  EXPECT_EQ(SharedFileCount(alone), 1u);
+  EXPECT_EQ(FileBytes(u"C:\\Plove Keep\\own.dll"), FileBytes(HostPath(PLOVE_VERSION2_DLL_PATH)));
+  // The marks follow their entries, as lines that older readers skip.
+  const std::string record = FileBytes(RecordOf(u"Plove Keep"));
+  for (const char* entry : {"<Destination>lib.dll\r\n[KeptExistingFile]\r\n[CopyFile]\r\nv1.dll\r\n<Destination>own.dll\r\n[CopyFile]",
+                            "<System>plove-counted.dll\r\n[KeptExistingFile]\r\n[CountedSharedFile]\r\n[CopyFile]",
+                            "<System>plove-alone.dll\r\n[CountedSharedFile]\r\n[CopyFile]",
+                            "<Destination>late.dll\r\n[KeptExistingFile]\r\n"})
+    EXPECT_NE(record.find(entry), std::string::npos) << entry << "\n" << record;
+
+  std::unique_ptr<SetupProcess> run(RunCommand(EntryValue(u"Plove Keep", u"QuietUninstallString")));
+  EXPECT_EQ(run->Wait(60000), 0u);
+  for (const WChar* kept : {u"C:\\Plove Keep\\lib.dll", u"C:\\Plove Keep\\late.dll"})
+    EXPECT_EQ(FileBytes(kept), FileBytes(HostPath(PLOVE_VERSION2_DLL_PATH))) << WideString(kept).ToUtf8();
+  EXPECT_FALSE(FileExists(u"C:\\Plove Keep\\own.dll"));
+  EXPECT_FALSE(FileExists(u"C:\\Plove Keep\\probe.exe"));
+  EXPECT_TRUE(FileExists(counted));
+  EXPECT_EQ(SharedFileCount(counted), 1u);
+  EXPECT_FALSE(FileExists(alone));
+  EXPECT_FALSE(SharedCountExists(alone));
+  EXPECT_TRUE(EntryValue(u"Plove Keep", u"UninstallString").IsEmpty());
 }
