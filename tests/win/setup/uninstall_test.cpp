@@ -247,13 +247,19 @@ TEST(Uninstall, SharedFilesStayUntilTheLastProductGoes) {
                   {{"tool.exe", Bytes("tool")}}),
           u"Plove Seven");
   const WideString stale = RecordOf(u"Plove Seven");
-  Install(folder, Product("Plove Seven", "2.0", "C:\\Plove Shared\\"), u"Plove Seven");
+  // "<Program Files>" is the 64-bit folder for it, at uninstall too.
+  Install(folder,
+          Product("Plove Seven", "2.0", "C:\\Plove Shared\\",
+                  "[CopyFile]\r\nshared.txt\r\n<Program Files>Plove Seven\\notes.txt\r\n"),
+          u"Plove Seven");
+  ASSERT_TRUE(FileExists(u"C:\\Program Files\\Plove Seven\\notes.txt"));
   ASSERT_FALSE(SamePath(RecordOf(u"Plove Seven"), stale));
   ASSERT_TRUE(FileExists(stale));
   std::unique_ptr<SetupProcess> again(RunCommand(EntryValue(u"Plove Seven", u"QuietUninstallString")));
   EXPECT_EQ(again->Wait(60000), 0u);
   EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\app.txt"));
   EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\shared.txt"));
+  EXPECT_FALSE(FileExists(u"C:\\Program Files\\Plove Seven"));
 }
 
 TEST(Uninstall, CommandLineForms) {
