@@ -4,7 +4,8 @@
 add_library(plove_engine_rules STATIC
   ${CMAKE_CURRENT_LIST_DIR}/folder_macro_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/variant_rules.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/run_rules.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/run_rules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/record_argument.cpp)
 target_link_libraries(plove_engine_rules PUBLIC plove_util)
 plove_warnings(plove_engine_rules)
 
@@ -13,6 +14,7 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/win/folder_macros.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/file_placement.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/file_version.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/installed_files.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/pending_renames.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/app_paths.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/shortcuts.cpp

@@ -2,6 +2,8 @@
 add_library(plove_engine_worker STATIC
   ${CMAKE_CURRENT_LIST_DIR}/win/install_worker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win/installed_version.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/win/record_file_marks.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/win/shared_file_count.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win/stopped_install_record.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win/uninstall_record.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win/worker_registry.cpp

@@ -197,3 +197,25 @@ void RunUninstall(SceneRun& run, UninstallPage page, bool holdFile) {
 void OpenUninstallReadyScene(SceneRun& run) { RunUninstall(run, UninstallPage::Ready, false); }
 
 void OpenUninstallCompletedScene(SceneRun& run) { RunUninstall(run, UninstallPage::Completed, true); }
+
+void OpenUninstallFailedScene(SceneRun& run) {
+  // A record that is not there: the engine says so and removes nothing.
+  InstallState& state = State();
+  state.InstallerTitle = u"UnInstaller";
+  state.ProjectName = u"Plove Hello";
+  state.UninstallRecordPath = SceneFolder() + u"PloveUninstall-Plove Hello.dat";
+  state.InstallTo = SceneFolder();
+  SetMessageResponder(&AnswerOk, nullptr);
+  {
+    dlgUnInstall window(false);
+    run.ReadyWhen([&window] {
+      if (window.Page() == UninstallPage::Ready && window.Window()) {
+        PostMessageW(GetDlgItem(window.Window(), IDOK), BM_CLICK, 0, 0);
+        return false;
+      }
+      return window.Page() == UninstallPage::Completed;
+    });
+    window.Run();
+  }
+  SetMessageResponder(nullptr, nullptr);
+}

@@ -18,6 +18,7 @@ const Scene kScenes[] = {
     {"licence", &OpenLicenceScene},                     // licence window
     {"uninstall-ready", &OpenUninstallReadyScene},      // uninstall window, confirmation
     {"uninstall-completed", &OpenUninstallCompletedScene},  // completed page with the restart row
+    {"uninstall-failed", &OpenUninstallFailedScene},        // last page when nothing could be removed
     {"container", &OpenContainerScene},        // container progress, second of three installers
 };
 

@@ -32,4 +32,5 @@ void OpenWizardFailedScene(SceneRun& run);
 void OpenLicenceScene(SceneRun& run);
 void OpenUninstallReadyScene(SceneRun& run);
 void OpenUninstallCompletedScene(SceneRun& run);
+void OpenUninstallFailedScene(SceneRun& run);
 void OpenContainerScene(SceneRun& run);

@@ -119,14 +119,15 @@ void LogCopyEnd(const LaunchResult& launch, const WChar* copyRole, int exitCode)
 
 }  // namespace
 
-int RelaunchAndWait(const WChar* leadingOptions, HWND focusWindow, const WChar* copyRole) {
+int RelaunchAndWait(const WChar* leadingOptions, const WideString& arguments, HWND focusWindow,
+                    const WChar* copyRole) {
   InstallState& state = State();
   // The file stays, empty, until the end: its unique name is this run's.
   WideString relayPath;
   // Without one (no temporary folder) the copy's process exit code counts.
   const bool relayGiven = MakeTempFileName(relayPath, "PLI");
   const WideString parameters = WideString::Format(u"%s--IsElevated=\"%s\"%s %s", leadingOptions, relayPath,
-                                                   LogHandleParameter(), RelaunchArguments());
+                                                   LogHandleParameter(), arguments);
   LaunchResult launch = RunElevatedAndWait(ModulePath(), parameters, focusWindow, relayPath);
   if (launch.started) {
     // A command or the result may have arrived as the copy ended; but when
@@ -152,5 +153,5 @@ int RelaunchElevated() {
                            u"Following User' and choose the Administrator user."),
                 state.InstallerTitle, MB_ICONINFORMATION);
   }
-  return RelaunchAndWait(u"--selfrun ", focus.Window(), u"elevated copy");
+  return RelaunchAndWait(u"--selfrun ", RelaunchArguments(), focus.Window(), u"elevated copy");
 }

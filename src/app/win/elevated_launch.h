@@ -39,12 +39,14 @@ WideString RelaunchArguments();
 int ExitCodeOfLaunch(const LaunchResult& launch, bool relayGiven);
 
 // Starts this program elevated with
-//   leadingOptions + "--IsElevated=\"<relay file>\"" [+ " --loghandle=N"] + " " + own arguments
-// (the log handle when a log is open), waits for it serving the relay file,
+//   leadingOptions + "--IsElevated=\"<relay file>\"" [+ " --loghandle=N"] + " " + arguments
+// (the log handle when a log is open; arguments: RelaunchArguments(), or
+// those with a path made absolute that the copy must find too), waits for it serving the relay file,
 // looks at the file once more after the end (only for the result when an
 // uninstaller started by the copy is restarting Windows), removes the file
 // and returns the exit code. copyRole names the copy in the log.
-int RelaunchAndWait(const WChar* leadingOptions, HWND focusWindow, const WChar* copyRole);
+int RelaunchAndWait(const WChar* leadingOptions, const WideString& arguments, HWND focusWindow,
+                    const WChar* copyRole);
 
 // The whole job of the first process of an install once its payload is
 // ready: the focus window, then RelaunchAndWait with "--selfrun ". Returns

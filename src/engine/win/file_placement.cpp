@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "engine/variant_rules.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/installed_files.h"
 #include "engine/win/pending_renames.h"
 #include "payload/win/payload_context.h"
 #include "util/path_text.h"
@@ -43,13 +44,18 @@ bool CopyIntoPlace(const ExtractedSource& source, const WideString& destination,
     if (replacing) SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
     if (source.CopyTo(target)) {
       LogEvent(replacing ? log_kind::kFileReplaced : log_kind::kFileNew, destination);
+      NoteFilePlaced(destination);
       return false;
     }
     const DWORD error = GetLastError();
     LogWindowsError(FileInUse(error) ? log_kind::kFileInUse : log_kind::kFailure, u"copy to " + destination, error);
     if (FileInUse(error)) {
-      if (InUseFileIsCurrent(existing, incoming)) LogEvent(log_kind::kFileKept, destination + u" (in use, current)");
-      if (!InUseFileIsCurrent(existing, incoming) && !ScheduleReplaceAtRestart(source, target)) {
+      if (InUseFileIsCurrent(existing, incoming)) {
+        LogEvent(log_kind::kFileKept, destination + u" (in use, current)");
+        NoteFileKept(destination);
+      } else if (ScheduleReplaceAtRestart(source, target)) {
+        NoteFilePlaced(destination);
+      } else {
         ShowMessage(window, WideString(kInUseNotReplaced), State().InstallerTitle, MB_OK);
       }
       return false;
@@ -110,7 +116,10 @@ bool PlaceExtracted(bool ready, const ExtractedSource& extracted, const FileVers
     if (!KeepExistingFile(existing, incoming)) {
       cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
     }
-    if (KeepExistingFile(existing, incoming)) LogEvent(log_kind::kFileKept, target + u" (installed version is newer)");
+    if (KeepExistingFile(existing, incoming)) {
+      LogEvent(log_kind::kFileKept, target + u" (installed version is newer)");
+      NoteFileKept(target);
+    }
   }
   // Kept and waiting files are registered as well: the registration then
   // refreshes whatever version is in place.

@@ -1,8 +1,12 @@
 #include "engine/win/uninstall_record.h"
 
 #include "app/install_state.h"
+#include "engine/record_argument.h"
+#include "engine/record_marks.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/installed_files.h"
 #include "engine/win/pending_renames.h"
+#include "engine/win/record_file_marks.h"
 #include "payload/win/payload_context.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -20,9 +24,23 @@ namespace {
 const WChar* const kSavedPathKey = u"Software\\PloveInstall";
 constexpr DWORD kModulePathCapacity = 1000;
 
+// InstalledFilesChanges() when the record was last written.
+uint32_t g_fateChangesAtRecord = 0;
+
+bool IsRecordMark(const WideString& line) { return line.Equals(kKeptFileMark) || line.Equals(kCountedFileMark); }
+
+// After the two value lines of a "[CopyFile]" entry: what the install did
+// with its file.
+void WriteFileMarks(DiskFile& record, const WideString& destination) {
+  const FileMarks marks = MarksForDestination(destination);
+  if (marks.kept) record.WriteText(WideString(kKeptFileMark).ToAnsi(), true);
+  if (marks.counted) record.WriteText(WideString(kCountedFileMark).ToAnsi(), true);
+}
+
 // Copies the payload's setup.dat to recordPath line by line, every line
 // ended by CR LF, with the line after each "[Install To]" replaced by the
-// chosen install folder.
+// chosen install folder and each "[CopyFile]" entry followed by its file's
+// marks (a mark line of the script itself is left out).
 void WriteRecordFile(const WideString& recordPath) {
   PayloadContext* payload = PublishedPayload();
   if (payload == nullptr) return;
@@ -34,11 +52,22 @@ void WriteRecordFile(const WideString& recordPath) {
   const WideString installTo = State().InstallTo;
   WideString line;
   while (ReadLine(script, line, false)) {
+    if (IsRecordMark(line)) continue;
     if (line.Equals(Directive::InstallTo)) {
       WideString dropped;
       ReadLine(script, dropped, false);
       record.Write("[Install To]\r\n", 14);
       record.WriteText(installTo.ToAnsi(), true);
+    } else if (line.Equals(Directive::CopyFile)) {
+      // Its value lines as the install worker reads them.
+      record.WriteText(line.ToAnsi(), true);
+      WideString values[2];  // member, destination
+      int present = 0;
+      while (present < 2 && ReadLine(script, values[present], false)) {
+        record.WriteText(values[present].ToAnsi(), true);
+        ++present;
+      }
+      if (present == 2) WriteFileMarks(record, values[1]);
     } else {
       record.WriteText(line.ToAnsi(), true);
     }
@@ -66,7 +95,7 @@ void WriteUninstallValues(const WideString& copyPath, const WideString& recordPa
   text(u"UninstallString", WideString::Format(u"\"%s\" --uninstall=\"%s\"", copyPath, recordPath));
   // What package managers run to remove the product without a window: the
   // same command, unattended and without restarting Windows by itself
-  // ("--uninstall=" takes the rest of the line, so it stays last).
+  // ("--uninstall=" stays last: older uninstallers take the rest of the line).
   text(u"QuietUninstallString",
        WideString::Format(u"\"%s\" --silent --noautoreboot --uninstall=\"%s\"", copyPath, recordPath));
   text(u"InstallTo", state.InstallTo);
@@ -94,8 +123,21 @@ WideString UninstallRecordPathFor(const WideString& productName) {
 
 void WriteUninstallRecord() {
   InstallState& state = State();
-  if (!state.UninstallAllowed || state.UninstallRecordWritten) return;
+  if (!state.UninstallAllowed) return;
+  if (state.UninstallRecordWritten) {
+    // Written before a program run of the script: the files placed or
+    // kept since then get their marks now.
+    if (g_fateChangesAtRecord == InstalledFilesChanges()) return;
+    const WideString recordPath = UninstallRecordPathFor(state.ProjectName);
+    g_fateChangesAtRecord = InstalledFilesChanges();
+    WriteRecordFile(recordPath);
+    LogEvent(log_kind::kUninstallRecord, recordPath + u", again with the files placed since");
+    return;
+  }
   state.UninstallRecordWritten = true;
+  // The product's record from an earlier install, before this one's
+  // replaces it.
+  ReadPreviousRecordMarks();
 
   // A module path that does not fit is no path: nothing is copied then.
   wchar_t self[kModulePathCapacity] = {};
@@ -110,6 +152,7 @@ void WriteUninstallRecord() {
   if (CopyUninstaller(program, copyPath)) CancelDeletionAtRestart(copyPath);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
+  g_fateChangesAtRecord = InstalledFilesChanges();
   WriteRecordFile(recordPath);
   LogEvent(log_kind::kUninstallRecord, recordPath + u", uninstaller " + copyPath);
   WriteUninstallValues(copyPath, recordPath);
@@ -133,17 +176,4 @@ bool CopyUninstaller(const WideString& program, const WideString& copyPath) {
   return copied;
 }
 
-WideString UninstallRecordArgument(const WideString& commandLine) {
-  static const WideString kAngleOption(u"<uninstall>");
-  static const WideString kDashOption(u"--uninstall=");
-  WideString value;
-  int at = commandLine.Find(kAngleOption);
-  if (at > 0) value = commandLine.From(at + kAngleOption.Length());
-  if (value.IsEmpty()) {
-    at = commandLine.Find(kDashOption);
-    if (at > 0) value = commandLine.From(at + kDashOption.Length());
-  }
-  if (value.StartsWith(WideString(u"\""))) value.RemoveAt(1);
-  if (value.EndsWith(WideString(u"\""))) value.RemoveLast(1);
-  return value;
-}
+WideString UninstallRecordArgument(const WideString& commandLine) { return RecordArgument(commandLine); }

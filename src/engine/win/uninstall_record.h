@@ -22,8 +22,11 @@ WideString UninstallRecordPathFor(const WideString& productName);
 // State().ProjectName, and the saved install path when the script asks for
 // it. A deletion at the next restart that is pending for the copy's path
 // (an old version's uninstaller removing itself) is cancelled once the new
-// copy is in place. Does nothing when State().UninstallAllowed is clear or
-// when it has run before in this process (State().UninstallRecordWritten).
+// copy is in place. Each "[CopyFile]" entry of the record is followed by
+// its marks (record_file_marks.h). Does nothing when
+// State().UninstallAllowed is clear; when it has run before in this process
+// (State().UninstallRecordWritten) it only writes the record file again,
+// and only when files were placed or kept since (installed_files.h).
 // Failures are not reported: each later step runs anyway.
 void WriteUninstallRecord();
 
@@ -32,8 +35,9 @@ void WriteUninstallRecord();
 // or cannot be read, copyPath is left as it was.
 bool CopyUninstaller(const WideString& program, const WideString& copyPath);
 
-// The record path of an uninstaller command line: the text after the first
-// "<uninstall>", or when that gives nothing, after the first "--uninstall=",
-// to the end of the line, with one leading and one trailing double quote
-// removed. Empty when neither option is there.
+// The record path of an uninstaller command line, or of an "UninstallString"
+// value read back (RecordArgument, engine/record_argument.h): the quoted
+// value of the first "<uninstall>" or, when that gives nothing, of the
+// first "--uninstall=", or an unquoted one up to the next blank. Empty when
+// neither option names one.
 WideString UninstallRecordArgument(const WideString& commandLine);

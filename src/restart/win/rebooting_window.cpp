@@ -23,10 +23,8 @@ bool dlgRebooting::Run(bool reRunLine) {
   reRunLine_ = reRunLine;
   restartStarted_ = false;
   restarting_ = false;
-  if (State().Silent) {
-    RequestRestart();
-    return true;
-  }
+  // Silent with "--noautoreboot" nothing restarts, and nothing may say so.
+  if (State().Silent) return RequestRestart();
   RunDialog(IDD_REBOOTING, nullptr, true);
   Unbind();
   return restartStarted_;
@@ -111,8 +109,7 @@ void dlgRebooting::Restart() {
   StopTimer();
   ShowCountdown(0);
   // Ends this window's loop (the quit goes to this dialog only).
-  RequestRestart();
-  restartStarted_ = true;
+  restartStarted_ = RequestRestart();
 }
 
 void dlgRebooting::AskToCancel() {

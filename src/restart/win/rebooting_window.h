@@ -21,8 +21,8 @@ class dlgRebooting : public FramedDialog {
   // Runs on the calling thread. Without State().Silent it shows the window
   // modally, without owner, until a restart has been requested or the user
   // cancelled, and returns whether a restart was requested. With Silent no
-  // window opens: the restart is requested at once and the result is true,
-  // also when "--noautoreboot" keeps Windows from being asked.
+  // window opens: the restart is requested at once, and the result is false
+  // when "--noautoreboot" keeps Windows from being asked.
   bool Run(bool reRunLine);
 
   // The tick source of the countdown, GetTickCount when null (the default);

@@ -1,7 +1,10 @@
 #include "uninstall/win/removal_list.h"
 
 #include "app/install_state.h"
+#include "engine/record_marks.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/record_file_marks.h"
+#include "engine/win/shared_file_count.h"
 #include "engine/win/worker_registry.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -24,24 +27,64 @@ void DeleteNamedValue(HKEY root, const WideString& keyPath, const WideString& va
   LogRegistryRemoval(root, keyPath, &valueName, RegDeleteValueW(key.Get(), valueName.W()));
 }
 
-}  // namespace
-
-WideString RemovalPath(const WideString& destination) {
-  WideString path = destination;
-  ExpandFolderMacros(path);
-  path.Replace(WideString(u"__PLI_WIN64"), WideString(), false);
-  path.Replace(WideString(u"__PLI_UNICODE"), WideString(), false);
-  return path;
+// Removes the last entry equal to path; false when there is none.
+bool RemoveLastEqual(StringList& list, const WideString& path) {
+  for (int i = list.Count() - 1; i >= 0; --i) {
+    if (list.Item(i).Equals(path, true)) {
+      list.RemoveAt(i);
+      return true;
+    }
+  }
+  return false;
 }
 
-void CollectRemovals(DiskFile& record, StringList& removals) {
+// The "[CopyFile]" entries of another product's record protect their files.
+void ProtectFilesOf(const WideString& other, bool is64Bit, StringList& removals) {
+  InstallState& state = State();
+  const WideString otherInstallTo = ReadInstallFolder(ProductNameFromRecord(other));
+  DiskFile file;
+  if (!file.Open(other, GENERIC_READ, OPEN_EXISTING, false)) return;
   WideString line;
+  while (ReadLine(file, line, false)) {
+    if (!line.Equals(Directive::CopyFile)) continue;
+    WideString values[2];
+    ReadValueLines(file, values, 2);
+    // "<Destination>" and "<Program Files>" as at the other product's install.
+    const WideString savedInstallTo = state.InstallTo;
+    const bool saved64Bit = state.Install64Bit;
+    state.InstallTo = otherInstallTo;
+    state.Install64Bit = is64Bit;
+    const WideString path = RemovalPath(values[1]);
+    state.InstallTo = savedInstallTo;
+    state.Install64Bit = saved64Bit;
+    RemoveLastEqual(removals, path);
+  }
+}
+
+}  // namespace
+
+WideString RemovalPath(const WideString& destination) { return RecordedFilePath(destination); }
+
+void CollectRemovals(DiskFile& record, StringList& removals, RecordMarks& marks) {
+  WideString line;
+  // The destination of the entry just read: marks follow its value lines.
+  WideString marked;
   while (ReadLine(record, line, false)) {
+    if (!marked.IsEmpty() && line.Equals(kKeptFileMark)) {
+      marks.kept.Add(marked);
+      continue;
+    }
+    if (!marked.IsEmpty() && line.Equals(kCountedFileMark)) {
+      if (!marks.counted.Contains(marked, true)) marks.counted.Add(marked);
+      continue;
+    }
+    marked.Clear();
     if (line.Equals(Directive::CopyFile)) {
       WideString values[2];  // member, destination
       ReadValueLines(record, values, 2);
       WideString path = RemovalPath(values[1]);
       if (!removals.Contains(path, true)) removals.Add(path);
+      marked = path;
     } else if (line.Equals(Directive::CreateIcon)) {
       WideString values[3];  // target, shortcut file, arguments
       ReadValueLines(record, values, 3);
@@ -58,32 +101,37 @@ void CollectRemovals(DiskFile& record, StringList& removals) {
   }
 }
 
+void LeaveKeptFiles(const RecordMarks& marks, StringList& removals) {
+  for (int i = 0; i < marks.kept.Count(); ++i) {
+    const WideString& path = marks.kept.Item(i);
+    if (RemoveLastEqual(removals, path)) LogEvent(log_kind::kFileKept, path + u" (there before the install)");
+  }
+}
+
 void ProtectSharedFiles(const WideString& recordPath, StringList& removals) {
-  InstallState& state = State();
-  FileFinder finder;
-  finder.Start(ParentFolder(recordPath), WideString(u"PloveUninstall-*.dat"));
-  while (finder.Next()) {
-    const WideString other = finder.Path();
-    if (SamePath(other, recordPath) || (finder.Attributes() & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-    const WideString otherInstallTo = ReadInstallFolder(ProductNameFromRecord(other));
-    DiskFile file;
-    if (!file.Open(other, GENERIC_READ, OPEN_EXISTING, false)) continue;
-    WideString line;
-    while (ReadLine(file, line, false)) {
-      if (!line.Equals(Directive::CopyFile)) continue;
-      WideString values[2];
-      ReadValueLines(file, values, 2);
-      // "<Destination>" must expand to the other product's folder.
-      const WideString saved = state.InstallTo;
-      state.InstallTo = otherInstallTo;
-      const WideString path = RemovalPath(values[1]);
-      state.InstallTo = saved;
-      for (int i = removals.Count() - 1; i >= 0; --i) {
-        if (removals.Item(i).Equals(path, true)) {
-          removals.RemoveAt(i);
-          break;
-        }
-      }
+  const WideString product = ProductNameFromRecord(recordPath);
+  std::vector<UninstallerFolder> folders = UninstallerFolders();
+  bool listed = false;
+  for (const UninstallerFolder& folder : folders) listed = listed || SamePath(folder.path, ParentFolder(recordPath));
+  if (!listed) folders.push_back({ParentFolder(recordPath), State().Install64Bit});
+  for (const UninstallerFolder& folder : folders) {
+    FileFinder finder;
+    finder.Start(folder.path, WideString(u"PloveUninstall-*.dat"));
+    while (finder.Next()) {
+      const WideString other = finder.Path();
+      if (SamePath(other, recordPath) || (finder.Attributes() & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+      if (ProductNameFromRecord(other).Equals(product, true)) continue;
+      ProtectFilesOf(other, folder.is64Bit, removals);
+    }
+  }
+}
+
+void ReleaseSharedCounts(const RecordMarks& marks, StringList& removals) {
+  for (int i = 0; i < marks.counted.Count(); ++i) {
+    const WideString& path = marks.counted.Item(i);
+    const DWORD left = CountSharedFileDown(path);
+    if (left > 0 && RemoveLastEqual(removals, path)) {
+      LogEvent(log_kind::kFileKept, path + WideString::Format(u" (still counted by %u other programs)", left));
     }
   }
 }

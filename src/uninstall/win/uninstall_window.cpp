@@ -188,6 +188,12 @@ void dlgUnInstall::PaintPage() {
       DrawCentredText(dc, u"Uninstalling", 30, DluToPixelsY(35));
       break;
     case UninstallPage::Completed: {
+      // A failed run (the record could not be read) removed nothing.
+      if (state.Outcome == InstallOutcome::Failed) {
+        DrawCentredText(dc, u"Uninstall is Incomplete", 30, DluToPixelsY(35));
+        DrawResult(dc, IDI_FAILURE, mid, u"Uninstall was not successful.", u"Click Finish to exit.");
+        break;
+      }
       DrawCentredText(dc, u"Uninstall Completed", 30, DluToPixelsY(35));
       const bool restart = state.UninstallRebootRequired;
       DrawResult(dc, IDI_SUCCESS, restart ? mid - DluToPixelsY(15) : mid,

@@ -2,10 +2,12 @@
 // dlgUnInstall: the uninstaller's window (template 123). It asks for
 // confirmation, runs the uninstall engine on a worker thread and follows its
 // progress every 250 ms, reports completion and, when files remain to be
-// removed at the next restart, offers the restart. Unattended ("--silent")
-// or started by an installer ("--sayonrebootruninst") it starts at once and
-// closes itself when no restart is needed; unattended it also finishes by
-// itself when one is.
+// removed at the next restart, offers the restart; a failed run (no record
+// to read) ends on "Uninstall is Incomplete". Started by an installer
+// ("--sayonrebootruninst") it starts at once and closes itself when no
+// restart is needed. The uninstaller does not show it when unattended
+// ("--silent", quiet_uninstall.h); should it run so all the same, it
+// starts at once and finishes by itself.
 
 #include "ui/win/framed_dialog.h"
 #include "ui/win/value_list.h"

@@ -11,6 +11,7 @@
 #include "script/directives.h"
 #include "script/win/read_line.h"
 #include "uninstall/win/empty_folders.h"
+#include "uninstall/win/record_product.h"
 #include "uninstall/win/removal_list.h"
 #include "util/path_text.h"
 #include "util/string_list.h"
@@ -23,6 +24,7 @@
 namespace {
 
 const WChar* const kAppPathsKey = u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const WChar kRecordUnreadable[] = u"Unable to open the uninstall record '%s', nothing has been removed.";
 
 bool HasExtension(const WideString& path, const WChar* extension) {
   return Extension(path).Equals(WideString(extension), true);
@@ -34,8 +36,10 @@ void RunUninstallAction(WideString program, const WideString& argumentsLine, HWN
   // An empty program line would make the shell open the current folder.
   if (program.IsEmpty()) return;
   if (HasExtension(program, u".exe") || !arguments.IsEmpty()) {
-    WideString command =
-        arguments.IsEmpty() ? program : WideString::Format(u"\"%s\" %s", program, arguments);
+    // Quoted even alone: "D:\Apps\Plove Hello\tool.exe" unquoted would start
+    // "D:\Apps\Plove.exe" when there is one.
+    WideString command = arguments.IsEmpty() ? WideString::Format(u"\"%s\"", program)
+                                             : WideString::Format(u"\"%s\" %s", program, arguments);
     ProgramRunResult result;
     if (!StartProcess(command, true, &result)) {
       LogWindowsError(log_kind::kFailure, u"run " + command, GetLastError());
@@ -91,8 +95,9 @@ void RemoveListed(const StringList& removals, int fileCount) {
   }
 }
 
-// Runs whether or not the record could be read: the record, the product's
-// Uninstall key and, at the next restart, this executable go.
+// After the record's files: the record, the product's Uninstall key and,
+// at the next restart, this executable when it is the product's uninstaller
+// copy (not an installer started with "--uninstall=" from anywhere else).
 void CleanUp(const WideString& recordPath) {
   InstallState& state = State();
   if (DeleteFileW(recordPath.W())) LogEvent(log_kind::kFileRemoved, recordPath);
@@ -100,7 +105,8 @@ void CleanUp(const WideString& recordPath) {
       DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), state.ProjectName))
     LogEvent(log_kind::kRegistryKeyRemoved, u"HKLM\\" + UninstallKeyPath(state.ProjectName));
   wchar_t self[MAX_PATH] = {};
-  if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0 && MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+  if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0 && InUninstallerFolder(WideString(self)) &&
+      MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
     LogEvent(log_kind::kFileRemovedAtRestart, WideString(self));
 }
 
@@ -124,23 +130,32 @@ void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {
   // file name does not show.
   state.UninstallRecordPath = AbsolutePath(state.UninstallRecordPath);
   const WideString recordPath = state.UninstallRecordPath;
+  // "<Program Files>" in the record as at its install: the 64-bit program
+  // folder for a record in the 64-bit uninstaller folder.
+  bool is64Bit = false;
+  if (InUninstallerFolder(recordPath, &is64Bit)) state.Install64Bit = is64Bit;
   LogEvent(log_kind::kUninstall, state.ProjectName + u" from the record " + recordPath);
-  // Without its record, only the entry and the uninstaller itself can go.
-  state.Outcome = InstallOutcome::Failed;
-  {
-    DiskFile record;
-    if (record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {
-      state.Outcome = InstallOutcome::Completed;
-      const int fileCount = RunUninstallActions(record, owner);
-      StringList removals;
-      record.Seek(0, false);
-      CollectRemovals(record, removals);
-      ProtectSharedFiles(recordPath, removals);
-      RemoveListed(removals, fileCount);
-    } else {
-      LogWindowsError(log_kind::kFailure, u"open the record " + recordPath, GetLastError());
-    }
+  DiskFile record;
+  if (record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {
+    const int fileCount = RunUninstallActions(record, owner);
+    StringList removals;
+    RecordMarks marks;
+    record.Seek(0, false);
+    CollectRemovals(record, removals, marks);
+    LeaveKeptFiles(marks, removals);
+    ProtectSharedFiles(recordPath, removals);
+    ReleaseSharedCounts(marks, removals);
+    RemoveListed(removals, fileCount);
+    record.Close();
+    CleanUp(recordPath);
+    state.Outcome = InstallOutcome::Completed;
+  } else {
+    // Without its record nothing tells what to remove: the entry and the
+    // uninstaller stay, so that the product can still be removed once the
+    // record is back (or be installed over).
+    LogWindowsError(log_kind::kFailure, u"open the record " + recordPath, GetLastError());
+    ShowMessage(owner, WideString::Format(kRecordUnreadable, recordPath), state.InstallerTitle, MB_ICONERROR);
+    state.Outcome = InstallOutcome::Failed;
   }
-  CleanUp(recordPath);
   if (SUCCEEDED(com)) CoUninitialize();
 }

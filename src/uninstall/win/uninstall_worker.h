@@ -5,8 +5,8 @@
 // uninstaller's entry; reports progress through the progress fields under
 // ProgressLock and sets State().UninstallRebootRequired when a file has to
 // wait for the next restart. State().Outcome: Completed, or Failed when the
-// record could not be read (only the record, the entry and the uninstaller
-// are removed then).
+// record could not be read: then nothing is removed (the entry and the
+// uninstaller stay) and a message says why.
 
 #include "util/wide_string.h"
 #include "util/win/sync.h"

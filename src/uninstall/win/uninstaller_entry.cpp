@@ -10,6 +10,7 @@
 #include "app/win/elevated_launch.h"
 #include "app/win/focus_window.h"
 #include "engine/win/uninstall_record.h"
+#include "uninstall/win/quiet_uninstall.h"
 #include "uninstall/win/record_product.h"
 #include "uninstall/win/uninstall_window.h"
 #include "util/win/install_log.h"
@@ -26,7 +27,9 @@ int UninstallHere(const WideString& commandLine) {
   const HRESULT com = CoInitialize(nullptr);
   state.ProjectName = ProductNameFromRecord(state.UninstallRecordPath);
   state.InstallTo = ReadInstallFolder(state.ProjectName);
-  {
+  if (state.Silent) {
+    RunQuietUninstall(sayOnReboot);
+  } else {
     dlgUnInstall window(sayOnReboot);
     window.Run();
   }
@@ -45,7 +48,9 @@ int RelaunchUninstaller() {
   }
   // The elevated uninstaller hands its result back through a relay file and
   // writes the log through this process's handle, as an install's copy does.
-  return RelaunchAndWait(u"", focus.Window(), u"elevated uninstaller");
+  // A relative record path is made absolute here: the copy does not start
+  // in this process's current folder.
+  return RelaunchAndWait(u"", WithFullRecordPath(RelaunchArguments()), focus.Window(), u"elevated uninstaller");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "engine/win/uninstall_record.h"
 #include "scripted_messages.h"
 #include "test_folder.h"
+#include "uninstall/win/record_product.h"
 #include "util/win/file_system.h"
 #include "util/win/process_paths.h"
 #include "util/win/registry.h"
@@ -98,17 +99,36 @@ TEST(UninstallRecord, WithoutScriptOrVersionTheValuesStillGo) {
 }
 
 TEST(UninstallRecord, ArgumentFromCommandLine) {
-  EXPECT_EQ(UninstallRecordArgument(u"\"C:\\U\\Uninstall-App.exe\" --uninstall=\"C:\\U\\PloveUninstall-App.dat\""),
-            WideString(u"C:\\U\\PloveUninstall-App.dat"));
-  EXPECT_EQ(UninstallRecordArgument(u"x.exe --sayonrebootruninst --uninstall=\"C:\\r.dat\""),
-            WideString(u"C:\\r.dat"));
-  // "<uninstall>" wins over "--uninstall=", and runs to the end of the line.
-  EXPECT_EQ(UninstallRecordArgument(u"x.exe --uninstall=a.dat <uninstall>C:\\b.dat --silent"),
-            WideString(u"C:\\b.dat --silent"));
-  // An empty "<uninstall>" value falls back to "--uninstall=".
-  EXPECT_EQ(UninstallRecordArgument(u"x.exe --uninstall=C:\\c.dat <uninstall>"), WideString(u"C:\\c.dat <uninstall>"));
-  EXPECT_TRUE(UninstallRecordArgument(u"x.exe --silent").IsEmpty());
-  EXPECT_TRUE(UninstallRecordArgument(u"x.exe --uninstall=\"").IsEmpty());
+  const struct {
+    const WChar* commandLine;
+    const WChar* record;
+  } cases[] = {
+      {u"\"C:\\U\\Uninstall-App.exe\" --uninstall=\"C:\\U\\PloveUninstall-App.dat\"", u"C:\\U\\PloveUninstall-App.dat"},
+      {u"x.exe --sayonrebootruninst --uninstall=\"C:\\r.dat\"", u"C:\\r.dat"},
+      // What follows the record is not part of it: options, a trailing blank.
+      {u"x.exe --uninstall=\"C:\\My Apps\\r.dat\" --silent", u"C:\\My Apps\\r.dat"},
+      {u"x.exe --uninstall=\"C:\\r.dat\" ", u"C:\\r.dat"},
+      {u"x.exe --uninstall=C:\\r.dat --silent", u"C:\\r.dat"},
+      // "<uninstall>" wins over "--uninstall="; an empty one falls back.
+      {u"x.exe --uninstall=a.dat <uninstall>C:\\b.dat --silent", u"C:\\b.dat"},
+      {u"x.exe --uninstall=C:\\c.dat <uninstall>", u"C:\\c.dat"},
+      {u"x.exe <uninstall>\"C:\\d d.dat", u"C:\\d d.dat"},  // no closing quote: the rest
+      {u"x.exe --silent", u""},
+      {u"x.exe --uninstall=\"", u""},
+      {u"x.exe --uninstall= --silent", u""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(UninstallRecordArgument(c.commandLine), WideString(c.record)) << c.commandLine;
+
+  // The first process hands its elevated copy the record by its full path.
+  wchar_t saved[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, saved);
+  ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
+  EXPECT_EQ(WithFullRecordPath(u"--silent --uninstall=PloveUninstall-A.dat --log=x"),
+            WideString(u"--silent --uninstall=\"C:\\windows\\PloveUninstall-A.dat\" --log=x"));
+  EXPECT_EQ(WithFullRecordPath(u"<uninstall>\"<Program Files>PloveUninstall\\PloveUninstall-B.dat\""),
+            WideString(u"<uninstall>\"C:\\Program Files (x86)\\PloveUninstall\\PloveUninstall-B.dat\""));
+  EXPECT_EQ(WithFullRecordPath(u"--silent"), WideString(u"--silent"));
+  SetCurrentDirectoryW(saved);
 }
 
 TEST(UninstallRecord, VersionOfAnInstalledProduct) {

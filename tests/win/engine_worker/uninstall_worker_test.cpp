@@ -133,13 +133,38 @@ TEST(UninstallWorker, FileInUseGoesAtRestart) {
   DeleteFolderTree(u"C:\\Lock App");
 }
 
-TEST(UninstallWorker, MissingRecordStillRemovesTheEntry) {
+TEST(UninstallWorker, MissingRecordChangesNothing) {
   WriteRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Gone App"), u"InstallTo", u"C:\\Gone\\");
   ScriptedMessages messages(IDOK);
   RunUninstall(u"\"u.exe\" --uninstall=\"<Program Files>PloveUninstall\\PloveUninstall-Gone App.dat\"");
   EXPECT_EQ(State().UninstallRecordPath, UninstallRecordPathFor(u"Gone App"));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Gone App")));
+  EXPECT_EQ(LastOutcome(), InstallOutcome::Failed);
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Gone App")));
+  ASSERT_EQ(messages.Count(), 1);
+  EXPECT_EQ(messages.Last().text, u"Unable to open the uninstall record '" + UninstallRecordPathFor(u"Gone App") +
+                                      u"', nothing has been removed.");
+  EXPECT_EQ(messages.Last().flags, static_cast<UINT>(MB_ICONERROR));
+  Forget(u"Gone App");
+}
+
+// An action's program is started by its own path, whatever the blanks in
+// it: not "C:\Plove.exe" for "C:\Plove Act\tool.exe".
+TEST(UninstallWorker, ActionProgramIsQuoted) {
+  const std::string tool = SiblingFileBytes(L"fake_tool.exe");
+  CreateFolderTree(u"C:\\Plove Act");
+  ASSERT_TRUE(WriteWholeFile(u"C:\\Plove Act\\tool.exe", tool.data(), tool.size()));
+  ASSERT_TRUE(WriteWholeFile(u"C:\\Plove.exe", "not a program"));
+  const WideString log(u"C:\\Plove Act\\log.txt");
+  SetEnvironmentVariableW(L"PLOVE_FAKE_LOG", log.W());
+  const WideString uninstall = RegisterProduct(
+      u"Act App", u"C:\\Plove Act\\", ScriptOf({"[UninstallAction]", "<Destination>tool.exe", ""}));
+  ScriptedMessages messages(IDOK);
+  RunUninstall(uninstall);
+  SetEnvironmentVariableW(L"PLOVE_FAKE_LOG", nullptr);
+  EXPECT_EQ(FileText(log), "\"C:\\Plove Act\\tool.exe\"\n");
   EXPECT_EQ(messages.Count(), 0);
+  DeleteFileW(L"C:\\Plove.exe");
+  DeleteFolderTree(u"C:\\Plove Act");
 }
 
 TEST(UninstallWorker, RecordNamesAndInstallFolders) {

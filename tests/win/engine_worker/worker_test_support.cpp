@@ -9,6 +9,8 @@
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/install_worker.h"
+#include "engine/win/installed_files.h"
+#include "engine/win/record_file_marks.h"
 #include "engine/win/uninstall_record.h"
 #include "payload_builder.h"
 #include "restart/win/relay_file.h"
@@ -25,6 +27,8 @@
 TestInstall::TestInstall(const WideString& projectName, const WideString& installTo, const Members& members) {
   ResetInstallState();
   DllRegistrationList().Clear();
+  ForgetInstalledFiles();
+  ForgetRecordMarks();
   InstallState& state = State();
   state.ProjectName = projectName;
   state.InstallerTitle = WideString::Format(u"%s Installer", projectName);

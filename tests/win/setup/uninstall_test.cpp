@@ -7,10 +7,12 @@
 #include <memory>
 
 #include "engine/win/folder_macros.h"
+#include "engine/win/shared_file_count.h"
 #include "engine/win/uninstall_record.h"
 #include "pending_restart.h"
 #include "resources/resource_ids.h"
 #include "setup_harness.h"
+#include "util/path_text.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
 #include "window_driver.h"
@@ -18,16 +20,21 @@
 namespace {
 
 std::vector<PackSource> Product(const std::string& name, const std::string& version, const std::string& folder,
-                                const std::string& extra = std::string()) {
+                                const std::string& extra = std::string(),
+                                const std::vector<PackSource>& extraMembers = {}) {
   const std::string script =
       "[Project Name]\r\n" + name + "\r\n[ProgramVersion]\r\n" + version + "\r\n[Install To]\r\n" + folder +
       "\r\n[CopyFile]\r\napp.txt\r\n<Destination>app.txt\r\n[CopyFile]\r\nshared.txt\r\n<Destination>shared.txt\r\n"
       "[CreateIcon]\r\n<Destination>app.txt\r\n<Destination>" + name + ".lnk\r\n\r\n\r\n"
       "[Registry]\r\nHKLM\r\nSoftware\\" + name + "\r\nSTRING\r\nVersion\r\n" + version + "\r\n" + extra;
-  return {{"setup.dat", Bytes(script)},
-          {"app.txt", Bytes(name + " " + version + "\r\n")},
-          {"shared.txt", Bytes("shared\r\n")}};
+  std::vector<PackSource> members{{"setup.dat", Bytes(script)},
+                                  {"app.txt", Bytes(name + " " + version + "\r\n")},
+                                  {"shared.txt", Bytes("shared\r\n")}};
+  members.insert(members.end(), extraMembers.begin(), extraMembers.end());
+  return members;
 }
+
+std::string Narrow(const WideString& text) { return text.ToUtf8(); }
 
 // Installs silently and returns the product's entry key.
 WideString Install(const TestFolder& folder, const std::vector<PackSource>& members, const WideString& name) {
@@ -118,18 +125,33 @@ TEST(Uninstall, CancelOrCloseRemovesNothing) {
 
 TEST(Uninstall, QuietUninstallStringWaitsForNobody) {
   TestFolder folder;
-  Install(folder, Product("Plove Quiet", "1.0", "C:\\Plove Quiet\\"), u"Plove Quiet");
+  // An uninstall action that takes a while, so that a window would be seen.
+  const std::string action = "[CopyFile]\r\nprobe.exe\r\n<Destination>probe.exe\r\n[UninstallAction]\r\n"
+                             "<Destination>probe.exe\r\n\"" + Narrow(folder / u"action.txt") + "\" 0 1500\r\n";
+  Install(folder,
+          Product("Plove Quiet", "1.0", "C:\\Plove Quiet\\", action, {{"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}}),
+          u"Plove Quiet");
   const WideString quiet = EntryValue(u"Plove Quiet", u"QuietUninstallString");
   EXPECT_EQ(quiet, WideString::Format(u"\"%s\" --silent --noautoreboot --uninstall=\"%s\"", CopyOf(u"Plove Quiet"),
                                       RecordOf(u"Plove Quiet")));
   EXPECT_EQ(EntryValue(u"Plove Quiet", u"InstallLocation"), WideString(u"C:\\Plove Quiet\\"));
   std::unique_ptr<SetupProcess> run(RunCommand(quiet));
+  bool windowSeen = false;
+  while (run->Running()) {
+    windowSeen = windowSeen || !driver::TopWindowsOf(run->Id()).empty();
+    driver::Pump(20);
+  }
   EXPECT_EQ(run->Wait(60000), 0u);
+  EXPECT_FALSE(windowSeen);
+  EXPECT_TRUE(FileExists(folder / u"action.txt"));
   EXPECT_EQ(run->RestartRequests(), 0);
   EXPECT_TRUE(ProductGone(u"Plove Quiet", u"C:\\Plove Quiet\\"));
 
   // A file of the product held open: removed at the restart, 3010, and the
-  // restart is left to the caller.
+  // restart is left to the caller - without saying that one was started.
+  ScopedKernelHandle restartEvent(CreateEventW(nullptr, TRUE, FALSE, L"evtReRunInstallAsUninstallReboot"));
+  ASSERT_TRUE(restartEvent);
+  ResetEvent(restartEvent.Get());
   Install(folder, Product("Plove Quiet", "1.0", "C:\\Plove Quiet\\"), u"Plove Quiet");
   {
     ScopedFileHandle held(CreateFileW(L"C:\\Plove Quiet\\app.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -139,6 +161,7 @@ TEST(Uninstall, QuietUninstallStringWaitsForNobody) {
     EXPECT_EQ(busy->RestartRequests(), 0);
     EXPECT_TRUE(busy->Messages().empty());
   }
+  EXPECT_EQ(WaitForSingleObject(restartEvent.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_TRUE(FileExists(u"C:\\Plove Quiet\\app.txt"));
   ASSERT_TRUE(RestartWinePrefix());
   EXPECT_FALSE(FileExists(u"C:\\Plove Quiet\\app.txt"));
@@ -173,49 +196,182 @@ TEST(Uninstall, UpgradeRemovesTheOldVersionFirst) {
 
 TEST(Uninstall, SharedFilesStayUntilTheLastProductGoes) {
   TestFolder folder;
-  Install(folder, Product("Plove One", "1.0", "C:\\Plove Shared\\"), u"Plove One");
-  // The second product places its own app file under another name.
-  std::vector<PackSource> two = Product("Plove Two", "1.0", "C:\\Plove Shared\\");
-  std::string script(two[0].data.begin(), two[0].data.end());
-  const std::string from = "<Destination>app.txt", to = "<Destination>two.txt";
-  script.replace(script.find(from), from.size(), to);
-  two[0].data = Bytes(script);
-  Install(folder, two, u"Plove Two");
+  // A product with a program that has no 64-bit twin counts as 32-bit, one
+  // without programs as 64-bit: their records are in different folders.
+  const struct {
+    const char* first;
+    const char* second;
+    bool first64Bit;
+    bool second64Bit;
+  } cases[] = {
+      {"Plove One", "Plove Two", true, true},
+      {"Plove Three", "Plove Four", true, false},
+      {"Plove Five", "Plove Six", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    const std::string tool = "[CopyFile]\r\ntool.exe\r\n<Destination>tool.exe\r\n";
+    const std::vector<PackSource> toolMember = {{"tool.exe", Bytes("tool")}};
+    Install(folder,
+            Product(c.first, "1.0", "C:\\Plove Shared\\", c.first64Bit ? "" : tool,
+                    c.first64Bit ? std::vector<PackSource>() : toolMember),
+            WideString::FromUtf8(c.first));
+    // The second product places its own app file under another name.
+    std::vector<PackSource> two = Product(c.second, "1.0", "C:\\Plove Shared\\", c.second64Bit ? "" : tool,
+                                          c.second64Bit ? std::vector<PackSource>() : toolMember);
+    std::string script(two[0].data.begin(), two[0].data.end());
+    const std::string from = "<Destination>app.txt", to = "<Destination>two.txt";
+    script.replace(script.find(from), from.size(), to);
+    two[0].data = Bytes(script);
+    Install(folder, two, WideString::FromUtf8(c.second));
+    const WideString first = WideString::FromUtf8(c.first), second = WideString::FromUtf8(c.second);
+    ASSERT_EQ(RecordOf(first).Find(u"C:\\Program Files\\") == 1, c.first64Bit);
+    ASSERT_EQ(RecordOf(second).Find(u"C:\\Program Files\\") == 1, c.second64Bit);
 
-  std::unique_ptr<SetupProcess> first(RunCommand(EntryValue(u"Plove One", u"QuietUninstallString")));
-  EXPECT_EQ(first->Wait(60000), 0u);
+    std::unique_ptr<SetupProcess> one(RunCommand(EntryValue(first, u"QuietUninstallString")));
+    EXPECT_EQ(one->Wait(60000), 0u);
+    EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\app.txt"));
+    EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\shared.txt"));  // the second product still lists it
+    EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\two.txt"));
+
+    std::unique_ptr<SetupProcess> other(RunCommand(EntryValue(second, u"QuietUninstallString")));
+    EXPECT_EQ(other->Wait(60000), 0u);
+    EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\shared.txt"));
+    EXPECT_FALSE(FileExists(u"C:\\Plove Shared"));
+  }
+
+  // Installed as 32-bit, then again as 64-bit: the record that the first
+  // install left in the other folder protects nothing of the product.
+  Install(folder,
+          Product("Plove Seven", "1.0", "C:\\Plove Shared\\", "[CopyFile]\r\ntool.exe\r\n<Destination>tool.exe\r\n",
+                  {{"tool.exe", Bytes("tool")}}),
+          u"Plove Seven");
+  const WideString stale = RecordOf(u"Plove Seven");
+  // "<Program Files>" is the 64-bit folder for it, at uninstall too.
+  Install(folder,
+          Product("Plove Seven", "2.0", "C:\\Plove Shared\\",
+                  "[CopyFile]\r\nshared.txt\r\n<Program Files>Plove Seven\\notes.txt\r\n"),
+          u"Plove Seven");
+  ASSERT_TRUE(FileExists(u"C:\\Program Files\\Plove Seven\\notes.txt"));
+  ASSERT_FALSE(SamePath(RecordOf(u"Plove Seven"), stale));
+  ASSERT_TRUE(FileExists(stale));
+  std::unique_ptr<SetupProcess> again(RunCommand(EntryValue(u"Plove Seven", u"QuietUninstallString")));
+  EXPECT_EQ(again->Wait(60000), 0u);
   EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\app.txt"));
-  EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\shared.txt"));  // Plove Two still lists it
-  EXPECT_TRUE(FileExists(u"C:\\Plove Shared\\two.txt"));
-
-  std::unique_ptr<SetupProcess> second(RunCommand(EntryValue(u"Plove Two", u"QuietUninstallString")));
-  EXPECT_EQ(second->Wait(60000), 0u);
   EXPECT_FALSE(FileExists(u"C:\\Plove Shared\\shared.txt"));
-  EXPECT_FALSE(FileExists(u"C:\\Plove Shared"));
+  EXPECT_FALSE(FileExists(u"C:\\Program Files\\Plove Seven"));
 }
 
 TEST(Uninstall, CommandLineForms) {
   TestFolder folder;
   struct Case {
     const char* name;
-    const WChar* form;  // %s: uninstaller, %s: record
+    const WChar* form;  // %s: the program, %s: the record
+    bool installer;     // the program is the product's installer, not its uninstaller copy
     DWORD code;
   };
   const Case cases[] = {
       // "<uninstall>" wins over "--uninstall=" (which here names nothing).
-      {"Plove Form1", u"\"%s\" --silent --uninstall=\"C:\\none.dat\" <uninstall>%s", 0},
+      {"Plove Form1", u"\"%s\" --silent --uninstall=\"C:\\none.dat\" <uninstall>\"%s\"", false, 0},
       // "--sayonrebootruninst" before the record still finds it.
-      {"Plove Form2", u"\"%s\" --silent --sayonrebootruninst --uninstall=\"%s\"", 0},
-      // A record that is not there: only the entry goes, and that is a failure.
-      {"Plove Form3", u"\"%s\" --silent --uninstall=\"C:\\Plove Form3\\PloveUninstall-Plove Form3.dat\" %.0s", 1603},
+      {"Plove Form2", u"\"%s\" --silent --sayonrebootruninst --uninstall=\"%s\"", false, 0},
+      // Options after the record, or a trailing blank, are not part of it.
+      {"Plove Form3", u"\"%s\" --uninstall=\"%s\" --silent", false, 0},
+      {"Plove Form4", u"\"%s\" --silent --uninstall=\"%s\" ", false, 0},
+      // The installer started as uninstaller does not delete itself.
+      {"Plove Form5", u"\"%s\" --silent --uninstall=\"%s\"", true, 0},
+      // A record that is not there: nothing changes, and that is a failure.
+      {"Plove Form6", u"\"%s\" --silent --uninstall=\"C:\\Plove Form6\\PloveUninstall-Plove Form6.dat\"%.0s", false,
+       1603},
   };
   for (const Case& c : cases) {
     const WideString name = WideString::FromUtf8(c.name);
     Install(folder, Product(c.name, "1.0", std::string("C:\\") + c.name + "\\"), name);
-    const WideString command = WideString::Format(c.form, CopyOf(name), RecordOf(name));
+    const WideString program = c.installer ? folder / (name + u"-setup.exe") : CopyOf(name);
+    const WideString record = RecordOf(name);
+    const WideString command = WideString::Format(c.form, program, record);
     std::unique_ptr<SetupProcess> run(RunCommand(command));
     EXPECT_EQ(run->Wait(60000), c.code) << c.name;
-    EXPECT_TRUE(EntryValue(name, u"UninstallString").IsEmpty()) << c.name;
-    EXPECT_EQ(FileExists(u"C:\\" + name + u"\\app.txt"), c.code != 0) << c.name;
+    const bool removed = c.code == 0;
+    EXPECT_EQ(EntryValue(name, u"UninstallString").IsEmpty(), removed) << c.name;
+    EXPECT_EQ(FileExists(u"C:\\" + name + u"\\app.txt"), !removed) << c.name;
+    EXPECT_EQ(FileExists(record), !removed) << c.name;
+    EXPECT_EQ(PendingRenameSources().Contains(program, true), removed && !c.installer) << c.name;
+    const std::vector<TranscriptMessage> messages = run->Messages();
+    if (removed) {
+      EXPECT_TRUE(messages.empty()) << c.name;
+    } else {
+      ASSERT_EQ(messages.size(), 1u) << c.name;
+      EXPECT_EQ(messages[0].text, u"Unable to open the uninstall record 'C:\\Plove Form6\\PloveUninstall-Plove "
+                                  u"Form6.dat', nothing has been removed.");
+      EXPECT_EQ(messages[0].caption, WideString(u"UnInstaller"));
+      EXPECT_EQ(messages[0].flags, static_cast<UINT>(MB_ICONERROR));
+    }
   }
+}
+
+namespace {
+
+bool SharedCountExists(const WideString& path) {
+  ScopedRegistryKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideString(kSharedDllsKey).W(), 0, KEY_QUERY_VALUE | RegistryViewFlag(),
+                    key.Receive()) != ERROR_SUCCESS)
+    return false;
+  return RegQueryValueExW(key.Get(), path.W(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+// The uninstall removes what the install placed, not the newer files it
+// found and kept; shared system files go only when no program counts them.
+TEST(Uninstall, KeptAndCountedFilesStay) {
+  TestFolder folder;
+  const std::vector<uint8_t> v1 = ReadHostFile(PLOVE_VERSION1_DLL_PATH), v2 = ReadHostFile(PLOVE_VERSION2_DLL_PATH);
+  WideString system(u"<System>");
+  ExpandFolderMacros(system);
+  const WideString counted = system + u"plove-counted.dll", alone = system + u"plove-alone.dll";
+  // Another program's newer files, one of them shared and counted once.
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\Plove Keep", nullptr));
+  for (const WideString& path : {WideString(u"C:\\Plove Keep\\lib.dll"), WideString(u"C:\\Plove Keep\\late.dll"), counted})
+    ASSERT_TRUE(WriteWholeFile(path, v2.data(), v2.size()));
+  const DWORD one = 1;
+  ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, WideString(kSharedDllsKey), counted, REG_DWORD, &one, sizeof one));
+
+  // Installed twice: the reinstall brings an older own.dll, which the
+  // version rule keeps, yet it is what the first install placed. The
+  // program run writes the record before late.dll is kept.
+  const std::string report = Narrow(folder / u"run.txt");
+  for (const char* ownMember : {"v2.dll", "v1.dll"}) {
+    const std::string script = std::string(
+        "[Project Name]\r\nPlove Keep\r\n[Install To]\r\nC:\\Plove Keep\\\r\n"
+        "[CopyFile]\r\nv1.dll\r\n<Destination>lib.dll\r\n[CopyFile]\r\n") + ownMember + "\r\n<Destination>own.dll\r\n"
+        "[CopyFile]\r\nv1.dll\r\n<System>plove-counted.dll\r\n[CopyFile]\r\nv1.dll\r\n<System>plove-alone.dll\r\n"
+        "[CopyFile]\r\nprobe.exe\r\n<Destination>probe.exe\r\n"
+        "[RunAndWaitFile]\r\n<Destination>probe.exe\r\n\"" + report + "\"\r\n\r\n"
+        "[CopyFile]\r\nv1.dll\r\n<Destination>late.dll\r\n";
+    Install(folder, {{"setup.dat", Bytes(script)}, {"v1.dll", v1}, {"v2.dll", v2},
+                     {"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}}, u"Plove Keep");
+  }
+  EXPECT_EQ(SharedFileCount(counted), 2u);  // once for this product, not once per install
+  EXPECT_EQ(SharedFileCount(alone), 1u);
+  EXPECT_EQ(FileBytes(u"C:\\Plove Keep\\own.dll"), FileBytes(HostPath(PLOVE_VERSION2_DLL_PATH)));
+  // The marks follow their entries, as lines that older readers skip.
+  const std::string record = FileBytes(RecordOf(u"Plove Keep"));
+  for (const char* entry : {"<Destination>lib.dll\r\n[KeptExistingFile]\r\n[CopyFile]\r\nv1.dll\r\n<Destination>own.dll\r\n[CopyFile]",
+                            "<System>plove-counted.dll\r\n[KeptExistingFile]\r\n[CountedSharedFile]\r\n[CopyFile]",
+                            "<System>plove-alone.dll\r\n[CountedSharedFile]\r\n[CopyFile]",
+                            "<Destination>late.dll\r\n[KeptExistingFile]\r\n"})
+    EXPECT_NE(record.find(entry), std::string::npos) << entry << "\n" << record;
+
+  std::unique_ptr<SetupProcess> run(RunCommand(EntryValue(u"Plove Keep", u"QuietUninstallString")));
+  EXPECT_EQ(run->Wait(60000), 0u);
+  for (const WChar* kept : {u"C:\\Plove Keep\\lib.dll", u"C:\\Plove Keep\\late.dll"})
+    EXPECT_EQ(FileBytes(kept), FileBytes(HostPath(PLOVE_VERSION2_DLL_PATH))) << WideString(kept).ToUtf8();
+  EXPECT_FALSE(FileExists(u"C:\\Plove Keep\\own.dll"));
+  EXPECT_FALSE(FileExists(u"C:\\Plove Keep\\probe.exe"));
+  EXPECT_TRUE(FileExists(counted));
+  EXPECT_EQ(SharedFileCount(counted), 1u);
+  EXPECT_FALSE(FileExists(alone));
+  EXPECT_FALSE(SharedCountExists(alone));
+  EXPECT_TRUE(EntryValue(u"Plove Keep", u"UninstallString").IsEmpty());
 }
