@@ -2,7 +2,7 @@
 // The command line of plovepack: a subcommand, its operands and options.
 //
 //   build SCRIPT --files DIR --stub STUB.exe -o SETUP.exe [--level 0-9]
-//         [--threads N] [--add NAME=PATH]... [--quiet]
+//         [--threads N] [--add NAME=PATH]... [--sign-command CMD] [--quiet]
 //   list SETUP.exe
 //   verify SETUP.exe
 //   extract SETUP.exe [MEMBER...] -o DIR
@@ -22,6 +22,7 @@ struct Arguments {
   std::string id;       // manifest: package identifier
   std::string url;      // manifest: installer address
   std::string version;  // manifest: package version
+  std::string signCommand;  // build: signs the uninstaller ({in}, {out})
   int level = 6;
   unsigned threads = 0;  // 0: every processor
   bool quiet = false;
