@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/pending_renames.h"
+#include "engine/win/uninstaller_image.h"
 #include "payload/win/payload_context.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -107,7 +108,7 @@ void WriteUninstallRecord() {
   // The uninstaller of an older version, run just before this install,
   // asked for its own deletion at the next restart; its file name is the
   // one the new copy has just taken.
-  if (CopyUninstaller(program, copyPath)) CancelDeletionAtRestart(copyPath);
+  if (WriteUninstallerCopy(GetModuleHandleW(nullptr), program, copyPath)) CancelDeletionAtRestart(copyPath);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
   WriteRecordFile(recordPath);
