@@ -376,6 +376,23 @@ TEST_F(PackedStub, WindowsPlovepackBuildsVerifiesAndExtracts) {
   ASSERT_TRUE(ReadWholeFile(folder_ / u"out\\data.bin", content));
   EXPECT_EQ(Bytes(content), members[2].data);
 
+  // The signing command runs through cmd.exe with the two paths quoted (the
+  // output's name has a space, so theirs have too): copy leaves an unsigned
+  // uninstaller (a warning only); a command that fails stops the build.
+  const WideString copied = folder_ / u"copied setup.exe";
+  result = RunProgram(tool, 120000, WideString::Format(u"build \"%s\" --files \"%s\" --stub \"%s\" -o \"%s\" --quiet "
+                                                       u"--sign-command \"copy /b {in} {out}\"",
+                                                       folder_ / u"setup.dat", files, StubPath(), copied));
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_TRUE(PathExists(copied));
+  const WideString refused = folder_ / u"refused setup.exe";
+  result = RunProgram(tool, 120000, WideString::Format(u"build \"%s\" --files \"%s\" --stub \"%s\" -o \"%s\" --quiet "
+                                                       u"--sign-command \"exit 3 {in}\"",
+                                                       folder_ / u"setup.dat", files, StubPath(), refused));
+  EXPECT_EQ(result.exitCode, 1u);
+  EXPECT_FALSE(PathExists(refused));
+  EXPECT_FALSE(PathExists(refused + u".uninstaller.exe"));
+
   // A missing member: exit status 1 and no output file.
   WideString missing = folder_ / u"missing.exe";
   result = RunProgram(tool, 60000, WideString::Format(u"build \"%s\" --files \"%s\" --stub \"%s\" -o \"%s\" --quiet",
