@@ -15,9 +15,10 @@ struct CommandInfo {
 
 const std::vector<CommandInfo>& Commands() {
   static const std::vector<CommandInfo> commands = {
-      {"build", 1, 1, {"--files", "--stub", "--arch", "-o", "--level", "--threads", "--add", "--quiet"},
+      {"build", 1, 1, {"--files", "--stub", "--arch", "-o", "--level", "--threads", "--add", "--sign-command", "--quiet"},
        "usage: plovepack build SCRIPT --files DIR -o SETUP.exe [--stub STUB.exe | --arch x86|x64]\n"
-       "                       [--level 0-9] [--threads N] [--add NAME=PATH]... [--quiet]\n"
+       "                       [--level 0-9] [--threads N] [--add NAME=PATH]... [--sign-command CMD]\n"
+       "                       [--quiet]\n"
        "Packs the script (as setup.dat), setup.lic and setup.bmp when present beside the script\n"
        "or in DIR, every member the script names, and the --add files into a copy of the stub.\n"
        "  --files DIR      folder holding the members named by the script\n"
@@ -28,6 +29,10 @@ const std::vector<CommandInfo>& Commands() {
        "  --level 0-9      LZMA preset (default 6); the dictionary is at most 8 MiB\n"
        "  --threads N      compression threads (default: every processor)\n"
        "  --add NAME=PATH  one more member NAME with the content of PATH\n"
+       "  --sign-command CMD\n"
+       "                   signs the uninstaller that the installer leaves behind: CMD is run\n"
+       "                   with {in} and {out} replaced by the unsigned file and the signed one\n"
+       "                   (quoted for the shell; without {out} it signs {in} in place)\n"
        "  --quiet          no progress line\n"},
       {"list", 1, 1, {}, "usage: plovepack list SETUP.exe\nLists the members with packed and unpacked sizes and sums.\n"},
       {"verify", 1, 1, {},
@@ -184,6 +189,12 @@ bool ParseArguments(const std::vector<std::string>& args, Arguments* parsed, std
       parsed->url = value;
     } else if (arg == "--version") {
       parsed->version = value;
+    } else if (arg == "--sign-command") {
+      if (value.empty()) {
+        *error = "--sign-command takes a command";
+        return false;
+      }
+      parsed->signCommand = value;
     } else if (arg == "--stub") {
       parsed->stub = value;
     } else if (arg == "--arch") {

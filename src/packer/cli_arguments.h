@@ -2,7 +2,7 @@
 // The command line of plovepack: a subcommand, its operands and options.
 //
 //   build SCRIPT --files DIR -o SETUP.exe [--stub STUB.exe | --arch x86|x64]
-//         [--level 0-9] [--threads N] [--add NAME=PATH]... [--quiet]
+//         [--level 0-9] [--threads N] [--add NAME=PATH]... [--sign-command CMD] [--quiet]
 //   list SETUP.exe
 //   verify SETUP.exe
 //   extract SETUP.exe [MEMBER...] -o DIR
@@ -36,6 +36,7 @@ struct Arguments {
   std::string projectUrl;        // choco
   bool embed = false;            // choco: the installer goes into the package
   bool pack = false;             // choco: write the .nupkg too
+  std::string signCommand;       // build: signs the uninstaller ({in}, {out})
   int level = 6;
   unsigned threads = 0;  // 0: every processor
   bool quiet = false;

@@ -12,8 +12,8 @@
 #include "packer/script_members.h"
 #include "packer/script_scan.h"
 #include "packer/stub_lookup.h"
-#include "pe/resource_tree.h"
-#include "pe/resource_writer.h"
+#include "packer/sign_command.h"
+#include "pe/installer_image.h"
 
 namespace {
 
@@ -61,6 +61,14 @@ std::vector<std::string> NamesOf(const std::vector<MemberPlan>& members) {
 }
 
 std::string Describe(const std::string& cp1252Name) { return "'" + Cp1252ToUtf8(cp1252Name) + "'"; }
+
+// An install of the script leaves an uninstaller behind: it is no
+// container and has no [NoUnInstall].
+bool LeavesUninstaller(const ScriptScan& scan) {
+  if (scan.container) return false;
+  return std::none_of(scan.directives.begin(), scan.directives.end(),
+                      [](const ScriptDirective& d) { return d.Is(Directive::NoUnInstall); });
+}
 
 }  // namespace
 
@@ -176,24 +184,35 @@ int CommandBuild(const Arguments& args) {
 
   std::vector<uint8_t> stub;
   if (int status = ReadInputFile(stubPath, "stub", &stub)) return status;
-  // Refuse an unusable stub before the long part.
-  std::vector<uint8_t> probe;
-  uint8_t none = 0;
-  PeStatus stubStatus = EmbedResource(stub.data(), stub.size(), kResourceTypeRcData, kPayloadResourceId,
-                                      kLanguageNeutral, &none, 0, &probe);
+  // The stub is laid out (and refused when unusable) before the long part.
+  InstallerImage image;
+  PeStatus stubStatus = image.Prepare(stub.data(), stub.size(), kPayloadResourceId);
   if (stubStatus != PeStatus::Ok) return Fail(kExitBadInput, "stub '" + stubPath + "': " + PeStatusText(stubStatus));
-  probe = {};
+  stub = {};
+  std::vector<uint8_t> uninstaller = image.Uninstaller();
+  if (!args.signCommand.empty()) {
+    std::string error;
+    if (!SignUninstaller(args.signCommand, args.output, image.Uninstaller(), &uninstaller, &error)) {
+      return Fail(kExitBadInput, error + "; nothing written");
+    }
+  } else if (LeavesUninstaller(scan)) {
+    PrintWarning("no --sign-command: the uninstaller will be unsigned, and Windows' elevation prompt will name "
+                 "its publisher \"Unknown publisher\"");
+  }
 
   Progress progress(!args.quiet && StderrIsTerminal(), sources.size());
   PackSettings settings;
   settings.lzma.preset = uint32_t(args.level);
   settings.threads = args.threads != 0 ? args.threads : HardwareThreads();
   settings.memberDone = [&](uint64_t bytes) { progress.MemberDone(bytes); };
-  std::vector<uint8_t> installer;
+  std::vector<uint8_t> archive;
   std::string error;
-  bool packed = PackInstaller(stub.data(), stub.size(), sources, settings, &installer, &error);
+  bool packed = PackArchive(sources, settings, &archive, &error);
   progress.Finish();
   if (!packed) return Fail(kExitBadInput, error + "; nothing written");
+  std::vector<uint8_t> installer;
+  PeStatus status = image.Finish(archive.data(), archive.size(), uninstaller, &installer);
+  if (status != PeStatus::Ok) return Fail(kExitBadInput, std::string("stub: ") + PeStatusText(status) + "; nothing written");
 
   uint64_t inputBytes = 0;
   for (const PackSource& source : sources) inputBytes += source.data.size();

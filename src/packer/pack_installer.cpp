@@ -6,8 +6,7 @@
 
 #include "packer/parallel_for.h"
 #include "packer/script_members.h"
-#include "pe/resource_tree.h"
-#include "pe/resource_writer.h"
+#include "pe/installer_image.h"
 
 uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize) {
   // 2^n or 2^n + 2^(n-1), the sizes every LZMA decoder names the same way.
@@ -60,8 +59,9 @@ bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings&
 
 bool EmbedArchive(const uint8_t* stub, size_t stubSize, const std::vector<uint8_t>& archive,
                   std::vector<uint8_t>* out, std::string* error) {
-  PeStatus status = EmbedResource(stub, stubSize, kResourceTypeRcData, kPayloadResourceId, kLanguageNeutral,
-                                  archive.data(), archive.size(), out);
+  InstallerImage image;
+  PeStatus status = image.Prepare(stub, stubSize, kPayloadResourceId);
+  if (status == PeStatus::Ok) status = image.Finish(archive.data(), archive.size(), image.Uninstaller(), out);
   if (status != PeStatus::Ok) {
     *error = std::string("stub: ") + PeStatusText(status);
     return false;
@@ -69,9 +69,9 @@ bool EmbedArchive(const uint8_t* stub, size_t stubSize, const std::vector<uint8_
   return true;
 }
 
-bool PackInstaller(const uint8_t* stub, size_t stubSize, const std::vector<PackSource>& sources,
-                   const PackSettings& settings, std::vector<uint8_t>* out, std::string* error) {
-  out->clear();
+bool PackArchive(const std::vector<PackSource>& sources, const PackSettings& settings, std::vector<uint8_t>* archive,
+                 std::string* error) {
+  archive->clear();
   for (const PackSource& source : sources) {
     if (source.name.empty() || source.name.size() > kMaxMemberNameBytes ||
         source.name.find('\0') != std::string::npos) {
@@ -81,13 +81,16 @@ bool PackInstaller(const uint8_t* stub, size_t stubSize, const std::vector<PackS
   }
   std::vector<PackedMember> members;
   if (!CompressMembers(sources, settings, &members, error)) return false;
-  std::vector<uint8_t> archive;
-  switch (WriteArchive(members, archive)) {
-    case ArchiveWriteStatus::Ok: break;
+  switch (WriteArchive(members, *archive)) {
+    case ArchiveWriteStatus::Ok: return true;
     case ArchiveWriteStatus::TooLarge: *error = "the archive would reach 4 GiB"; return false;
     default: *error = "a member name cannot be stored"; return false;
   }
-  members.clear();
-  members.shrink_to_fit();
-  return EmbedArchive(stub, stubSize, archive, out, error);
+}
+
+bool PackInstaller(const uint8_t* stub, size_t stubSize, const std::vector<PackSource>& sources,
+                   const PackSettings& settings, std::vector<uint8_t>* out, std::string* error) {
+  out->clear();
+  std::vector<uint8_t> archive;
+  return PackArchive(sources, settings, &archive, error) && EmbedArchive(stub, stubSize, archive, out, error);
 }

@@ -2,7 +2,8 @@
 // Builds an installer from a stub executable and the members' bytes: every
 // member compressed as one LZMA-alone stream (in parallel), the archive laid
 // out in the given member order, and the archive embedded in a copy of the
-// stub as RT_RCDATA 24356, language neutral. The result depends only on the
+// stub as RT_RCDATA 24356, language neutral, at the end of the file, with
+// the recipe of the uninstaller behind it (pe/installer_image.h). The result depends only on the
 // inputs and the compression settings, never on the thread count.
 
 #include <cstddef>
@@ -40,12 +41,17 @@ uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize);
 bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings& settings,
                      std::vector<PackedMember>* members, std::string* error);
 
-// CompressMembers, WriteArchive and the resource writer in one. out receives
-// the installer; false with a message in error on any refusal (name, size,
-// stub).
+// The archive of the sources: CompressMembers and WriteArchive. False with a
+// message in error on any refusal (name, size).
+bool PackArchive(const std::vector<PackSource>& sources, const PackSettings& settings, std::vector<uint8_t>* archive,
+                 std::string* error);
+
+// PackArchive and EmbedArchive in one. out receives the installer; false
+// with a message in error on any refusal (name, size, stub).
 bool PackInstaller(const uint8_t* stub, size_t stubSize, const std::vector<PackSource>& sources,
                    const PackSettings& settings, std::vector<uint8_t>* out, std::string* error);
 
-// The archive alone, embedded into a stub; used by PackInstaller.
+// The archive embedded into a stub as the installer's payload, with the
+// recipe of the unsigned uninstaller (pe/installer_image.h).
 bool EmbedArchive(const uint8_t* stub, size_t stubSize, const std::vector<uint8_t>& archive,
                   std::vector<uint8_t>* out, std::string* error);

@@ -11,6 +11,13 @@ constexpr uint16_t kMaxSections = 96;
 
 bool IsPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
+bool AllZero(const uint8_t* p, uint64_t from, uint64_t to) {
+  for (uint64_t i = from; i < to; ++i) {
+    if (p[i] != 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 uint64_t PeHeaders::RawEnd() const {
@@ -123,4 +130,22 @@ uint32_t ComputePeChecksum(const uint8_t* image, size_t size, uint32_t checkSumO
   if (i < size) sum += byteAt(i);
   while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
   return uint32_t(sum + size);
+}
+
+PeStatus FindTrailingSymbols(const uint8_t* image, uint64_t size, const PeHeaders& h, TrailingSymbols* symbols) {
+  uint64_t rawEnd = h.RawEnd();
+  *symbols = TrailingSymbols{};
+  if (size <= rawEnd) return PeStatus::Ok;
+  if (h.pointerToSymbolTable >= rawEnd && h.pointerToSymbolTable < size) {
+    uint64_t strings = h.pointerToSymbolTable + uint64_t(h.numberOfSymbols) * kSymbolSize;
+    if (strings + 4 > size) return PeStatus::Overlay;
+    uint32_t stringBytes = LoadU32(image + strings);
+    if (stringBytes < 4 || strings + stringBytes > size) return PeStatus::Overlay;
+    symbols->start = h.pointerToSymbolTable;
+    symbols->end = strings + stringBytes;
+    symbols->present = true;
+    if (!AllZero(image, rawEnd, symbols->start) || !AllZero(image, symbols->end, size)) return PeStatus::Overlay;
+    return PeStatus::Ok;
+  }
+  return AllZero(image, rawEnd, size) ? PeStatus::Ok : PeStatus::Overlay;
 }

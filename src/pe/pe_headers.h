@@ -76,3 +76,16 @@ PeStatus ReadPeHeaders(const ByteSource& source, PeHeaders* headers);
 // The PE checksum of image (the CheckSum field at checkSumOffset skipped):
 // 16-bit one's-complement-style sum with carries folded, plus the length.
 uint32_t ComputePeChecksum(const uint8_t* image, size_t size, uint32_t checkSumOffset);
+
+// The COFF symbol and string tables that some linkers leave after the last
+// section: raw bytes without file offsets inside, so they can move.
+struct TrailingSymbols {
+  uint64_t start = 0;
+  uint64_t end = 0;
+  bool present = false;
+};
+
+// Finds them in image. Ok also when there are none (zero padding behind
+// the last section is harmless and may be dropped); Overlay when anything
+// else follows the sections.
+PeStatus FindTrailingSymbols(const uint8_t* image, uint64_t size, const PeHeaders& h, TrailingSymbols* symbols);

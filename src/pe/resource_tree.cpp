@@ -237,8 +237,10 @@ PeStatus LocateResource(const ByteSource& source, uint16_t type, uint16_t name, 
   return PeStatus::NotFound;
 }
 
-PeStatus BuildResourceSection(const ResourceTree& tree, uint32_t sectionRva, std::vector<uint8_t>* out) {
+PeStatus BuildResourceSection(const ResourceTree& tree, uint32_t sectionRva, std::vector<uint8_t>* out,
+                              std::vector<DeferredLeaf>* deferred) {
   out->clear();
+  if (deferred != nullptr) deferred->clear();
   // Sizes of the three directory levels, then of the data entries and names.
   uint64_t directoryBytes = kDirectoryHeaderSize + kEntrySize * tree.types.size();
   size_t leafCount = 0;
@@ -260,7 +262,9 @@ PeStatus BuildResourceSection(const ResourceTree& tree, uint32_t sectionRva, std
   uint64_t total = dataStart;
   for (const ResourceType& t : tree.types) {
     for (const ResourceName& n : t.names) {
-      for (const ResourceLanguage& l : n.languages) total = ((total + l.data.size()) + 7) & ~uint64_t(7);
+      for (const ResourceLanguage& l : n.languages) {
+        if (!l.deferred) total = ((total + l.data.size()) + 7) & ~uint64_t(7);
+      }
     }
   }
   if (total + sectionRva > kMaxSection || total > kMaxSection) return PeStatus::TooLarge;
@@ -321,7 +325,8 @@ PeStatus BuildResourceSection(const ResourceTree& tree, uint32_t sectionRva, std
     }
   }
   size_t directoryIndex = 0;
-  for (const ResourceType& t : tree.types) {
+  for (size_t i = 0; i < tree.types.size(); ++i) {
+    const ResourceType& t = tree.types[i];
     for (const ResourceName& n : t.names) {
       uint32_t at = nameDirectories[directoryIndex++];
       size_t named = countNamed(n.languages, [](const ResourceLanguage& l) -> const ResourceKey& { return l.language; });
@@ -332,6 +337,13 @@ PeStatus BuildResourceSection(const ResourceTree& tree, uint32_t sectionRva, std
         writeKey(entry, l.language);
         StoreU32(entry + 4, nextDataEntry);
         uint8_t* dataEntry = base + nextDataEntry;
+        if (l.deferred) {
+          StoreU32(dataEntry + 4, l.dataSize);
+          StoreU32(dataEntry + 8, l.codePage);
+          if (deferred != nullptr) deferred->push_back({nextDataEntry, typeDirectories[i]});
+          nextDataEntry += kDataEntrySize;
+          continue;
+        }
         StoreU32(dataEntry, sectionRva + nextData);
         StoreU32(dataEntry + 4, uint32_t(l.data.size()));
         StoreU32(dataEntry + 8, l.codePage);

@@ -31,6 +31,9 @@ struct ResourceLanguage {
   uint32_t dataRva = 0;        // where the data was found (reading only)
   uint32_t dataSize = 0;       // as stated in the data entry
   std::vector<uint8_t> data;   // filled when read with data, and by Set
+  // The data lies elsewhere and the caller writes where: the data entry
+  // gets dataSize and a zero address, and no bytes are laid out for it.
+  bool deferred = false;
 };
 
 struct ResourceName {
@@ -63,11 +66,21 @@ struct ResourceTree {
 // is not stored in the file.
 PeStatus ReadResourceTree(const ByteSource& source, const PeHeaders& headers, bool withData, ResourceTree* tree);
 
+// Where BuildResourceSection put a deferred leaf: the offsets, from the
+// section's start, of its data entry and of the directory that lists the
+// names of its type.
+struct DeferredLeaf {
+  uint32_t dataEntry = 0;
+  uint32_t nameDirectory = 0;
+};
+
 // Lays out tree as the content of a resource section that will live at
 // sectionRva: the directories, then the data entries, the names and the
 // data, each data block 8-byte aligned. TooLarge when the section would
-// reach 4 GiB.
-PeStatus BuildResourceSection(const ResourceTree& tree, uint32_t sectionRva, std::vector<uint8_t>* out);
+// reach 4 GiB. deferred, when given, receives the deferred leaves in the
+// order of their data entries.
+PeStatus BuildResourceSection(const ResourceTree& tree, uint32_t sectionRva, std::vector<uint8_t>* out,
+                              std::vector<DeferredLeaf>* deferred = nullptr);
 
 // Finds one resource without reading anything but directories: its file
 // offset and size. language -1 takes the first language present.

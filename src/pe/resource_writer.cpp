@@ -15,40 +15,6 @@ constexpr uint64_t kFourGiB = 1ull << 32;
 
 uint64_t AlignUp(uint64_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
 
-bool AllZero(const uint8_t* p, uint64_t from, uint64_t to) {
-  for (uint64_t i = from; i < to; ++i) {
-    if (p[i] != 0) return false;
-  }
-  return true;
-}
-
-// The COFF symbol and string tables that some linkers leave after the last
-// section: raw bytes without file offsets inside, so they can move.
-struct TrailingBlock {
-  uint64_t start = 0;
-  uint64_t end = 0;
-  bool present = false;
-};
-
-PeStatus FindTrailingBlock(const uint8_t* image, uint64_t size, const PeHeaders& h, TrailingBlock* block) {
-  uint64_t rawEnd = h.RawEnd();
-  *block = TrailingBlock{};
-  if (size <= rawEnd) return PeStatus::Ok;
-  if (h.pointerToSymbolTable >= rawEnd && h.pointerToSymbolTable < size) {
-    uint64_t strings = h.pointerToSymbolTable + uint64_t(h.numberOfSymbols) * kSymbolSize;
-    if (strings + 4 > size) return PeStatus::Overlay;
-    uint32_t stringBytes = LoadU32(image + strings);
-    if (stringBytes < 4 || strings + stringBytes > size) return PeStatus::Overlay;
-    block->start = h.pointerToSymbolTable;
-    block->end = strings + stringBytes;
-    block->present = true;
-    if (!AllZero(image, rawEnd, block->start) || !AllZero(image, block->end, size)) return PeStatus::Overlay;
-    return PeStatus::Ok;
-  }
-  // Zero padding behind the last section is harmless and dropped.
-  return AllZero(image, rawEnd, size) ? PeStatus::Ok : PeStatus::Overlay;
-}
-
 }  // namespace
 
 PeStatus EmbedResource(const uint8_t* image, size_t imageSize, uint16_t type, uint16_t name, uint16_t language,
@@ -61,8 +27,8 @@ PeStatus EmbedResource(const uint8_t* image, size_t imageSize, uint16_t type, ui
   PeDirectory security = h.Directory(kDirectorySecurity);
   if (security.rva != 0 || security.size != 0) return PeStatus::Signed;
   if (h.directories.size() <= size_t(kDirectoryResource)) return PeStatus::Unsupported;
-  TrailingBlock symbols;
-  if ((status = FindTrailingBlock(image, imageSize, h, &symbols)) != PeStatus::Ok) return status;
+  TrailingSymbols symbols;
+  if ((status = FindTrailingSymbols(image, imageSize, h, &symbols)) != PeStatus::Ok) return status;
 
   ResourceTree tree;
   if ((status = ReadResourceTree(source, h, true, &tree)) != PeStatus::Ok) return status;

@@ -91,26 +91,11 @@ bool AllZero(const uint8_t* p, uint64_t from, uint64_t to) {
   return std::all_of(p + from, p + to, [](uint8_t b) { return b == 0; });
 }
 
-}  // namespace
-
-bool PlanResourceSection(const uint8_t* image, size_t imageSize, const PeHeaders& h, SectionPlan* plan) {
+// A new resource section behind the last one. Its header goes behind the
+// last header: it must fit before the first section's data and cover only
+// zero bytes.
+bool PlanAppendedSection(const uint8_t* image, size_t imageSize, const PeHeaders& h, SectionPlan* plan) {
   *plan = SectionPlan{};
-  PeDirectory oldResources = h.Directory(kDirectoryResource);
-  int oldIndex = oldResources.rva != 0 ? h.SectionOf(oldResources.rva) : -1;
-  if (CanRebuildInPlace(image, h, oldIndex, &plan->movedSections)) {
-    const PeSection& s = h.sections[size_t(oldIndex)];
-    plan->inPlace = true;
-    plan->resourceIndex = size_t(oldIndex);
-    plan->resourceRva = s.virtualAddress;
-    plan->keptBytes = s.pointerToRawData;
-    plan->resourceRaw = AlignUp(plan->keptBytes, kPageSize);
-    std::sort(plan->movedSections.begin(), plan->movedSections.end(),
-              [&](size_t a, size_t b) { return h.sections[a].virtualAddress < h.sections[b].virtualAddress; });
-    return true;
-  }
-  plan->movedSections.clear();
-  // A new section header goes behind the last one: it must fit before the
-  // first section's data and cover only zero bytes.
   plan->resourceIndex = h.sections.size();
   uint64_t headerAt = h.SectionHeaderOffset(plan->resourceIndex);
   uint64_t firstData = h.sizeOfHeaders;
@@ -127,4 +112,67 @@ bool PlanResourceSection(const uint8_t* image, size_t imageSize, const PeHeaders
   plan->keptBytes = AlignUp(h.RawEnd(), h.fileAlignment);
   plan->resourceRaw = AlignUp(plan->keptBytes, kPageSize);
   return true;
+}
+
+}  // namespace
+
+bool PlanTrailingResourceSection(const uint8_t* image, size_t imageSize, const PeHeaders& h,
+                                 TrailingResourcePlan* plan) {
+  *plan = TrailingResourcePlan{};
+  SectionPlan basic;
+  if (!PlanResourceSection(image, imageSize, h, &basic)) return false;
+  plan->keptBytes = basic.keptBytes;
+  if (basic.inPlace) {
+    std::vector<size_t> moved = basic.movedSections;
+    const size_t index = basic.resourceIndex;
+    // The moved sections take the table slots from the resource section's
+    // on, in address order, which must also be their order in the table.
+    bool inTableOrder = true;
+    for (size_t k = 0; k < moved.size(); ++k) inTableOrder = inTableOrder && moved[k] == index + 1 + k;
+    if (inTableOrder && index + 1 + moved.size() == h.sections.size()) {
+      const PeSection& old = h.sections[index];
+      plan->rebuilt = true;
+      plan->characteristics = old.characteristics;
+      uint64_t rva = old.virtualAddress;
+      uint64_t raw = old.pointerToRawData;
+      for (size_t k = 0; k < moved.size(); ++k) {
+        const PeSection& s = h.sections[moved[k]];
+        plan->moved.push_back({moved[k], index + k, rva, s.sizeOfRawData != 0 ? raw : 0});
+        rva = AlignUp(rva + s.MemorySize(), h.sectionAlignment);
+        raw += AlignUp(s.sizeOfRawData, h.fileAlignment);
+      }
+      plan->resourceSlot = index + moved.size();
+      plan->sectionCount = h.sections.size();
+      plan->resourceRva = AlignUp(rva, h.sectionAlignment);
+      plan->resourceRaw = AlignUp(raw, kPageSize);
+      return true;
+    }
+    // Appending needs a free header slot, which the rebuild did not.
+    if (!PlanAppendedSection(image, imageSize, h, &basic)) return false;
+    plan->keptBytes = basic.keptBytes;
+  }
+  plan->resourceSlot = h.sections.size();
+  plan->sectionCount = h.sections.size() + 1;
+  plan->resourceRva = basic.resourceRva;
+  plan->resourceRaw = AlignUp(basic.keptBytes, kPageSize);
+  plan->characteristics = 0x40000040;  // initialised data, readable
+  return true;
+}
+
+bool PlanResourceSection(const uint8_t* image, size_t imageSize, const PeHeaders& h, SectionPlan* plan) {
+  *plan = SectionPlan{};
+  PeDirectory oldResources = h.Directory(kDirectoryResource);
+  int oldIndex = oldResources.rva != 0 ? h.SectionOf(oldResources.rva) : -1;
+  if (CanRebuildInPlace(image, h, oldIndex, &plan->movedSections)) {
+    const PeSection& s = h.sections[size_t(oldIndex)];
+    plan->inPlace = true;
+    plan->resourceIndex = size_t(oldIndex);
+    plan->resourceRva = s.virtualAddress;
+    plan->keptBytes = s.pointerToRawData;
+    plan->resourceRaw = AlignUp(plan->keptBytes, kPageSize);
+    std::sort(plan->movedSections.begin(), plan->movedSections.end(),
+              [&](size_t a, size_t b) { return h.sections[a].virtualAddress < h.sections[b].virtualAddress; });
+    return true;
+  }
+  return PlanAppendedSection(image, imageSize, h, plan);
 }

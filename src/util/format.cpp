@@ -107,6 +107,19 @@ std::u16string Integer(const FormatArg& arg, char16_t conv, const Spec& spec) {
   return body + digits;
 }
 
+// Floating point goes to the C library's formatter. On Windows that is the
+// system's own (msvcrt): mingw-w64's standard-conforming one would add some
+// 20 KB of code to every installer for conversions that no message of the
+// installer uses. The system's writes three exponent digits ("1e+003").
+int FormatDouble(char* buffer, size_t size, const char* format, int precision, double value) {
+#ifdef _WIN32
+  const int n = _snprintf(buffer, size, format, precision, value);
+  return n < 0 ? static_cast<int>(size) : n;  // -1: it did not fit
+#else
+  return std::snprintf(buffer, size, format, precision, value);
+#endif
+}
+
 std::u16string Floating(double value, char16_t conv, const Spec& spec) {
   char format[16];
   char* f = format;
@@ -120,11 +133,11 @@ std::u16string Floating(double value, char16_t conv, const Spec& spec) {
   *f = 0;
   char buffer[512];
   int precision = spec.precision < 0 ? 6 : std::min(spec.precision, 100);
-  int n = std::snprintf(buffer, sizeof buffer, format, precision, value);
+  int n = FormatDouble(buffer, sizeof buffer, format, precision, value);
   if (n < 0) return u"";
   if (n >= static_cast<int>(sizeof buffer)) {
     // Very large magnitudes: fall back to exponent notation.
-    n = std::snprintf(buffer, sizeof buffer, "%.*e", precision, value);
+    n = FormatDouble(buffer, sizeof buffer, "%.*e", precision, value);
     if (n < 0 || n >= static_cast<int>(sizeof buffer)) return u"";
   }
   return std::u16string(buffer, buffer + n);

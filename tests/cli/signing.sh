@@ -31,3 +31,42 @@ osslsigncode verify -CAfile cert.pem -in tampered.exe 2>&1 | grep -E '^Signature
 # Packing a signed stub would break its signature.
 "$PLOVEPACK" build "$DATA/setup.dat" --files "$DATA/files" --stub signed.exe -o again.exe --quiet
 ls again.exe
+
+# The uninstaller signed by --sign-command (a copy of what it signed kept
+# aside), then the installer signed too: the uninstaller that the
+# installer's recipe makes from its own file is that signed file, byte for
+# byte, and osslsigncode accepts it.
+sign="osslsigncode sign -certs cert.pem -key key.pem -n 'CLI Demo' -h sha256"
+"$PLOVEPACK" build "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o both.exe --quiet \
+  --sign-command "$sign -in {in} -out {out} >/dev/null && cp {out} kept.exe" || exit
+osslsigncode sign -certs cert.pem -key key.pem -n "CLI Demo" -h sha256 -in both.exe -out both-signed.exe >/dev/null || exit
+ls both.exe.uninstaller*
+for installer in both.exe both-signed.exe; do
+  wrestool -x --raw --type=10 --name=24357 "$installer" > recipe.bin || exit
+  python3 - "$installer" recipe.bin made.exe <<'PY'
+import struct, sys
+installer, recipe = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+magic, version, prefix, length, _, count = struct.unpack_from("<6I", recipe)
+image, at = bytearray(installer[:prefix].ljust(length, b"\0")), 24
+for _ in range(count):
+    offset, size = struct.unpack_from("<II", recipe, at)
+    image[offset:offset + size] = recipe[at + 8:at + 8 + size]
+    at += 8 + size
+open(sys.argv[3], "wb").write(image)
+PY
+  cmp made.exe kept.exe && echo "$installer: uninstaller as signed"
+done
+osslsigncode verify -CAfile cert.pem -in made.exe | grep -E '^Signature verification'
+# Signed in place: a command without {out}.
+"$PLOVEPACK" build "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o inplace.exe --quiet \
+  --sign-command "$sign -in {in} -out {in}.signed >/dev/null && mv {in}.signed {in}" && echo signed in place
+# A command that fails, one without {in}, one that leaves nothing: nothing
+# is written, and the uninstaller's files beside the output are gone.
+for command in "false {in} {out}" "echo {out}" "true {in} {out}"; do
+  "$PLOVEPACK" build "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o bad.exe --quiet --sign-command "$command"
+  echo "status $?"
+done
+ls bad.exe* 2>&1 | sed 's/^ls: //'
+# One that does not sign: a warning.
+"$PLOVEPACK" build "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o unsigned.exe --quiet \
+  --sign-command "cp {in} {out}"

@@ -77,8 +77,8 @@ void CheckCloseStrip(int id, int frame) {
   Report(problems.empty(), what, detail + (problems.empty() ? "" : " -" + problems));
 }
 
-// The emblem pair: same size, a monochrome mask, and a colour bitmap that
-// is black wherever the mask is white.
+// The emblem pair: same size, a mask of black and white pixels only, and a
+// colour bitmap that is black wherever the mask is white.
 void CheckEmblem(int colourId, int maskId, int width, int height) {
   char what[32];
   std::snprintf(what, sizeof what, "bitmaps %d/%d", colourId, maskId);
@@ -91,15 +91,16 @@ void CheckEmblem(int colourId, int maskId, int width, int height) {
   if (colour.info.bmWidth != width || colour.info.bmHeight != height ||
       mask.info.bmWidth != width || mask.info.bmHeight != height)
     problems += " size";
-  if (mask.info.bmBitsPixel != 1) problems += " mask-not-monochrome";
   if (problems.empty()) {
     std::vector<DWORD> c = Pixels(colour.handle, width, height);
     std::vector<DWORD> m = Pixels(mask.handle, width, height);
-    int covered = 0, leaks = 0;
+    int covered = 0, leaks = 0, grey = 0;
     for (size_t i = 0; i < c.size() && i < m.size(); ++i) {
       if (m[i] == 0) ++covered;
       else if (c[i] != 0) ++leaks;
+      if (m[i] != 0 && m[i] != 0xFFFFFF) ++grey;
     }
+    if (grey != 0) problems += " mask-not-black-and-white";
     if (c.empty() || m.empty()) problems += " pixels";
     if (covered < width * height / 4) problems += " nearly-empty";
     if (leaks != 0) problems += " mask-mismatch";
@@ -183,8 +184,7 @@ int DrawnPixels(HICON icon, int size) {
 
 }  // namespace
 
-// Every frame is PNG-compressed (LoadImageW decodes them below) but the
-// executable's own icon's bitmaps up to 48 px, which the shell reads.
+// Every frame is PNG-compressed (LoadImageW decodes them below).
 void CheckIcon(int id, const char* role, IconSizes kind) {
   char what[32];
   std::snprintf(what, sizeof what, "icon %d", id);
@@ -200,8 +200,7 @@ void CheckIcon(int id, const char* role, IconSizes kind) {
   for (int size : wanted) {
     std::string tag = std::to_string(size);
     if (!GroupHasSize(id, size)) problems += " no-entry-" + tag;
-    bool bitmapEntry = id == IDI_APPLICATION_ICON && size <= 48;
-    if (EntryIsPng(id, size) == bitmapEntry) problems += (bitmapEntry ? " png-" : " not-png-") + tag;
+    if (!EntryIsPng(id, size)) problems += " not-png-" + tag;
     HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
                                                IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
     if (!icon) {

@@ -18,7 +18,7 @@ import math
 import os
 import sys
 
-from image_files import bmp_1, bmp_8, ico, png
+from image_files import bmp_8, bmp_mask, ico, png
 from shapes import arc, box, circle, polygon, round_box, rounded_triangle, stroke, subtract, union
 
 # ---------------------------------------------------------------------------
@@ -428,14 +428,10 @@ def app_icon(size):
 ROW_SIZES = (16, 20, 24, 32, 48)
 STATUS_SIZES = (75, 94, 112, 150, 256)
 ALL_SIZES = ROW_SIZES + STATUS_SIZES
-# Entries are stored PNG-compressed (read by Windows Vista and later), a
-# tenth of the size of a 32-bit bitmap with its mask. The executable's own
-# icon keeps bitmaps up to 48 px: the shell and other programs that read
-# icons out of executables show it, and older readers take only bitmaps.
-PNG_FROM = 0
-SHELL_PNG_FROM = 64
-SHELL_ICON = "app.ico"
-
+# Entries are stored PNG-compressed (read by Windows Vista and later, the
+# shell included), a tenth of the size of a 32-bit bitmap with its mask;
+# the executable's own icon too, whose bitmaps up to 48 px were half of the
+# artwork's weight for readers older than the product's Windows 7.
 ICONS = (
     ("app.ico", app_icon, ALL_SIZES),
     ("check_ticked.ico", lambda s: check_box_icon(s, True, False), ROW_SIZES),
@@ -491,7 +487,7 @@ def build_all():
         previews["close_shown_%d" % percent] = close_as_shown(rows, frame, scale)
         colour_rows, mask_rows, canvas = emblem_bitmaps(scale)
         files["emblem_%d.bmp" % percent] = bmp_8(colour_rows)
-        files["emblem_mask_%d.bmp" % percent] = bmp_1(mask_rows)
+        files["emblem_mask_%d.bmp" % percent] = bmp_mask(mask_rows)
         # What the window shows: the mask ANDed and the colour ORed over the band.
         bg = window_background(scale)
         shown = []
@@ -501,7 +497,7 @@ def build_all():
         previews["emblem_%d" % percent] = shown
     for name, draw, sizes in ICONS:
         images = [(size, draw(size).straight_rgba()) for size in sizes]
-        files[name] = ico(images, SHELL_PNG_FROM if name == SHELL_ICON else PNG_FROM)
+        files[name] = ico(images, 0)
         for size, rows in images:
             previews["%s_%d" % (name[:-4], size)] = rows
     return files, previews

@@ -87,19 +87,12 @@ def bmp_8(rows):
     return head + info + pal + data
 
 
-def bmp_1(rows):
-    """A bottom-up monochrome BMP from rows of 0 (black) and 1 (white)."""
-    height = len(rows)
-    width = len(rows[0])
-    stride = ((width + 31) // 32) * 4
-    data = bytearray()
-    for row in reversed(rows):
-        data += pack_bits(row, stride)
-    palette = bytes((0, 0, 0, 0, 255, 255, 255, 0))
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 1, 0, len(data), 2835, 2835, 2, 2)
-    offset = 14 + len(info) + len(palette)
-    head = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
-    return head + info + palette + data
+def bmp_mask(rows):
+    """A mask from rows of 0 (black) and 1 (white): an 8-bit BMP with those two
+    colours, run-length encoded. A tenth of the size of the monochrome file
+    for the emblem's long runs; drawn with SRCAND it does what the
+    monochrome one did, since its pixels are black or white."""
+    return bmp_8([[(255, 255, 255) if bit else (0, 0, 0) for bit in row] for row in rows])
 
 
 def pack_bits(bits, stride):
@@ -133,27 +126,38 @@ def png_filter(kind, line, prev, bpp):
 
 
 def png(rows):
-    """A PNG file from rows of (r, g, b, a). Each row takes the filter that
-    leaves the smallest sum of magnitudes; of the two zlib strategies the
-    smaller stream is kept."""
+    """A PNG file from rows of (r, g, b, a), in the smallest of several
+    encodings: every row with the filter that leaves the smallest sum of
+    magnitudes, or one filter for the whole picture (for flat artwork with
+    sharp edges usually the smaller, by a third), each with two zlib
+    strategies."""
     height = len(rows)
     width = len(rows[0])
-    raw = bytearray()
-    prev = bytes(width * 4)
-    for row in rows:
-        line = bytes(v for px in row for v in px)
+    lines = [bytes(v for px in row for v in px) for row in rows]
+
+    def filtered(choose):
+        raw = bytearray()
+        prev = bytes(width * 4)
+        for line in lines:
+            kind = choose(line, prev)
+            raw += bytes((kind,)) + png_filter(kind, line, prev, 4)
+            prev = line
+        return bytes(raw)
+
+    def smallest_magnitudes(line, prev):
         best = None
         for kind in range(5):
-            filtered = png_filter(kind, line, prev, 4)
-            cost = sum(v if v < 128 else 256 - v for v in filtered)
+            cost = sum(v if v < 128 else 256 - v for v in png_filter(kind, line, prev, 4))
             if best is None or cost < best[0]:
-                best = (cost, kind, filtered)
-        raw += bytes((best[1],)) + best[2]
-        prev = line
+                best = (cost, kind)
+        return best[1]
+
     streams = []
-    for strategy in (zlib.Z_DEFAULT_STRATEGY, zlib.Z_FILTERED):
-        z = zlib.compressobj(9, zlib.DEFLATED, 15, 9, strategy)
-        streams.append(z.compress(bytes(raw)) + z.flush())
+    for choose in [smallest_magnitudes] + [lambda line, prev, k=k: k for k in range(5)]:
+        raw = filtered(choose)
+        for strategy in (zlib.Z_DEFAULT_STRATEGY, zlib.Z_FILTERED):
+            z = zlib.compressobj(9, zlib.DEFLATED, 15, 9, strategy)
+            streams.append(z.compress(raw) + z.flush())
     idat = min(streams, key=len)
 
     def chunk(kind, body):

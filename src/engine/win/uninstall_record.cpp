@@ -7,6 +7,7 @@
 #include "engine/win/installed_files.h"
 #include "engine/win/pending_renames.h"
 #include "engine/win/record_file_marks.h"
+#include "engine/win/uninstaller_image.h"
 #include "payload/win/payload_context.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -149,7 +150,7 @@ void WriteUninstallRecord() {
   // The uninstaller of an older version, run just before this install,
   // asked for its own deletion at the next restart; its file name is the
   // one the new copy has just taken.
-  if (CopyUninstaller(program, copyPath)) CancelDeletionAtRestart(copyPath);
+  if (WriteUninstallerCopy(GetModuleHandleW(nullptr), program, copyPath)) CancelDeletionAtRestart(copyPath);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
   g_fateChangesAtRecord = InstalledFilesChanges();

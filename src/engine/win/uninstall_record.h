@@ -1,6 +1,6 @@
 #pragma once
 // What an install leaves behind for its removal: the uninstaller copy of the
-// running executable, the uninstall record (the install script with the real
+// running executable (uninstaller_image.h), the uninstall record (the install script with the real
 // install folder after "[Install To]") and the product's entry under the
 // Windows "Uninstall" key. All products share one uninstaller folder.
 
@@ -30,8 +30,9 @@ WideString UninstallRecordPathFor(const WideString& productName);
 // Failures are not reported: each later step runs anyway.
 void WriteUninstallRecord();
 
-// Copies program (the running installer) to copyPath through a temporary
-// "Ins" file. True when copyPath now holds the copy; when program is empty
+// Copies program (the running installer) whole to copyPath through a
+// temporary "Ins" file: the uninstaller copy of an installer without a
+// recipe for a smaller one (uninstaller_image.h). True when copyPath now holds the copy; when program is empty
 // or cannot be read, copyPath is left as it was.
 bool CopyUninstaller(const WideString& program, const WideString& copyPath);
 

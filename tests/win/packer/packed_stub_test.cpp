@@ -2,8 +2,9 @@
 // portable packer (compiled into this test) is loaded as a data file and its
 // members extracted; the same archive embedded by Windows' own resource
 // update calls gives the same members; the checksum matches what imagehlp
-// computes; and the packed stub installs with "--silent" without showing
-// anything.
+// computes; the packed stub installs with "--silent" without showing
+// anything, and leaves the uninstaller the packer laid out (signed or not),
+// which removes the product.
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,15 @@
 
 #include <random>
 
+#include "engine/win/uninstaller_image.h"
 #include "packer/pack_installer.h"
+#include "pe/installer_image.h"
 #include "pe/pe_headers.h"
 #include "payload/win/payload_archive.h"
 #include "scripted_messages.h"
 #include "test_folder.h"
 #include "util/win/file_system.h"
+#include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
 #include "util/win/windows_api.h"
 
@@ -136,6 +140,30 @@ RunResult RunProgram(const WideString& path, DWORD limitMs, const WideString& ar
   return result;
 }
 
+// What Authenticode signing does to a file (the certificate table appended
+// on an 8-byte boundary, the security directory entry, the checksum), with
+// a table that is no real signature: Windows runs the file all the same.
+std::vector<uint8_t> FakeSigned(std::vector<uint8_t> image, uint8_t seed) {
+  MemorySource source(image.data(), image.size());
+  PeHeaders h;
+  EXPECT_EQ(ReadPeHeaders(source, &h), PeStatus::Ok);
+  image.resize((image.size() + 7) & ~size_t(7), 0);
+  std::vector<uint8_t> table(1200 + seed, seed);
+  StoreU32(&table[0], uint32_t(table.size()));
+  StoreU16(&table[4], 0x0200);
+  StoreU16(&table[6], 2);
+  StoreU32(&image[h.DirectoryEntryOffset(kDirectorySecurity)], uint32_t(image.size()));
+  StoreU32(&image[h.DirectoryEntryOffset(kDirectorySecurity) + 4], uint32_t(table.size()));
+  image.insert(image.end(), table.begin(), table.end());
+  StoreU32(&image[h.CheckSumOffset()], ComputePeChecksum(image.data(), image.size(), h.CheckSumOffset()));
+  return image;
+}
+
+WideString EntryValue(const WideString& product, const WChar* name) {
+  return ReadRegistryString(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product,
+                            WideString(name));
+}
+
 class PackedStub : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -182,10 +210,10 @@ TEST_F(PackedStub, OldResourcesAreNotCarriedTwice) {
   ASSERT_EQ(ReadPeHeaders(packedSource, &after), PeStatus::Ok);
   EXPECT_EQ(after.sections.size(), before.sections.size());
   uint64_t added = after.Directory(kDirectoryResource).size - before.Directory(kDirectoryResource).size;
-  // Besides the added resources: alignment of the section ends, and up to a
-  // page of padding in front of the payload's section, which starts on a
-  // page boundary of the file.
-  EXPECT_LE(packed.size(), stub_.size() + added + 2 * after.fileAlignment + 4096);
+  // Besides the added resources (payload and uninstaller recipe): alignment
+  // of the section ends, and up to a page of padding in front of the
+  // payload's section, which starts on a page boundary of the file.
+  EXPECT_LE(packed.size(), stub_.size() + added + 3 * after.fileAlignment + 4096);
 }
 
 TEST_F(PackedStub, WindowsResourceUpdateGivesTheSameMembersAndCanBeRepacked) {
@@ -216,6 +244,91 @@ TEST_F(PackedStub, InstallsSilentlyWithoutShowingAnything) {
   RunResult result = RunProgram(path, 60000, u"--silent");
   EXPECT_TRUE(result.ended) << (result.dialogSeen ? "a message box was shown" : "it did not end");
   EXPECT_EQ(result.exitCode, 0u);
+}
+
+TEST_F(PackedStub, LeavesTheUninstallerThePackerLaidOutWhichRemovesTheProduct) {
+  const std::string script =
+      "[Project Name]\r\nSmall App\r\n[Install To]\r\n<Program Files>Small App\\\r\n"
+      "[CopyFile]\r\ndata.bin\r\n<Destination>data.bin\r\n";
+  const std::vector<uint8_t> archive = ArchiveOf({{"setup.dat", Bytes(script)}, Members()[2]});
+  InstallerImage image;
+  ASSERT_EQ(image.Prepare(stub_.data(), stub_.size(), kPayloadResourceId), PeStatus::Ok);
+  const struct {
+    const char* what;
+    bool signUninstaller;
+    bool signInstaller;
+  } cases[] = {{"unsigned", false, false}, {"uninstaller signed", true, false}, {"both signed", true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::vector<uint8_t> uninstaller = c.signUninstaller ? FakeSigned(image.Uninstaller(), 3) : image.Uninstaller();
+    std::vector<uint8_t> installer;
+    ASSERT_EQ(image.Finish(archive.data(), archive.size(), uninstaller, &installer), PeStatus::Ok);
+    if (c.signInstaller) installer = FakeSigned(installer, 8);
+    const WideString path = folder_ / u"small.exe";
+    ASSERT_TRUE(WriteBytes(path, installer));
+    RunResult run = RunProgram(path, 60000, u"--silent");
+    ASSERT_TRUE(run.ended);
+    ASSERT_EQ(run.exitCode, 0u);
+
+    const WideString copy = EntryValue(u"Small App", u"DisplayIcon");
+    std::string written;
+    ASSERT_TRUE(ReadWholeFile(copy, written)) << copy;
+    EXPECT_EQ(Bytes(written), uninstaller) << "the uninstaller copy is the one the packer laid out";
+    EXPECT_LT(written.size(), 1000000u);
+    const WideString placed = EntryValue(u"Small App", u"InstallLocation") + u"data.bin";
+    ASSERT_TRUE(PathExists(placed));
+
+    // The entry's own command, as a package manager runs it.
+    const WideString quiet = EntryValue(u"Small App", u"QuietUninstallString");
+    const int close = quiet.FindChar(u'"', 2);
+    ASSERT_GT(close, 0) << quiet;
+    WideString arguments = quiet.From(close + 1);
+    arguments.TrimLeadingSpaces();
+    RunResult removal = RunProgram(quiet.Mid(2, close - 1), 60000, arguments);
+    ASSERT_TRUE(removal.ended);
+    EXPECT_EQ(removal.exitCode, 0u);
+    EXPECT_FALSE(PathExists(placed));
+    EXPECT_TRUE(EntryValue(u"Small App", u"UninstallString").IsEmpty());
+  }
+}
+
+TEST_F(PackedStub, UninstallerCopyFallsBackToTheWholeProgram) {
+  // The recipe of a packed installer, read from it as a data file; applied
+  // to the wrong file, the recipe's hash catches it and the program is
+  // copied whole, as an installer without a recipe is.
+  const WideString installer = folder_ / u"packed.exe";
+  const std::vector<uint8_t> packed = Packed();
+  ASSERT_TRUE(WriteBytes(installer, packed));
+  const WideString stub = folder_ / u"stub.exe";
+  ASSERT_TRUE(WriteBytes(stub, stub_));
+  InstallerImage image;
+  ASSERT_EQ(image.Prepare(stub_.data(), stub_.size(), kPayloadResourceId), PeStatus::Ok);
+  ScopedHandle<ModuleTraits> owner(LoadLibraryExW(installer.W(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(owner);
+  const WideString copy = folder_ / u"Uninstall-Small.exe";
+  const struct {
+    const char* what;
+    HMODULE module;
+    WideString program;
+    std::vector<uint8_t> expected;
+  } cases[] = {
+      {"recipe applied", owner.Get(), installer, image.Uninstaller()},
+      {"recipe of another file", owner.Get(), stub, stub_},
+      {"no recipe", GetModuleHandleW(nullptr), installer, packed},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(WriteWholeFile(copy, "older uninstaller"));
+    EXPECT_TRUE(WriteUninstallerCopy(c.module, c.program, copy)) << c.what;
+    std::string written;
+    ASSERT_TRUE(ReadWholeFile(copy, written));
+    EXPECT_EQ(Bytes(written), c.expected) << c.what;
+  }
+  // A program that cannot be read leaves the older copy alone.
+  ASSERT_TRUE(WriteWholeFile(copy, "older uninstaller"));
+  EXPECT_FALSE(WriteUninstallerCopy(owner.Get(), folder_ / u"missing.exe", copy));
+  std::string kept;
+  ASSERT_TRUE(ReadWholeFile(copy, kept));
+  EXPECT_EQ(kept, "older uninstaller");
 }
 
 TEST_F(PackedStub, ADamagedPayloadIsReportedByTheStub) {
@@ -262,6 +375,23 @@ TEST_F(PackedStub, WindowsPlovepackBuildsVerifiesAndExtracts) {
   EXPECT_EQ(Bytes(content), members[3].data);
   ASSERT_TRUE(ReadWholeFile(folder_ / u"out\\data.bin", content));
   EXPECT_EQ(Bytes(content), members[2].data);
+
+  // The signing command runs through cmd.exe with the two paths quoted (the
+  // output's name has a space, so theirs have too): copy leaves an unsigned
+  // uninstaller (a warning only); a command that fails stops the build.
+  const WideString copied = folder_ / u"copied setup.exe";
+  result = RunProgram(tool, 120000, WideString::Format(u"build \"%s\" --files \"%s\" --stub \"%s\" -o \"%s\" --quiet "
+                                                       u"--sign-command \"copy /b {in} {out}\"",
+                                                       folder_ / u"setup.dat", files, StubPath(), copied));
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_TRUE(PathExists(copied));
+  const WideString refused = folder_ / u"refused setup.exe";
+  result = RunProgram(tool, 120000, WideString::Format(u"build \"%s\" --files \"%s\" --stub \"%s\" -o \"%s\" --quiet "
+                                                       u"--sign-command \"exit 3 {in}\"",
+                                                       folder_ / u"setup.dat", files, StubPath(), refused));
+  EXPECT_EQ(result.exitCode, 1u);
+  EXPECT_FALSE(PathExists(refused));
+  EXPECT_FALSE(PathExists(refused + u".uninstaller.exe"));
 
   // A missing member: exit status 1 and no output file.
   WideString missing = folder_ / u"missing.exe";

@@ -8,6 +8,7 @@
 #include "engine/win/folder_macros.h"
 #include "engine/win/uninstall_record.h"
 #include "install_log_reading.h"
+#include "packer/container_members.h"
 #include "payload/archive_format.h"
 #include "setup_harness.h"
 #include "util/log_line.h"
@@ -102,7 +103,12 @@ TEST(SilentInstall, InstallsTheExampleEndToEnd) {
   const WideString entry = kUninstallKey + u"Plove Hello";
   EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, entry, u"DisplayVersion"), WideString(u"1.0.0"));
   EXPECT_FALSE(ReadRegistryString(HKEY_LOCAL_MACHINE, entry, u"UninstallString").IsEmpty());
-  EXPECT_EQ(FileBytes(UninstallerCopyPath(u"Plove Hello")), FileBytes(setup));
+  // The uninstaller copy is the installer's program without its payload.
+  const std::string copy = FileBytes(UninstallerCopyPath(u"Plove Hello"));
+  const MemorySource copySource(reinterpret_cast<const uint8_t*>(copy.data()), copy.size());
+  EXPECT_EQ(copy.compare(0, 2, "MZ"), 0);
+  EXPECT_LT(copy.size(), FileBytes(setup).size());
+  EXPECT_FALSE(HoldsPayload(copySource));
   EXPECT_TRUE(FileExists(UninstallRecordPathFor(u"Plove Hello")));
 
   // The install ran in a second process that the first one started with
