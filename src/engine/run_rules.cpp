@@ -43,8 +43,12 @@ bool OpensAsDocument(const WideString& program, const WideString& parameters) {
 }
 
 WideString RunCommandLine(const WideString& program, const WideString& parameters) {
-  if (parameters.IsEmpty()) return program;
-  return WideString::Format(u"\"%s\" %s", program, parameters);
+  // Quoted even alone: "D:\Apps\Plove Hello\tool.exe" unquoted would start
+  // "D:\Apps\Plove.exe" when there is one. A program line that brings its
+  // own quotes keeps them.
+  const WideString quoted = program.StartsWith(WideString(u"\"")) ? program : u"\"" + program + u"\"";
+  if (parameters.IsEmpty()) return quoted;
+  return quoted + u" " + parameters;
 }
 
 namespace {

@@ -24,8 +24,9 @@ bool RemoveRunElevatedMarker(WideString& parameters);
 // the extension is not ".exe" and there are no parameters.
 bool OpensAsDocument(const WideString& program, const WideString& parameters);
 
-// The command line of a program run: the program alone without parameters,
-// else the program in double quotes, a blank and the parameters.
+// The command line of a program run: the program in double quotes (unless
+// the program line starts with one), then a blank and the parameters when
+// there are any.
 WideString RunCommandLine(const WideString& program, const WideString& parameters);
 
 // Folder-macro expansion of a whole text, in place (ExpandFolderMacros in

@@ -47,7 +47,8 @@ TEST(RunRules, DocumentsAndCommandLines) {
   EXPECT_FALSE(OpensAsDocument(W(u"C:\\d\\readme.txt"), W(u"/p")));
   EXPECT_FALSE(OpensAsDocument(W(u"C:\\d\\APP.EXE"), W()));
   EXPECT_TRUE(OpensAsDocument(W(u"C:\\d.exe\\noext"), W()));
-  EXPECT_EQ(RunCommandLine(W(u"C:\\a b\\x.exe"), W()), W(u"C:\\a b\\x.exe"));
+  EXPECT_EQ(RunCommandLine(W(u"C:\\a b\\x.exe"), W()), W(u"\"C:\\a b\\x.exe\""));
+  EXPECT_EQ(RunCommandLine(W(u"\"C:\\a b\\x.exe\""), W(u"/s")), W(u"\"C:\\a b\\x.exe\" /s"));
   EXPECT_EQ(RunCommandLine(W(u"C:\\a b\\x.exe"), W(u"/s /v")), W(u"\"C:\\a b\\x.exe\" /s /v"));
 }
 
