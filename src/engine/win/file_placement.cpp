@@ -136,9 +136,9 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
 
 bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window) {
   const WideString target = PrepareDestination(destination);
-  // A member decoded in memory was never in a file of its own: its
+  // Whether it was decoded into memory or into a temporary file: the
   // messages name where it was going.
-  ShowDecodeReport(prepared.report, prepared.sourcePath, prepared.inMemory ? target : prepared.file);
+  ShowDecodeReport(prepared.report, prepared.sourcePath, target);
   const bool ready = prepared.Ready();
   // A member that may carry a version is never held in memory.
   const FileVersion incoming =

@@ -36,7 +36,7 @@ void PendingDeletionsMayHaveChanged();
 [[nodiscard]] bool PlaceFile(const WideString& member, const WideString& destination, HWND window);
 // The same for a member that was decoded ahead (DecodeAhead): its decoding
 // failures are shown now, in order, as extraction would have shown them.
-// Its temporary file is left to the caller (DecodeAhead::Discard); a member
+// Its temporary file is left to the caller (DecodeAhead::HandBack); a member
 // held in memory is written straight to its destination.
 [[nodiscard]] bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window);
 

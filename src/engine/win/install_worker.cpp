@@ -186,9 +186,10 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
   switch (decodeAhead_.TakeMember(memberName, prepared)) {
     case TakeResult::Taken:
       cancelled = PlacePreparedFile(prepared, destination, window_);
-      decodeAhead_.Discard(prepared.file);
+      decodeAhead_.HandBack(prepared);
       break;
     case TakeResult::NotPlanned:
+    case TakeResult::Retry:
       cancelled = PlaceFile(member, destination, window_);
       break;
     case TakeResult::Stopped:

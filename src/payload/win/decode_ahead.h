@@ -18,9 +18,14 @@
 // one the worker is placing and the one it waits for. Members of 1 MiB or
 // more are decoded first, the costliest first, by every thread but one,
 // within half of the byte limit (and by the byte limit alone, so a window
-// full of small members does not hold them back). The files are used again for later members
-// once the worker hands them back (making and deleting a file per member
-// would cost more than decoding a small one), and deleted by Stop.
+// full of small members does not hold them back). A file the worker hands
+// back is deleted at once, so the window bounds the disk space as well.
+//
+// Cleaning up: Stop deletes every file the decoders made. A worker that is
+// suspended after its stop time-out never gets to Stop, so the decoders
+// delete the files of the members nobody took as soon as they see the stop
+// (one thread stays for that until the worker has taken every member); only
+// the file the worker holds is left to it.
 
 #include <atomic>
 #include <cstdint>
@@ -39,7 +44,7 @@ constexpr uint64_t kMemoryMember = uint64_t(1) << 20;
 
 // A member as the worker takes it.
 struct PreparedMember {
-  WideString file;        // the temporary file holding the member, until Discard or Stop
+  WideString file;        // the temporary file holding the member, until HandBack or Stop
   bool inMemory = false;  // held in bytes instead of a file
   std::vector<uint8_t> bytes;
   WideString sourcePath;  // the file the member was read from, for the read message
@@ -49,6 +54,8 @@ struct PreparedMember {
   // can tell what kind of file it is without opening it again.
   uint8_t head[4] = {};
   int headSize = 0;
+
+  size_t planIndex = SIZE_MAX;  // which planned member it is, for HandBack
 
   // Decoded cleanly, and somewhere to place it from.
   bool Ready() const { return (inMemory || fileMade) && report.extracted; }
@@ -61,7 +68,15 @@ enum class [[nodiscard]] TakeResult {
   Taken,       // out holds the member
   NotPlanned,  // not among the members still ahead: extract it directly
   Stopped,     // the stop event or State().InstallFailed came first
+  // Its decoding ahead could not be written (a full disk, most likely):
+  // extract it directly, now that the members before it are placed.
+  Retry,
 };
+
+// Tests only: called on the decoding thread once a member's decoding has
+// ended, before the outcome is published (nullptr: no call).
+using DecodeEndHook = void (*)(size_t planIndex);
+void SetDecodeEndHookForTests(DecodeEndHook hook);
 
 class DecodeAhead {
  public:
@@ -85,9 +100,8 @@ class DecodeAhead {
   // gives NotPlanned.
   TakeResult TakeMember(const WideString& name, PreparedMember& out);
 
-  // Hands a taken member's temporary file back, for a later member to use.
-  // Clears file.
-  void Discard(WideString& file);
+  // Hands a taken member back: its temporary file is deleted. Clears file.
+  void HandBack(PreparedMember& member);
 
   // Stops the threads (a member being decoded stops between two pieces of
   // output), waits for them and deletes every temporary file they made, the
@@ -96,6 +110,7 @@ class DecodeAhead {
 
   // The most members and declared bytes held at once (for tests).
   size_t PeakMembers() const { return window_.PeakMembers(); }
+  size_t HeldMembers();
   uint64_t PeakBytes() const { return window_.PeakBytes(); }
   int ThreadCount() const { return static_cast<int>(threads_.size()); }
   // Members whose decoding ran to its end (for tests).
@@ -118,6 +133,7 @@ class DecodeAhead {
     bool outOfOrder = false;
     bool inMemory = false;
     PreparedMember prepared;
+    WideString file;  // the temporary file made for it, until deleted or handed back
   };
   struct CancelContext {
     DecodeAhead* self;
@@ -131,8 +147,11 @@ class DecodeAhead {
   // caller, lastEventCheck being the caller's).
   bool StopAsked(DWORD& lastEventCheck);
   void DecodeLoop();
-  // Under lock_: keeps the file for a later member; clears file.
-  void ReuseFile(WideString& file);
+  // Under lock_: every member not taken is dropped and its file deleted.
+  void DropUntaken();
+  // A new temporary file for the job, noted in job.file; false when none
+  // could be made.
+  bool MakeFile(Job& job);
   // Under lock_: the next job a thread may start, or null to wait.
   Job* NextJob();
   // Under lock_: the waiting large member with the most packed bytes that
@@ -141,8 +160,9 @@ class DecodeAhead {
   // Under lock_: the job no longer held in the window.
   void Release(Job& job);
   void Decode(Job& job);
-  // A member held in memory that must be a file after all: written to one.
-  void MoveToFile(PreparedMember& prepared);
+  // A member held in memory that must be a file after all: written to one,
+  // or a write failure in its report.
+  void MoveToFile(Job& job);
   void Drop(Job& job);
 
   PayloadArchive& archive_;
@@ -150,8 +170,7 @@ class DecodeAhead {
   DecodeWindow window_;
   std::vector<std::unique_ptr<Job>> jobs_;
   std::vector<ScopedKernelHandle> threads_;
-  std::vector<WideString> madeFiles_;  // every temporary file made, for Stop
-  std::vector<WideString> freeFiles_;  // made, and free for the next member
+  size_t running_ = 0;  // threads in DecodeLoop
   size_t nextToStart_ = 0;
   size_t nextToTake_ = 0;
   size_t outOfOrder_ = 0;  // threads decoding a member out of order

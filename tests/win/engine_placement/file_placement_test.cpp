@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "engine/win/file_placement.h"
 #include "payload/win/decode_ahead.h"
+#include "payload_builder.h"
 #include "placement_test_support.h"
 #include "scripted_messages.h"
 #include "util/path_text.h"
@@ -240,7 +241,7 @@ TEST_F(FilePlacement, MembersDecodedAheadFollowTheSameRules) {
     PreparedMember member;
     ASSERT_EQ(ahead.TakeMember(W(c.member), member), TakeResult::Taken);
     EXPECT_FALSE(PlacePreparedFile(member, W(c.destination), nullptr));
-    ahead.Discard(member.file);
+    ahead.HandBack(member);
   }
   ahead.Stop();
   for (const Case& c : cases) {
@@ -297,4 +298,30 @@ TEST_F(FilePlacement, MembersHeldInMemoryArePlacedLikeFiles) {
   EXPECT_TRUE(State().RebootRequired);
   ASSERT_EQ(messages.Count(), 1);
   EXPECT_EQ(messages.Last().text, W::Format(u"Cannot install '%s', disk may be full.", blocked));
+}
+
+TEST_F(FilePlacement, DecodeFailuresNameTheDestination) {
+  // Decoded ahead into memory or into a file, whichever the budget allowed:
+  // the message names where the member was going.
+  ScriptedMessages messages;
+  const std::string content = PseudoText(4, 30000, 16);
+  PackedMember cut = QuickMember("cut.bin", content);
+  cut.packed.resize(cut.packed.size() - 20);
+  std::vector<uint8_t> bytes;
+  ASSERT_EQ(WriteArchive({QuickMember("setup.dat", ""), cut}, bytes), ArchiveWriteStatus::Ok);
+  PayloadArchive archive;
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  const W target = folder_ / u"cut.bin";
+  for (uint64_t memory : {uint64_t(0), uint64_t(16) << 20}) {
+    SCOPED_TRACE(memory);
+    messages.Clear();
+    DecodeAhead ahead(archive, nullptr, DecodeWindowLimits{1024, 128u << 20, memory});
+    ahead.Start({u"cut.bin"}, 1);
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(W(u"cut.bin"), member), TakeResult::Taken);
+    EXPECT_TRUE(PlacePreparedFile(member, target, nullptr));
+    ASSERT_EQ(messages.Count(), 2);
+    EXPECT_EQ(messages.Messages()[0].text,
+              u"Error whilst uncompressing '" + target + u"', unable to read '" + archive.SourcePath() + u"'");
+  }
 }

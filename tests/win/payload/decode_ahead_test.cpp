@@ -110,7 +110,7 @@ TEST_F(DecodeAheadTest, MembersComeInPlanOrderWithTheirContent) {
       }
       EXPECT_EQ(member.sourcePath, ModulePath());
       // Handed back: deleted by a thread, or by Stop at the latest.
-      ahead.Discard(member.file);
+      ahead.HandBack(member);
       EXPECT_TRUE(member.file.IsEmpty());
     }
     // Everything planned is taken: any name now is extracted directly.
@@ -178,7 +178,7 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
     // The decoded members waiting, plus the one just taken: files handed
     // back are used again, so no more are ever made.
     EXPECT_LE(temp_.Files(WideString(u"Ins*.tmp")), 4) << i;
-    ahead.Discard(member.file);
+    ahead.HandBack(member);
   }
   EXPECT_EQ(ahead.PeakMembers(), 3u);
   EXPECT_EQ(ahead.PeakBytes(), 5 * kSize);  // the oversized one, alone
@@ -227,7 +227,7 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
       PreparedMember member;
       ASSERT_EQ(ahead.TakeMember(plan[i], member), TakeResult::Taken);
       EXPECT_TRUE(Content(member) == contents[i]) << i;
-      ahead.Discard(member.file);
+      ahead.HandBack(member);
     }
     ahead.Stop();
     const std::vector<size_t>& order = ahead.StartOrder();
@@ -253,12 +253,11 @@ TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
   PreparedMember member;
   ASSERT_EQ(ahead.TakeMember(WideString(u"c"), member), TakeResult::Taken);
   EXPECT_EQ(ReadFile(member.file), "gamma");
-  // a and b were passed over: gone, and not taken any more.
+  // a and b were passed over: gone with their files, and not taken any more.
   PreparedMember other;
   EXPECT_EQ(ahead.TakeMember(WideString(u"a"), other), TakeResult::NotPlanned);
-  // The files of a and b wait for later members; Stop deletes them all, the
-  // taken member's as well.
-  EXPECT_EQ(temp_.Files(WideString(u"Ins*.tmp")), 5);
+  // Stop deletes the others, the taken member's as well.
+  EXPECT_EQ(temp_.Files(WideString(u"Ins*.tmp")), 3);
   ahead.Stop();
   EXPECT_EQ(temp_.Files(), 0);
 }
@@ -290,5 +289,130 @@ TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
     EXPECT_LT(ahead.DecodedMembers(), 30);
     EXPECT_EQ(temp_.Files(), 0);
     State().InstallFailed = false;
+  }
+}
+
+// The faults of decoding ahead, each with the case that showed it.
+
+TEST_F(DecodeAheadTest, HandedBackFilesTakeNoDiskSpace) {
+  Open({{"big.bin", Text(1, 600000)}});
+  DecodeAhead ahead(archive_, nullptr, kFilesOnly);
+  ahead.Start({u"big.bin"}, 1);
+  PreparedMember member;
+  ASSERT_EQ(ahead.TakeMember(WideString(u"big.bin"), member), TakeResult::Taken);
+  ahead.HandBack(member);
+  uint64_t held = 0;
+  for (const WideString& name : NamesIn(folder_ / u"temp\\", WideString(u"*"), true)) {
+    held += FileSizeOf(folder_ / u"temp\\" + name);
+  }
+  EXPECT_EQ(held, 0u);
+}
+
+TEST_F(DecodeAheadTest, WriteFailuresAheadAreRetriedAtTheirTurn) {
+  // No temporary file can be made while the members are decoded ahead: a
+  // file member cannot be written, nor can a small program held in memory
+  // (it needs a file for its version). At its turn the space may be there.
+  Open({{"data.bin", Text(2, 2000)}, {"tool.exe", "MZ" + Text(3, 2000)}});
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"blocker", "a file where a folder should be"));
+  for (const DecodeWindowLimits& limits : {kFilesOnly, DecodeWindowLimits{}}) {
+    const bool memory = limits.memory > 0;
+    DecodeAhead ahead(archive_, nullptr, limits);
+    {
+      TempInFolder full(folder_ / u"blocker\\temp\\");
+      ahead.Start({u"data.bin", u"tool.exe"}, 1);
+      for (int i = 0; i < 200 && ahead.DecodedMembers() < 2; ++i) Sleep(25);
+      ASSERT_EQ(ahead.DecodedMembers(), 2);
+    }
+    PreparedMember member;
+    // Held in memory, data.bin needs no file.
+    EXPECT_EQ(ahead.TakeMember(WideString(u"data.bin"), member), memory ? TakeResult::Taken : TakeResult::Retry);
+    ahead.HandBack(member);
+    EXPECT_EQ(ahead.TakeMember(WideString(u"tool.exe"), member), TakeResult::Retry) << memory;
+  }
+  EXPECT_EQ(messages_.Count(), 0);
+}
+
+TEST_F(DecodeAheadTest, StoppingDecodersDeleteTheFilesNobodyTook) {
+  // The worker is suspended after its stop time-out: Stop never runs. The
+  // decoders delete what they made, except the file the worker holds.
+  std::vector<PackedMember> members;
+  std::vector<WideString> plan;
+  for (int i = 0; i < 6; ++i) {
+    members.push_back(QuickMember("m" + std::to_string(i), Text(i, 20000)));
+    plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
+  }
+  Open(members);
+  NamedEvent stop;
+  ASSERT_TRUE(stop.Create(WideString()));
+  auto ahead = std::make_unique<DecodeAhead>(archive_, &stop, kFilesOnly);
+  ahead->Start(plan, 2);
+  PreparedMember held;
+  ASSERT_EQ(ahead->TakeMember(plan[0], held), TakeResult::Taken);
+  for (int i = 0; i < 200 && ahead->DecodedMembers() < 6; ++i) Sleep(25);
+  ASSERT_EQ(ahead->DecodedMembers(), 6);
+  stop.Set();
+  for (int i = 0; i < 200 && temp_.Files() > 1; ++i) Sleep(25);
+  EXPECT_EQ(temp_.Files(), 1);
+  EXPECT_TRUE(PathExists(held.file));
+  ahead->Stop();
+  EXPECT_EQ(temp_.Files(), 0);
+}
+
+namespace {
+
+// Holds the decoding of the first planned member between its end and its
+// publication until released.
+struct HeldPublication {
+  HANDLE reached = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ~HeldPublication() {
+    CloseHandle(reached);
+    CloseHandle(release);
+  }
+} g_held;
+
+void HoldFirstMember(size_t planIndex) {
+  if (planIndex != 0) return;
+  SetEvent(g_held.reached);
+  WaitForSingleObject(g_held.release, 10000);
+}
+
+}  // namespace
+
+TEST_F(DecodeAheadTest, AMemberDroppedAsItsDecodingEndsIsReleased) {
+  Open({{"a", Text(1, 3000)}, {"b", Text(2, 3000)}});
+  SetDecodeEndHookForTests(&HoldFirstMember);
+  {
+    DecodeAhead ahead(archive_, nullptr, kFilesOnly);
+    ahead.Start({u"a", u"b"}, 2);
+    ASSERT_EQ(WaitForSingleObject(g_held.reached, 10000), WAIT_OBJECT_0);
+    // Passed over while its decoding ends.
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(WideString(u"b"), member), TakeResult::Taken);
+    ahead.HandBack(member);
+    SetEvent(g_held.release);
+    for (int i = 0; i < 200 && ahead.HeldMembers() > 0; ++i) Sleep(25);
+    EXPECT_EQ(ahead.HeldMembers(), 0u);
+  }
+  SetDecodeEndHookForTests(nullptr);
+}
+
+TEST_F(DecodeAheadTest, EveryThreadKnowsHowManyThereAreFromTheStart) {
+  // Of two threads, one takes the large member ahead of the small ones:
+  // the first to start, if it counts the threads right.
+  std::vector<PackedMember> members;
+  std::vector<WideString> plan;
+  for (int i = 0; i < 4; ++i) {
+    members.push_back(QuickMember("m" + std::to_string(i), Text(i, i < 3 ? 5000 : 2u << 20)));
+    plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
+  }
+  Open(members);
+  for (int run = 0; run < 5; ++run) {
+    DecodeAhead ahead(archive_, nullptr, kFilesOnly);
+    ahead.Start(plan, 2);
+    for (int i = 0; i < 400 && ahead.DecodedMembers() < 4; ++i) Sleep(25);
+    ahead.Stop();
+    ASSERT_FALSE(ahead.StartOrder().empty());
+    EXPECT_EQ(ahead.StartOrder()[0], 3u) << "run " << run;
   }
 }
