@@ -6,9 +6,7 @@
 #include <new>
 
 #include "app/install_state.h"
-#include "util/win/disk_file.h"
 #include "util/win/file_system.h"
-#include "util/win/temp_names.h"
 
 namespace {
 
@@ -39,12 +37,6 @@ int ProcessorCount() {
   return std::max(1, static_cast<int>(info.dwNumberOfProcessors));
 }
 
-void ReadHead(PreparedMember& member) {
-  DiskFile file;
-  if (!file.Open(member.file, GENERIC_READ, OPEN_EXISTING, false)) return;
-  member.headSize = static_cast<int>(file.Read(member.head, sizeof(member.head)));
-}
-
 DecodeEndHook g_decodeEndHook = nullptr;
 
 }  // namespace
@@ -63,22 +55,16 @@ DecodeAhead::DecodeAhead(PayloadArchive& archive, const NamedEvent* stopEvent, c
       outOfOrderRoom_(limits.bytes / 2),
       memoryRoom_(std::min(limits.memory, limits.bytes)) {}
 
-bool PreparedMember::MayCarryVersion() const {
-  if (headSize < 2) return false;
-  const char a = static_cast<char>(head[0]);
-  const char b = static_cast<char>(head[1]);
-  return (a == 'M' && b == 'Z') || (a == 'Z' && b == 'M') || (a == 'S' && b == 'Z') || (a == 'K' && b == 'W');
-}
-
-void DecodeAhead::Start(const std::vector<WideString>& names, int threads) {
+void DecodeAhead::Start(const std::vector<PlannedMember>& plan, int threads) {
   if (!jobs_.empty() || !threads_.empty()) return;
   try {
-    jobs_.reserve(names.size());
-    startOrder_.reserve(names.size());
-    for (const WideString& name : names) {
+    jobs_.reserve(plan.size());
+    startOrder_.reserve(plan.size());
+    for (const PlannedMember& planned : plan) {
       auto job = std::make_unique<Job>();
-      job->name = name;
-      archive_.CollectEntries(name, job->member);
+      job->name = planned.name;
+      job->folder = planned.folder;
+      archive_.CollectEntries(planned.name, job->member);
       job->bytes = job->member.DeclaredSize();
       job->index = jobs_.size();
       for (const PayloadEntry& entry : job->member.entries) job->packedBytes += entry.packedSize;
@@ -215,33 +201,27 @@ void DecodeAhead::Decode(Job& job) {
   prepared.sourcePath = job.member.sourcePath;
   CancelContext context{this, &job};
   const DecodeCancel cancel{&DecodeAhead::CancelRequested, &context};
-  try {
-    if (job.inMemory) {
+  if (job.inMemory) {
+    try {
       DecodeEntriesToMemory(job.member, prepared.bytes, prepared.report);
-      prepared.inMemory = true;
-      prepared.headSize = static_cast<int>(std::min(prepared.bytes.size(), sizeof(prepared.head)));
-      std::copy(prepared.bytes.begin(), prepared.bytes.begin() + prepared.headSize, prepared.head);
-      if (prepared.report.extracted && prepared.MayCarryVersion()) MoveToFile(job);
-    } else if (!cancel.Requested()) {
-      prepared.fileMade = MakeFile(job);
-      if (prepared.fileMade) {
-        DecodeEntries(job.member, prepared.file, &cancel, prepared.report, true);
-      } else {
-        // Nowhere to write it: what extracting it would say.
-        prepared.report.failures.push_back(DecodeFailure::Write);
-      }
+    } catch (const std::bad_alloc&) {
+      // As DecodeEntries reports a member that does not fit in memory.
+      prepared.report.failures.push_back(DecodeFailure::Write);
     }
-  } catch (const std::bad_alloc&) {
-    // As DecodeEntries reports a member that does not fit in memory.
-    prepared.report.failures.push_back(DecodeFailure::Write);
+    prepared.inMemory = true;
+    prepared.headSize = static_cast<int>(std::min(prepared.bytes.size(), sizeof(prepared.head)));
+    std::copy(prepared.bytes.begin(), prepared.bytes.begin() + prepared.headSize, prepared.head);
+    if (prepared.report.extracted && prepared.MayCarryVersion()) MoveIntoFolder(prepared, job.folder, &madeFolders_);
+  } else if (!cancel.Requested()) {
+    DecodeIntoFolder(job.member, job.folder, &cancel, &madeFolders_, prepared);
   }
   const bool stopped = cancel.Requested() || prepared.report.cancelled;
-  if (!stopped && prepared.report.extracted && !prepared.inMemory) ReadHead(prepared);
   if (g_decodeEndHook != nullptr) g_decodeEndHook(job.index);
   WideString unwanted;
   {
     SrwGuard guard(lock_);
     if (job.outOfOrder) --outOfOrder_;
+    job.file = prepared.file;
     // Dropped by the worker while it ended: asked again under the lock,
     // which the worker holds while it drops members.
     if (!stopped && !job.abandoned.load()) {
@@ -260,41 +240,6 @@ void DecodeAhead::Decode(Job& job) {
   if (!unwanted.IsEmpty()) DeleteFileForced(unwanted);
 }
 
-bool DecodeAhead::MakeFile(Job& job) {
-  WideString file;
-  if (!MakeTempFileName(file, "Ins")) {
-    // A name may have been made without the file being opened.
-    if (!file.IsEmpty()) DeleteFileForced(file);
-    return false;
-  }
-  job.prepared.file = file;
-  SrwGuard guard(lock_);
-  job.file = std::move(file);
-  return true;
-}
-
-void DecodeAhead::MoveToFile(Job& job) {
-  PreparedMember& prepared = job.prepared;
-  DiskFile file;
-  prepared.fileMade = MakeFile(job) && file.Open(prepared.file, GENERIC_WRITE, CREATE_ALWAYS, false) &&
-                      file.Write(prepared.bytes.data(), static_cast<DWORD>(prepared.bytes.size()));
-  file.Close();
-  prepared.inMemory = false;
-  std::vector<uint8_t>().swap(prepared.bytes);
-  if (prepared.fileMade) return;
-  // The write message, as extracting it to a file would show, and no file.
-  prepared.report.extracted = false;
-  prepared.report.failures.push_back(DecodeFailure::Write);
-  WideString made;
-  {
-    SrwGuard guard(lock_);
-    made = std::move(job.file);
-    job.file.Clear();
-  }
-  if (!made.IsEmpty()) DeleteFileForced(made);
-  prepared.file.Clear();
-}
-
 void DecodeAhead::HandBack(PreparedMember& member) {
   WideString made;
   {
@@ -304,7 +249,7 @@ void DecodeAhead::HandBack(PreparedMember& member) {
       jobs_[member.planIndex]->file.Clear();
     }
   }
-  if (!made.IsEmpty()) DeleteFileForced(made);
+  if (!made.IsEmpty() && !member.fileMoved) DeleteFileForced(made);
   member.file.Clear();
 }
 
@@ -389,4 +334,5 @@ void DecodeAhead::Stop() {
   }
   jobs_.clear();
   largeJobs_.clear();
+  madeFolders_.RemoveEmpty();
 }

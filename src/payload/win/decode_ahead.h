@@ -13,7 +13,8 @@
 // Bounds: at most kMaxDecodeThreads threads decode at once, each holding
 // one decoder dictionary and one output buffer (decompress_file.cpp), so the
 // memory does not grow with the member sizes. Decoded members wait in
-// temporary "Ins" files, at most DecodeWindowLimits of them
+// temporary files in their destinations' folders (destination_files.h),
+// which placing renames into place; at most DecodeWindowLimits of them
 // (payload/decode_window.h: 1024 members and 128 MiB by default) plus the
 // one the worker is placing and the one it waits for. Members of 1 MiB or
 // more are decoded first, the costliest first, by every thread but one,
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "payload/decode_window.h"
+#include "payload/win/destination_files.h"
 #include "payload/win/payload_archive.h"
 #include "util/wide_string.h"
 #include "util/win/scoped_handle.h"
@@ -42,26 +44,12 @@
 constexpr int kMaxDecodeThreads = 3;
 constexpr uint64_t kMemoryMember = uint64_t(1) << 20;
 
-// A member as the worker takes it.
-struct PreparedMember {
-  WideString file;        // the temporary file holding the member, until HandBack or Stop
-  bool inMemory = false;  // held in bytes instead of a file
-  std::vector<uint8_t> bytes;
-  WideString sourcePath;  // the file the member was read from, for the read message
-  DecodeReport report;    // what decoding it gave, messages still to show
-  bool fileMade = false;  // false when no temporary file could be made
-  // The member's first bytes (fewer for a shorter member), so that the taker
-  // can tell what kind of file it is without opening it again.
-  uint8_t head[4] = {};
-  int headSize = 0;
-
-  size_t planIndex = SIZE_MAX;  // which planned member it is, for HandBack
-
-  // Decoded cleanly, and somewhere to place it from.
-  bool Ready() const { return (inMemory || fileMade) && report.extracted; }
-  // Only executable images (and the LZ-compressed files that the version
-  // functions read through) carry a version: the first bytes tell.
-  bool MayCarryVersion() const;
+// A member the worker will take: its name (as ExtractTo takes it) and the
+// folder it is decoded into (the destination's, macros expanded; empty: the
+// Windows temporary folder).
+struct PlannedMember {
+  WideString name;
+  WideString folder;
 };
 
 enum class [[nodiscard]] TakeResult {
@@ -87,12 +75,12 @@ class DecodeAhead {
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
 
-  // Plans the members (names as ExtractTo takes them) in the order the
-  // worker will take them, and starts the decoding threads: threads of them,
-  // or one per processor (at most kMaxDecodeThreads) when threads is 0. A
-  // name without entries is planned as well; it is taken as not extracted.
-  // Call once, before the first TakeMember.
-  void Start(const std::vector<WideString>& names, int threads = 0);
+  // Plans the members in the order the worker will take them, and starts
+  // the decoding threads: threads of them, or one per processor (at most
+  // kMaxDecodeThreads) when threads is 0. A name without entries is planned
+  // as well; it is taken as not extracted. Call once, before the first
+  // TakeMember.
+  void Start(const std::vector<PlannedMember>& plan, int threads = 0);
 
   // The next planned member of the name (compared exactly), once decoded.
   // Planned members before it that were never asked for are dropped. A name
@@ -100,12 +88,14 @@ class DecodeAhead {
   // gives NotPlanned.
   TakeResult TakeMember(const WideString& name, PreparedMember& out);
 
-  // Hands a taken member back: its temporary file is deleted. Clears file.
+  // Hands a taken member back: its temporary file is deleted, unless
+  // placing moved it (fileMoved). Clears file.
   void HandBack(PreparedMember& member);
 
   // Stops the threads (a member being decoded stops between two pieces of
   // output), waits for them and deletes every temporary file they made, the
-  // files of taken members included.
+  // files of taken members included, and then the folders made for them
+  // that are left empty.
   void Stop();
 
   // The most members and declared bytes held at once (for tests).
@@ -123,6 +113,7 @@ class DecodeAhead {
   enum class JobState : uint8_t { Waiting, Decoding, Ready, Taken, Dropped };
   struct Job {
     WideString name;
+    WideString folder;
     MemberEntries member;
     size_t index = 0;  // in the plan
     uint64_t bytes = 0;
@@ -149,9 +140,6 @@ class DecodeAhead {
   void DecodeLoop();
   // Under lock_: every member not taken is dropped and its file deleted.
   void DropUntaken();
-  // A new temporary file for the job, noted in job.file; false when none
-  // could be made.
-  bool MakeFile(Job& job);
   // Under lock_: the next job a thread may start, or null to wait.
   Job* NextJob();
   // Under lock_: the waiting large member with the most packed bytes that
@@ -160,9 +148,6 @@ class DecodeAhead {
   // Under lock_: the job no longer held in the window.
   void Release(Job& job);
   void Decode(Job& job);
-  // A member held in memory that must be a file after all: written to one,
-  // or a write failure in its report.
-  void MoveToFile(Job& job);
   void Drop(Job& job);
 
   PayloadArchive& archive_;
@@ -171,6 +156,7 @@ class DecodeAhead {
   std::vector<std::unique_ptr<Job>> jobs_;
   std::vector<ScopedKernelHandle> threads_;
   size_t running_ = 0;  // threads in DecodeLoop
+  MadeFolders madeFolders_;  // made for the members' files ahead of the worker
   size_t nextToStart_ = 0;
   size_t nextToTake_ = 0;
   size_t outOfOrder_ = 0;  // threads decoding a member out of order

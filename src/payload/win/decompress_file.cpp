@@ -53,11 +53,13 @@ class TargetWriter {
   // The remaining bytes out, then the new file moved over the target.
   bool Commit() {
     if (!Flush()) return false;
-    file_.Close();
     if (scratch_) {
-      committed_ = true;
-      return true;
+      // Whatever the file held before ends here.
+      committed_ = SetEndOfFile(file_.Handle()) != FALSE;
+      file_.Close();
+      return committed_;
     }
+    file_.Close();
     const WideString from = LongPathForm(partPath_, MAX_PATH);
     const WideString to = LongPathForm(path_, MAX_PATH);
     if (!MoveFileExW(from.W(), to.W(), MOVEFILE_REPLACE_EXISTING)) return false;
@@ -78,10 +80,11 @@ class TargetWriter {
   }
 
   // A name nobody uses yet: the target's name with a random suffix. A
-  // scratch target is written in place.
+  // scratch target is written in place (opened as it is: re-creating a
+  // hidden file is refused).
   bool CreatePart() {
     if (scratch_) {
-      created_ = file_.Open(path_, GENERIC_WRITE, CREATE_ALWAYS, false);
+      created_ = file_.Open(path_, GENERIC_WRITE, OPEN_ALWAYS, false);
       partPath_.Clear();  // nothing to delete on failure: the caller's own file
       return created_;
     }

@@ -32,6 +32,13 @@ std::string Content(const PreparedMember& member) {
   return ReadFile(member.file);
 }
 
+// A plan that decodes into the temporary folder, where the tests count files.
+std::vector<PlannedMember> InTemp(const std::vector<WideString>& names) {
+  std::vector<PlannedMember> plan;
+  for (const WideString& name : names) plan.push_back(PlannedMember{name, WideString()});
+  return plan;
+}
+
 // Every member decoded into a temporary file.
 const DecodeWindowLimits kFilesOnly{1024, uint64_t(128) << 20, 0};
 
@@ -93,7 +100,7 @@ TEST_F(DecodeAheadTest, MembersComeInPlanOrderWithTheirContent) {
   for (const Mode& mode : modes) {
     SCOPED_TRACE(mode.what);
     DecodeAhead ahead(archive_, nullptr, mode.limits);
-    ahead.Start({u"c.txt", u"a.txt", u"missing.txt", u"dup.txt", u"b.txt", u"c.txt", u"tool.exe"}, 2);
+    ahead.Start(InTemp({u"c.txt", u"a.txt", u"missing.txt", u"dup.txt", u"b.txt", u"c.txt", u"tool.exe"}), 2);
     EXPECT_EQ(ahead.ThreadCount(), 2);
     for (const Expected& e : expected) {
       SCOPED_TRACE(WideString(e.name).ToUtf8());
@@ -129,7 +136,7 @@ TEST_F(DecodeAheadTest, FailuresWaitForTheTaker) {
   huge.packed[7] = 0x01;  // declares more than the stream holds
   Open(std::vector<PackedMember>{{"good.txt", Packed("good"), 4}, cut, huge});
   DecodeAhead ahead(archive_, nullptr, kFilesOnly);
-  ahead.Start({u"good.txt", u"cut.bin", u"huge.bin"}, 1);
+  ahead.Start(InTemp({u"good.txt", u"cut.bin", u"huge.bin"}), 1);
   for (int i = 0; i < 600 && ahead.DecodedMembers() < 3; ++i) Sleep(50);
   ASSERT_EQ(ahead.DecodedMembers(), 3);
   EXPECT_EQ(messages_.Count(), 0);
@@ -169,7 +176,7 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
   Open(members);
   const DecodeWindowLimits limits{3, 3 * kSize, 0};
   DecodeAhead ahead(archive_, nullptr, limits);
-  ahead.Start(plan, 2);
+  ahead.Start(InTemp(plan), 2);
   for (int i = 0; i < 16; ++i) {
     Sleep(30);  // a slow taker: the threads fill the window meanwhile
     PreparedMember member;
@@ -177,7 +184,7 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
     EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
     // The decoded members waiting, plus the one just taken: files handed
     // back are used again, so no more are ever made.
-    EXPECT_LE(temp_.Files(WideString(u"Ins*.tmp")), 4) << i;
+    EXPECT_LE(temp_.Files(WideString(u"~PLI*.tmp")), 4) << i;
     ahead.HandBack(member);
   }
   EXPECT_EQ(ahead.PeakMembers(), 3u);
@@ -216,7 +223,7 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     DecodeAhead ahead(archive_, nullptr, c.limits);
-    ahead.Start(plan, c.threads);
+    ahead.Start(InTemp(plan), c.threads);
     // Until the threads have done what they may without a taker.
     int decoded = -1;
     for (int i = 0; i < 100 && decoded != ahead.DecodedMembers(); ++i) {
@@ -248,7 +255,7 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
 TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
   Open({{"a", "alpha"}, {"b", "beta"}, {"c", "gamma"}, {"d", "delta"}, {"e", Text(9, 200000)}});
   DecodeAhead ahead(archive_, nullptr, kFilesOnly);
-  ahead.Start({u"a", u"b", u"c", u"d", u"e"}, 2);
+  ahead.Start(InTemp({u"a", u"b", u"c", u"d", u"e"}), 2);
   for (int i = 0; i < 600 && ahead.DecodedMembers() < 5; ++i) Sleep(50);
   PreparedMember member;
   ASSERT_EQ(ahead.TakeMember(WideString(u"c"), member), TakeResult::Taken);
@@ -257,7 +264,7 @@ TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
   PreparedMember other;
   EXPECT_EQ(ahead.TakeMember(WideString(u"a"), other), TakeResult::NotPlanned);
   // Stop deletes the others, the taken member's as well.
-  EXPECT_EQ(temp_.Files(WideString(u"Ins*.tmp")), 3);
+  EXPECT_EQ(temp_.Files(WideString(u"~PLI*.tmp")), 3);
   ahead.Stop();
   EXPECT_EQ(temp_.Files(), 0);
 }
@@ -275,7 +282,7 @@ TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
     NamedEvent stop;
     ASSERT_TRUE(stop.Create(WideString()));
     DecodeAhead ahead(archive_, &stop, kFilesOnly);
-    ahead.Start(plan, 1);
+    ahead.Start(InTemp(plan), 1);
     PreparedMember member;
     ASSERT_EQ(ahead.TakeMember(plan[0], member), TakeResult::Taken);
     DeleteTempFile(member.file);
@@ -297,7 +304,7 @@ TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
 TEST_F(DecodeAheadTest, HandedBackFilesTakeNoDiskSpace) {
   Open({{"big.bin", Text(1, 600000)}});
   DecodeAhead ahead(archive_, nullptr, kFilesOnly);
-  ahead.Start({u"big.bin"}, 1);
+  ahead.Start(InTemp({u"big.bin"}), 1);
   PreparedMember member;
   ASSERT_EQ(ahead.TakeMember(WideString(u"big.bin"), member), TakeResult::Taken);
   ahead.HandBack(member);
@@ -309,9 +316,10 @@ TEST_F(DecodeAheadTest, HandedBackFilesTakeNoDiskSpace) {
 }
 
 TEST_F(DecodeAheadTest, WriteFailuresAheadAreRetriedAtTheirTurn) {
-  // No temporary file can be made while the members are decoded ahead: a
-  // file member cannot be written, nor can a small program held in memory
-  // (it needs a file for its version). At its turn the space may be there.
+  // No temporary file can be made while the members are decoded ahead,
+  // neither beside the destination nor in the temporary folder: a file
+  // member cannot be written, nor can a small program held in memory (it
+  // needs a file for its version). At its turn the space may be there.
   Open({{"data.bin", Text(2, 2000)}, {"tool.exe", "MZ" + Text(3, 2000)}});
   ASSERT_TRUE(WriteWholeFile(folder_ / u"blocker", "a file where a folder should be"));
   for (const DecodeWindowLimits& limits : {kFilesOnly, DecodeWindowLimits{}}) {
@@ -319,7 +327,9 @@ TEST_F(DecodeAheadTest, WriteFailuresAheadAreRetriedAtTheirTurn) {
     DecodeAhead ahead(archive_, nullptr, limits);
     {
       TempInFolder full(folder_ / u"blocker\\temp\\");
-      ahead.Start({u"data.bin", u"tool.exe"}, 1);
+      // Their destination's folder cannot be made either.
+      const WideString nowhere = folder_ / u"blocker\\sub\\";
+      ahead.Start({{u"data.bin", nowhere}, {u"tool.exe", nowhere}}, 1);
       for (int i = 0; i < 200 && ahead.DecodedMembers() < 2; ++i) Sleep(25);
       ASSERT_EQ(ahead.DecodedMembers(), 2);
     }
@@ -345,7 +355,7 @@ TEST_F(DecodeAheadTest, StoppingDecodersDeleteTheFilesNobodyTook) {
   NamedEvent stop;
   ASSERT_TRUE(stop.Create(WideString()));
   auto ahead = std::make_unique<DecodeAhead>(archive_, &stop, kFilesOnly);
-  ahead->Start(plan, 2);
+  ahead->Start(InTemp(plan), 2);
   PreparedMember held;
   ASSERT_EQ(ahead->TakeMember(plan[0], held), TakeResult::Taken);
   for (int i = 0; i < 200 && ahead->DecodedMembers() < 6; ++i) Sleep(25);
@@ -384,7 +394,7 @@ TEST_F(DecodeAheadTest, AMemberDroppedAsItsDecodingEndsIsReleased) {
   SetDecodeEndHookForTests(&HoldFirstMember);
   {
     DecodeAhead ahead(archive_, nullptr, kFilesOnly);
-    ahead.Start({u"a", u"b"}, 2);
+    ahead.Start(InTemp({u"a", u"b"}), 2);
     ASSERT_EQ(WaitForSingleObject(g_held.reached, 10000), WAIT_OBJECT_0);
     // Passed over while its decoding ends.
     PreparedMember member;
@@ -409,7 +419,7 @@ TEST_F(DecodeAheadTest, EveryThreadKnowsHowManyThereAreFromTheStart) {
   Open(members);
   for (int run = 0; run < 5; ++run) {
     DecodeAhead ahead(archive_, nullptr, kFilesOnly);
-    ahead.Start(plan, 2);
+    ahead.Start(InTemp(plan), 2);
     for (int i = 0; i < 400 && ahead.DecodedMembers() < 4; ++i) Sleep(25);
     ahead.Stop();
     ASSERT_FALSE(ahead.StartOrder().empty());
