@@ -1,6 +1,5 @@
 #include "payload/win/destination_files.h"
 
-#include <algorithm>
 #include <new>
 
 #include "util/path_text.h"
@@ -59,19 +58,27 @@ void DropFile(PreparedMember& member) {
 
 void MadeFolders::Note(const WideString& folder) {
   SrwGuard guard(lock_);
-  folders_.push_back(folder);
+  folders_.Add(folder);
 }
 
 void MadeFolders::RemoveEmpty() {
-  std::vector<WideString> folders;
+  StringList folders;
   {
     SrwGuard guard(lock_);
-    folders.swap(folders_);
+    folders = std::move(folders_);
+    folders_.Clear();
   }
-  // A level comes after the levels above it: the longest first.
-  std::stable_sort(folders.begin(), folders.end(),
-                   [](const WideString& a, const WideString& b) { return a.Length() > b.Length(); });
-  for (const WideString& folder : folders) RemoveDirectoryW(LongPathForm(folder, 248).W());
+  // A level is noted after the levels above it, so the last noted go
+  // first. Another pass removes a folder whose last sub-folder another
+  // thread noted before it, until a pass removes nothing.
+  for (bool removed = true; removed;) {
+    removed = false;
+    for (int i = folders.Count() - 1; i >= 0; --i) {
+      if (!RemoveDirectoryW(LongPathForm(folders.Item(i), 248).W())) continue;
+      folders.RemoveAt(i);
+      removed = true;
+    }
+  }
 }
 
 bool CreateDestinationFolder(const WideString& folder, MadeFolders* made) {

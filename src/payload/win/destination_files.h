@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "payload/win/payload_archive.h"
+#include "util/string_list.h"
 #include "util/wide_string.h"
 #include "util/win/windows_api.h"
 
@@ -32,7 +33,7 @@ class MadeFolders {
 
  private:
   SRWLOCK lock_ = SRWLOCK_INIT;
-  std::vector<WideString> folders_;
+  StringList folders_;
 };
 
 // Creates folder with every missing level; each level this call created is
