@@ -1,31 +1,41 @@
 #!/usr/bin/env bash
 # run-install-bench.sh: the install benchmark against NSIS (not run by CI).
 #
-# In one run:
-#   - makes the corpus of run-pack-bench.sh (make-corpus.py, same mix);
+# In one run, for each of two corpora - "mixed" (make-corpus.py, the mix of
+# run-pack-bench.sh: text, slices of Linux binaries, some compressed data)
+# and "media" (make-media-corpus.py: files of the machine's own packages
+# with a realistic share of compressed data - Java archives, zip and gzip
+# files, PNG and JPEG pictures - beside signed Windows programs and text):
 #   - builds it into one installer with plovepack (x64 stub) and one with
 #     makensis (NSIS from Debian, non-solid LZMA, amd64-unicode stub when the
-#     package has it), timing both builds;
+#     package has it, with an uninstaller and an Uninstall entry, as ours
+#     leaves), timing both builds;
 #   - under one Wine display, for each try a fresh prefix copied from a
 #     template prefix, with its wineserver started persistently and warmed
 #     up before the clock starts: BENCH_RUNS (default 3) silent installs of
 #     each installer, minimum and median of the time the first process takes
-#     (what a user or a script waits for), and one more install of each with
-#     the peak memory of every installing process (ours: the first process
-#     and its elevated copy, which does the work);
+#     (what a user or a script waits for), the size of the uninstaller each
+#     leaves, and one more install of each with the peak memory of every
+#     installing process (ours: the first process and its elevated copy,
+#     which does the work);
 #   - checks that both installed trees equal the corpus (SHA-256 of every file);
+# and once:
 #   - times the open of installers of 10 MB, 200 MB and 1 GiB: from process
 #     start to the first window, and to the start of the silent install (the
 #     first file placed);
+#   - times writing out a 100 MB stored member against CopyFileW of the same
+#     bytes, under Wine (stored_decode_bench.cpp);
 #   - measures the integrity sums natively (checksum_bench.cpp).
-# and prints one table. BENCH_MB=n scales the corpus (default 200);
-# BENCH_OPEN=0 leaves out the open times (their 1 GiB installer takes a while
-# to pack once; it is kept under build/bench for later runs).
+# and prints one table. BENCH_MB=n scales both corpora (default 200);
+# BENCH_CORPORA picks them (default "mixed media"); BENCH_OPEN=0 leaves out
+# the open times (their 1 GiB installer takes a while to pack once; it is
+# kept under build/bench for later runs).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 root=${PLOVE_BUILD_ROOT:-$top/build}
 runs=${BENCH_RUNS:-3}
 mb=${BENCH_MB:-200}
+read -r -a corpora <<< "${BENCH_CORPORA:-mixed media}"
 bench=$root/bench
 work=$bench/install
 mkdir -p "$work"
@@ -52,28 +62,34 @@ if [ ! -f "$root/win64/build.ninja" ]; then
   cmake -S "$top" -B "$root/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
 fi
-cmake --build "$root/win64" --target setup_stub >/dev/null
+cmake --build "$root/win64" --target setup_stub stored_decode_bench >/dev/null
 pack=$root/host-release/src/packer/plovepack
 stub=$root/win64/src/app/setup-stub-x64.exe
 g++ -O2 -std=c++17 -I"$top/src" "$top/bench/checksum_bench.cpp" "$top/src/payload/archive_format.cpp" \
   -o "$bench/checksum_bench"
 
-made=$bench/corpus-$mb
-python3 "$top/bench/make-corpus.py" "$made" "$mb"
-# The corpus names its slices of Linux binaries ".dll", but they are no
-# Windows DLLs. Plove Install hands every placed .dll to LoadLibrary and then
-# to regsvr32 at the end of the install, as it must; NSIS's File does nothing
-# of the kind. Installed as ".so" (shared objects, as in the issue's corpus),
-# both installers do the same work. BENCH_DLLS=1 keeps the names.
-corpus=$work/corpus
-rm -rf "$corpus" && mkdir -p "$corpus"
-cp -al "$made/files" "$corpus/files"
-if [ "${BENCH_DLLS:-0}" = 1 ]; then
-  cp "$made/setup.dat" "$corpus/setup.dat"
-else
-  find "$corpus/files" -name '*.dll' -exec sh -c 'mv "$1" "${1%.dll}.so"' _ {} \;
-  sed 's/\.dll\r$/.so\r/' "$made/setup.dat" > "$corpus/setup.dat"
-fi
+# --- The corpora. Both name some files ".dll": the mixed one its slices of
+# Linux binaries, which are no Windows DLLs; the media one Windows DLLs that
+# register nothing. Plove Install hands every placed .dll to LoadLibrary and
+# then to regsvr32 at the end of the install, as it must; NSIS's File does
+# nothing of the kind. Installed as ".so", both installers do the same
+# work. BENCH_DLLS=1 keeps the names.
+prepare_corpus() {
+  local name=$1 made=$bench/corpus-$1-$mb corpus=$work/$1/corpus
+  case $name in
+    mixed) python3 "$top/bench/make-corpus.py" "$made" "$mb" ;;
+    media) python3 "$top/bench/make-media-corpus.py" "$made" "$mb" ;;
+    *) echo "install-bench: unknown corpus '$name'" >&2; exit 2 ;;
+  esac
+  rm -rf "$corpus" && mkdir -p "$corpus"
+  cp -al "$made/files" "$corpus/files"
+  if [ "${BENCH_DLLS:-0}" = 1 ]; then
+    cp "$made/setup.dat" "$corpus/setup.dat"
+  else
+    find "$corpus/files" -name '*.dll' -exec sh -c 'mv "$1" "${1%.dll}.so"' _ {} \;
+    sed 's/\.dll\r$/.so\r/' "$made/setup.dat" > "$corpus/setup.dat"
+  fi
+}
 
 # --- The probe: runs one command and watches it (wall time, first file,
 # first window, peak memory of the processes whose command line names the
@@ -161,38 +177,6 @@ timed() {
   /usr/bin/time -o "$work/time.txt" -f '%e %U %S' "$@" >/dev/null
   printf -v "$var" '%s' "$(awk 'END { printf "%.2f %.2f", $1, $2 + $3 }' "$work/time.txt")"
 }
-
-# --- The two installers.
-echo "install-bench: packing" >&2
-plove_exe=$work/plove-setup.exe
-timed plove_build "$pack" build "$corpus/setup.dat" --files "$corpus/files" --stub "$stub" -o "$plove_exe" --quiet
-
-nsis_exe=$work/nsis-setup.exe
-target=""
-[ -d /usr/share/nsis/Stubs ] && ls /usr/share/nsis/Stubs | grep -q 'amd64-unicode' && target="Target amd64-unicode"
-cat > "$work/bench.nsi" <<EOF
-Unicode true
-$target
-SetCompressor lzma
-Name "Bench"
-OutFile "$nsis_exe"
-InstallDir "\$PROGRAMFILES32\\BenchNSIS"
-RequestExecutionLevel admin
-Section
-  SetOutPath "\$INSTDIR"
-  File /r "$corpus/files/*"
-  CreateDirectory "\$PROGRAMFILES32\\BenchNSISUninstall"
-  WriteUninstaller "\$PROGRAMFILES32\\BenchNSISUninstall\\uninstall.exe"
-  WriteRegStr HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\BenchNSIS" "DisplayName" "Bench"
-  WriteRegStr HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\BenchNSIS" "UninstallString" \
-    "\$PROGRAMFILES32\\BenchNSISUninstall\\uninstall.exe"
-SectionEnd
-Section "Uninstall"
-  RMDir /r "\$PROGRAMFILES32\\BenchNSIS"
-SectionEnd
-EOF
-timed nsis_build makensis -V1 "$work/bench.nsi"
-
 # --- Wine: one display, a template prefix, a fresh copy per try.
 wine_dir=$root/bench-wine
 "$top/scripts/wine/environment.sh" start "$wine_dir" >/dev/null
@@ -221,44 +205,105 @@ end_prefix() {
   fi
 }
 drive_c() { echo "$WINEPREFIX/drive_c"; }
+# found PATTERN: the first path under drive C: that the glob matches.
+found() {
+  local IFS=$'\n' match
+  for match in $(drive_c)/$1; do [ -e "$match" ] && { echo "$match"; return 0; }; done
+  return 1
+}
 
 # The files of a tree with their hashes, in a stable order.
 tree_hashes() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0 sha256sum); }
-tree_hashes "$corpus/files" > "$work/corpus.sha256"
 
-# install KIND TRY: one silent install; prints "wall exit-code".
+# --- The two installers of a corpus; their build times go to results[].
+declare -A results
+nsis_target=""
+[ -d /usr/share/nsis/Stubs ] && ls /usr/share/nsis/Stubs | grep -q 'amd64-unicode' && nsis_target="Target amd64-unicode"
+pack_corpus() {
+  local name=$1 dir=$work/$1 t
+  echo "install-bench: packing $name" >&2
+  timed t "$pack" build "$dir/corpus/setup.dat" --files "$dir/corpus/files" --stub "$stub" -o "$dir/plove-setup.exe" \
+    --quiet
+  results[$name:plove:build]=$t
+  cat > "$dir/bench.nsi" <<EOF
+Unicode true
+$nsis_target
+SetCompressor lzma
+Name "Bench"
+OutFile "$dir/nsis-setup.exe"
+InstallDir "\$PROGRAMFILES32\\BenchNSIS"
+RequestExecutionLevel admin
+Section
+  SetOutPath "\$INSTDIR"
+  File /r "$dir/corpus/files/*"
+  CreateDirectory "\$PROGRAMFILES32\\BenchNSISUninstall"
+  WriteUninstaller "\$PROGRAMFILES32\\BenchNSISUninstall\\uninstall.exe"
+  WriteRegStr HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\BenchNSIS" "DisplayName" "Bench"
+  WriteRegStr HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\BenchNSIS" "UninstallString" \
+    "\$PROGRAMFILES32\\BenchNSISUninstall\\uninstall.exe"
+SectionEnd
+Section "Uninstall"
+  RMDir /r "\$PROGRAMFILES32\\BenchNSIS"
+SectionEnd
+EOF
+  timed t makensis -V1 "$dir/bench.nsi"
+  results[$name:nsis:build]=$t
+  results[$name:plove:size]=$(stat -c %s "$dir/plove-setup.exe")
+  results[$name:nsis:size]=$(stat -c %s "$dir/nsis-setup.exe")
+  tree_hashes "$dir/corpus/files" > "$dir/corpus.sha256"
+}
+
+# install CORPUS KIND TRY [memory]: one silent install; prints "wall
+# exit-code uninstaller-bytes" (or the memory lines), and leaves the hashes
+# of the installed tree in CORPUS/KIND.sha256.
 install() {
-  local kind=$1 try=$2 mode=${3:-time}
-  local exe=$plove_exe args=(--silent) dir="Program Files (x86)/Bench"
-  if [ "$kind" = nsis ]; then exe=$nsis_exe; args=(/S); dir="Program Files (x86)/BenchNSIS"; fi
-  fresh_prefix "$kind-$try"
+  local name=$1 kind=$2 try=$3 mode=${4:-time} dir=$work/$1
+  # A script that places no program or DLL counts as a 64-bit product: it
+  # goes to "Program Files" then.
+  local exe=$dir/plove-setup.exe args=(--silent) tree="Program Files*/Bench"
+  local uninstaller="Program Files*/PloveUninstall/Uninstall-Bench.exe"
+  if [ "$kind" = nsis ]; then
+    exe=$dir/nsis-setup.exe args=(/S) tree="Program Files (x86)/BenchNSIS"
+    uninstaller="Program Files (x86)/BenchNSISUninstall/uninstall.exe"
+  fi
+  fresh_prefix "$name-$kind-$try"
   cat "$exe" > /dev/null  # in the page cache for every try alike
   local out
   if [ "$mode" = memory ]; then
     out=$(python3 "$probe" memory "$(basename "$exe")" wine "$exe" "${args[@]}")
   else
     out=$(python3 "$probe" time - wine "$exe" "${args[@]}")
-    tree_hashes "$(drive_c)/$dir" > "$work/$kind.sha256" 2>/dev/null || true
+    local copy; copy=$(found "$uninstaller") || true
+    out="$out $(stat -c %s "$copy" 2>/dev/null || echo 0)"
+    local installed; installed=$(found "$tree") || true
+    tree_hashes "$installed" > "$dir/$kind.sha256" 2>/dev/null || true
   fi
   end_prefix
   echo "$out"
 }
 
-echo "install-bench: installing ($runs tries each)" >&2
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-declare -A times
-for kind in plove nsis; do
-  list=()
-  for try in $(seq "$runs"); do
-    read -r wall code < <(install "$kind" "$try")
-    [ "$code" = 0 ] || echo "install-bench: $kind try $try ended with exit code $code" >&2
-    cmp -s "$work/corpus.sha256" "$work/$kind.sha256" ||
-      { echo "install-bench: the $kind tree differs from the corpus" >&2; exit 1; }
-    list+=("$wall")
+for name in "${corpora[@]}"; do
+  prepare_corpus "$name"
+  pack_corpus "$name"
+  echo "install-bench: installing $name ($runs tries each)" >&2
+  for kind in plove nsis; do
+    list=()
+    for try in $(seq "$runs"); do
+      read -r wall code uninstaller < <(install "$name" "$kind" "$try")
+      [ "$code" = 0 ] || echo "install-bench: $name $kind try $try ended with exit code $code" >&2
+      cmp -s "$work/$name/corpus.sha256" "$work/$name/$kind.sha256" ||
+        { echo "install-bench: the $name $kind tree differs from the corpus" >&2; exit 1; }
+      list+=("$wall")
+    done
+    results[$name:$kind:times]=$(printf '%s\n' "${list[@]}" | sort -n |
+      awk '{ v[NR] = $1 } END { printf "%s %s", v[1], v[int((NR + 1) / 2)] }')
+    results[$name:$kind:uninstaller]=$uninstaller
+    install "$name" "$kind" memory memory > "$work/$name/$kind.memory"
   done
-  times[$kind]=$(printf '%s\n' "${list[@]}" | sort -n | awk '{ v[NR] = $1 } END { printf "%s %s", v[1], v[int((NR + 1) / 2)] }')
-  install "$kind" memory memory > "$work/$kind.memory"
+  results[$name:files]="$(du -sm "$work/$name/corpus/files" | cut -f1) MB in $(find "$work/$name/corpus/files" -type f | wc -l) files"
 done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # --- Open times: one member of a few bytes placed first, then incompressible
 # data, so that the installer is as large as its payload.
@@ -292,42 +337,58 @@ if [ "${BENCH_OPEN:-1}" != 0 ]; then
   done
 fi
 
+# --- A stored member written out against a plain copy, under Wine.
+fresh_prefix stored
+stored_rows=$(wine "$root/win64/bench/stored_decode_bench.exe" 100 'C:\stored-bench' 2>/dev/null | tr -d '\r')
+end_prefix
+
 # --- The table.
-wall() { echo "${1% *}"; }
-median() { echo "${1#* }"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2fx", a / b }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
-row() { printf '%-44s %16s %16s %8s  %s\n' "$@"; }
-plove_size=$(stat -c %s "$plove_exe")
-nsis_size=$(stat -c %s "$nsis_exe")
-read -r plove_min plove_med <<< "${times[plove]}"
-read -r nsis_min nsis_med <<< "${times[nsis]}"
+row() { printf '%-46s %16s %16s %8s  %s\n' "$@"; }
+first() { echo "${1%% *}"; }
+second() { local rest=${1#* }; echo "${rest%% *}"; }
 
-printf '\nInstall benchmark: %s MB in %s files; %s processors, %s; load average %s before the installs\n' \
-  "$(du -sm "$corpus/files" | cut -f1)" "$(find "$corpus/files" -type f | wc -l)" "$(nproc)" \
-  "$(wine --version)" "$load_before"
-printf 'NSIS: makensis %s, %s, non-solid LZMA\n\n' "$(makensis -VERSION)" "${target:-x86-unicode stub}"
-row "measure" "plovepack" "NSIS" "ratio" "target"
-row "build, wall s" "$(wall "$plove_build")" "$(wall "$nsis_build")" \
-  "$(ratio "$(wall "$plove_build")" "$(wall "$nsis_build")")" "<= 0.50x"
-row "installer size, bytes" "$plove_size" "$nsis_size" "$(ratio "$plove_size" "$nsis_size")" "<= 1.00x"
-row "silent install, s (min of $runs)" "$plove_min" "$nsis_min" "$(ratio "$plove_min" "$nsis_min")" "<= 0.60x"
-row "silent install, s (median of $runs)" "$plove_med" "$nsis_med" "$(ratio "$plove_med" "$nsis_med")" "<= 0.60x"
-while read -r role peak anon; do
-  row "peak memory, $role process (RSS / private)" "$(mib "$peak") / $(mib "$anon")" "" "" \
-    "$([ "$role" = elevated ] && echo "private <= 64 MiB above the 8 MiB dictionary")"
-done < "$work/plove.memory"
-n=0
-while read -r role peak anon; do
-  n=$((n + 1))
-  row "peak memory, NSIS process $n (RSS / private)" "" "$(mib "$peak") / $(mib "$anon")" "" ""
-done < "$work/nsis.memory"
-row "installed trees equal the corpus (SHA-256)" "yes" "yes" "" ""
+printf '\nInstall benchmark: %s processors, %s; load average %s before the installs, %s after\n' \
+  "$(nproc)" "$(wine --version)" "$load_before" "$load_after"
+printf 'NSIS: makensis %s, %s, non-solid LZMA, with an uninstaller and an Uninstall entry\n' \
+  "$(makensis -VERSION)" "${nsis_target:-x86-unicode stub}"
+for name in "${corpora[@]}"; do
+  printf '\nCorpus "%s": %s\n' "$name" "${results[$name:files]}"
+  row "measure" "plovepack" "NSIS" "ratio" "target"
+  pb=$(first "${results[$name:plove:build]}") nb=$(first "${results[$name:nsis:build]}")
+  row "build, wall s" "$pb" "$nb" "$(ratio "$pb" "$nb")" "<= 0.50x"
+  ps=${results[$name:plove:size]} ns=${results[$name:nsis:size]}
+  row "installer size, bytes" "$ps" "$ns" "$(ratio "$ps" "$ns")" "<= 1.00x"
+  pt=${results[$name:plove:times]} nt=${results[$name:nsis:times]}
+  row "silent install, s (min of $runs)" "$(first "$pt")" "$(first "$nt")" "$(ratio "$(first "$pt")" "$(first "$nt")")" \
+    "<= 0.60x"
+  row "silent install, s (median of $runs)" "$(second "$pt")" "$(second "$nt")" \
+    "$(ratio "$(second "$pt")" "$(second "$nt")")" "<= 0.60x"
+  row "uninstaller left, bytes" "${results[$name:plove:uninstaller]}" "${results[$name:nsis:uninstaller]}" \
+    "$(ratio "${results[$name:plove:uninstaller]}" "${results[$name:nsis:uninstaller]}")" "< 1 MB"
+  while read -r role peak anon; do
+    row "peak memory, $role process (RSS / private)" "$(mib "$peak") / $(mib "$anon")" "" "" \
+      "$([ "$role" = elevated ] && echo "private <= 64 MiB above the 8 MiB dictionary")"
+  done < "$work/$name/plove.memory"
+  n=0
+  while read -r role peak anon; do
+    n=$((n + 1))
+    row "peak memory, NSIS process $n (RSS / private)" "" "$(mib "$peak") / $(mib "$anon")" "" ""
+  done < "$work/$name/nsis.memory"
+  row "installed trees equal the corpus (SHA-256)" "yes" "yes" "" ""
+  packed=$("$pack" list "$work/$name/plove-setup.exe" | awk '$3 == "stored" { n++; b += $2 } END { printf "%d members, %.1f MB", n, b / 1e6 }')
+  row "stored members" "$packed" "" "" ""
+done
+echo
 for r in "${open_rows[@]}"; do
   read -r bytes window start <<< "$r"
   row "open, $(awk -v b="$bytes" 'BEGIN { printf "%.0f MB", b / 1e6 }') installer: first window / silent start, s" \
     "$window / $start" "" "" "<= 0.5 s at 1 GiB"
 done
+echo
+echo "Stored members under Wine (best of 5, the bytes in the page cache):"
+sed 's/^/  /' <<< "$stored_rows"
 echo
 echo "Integrity sums, natively (1 GiB in memory):"
 "$bench/checksum_bench" 1024 | sed 's/^/  /'

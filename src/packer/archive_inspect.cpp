@@ -138,11 +138,24 @@ const char* MemberStatusText(MemberStatus status) {
     case MemberStatus::SumMismatch: return "packed sum does not match";
     case MemberStatus::BadHeader: return "LZMA header refused";
     case MemberStatus::DataError: return "LZMA data corrupt or cut short";
+    case MemberStatus::BadStoredHeader: return "stored header refused";
+    case MemberStatus::StoredSizeWrong: return "stored data is not of the size its header states";
     case MemberStatus::SizeMismatch: return "decodes to a size other than the directory states";
     case MemberStatus::MemoryError: return "out of memory while decoding";
     case MemberStatus::SinkFailed: return "cannot write the output";
   }
   return "unknown error";
+}
+
+MemberMethod MethodOfMember(const ByteSource& file, const ArchiveLocation& location, const ArchiveEntryInfo& entry) {
+  uint8_t start[kStoredHeaderSize];
+  const size_t want = std::min<size_t>(sizeof start, entry.packedSize);
+  if (location.size < kArchiveTrailerSize ||
+      uint64_t(entry.dataOffset) + entry.packedSize > location.size - kArchiveTrailerSize ||
+      !file.ReadAt(location.offset + entry.dataOffset, start, want)) {
+    return MemberMethod::Lzma;
+  }
+  return MethodOf(start, want);
 }
 
 MemberStatus DecodeMember(const ByteSource& file, const ArchiveLocation& location, const ArchiveEntryInfo& entry,
@@ -151,7 +164,7 @@ MemberStatus DecodeMember(const ByteSource& file, const ArchiveLocation& locatio
       uint64_t(entry.dataOffset) + entry.packedSize > location.size - kArchiveTrailerSize) {
     return MemberStatus::OutOfRange;
   }
-  LzmaAloneDecoder decoder(sink);
+  MemberDecoder decoder(sink);
   std::vector<uint8_t> buffer(std::min<size_t>(kChunk, entry.packedSize));
   uint32_t sum = 0;
   LzmaDecodeStatus status = LzmaDecodeStatus::NeedInput;
@@ -165,9 +178,11 @@ MemberStatus DecodeMember(const ByteSource& file, const ArchiveLocation& locatio
   }
   if (status == LzmaDecodeStatus::NeedInput) status = decoder.Finish();
   if (sum != entry.packedSum) return MemberStatus::SumMismatch;
+  const bool stored = decoder.Method() == MemberMethod::Stored;
   switch (status) {
     case LzmaDecodeStatus::Ok: break;
-    case LzmaDecodeStatus::BadHeader: return MemberStatus::BadHeader;
+    case LzmaDecodeStatus::BadHeader: return stored ? MemberStatus::BadStoredHeader : MemberStatus::BadHeader;
+    case LzmaDecodeStatus::DataError: return stored ? MemberStatus::StoredSizeWrong : MemberStatus::DataError;
     case LzmaDecodeStatus::MemoryError: return MemberStatus::MemoryError;
     case LzmaDecodeStatus::SinkFailed: return MemberStatus::SinkFailed;
     default: return MemberStatus::DataError;

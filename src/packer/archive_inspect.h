@@ -9,6 +9,7 @@
 
 #include "payload/archive_format.h"
 #include "payload/lzma_alone.h"
+#include "payload/member_method.h"
 #include "pe/byte_source.h"
 
 // Where the archive lies: the payload resource of an installer, or the
@@ -47,6 +48,8 @@ enum class [[nodiscard]] MemberStatus {
   SumMismatch,   // packed sum differs from the directory
   BadHeader,     // LZMA header refused or cut short
   DataError,     // corrupt or truncated LZMA data
+  BadStoredHeader,  // a stored member's header breaks the stated-size rules or is cut short
+  StoredSizeWrong,  // a stored member holds more or fewer bytes than its header states
   SizeMismatch,  // decoded size differs from the directory's unpacked size
   MemoryError,
   SinkFailed,
@@ -54,7 +57,12 @@ enum class [[nodiscard]] MemberStatus {
 
 const char* MemberStatusText(MemberStatus status);
 
-// Reads the member's packed data in pieces, sums it and decodes it into sink.
+// The method of the member's packed data; Lzma when its first bytes cannot
+// be read.
+MemberMethod MethodOfMember(const ByteSource& file, const ArchiveLocation& location, const ArchiveEntryInfo& entry);
+
+// Reads the member's packed data in pieces, sums it and decodes it (either
+// method) into sink; a stored member's bytes reach the sink as read.
 // Every check is made; the sink has already seen the output when a later
 // check (sum, size) fails, so callers writing files remove them on failure.
 MemberStatus DecodeMember(const ByteSource& file, const ArchiveLocation& location, const ArchiveEntryInfo& entry,

@@ -28,9 +28,10 @@ int CommandList(const Arguments& args) {
   bool readable = ReadArchiveListing(file, location, &listing);
   if (readable) {
     uint64_t packed = 0, unpacked = 0;
-    std::printf("%12s %12s  %-10s  %s\n", "packed", "unpacked", "packed sum", "name");
+    std::printf("%12s %12s  %-6s  %-10s  %s\n", "packed", "unpacked", "method", "packed sum", "name");
     for (const ArchiveEntryInfo& entry : listing.entries) {
-      std::printf("%12u %12u  0x%08X  %s\n", entry.packedSize, entry.unpackedSize, entry.packedSum,
+      std::printf("%12u %12u  %-6s  0x%08X  %s\n", entry.packedSize, entry.unpackedSize,
+                  MethodName(MethodOfMember(file, location, entry)), entry.packedSum,
                   Cp1252ToUtf8(entry.name).c_str());
       packed += entry.packedSize;
       unpacked += entry.unpackedSize;

@@ -20,6 +20,14 @@ uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize) {
   return std::min(size, dictionarySize);
 }
 
+bool PackMemberData(const uint8_t* data, size_t size, const LzmaOptions& options, std::vector<uint8_t>& out) {
+  if (!CompressLzmaAlone(data, size, options, out)) return false;
+  // Stored when LZMA saves less than a hundredth: decoding such a stream
+  // costs far more than reading the few bytes more.
+  if (out.size() <= size - size / kStoreBelowSaving) return true;
+  return StoreMember(data, size, out);
+}
+
 bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings& settings,
                      std::vector<PackedMember>* members, std::string* error) {
   members->assign(sources.size(), PackedMember{});
@@ -43,7 +51,7 @@ bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings&
     member.unpackedSize = uint32_t(sources[i].data.size());
     LzmaOptions options = settings.lzma;
     options.dictionarySize = DictionaryFor(sources[i].data.size(), options.dictionarySize);
-    if (!CompressLzmaAlone(sources[i].data.data(), sources[i].data.size(), options, member.packed)) {
+    if (!PackMemberData(sources[i].data.data(), sources[i].data.size(), options, member.packed)) {
       failed = true;
       return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Builds an installer from a stub executable and the members' bytes: every
-// member compressed as one LZMA-alone stream (in parallel), the archive laid
+// member compressed as one LZMA-alone stream (in parallel), or stored as it
+// is when LZMA would save less than a hundredth of it, the archive laid
 // out in the given member order, and the archive embedded in a copy of the
 // stub as RT_RCDATA 24356, language neutral, at the end of the file, with
 // the recipe of the uninstaller behind it (pe/installer_image.h). The result depends only on the
@@ -14,6 +15,7 @@
 
 #include "payload/archive_format.h"
 #include "payload/lzma_alone.h"
+#include "payload/member_method.h"
 
 struct PackSource {
   std::string name;           // Windows-1252 bytes
@@ -33,6 +35,13 @@ struct PackSettings {
 // 4 KiB): a window beyond the member's start is never used, and a smaller
 // one saves the encoder's set-up and the decoder's memory.
 uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize);
+
+// A member's packed data: its LZMA-alone stream, or its stored form
+// (payload/member_method.h) when the stream is not at least a
+// kStoreBelowSaving-th smaller than the member. False when the encoder fails
+// or the member is 4 GiB or larger.
+constexpr size_t kStoreBelowSaving = 100;
+bool PackMemberData(const uint8_t* data, size_t size, const LzmaOptions& options, std::vector<uint8_t>& out);
 
 // Compresses the sources into members, in source order. Sources whose data
 // is not needed afterwards may be released by the caller. False with a

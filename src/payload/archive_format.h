@@ -7,6 +7,14 @@
 //   entry:   data offset | packed size | unpacked size | packed sum |
 //            name length (terminating zero included) | name bytes
 //
+// A member's packed data is one LZMA-alone stream, or the member stored as
+// it is behind a 13-byte header that starts with 0xFF, a properties byte
+// that no LZMA-alone stream may have (member_method.h). The packed sum and
+// the file checksum cover the packed data whichever it is. Archives written
+// before stored members existed hold streams only: each of them starts
+// with a properties byte below 225, or was refused for its properties as it
+// still is, so they read exactly as they did.
+//
 // Everything here works on memory buffers; the installer and the packer
 // both build on it.
 
@@ -25,7 +33,8 @@ constexpr size_t kArchiveEntryHeaderSize = 17;
 constexpr size_t kArchiveMaxNameBytes = 254;
 
 // One member as the packer hands it over: its name in the ANSI code page
-// (no zero byte), its LZMA-alone stream and the size after decompression.
+// (no zero byte), its packed data (an LZMA-alone stream or the stored form)
+// and the size after decompression.
 struct PackedMember {
   std::string name;
   std::vector<uint8_t> packed;

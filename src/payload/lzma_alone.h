@@ -1,8 +1,9 @@
 #pragma once
 // LZMA-alone streams (the .lzma layout): a 13-byte header - properties,
 // dictionary size (4 bytes), unpacked size (8 bytes) - then the range-coded
-// data. Members of the payload archive are stored this way, always with
-// their size stated in the header.
+// data. Members of the payload archive are packed this way, always with
+// their size stated in the header, unless they are stored as they are
+// (member_method.h).
 
 #include <cstddef>
 #include <cstdint>

@@ -13,7 +13,7 @@ printf 'notes' > inner/setup.txt
 printf 'pic' > inner/setup.bmp
 printf '[InstallContainer]\r\n[Message]\r\nInstalling the suite\r\nInformation\r\n' > container.dat
 "$PLOVEPACK" build container.dat --files inner --stub "$STUB" -o suite.exe --quiet || exit
-"$PLOVEPACK" list suite.exe | sed -nE 's/^ *[0-9]+ +[0-9]+  0x[0-9A-F]{8}  //p'
+"$PLOVEPACK" list suite.exe | sed -nE 's/^ *[0-9]+ +[0-9]+  [a-z]+ +0x[0-9A-F]{8}  //p'
 "$PLOVEPACK" verify suite.exe
 # An installer without a 64-bit twin never runs on 64-bit Windows here.
 cp inner/App.exe inner/Runtime.exe

@@ -1,7 +1,7 @@
-# build, list (unpacked sizes and names), verify, extract everything, compare.
+# build, list (unpacked sizes, methods and names), verify, extract everything, compare.
 printf 'added\n' > extra.txt
 "$PLOVEPACK" build "$DATA/setup.dat" --files "$DATA/files" --stub "$STUB" -o setup.exe --add 'Extra Dir\extra.txt=extra.txt' --quiet || exit
-"$PLOVEPACK" list setup.exe | sed -nE 's/^ *[0-9]+ +([0-9]+)  0x[0-9A-F]{8}  /\1 /p'
+"$PLOVEPACK" list setup.exe | sed -nE 's/^ *[0-9]+ +([0-9]+)  ([a-z]+) +0x[0-9A-F]{8}  /\1 \2 /p'
 "$PLOVEPACK" verify setup.exe
 "$PLOVEPACK" extract setup.exe -o out || exit
 cmp out/setup.dat "$DATA/setup.dat" && cmp out/setup.lic "$DATA/setup.lic" && cmp out/app.txt "$DATA/files/app.txt" &&

@@ -1,14 +1,15 @@
-// The LZMA-alone framing and decoder on hostile input. The first byte picks
-// what happens to the rest:
+// The member decoder (LZMA-alone streams and stored members) on hostile
+// input. The first byte picks what happens to the rest:
 //   even: decode it in one piece and again in pieces of varying size; both
 //         must end the same way with the same output;
-//   odd:  compress it, decode the result, and compare with the input.
+//   odd:  compress it and store it, decode both, and compare with the input.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "fuzz_seeds.h"
 #include "payload/lzma_alone.h"
+#include "payload/member_method.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ struct Result {
 
 Result Decode(const std::vector<uint8_t>& input, uint8_t pieceSeed) {
   Result result{LzmaDecodeStatus::NeedInput, {}};
-  LzmaAloneDecoder decoder([&result](const uint8_t* data, size_t size) {
+  MemberDecoder decoder([&result](const uint8_t* data, size_t size) {
     if (result.output.size() + size > kOutputLimit) return false;
     result.output.insert(result.output.end(), data, data + size);
     return true;
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   std::vector<uint8_t> input(data + 1, data + size);
   if (data[0] % 2 == 0) {
-    if (input.size() >= 5) {
+    // (A stored member's magic stands where a stream has its dictionary.)
+    if (input.size() >= 5 && input[0] != kStoredMarker) {
       uint32_t dictionary;
       std::memcpy(&dictionary, &input[1], 4);
       if (dictionary > kDictionaryLimit) std::memcpy(&input[1], &kDictionaryLimit, 4);
@@ -79,8 +81,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Require(whole.output == pieces.output);
     }
     uint64_t declared = 0;
-    if (input.size() >= kLzmaHeaderSize && CheckLzmaHeader(input.data(), &declared) != LzmaHeaderStatus::Ok) {
+    if (input.size() >= kLzmaHeaderSize && MethodOf(input.data(), input.size()) == MemberMethod::Lzma &&
+        CheckLzmaHeader(input.data(), &declared) != LzmaHeaderStatus::Ok) {
       Require(whole.status == LzmaDecodeStatus::BadHeader);
+    }
+    // Decoded whole into memory, a member gives what the pieces gave.
+    uint64_t stated = 0;
+    if (whole.status == LzmaDecodeStatus::Ok && StatedMemberSize(input.data(), input.size(), &stated) &&
+        stated <= kOutputLimit) {
+      std::vector<uint8_t> output;
+      Require(DecodeMemberToMemory(input.data(), input.size(), output) == LzmaDecodeStatus::Ok);
+      Require(output == whole.output);
     }
   } else {
     if (input.size() > (64u << 10)) input.resize(64u << 10);
@@ -91,6 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(CompressLzmaAlone(input.data(), input.size(), options, packed));
     std::vector<uint8_t> output;
     Require(DecodeLzmaAlone(packed.data(), packed.size(), output) == LzmaDecodeStatus::Ok);
+    Require(output == input);
+    Require(StoreMember(input.data(), input.size(), packed));
+    Require(DecodeMemberToMemory(packed.data(), packed.size(), output) == LzmaDecodeStatus::Ok);
     Require(output == input);
   }
   return 0;
@@ -111,6 +125,15 @@ std::vector<std::vector<uint8_t>> FuzzSeeds() {
     seeds.push_back(packed);
     packed.resize(packed.size() / 2);  // truncated
     seeds.push_back(packed);
+  }
+  std::vector<uint8_t> stored;
+  if (StoreMember(plain.data(), plain.size(), stored)) {
+    stored.insert(stored.begin(), 0);
+    seeds.push_back(stored);
+    stored.push_back(0);  // a byte beyond the stated size
+    seeds.push_back(stored);
+    stored.resize(10);  // the header cut short
+    seeds.push_back(stored);
   }
   plain.insert(plain.begin(), 1);
   seeds.push_back(plain);

@@ -5,13 +5,13 @@
 #include "engine/win/folder_macros.h"
 #include "engine/win/installed_files.h"
 #include "engine/win/pending_renames.h"
+#include "payload/win/destination_files.h"
 #include "payload/win/payload_context.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/scoped_handle.h"
-#include "util/win/temp_names.h"
 
 namespace {
 
@@ -31,18 +31,20 @@ bool FileInUse(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
 }
 
-// Copies the extracted file over the destination until it works, the file
+// Puts the extracted file over the destination until it works, the file
 // turns out to be in use, or the user gives up. True when cancelled.
-bool CopyIntoPlace(const ExtractedSource& source, const WideString& destination, const FileVersion& existing,
+bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const FileVersion& existing,
                    const FileVersion& incoming, HWND window) {
   // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
   const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
+  // The temporary file was made hidden; what takes its place must not be.
+  if (source.movable) SetFileAttributesW(LongPathForm(source.file, MAX_PATH).W(), FILE_ATTRIBUTE_ARCHIVE);
   for (;;) {
     // Read-only, hidden and system files are overwritten as well (a file
     // that is not there has no attributes to clear).
     if (replacing) SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
-    if (source.CopyTo(target)) {
+    if (PutInPlace(source, target)) {
       LogEvent(replacing ? log_kind::kFileReplaced : log_kind::kFileNew, destination);
       NoteFilePlaced(destination);
       return false;
@@ -77,15 +79,11 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets) {
 namespace {
 
 // The destination's folder with every missing level; failures show up as
-// failed copies later.
+// failed placements later.
 WideString PrepareDestination(const WideString& destination) {
   WideString target = destination;
   ExpandFolderMacros(target);
-  // Creating a folder asks every level from the root: not for the folder of
-  // every file when it is there already.
-  const WideString folder = ParentFolder(target);
-  const DWORD attributes = GetFileAttributesW(LongPathForm(folder, 248).W());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) CreateFolderTree(folder);
+  CreateDestinationFolder(ParentFolder(target), nullptr);
   return target;
 }
 
@@ -101,8 +99,8 @@ FileVersion VersionIfPresent(const WideString& path) {
 
 // Places the extracted file (ready false: extraction failed) at target.
 // True when cancelled. incoming is the extracted file's version.
-bool PlaceExtracted(bool ready, const ExtractedSource& extracted, const FileVersion& incoming,
-                    const WideString& target, HWND window) {
+bool PlaceExtracted(bool ready, ExtractedSource& extracted, const FileVersion& incoming, const WideString& target,
+                    HWND window) {
   bool cancelled = false;
   if (!ready) {
     ShowMessage(window, WideString(kExtractFailed), State().InstallerTitle, MB_OK | MB_ICONERROR);
@@ -113,17 +111,38 @@ bool PlaceExtracted(bool ready, const ExtractedSource& extracted, const FileVers
     // now, whether copied, kept or staged.
     PlacementDeletions().Cancel(target);
     const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH));
-    if (!KeepExistingFile(existing, incoming)) {
-      cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
-    }
     if (KeepExistingFile(existing, incoming)) {
+      // The one place where the version rule keeps the file in place.
       LogEvent(log_kind::kFileKept, target + u" (installed version is newer)");
       NoteFileKept(target);
+    } else {
+      cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
     }
   }
   // Kept and waiting files are registered as well: the registration then
   // refreshes whatever version is in place.
   if (!cancelled) QueueForRegistration(target);
+  return cancelled;
+}
+
+// Places a member at target (macros expanded, folder made).
+bool PlacePrepared(PreparedMember& prepared, const WideString& target, HWND window) {
+  // Whether it was decoded into memory or into a temporary file: the
+  // messages name where it was going.
+  ShowDecodeReport(prepared.report, prepared.sourcePath, target);
+  const bool ready = prepared.Ready();
+  // A member that may carry a version is never held in memory.
+  // (Beside a long destination the temporary file has a long path too.)
+  const FileVersion incoming = ready && !prepared.inMemory && prepared.MayCarryVersion()
+                                   ? ReadFileVersion(LongPathForm(prepared.file, MAX_PATH))
+                                   : FileVersion();
+  ExtractedSource source{prepared.file, prepared.inMemory ? &prepared.bytes : nullptr};
+  // Renamed into place only from the destination's own folder, whose
+  // permissions it then has (not from the temporary folder it may have
+  // fallen back to).
+  source.movable = ready && !prepared.inMemory && SamePath(ParentFolder(prepared.file), ParentFolder(target));
+  const bool cancelled = PlaceExtracted(ready, source, incoming, target, window);
+  prepared.fileMoved = source.moved;
   return cancelled;
 }
 
@@ -133,31 +152,32 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
   WideString memberName = member;
   ExpandFolderMacros(memberName);
   const WideString target = PrepareDestination(destination);
-  WideString extracted;
+  PreparedMember prepared;
   PayloadContext* payload = PublishedPayload();
-  const bool ready = MakeTempFileName(extracted, "Ins") && payload != nullptr &&
-                     payload->Archive().ExtractTo(memberName, extracted);
-  const FileVersion incoming = ready ? ReadFileVersion(extracted) : FileVersion();
-  const bool cancelled = PlaceExtracted(ready, ExtractedSource{extracted, nullptr}, incoming, target, window);
-  DeleteTempFile(extracted);
+  MemberEntries entries;
+  if (payload != nullptr && payload->Archive().CollectEntries(memberName, entries)) {
+    DecodeIntoFolder(entries, ParentFolder(target), nullptr, nullptr, prepared);
+  }
+  const bool cancelled = PlacePrepared(prepared, target, window);
+  if (!prepared.fileMoved && !prepared.file.IsEmpty()) DeleteFileForced(prepared.file);
   return cancelled;
 }
 
-bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window) {
-  const WideString target = PrepareDestination(destination);
-  // A member decoded in memory was never in a file of its own: its
-  // messages name where it was going.
-  ShowDecodeReport(prepared.report, prepared.sourcePath, prepared.inMemory ? target : prepared.file);
-  const bool ready = prepared.Ready();
-  // A member that may carry a version is never held in memory.
-  const FileVersion incoming =
-      ready && !prepared.inMemory && prepared.MayCarryVersion() ? ReadFileVersion(prepared.file) : FileVersion();
-  const ExtractedSource source{prepared.file, prepared.inMemory ? &prepared.bytes : nullptr};
-  return PlaceExtracted(ready, source, incoming, target, window);
+bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, HWND window) {
+  return PlacePrepared(prepared, PrepareDestination(destination), window);
+}
+
+bool PutInPlace(ExtractedSource& source, const WideString& path) {
+  if (source.movable && !source.moved &&
+      MoveFileExW(LongPathForm(source.file, MAX_PATH).W(), path.W(), MOVEFILE_REPLACE_EXISTING)) {
+    source.moved = true;
+    return true;
+  }
+  return source.CopyTo(path);
 }
 
 bool ExtractedSource::CopyTo(const WideString& path) const {
-  if (bytes == nullptr) return CopyFileW(file.W(), path.W(), FALSE) != FALSE;
+  if (bytes == nullptr) return CopyFileW(LongPathForm(file, MAX_PATH).W(), path.W(), FALSE) != FALSE;
   ScopedFileHandle out(CreateFileW(path.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!out) return false;
   if (bytes->empty()) return true;
@@ -172,11 +192,13 @@ bool ExtractedSource::CopyTo(const WideString& path) const {
   return false;
 }
 
-bool ScheduleReplaceAtRestart(const ExtractedSource& newFile, const WideString& destinationPath) {
+bool ScheduleReplaceAtRestart(ExtractedSource& newFile, const WideString& destinationPath) {
   // Long paths get their prefix here too: the staged name is longer still.
   const WideString destination = LongPathForm(destinationPath, MAX_PATH);
   const WideString staged = LongPathForm(destinationPath + u"-PLITMP", MAX_PATH);
-  if (!newFile.CopyTo(staged)) return false;
+  // A staged file left by an earlier install may be read-only.
+  SetFileAttributesW(staged.W(), FILE_ATTRIBUTE_NORMAL);
+  if (!PutInPlace(newFile, staged)) return false;
   // The file in use goes first, then the staged copy takes its name.
   if (!ScheduleMoveAtRestart(destination, WideString())) return false;
   if (!ScheduleMoveAtRestart(staged, destination)) {

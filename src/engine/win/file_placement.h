@@ -1,9 +1,11 @@
 #pragma once
 // Placing one payload file where a "[CopyFile]" directive says: the
-// platform-variant rule, extraction into a temporary file, the file-version
-// rule, the copy with its Retry/Cancel loop, replacement at the next restart
-// for files in use, the queue of DLL/OCX files to register and the
-// "App Paths" entry of placed programs. Runs on the install worker's thread.
+// platform-variant rule, decoding into a temporary file beside the
+// destination (payload/win/destination_files.h), the file-version rule, the
+// rename over the destination (a copy with its Retry/Cancel loop when the
+// rename fails), replacement at the next restart for files in use, the
+// queue of DLL/OCX files to register and the "App Paths" entry of placed
+// programs. Runs on the install worker's thread.
 
 #include <cstdint>
 #include <vector>
@@ -36,26 +38,37 @@ void PendingDeletionsMayHaveChanged();
 [[nodiscard]] bool PlaceFile(const WideString& member, const WideString& destination, HWND window);
 // The same for a member that was decoded ahead (DecodeAhead): its decoding
 // failures are shown now, in order, as extraction would have shown them.
-// Its temporary file is left to the caller (DecodeAhead::Discard); a member
-// held in memory is written straight to its destination.
-[[nodiscard]] bool PlacePreparedFile(const PreparedMember& prepared, const WideString& destination, HWND window);
+// Its temporary file is left to the caller (DecodeAhead::HandBack), with
+// prepared.fileMoved set when placing renamed it; a member held in memory is
+// written straight to its destination.
+[[nodiscard]] bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, HWND window);
 
 // A member ready to be placed: its temporary file, or its bytes in memory.
 struct ExtractedSource {
   WideString file;
   const std::vector<uint8_t>* bytes = nullptr;  // when not null, the member itself
+  // file is a temporary file of the caller's in the destination's folder:
+  // it may be renamed into place instead of copied.
+  bool movable = false;
+  bool moved = false;  // it was: file is gone
 
   // Writes it to path, replacing a file there, as CopyFileW does: on
   // failure GetLastError tells why, and no partial file is left.
   bool CopyTo(const WideString& path) const;
 };
 
-// Copies newFile to destination + "-PLITMP" and asks Windows to delete
-// destination and rename the staged copy at the next restart (deletion
-// registered first). Sets State().RebootRequired when all three steps work.
-// When the rename cannot be registered, the deletion is taken back (the
-// staged copy may stay).
-bool ScheduleReplaceAtRestart(const ExtractedSource& newFile, const WideString& destination);
+// Puts the new file at path, replacing a file there (whose attributes the
+// caller has cleared): a movable source is renamed there, and only when
+// that fails copied, as any other source is. On failure GetLastError tells
+// why the copy failed. The one place where a placed file comes to be.
+bool PutInPlace(ExtractedSource& source, const WideString& path);
+
+// Puts newFile at destination + "-PLITMP" (PutInPlace) and asks Windows to
+// delete destination and rename the staged file at the next restart
+// (deletion registered first). Sets State().RebootRequired when all three
+// steps work. When the rename cannot be registered, the deletion is taken
+// back (the staged file may stay).
+bool ScheduleReplaceAtRestart(ExtractedSource& newFile, const WideString& destination);
 
 // The fixed file version of path; (0, 0) when missing or without one.
 FileVersion ReadFileVersion(const WideString& path);

@@ -113,13 +113,15 @@ void ScriptPass::CollectCopyTargets() {
 // something else after all (a value line that reads as a directive), the
 // worker extracts that member itself.
 void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std::vector<WideString>& destinations) {
-  std::vector<WideString> planned;
+  std::vector<PlannedMember> planned;
   for (size_t i = 0; i < members.size(); ++i) {
     WideString destination = destinations[i];
     if (!Accept(destination)) continue;
     WideString member = members[i];
     ExpandFolderMacros(member);
-    planned.push_back(member);
+    // Each member is decoded beside its destination, to be renamed there.
+    ExpandFolderMacros(destination);
+    planned.push_back(PlannedMember{member, ParentFolder(destination)});
   }
   decodeAhead_.Start(planned);
 }
@@ -193,9 +195,10 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
   switch (decodeAhead_.TakeMember(memberName, prepared)) {
     case TakeResult::Taken:
       cancelled = PlacePreparedFile(prepared, destination, window_);
-      decodeAhead_.Discard(prepared.file);
+      decodeAhead_.HandBack(prepared);
       break;
     case TakeResult::NotPlanned:
+    case TakeResult::Retry:
       cancelled = PlaceFile(member, destination, window_);
       break;
     case TakeResult::Stopped:

@@ -6,8 +6,7 @@
 #include <new>
 
 #include "app/install_state.h"
-#include "util/win/disk_file.h"
-#include "util/win/temp_names.h"
+#include "util/win/file_system.h"
 
 namespace {
 
@@ -38,13 +37,16 @@ int ProcessorCount() {
   return std::max(1, static_cast<int>(info.dwNumberOfProcessors));
 }
 
-void ReadHead(PreparedMember& member) {
-  DiskFile file;
-  if (!file.Open(member.file, GENERIC_READ, OPEN_EXISTING, false)) return;
-  member.headSize = static_cast<int>(file.Read(member.head, sizeof(member.head)));
-}
+DecodeEndHook g_decodeEndHook = nullptr;
 
 }  // namespace
+
+void SetDecodeEndHookForTests(DecodeEndHook hook) { g_decodeEndHook = hook; }
+
+size_t DecodeAhead::HeldMembers() {
+  SrwGuard guard(lock_);
+  return window_.HeldMembers();
+}
 
 DecodeAhead::DecodeAhead(PayloadArchive& archive, const NamedEvent* stopEvent, const DecodeWindowLimits& limits)
     : archive_(archive),
@@ -53,22 +55,16 @@ DecodeAhead::DecodeAhead(PayloadArchive& archive, const NamedEvent* stopEvent, c
       outOfOrderRoom_(limits.bytes / 2),
       memoryRoom_(std::min(limits.memory, limits.bytes)) {}
 
-bool PreparedMember::MayCarryVersion() const {
-  if (headSize < 2) return false;
-  const char a = static_cast<char>(head[0]);
-  const char b = static_cast<char>(head[1]);
-  return (a == 'M' && b == 'Z') || (a == 'Z' && b == 'M') || (a == 'S' && b == 'Z') || (a == 'K' && b == 'W');
-}
-
-void DecodeAhead::Start(const std::vector<WideString>& names, int threads) {
+void DecodeAhead::Start(const std::vector<PlannedMember>& plan, int threads) {
   if (!jobs_.empty() || !threads_.empty()) return;
   try {
-    jobs_.reserve(names.size());
-    startOrder_.reserve(names.size());
-    for (const WideString& name : names) {
+    jobs_.reserve(plan.size());
+    startOrder_.reserve(plan.size());
+    for (const PlannedMember& planned : plan) {
       auto job = std::make_unique<Job>();
-      job->name = name;
-      archive_.CollectEntries(name, job->member);
+      job->name = planned.name;
+      job->folder = planned.folder;
+      archive_.CollectEntries(planned.name, job->member);
       job->bytes = job->member.DeclaredSize();
       job->index = jobs_.size();
       for (const PayloadEntry& entry : job->member.entries) job->packedBytes += entry.packedSize;
@@ -88,11 +84,16 @@ void DecodeAhead::Start(const std::vector<WideString>& names, int threads) {
   if (jobs_.empty()) return;
   const int count = std::min<int>(threads > 0 ? threads : std::min(ProcessorCount(), kMaxDecodeThreads),
                                   static_cast<int>(jobs_.size()));
+  // Every thread is made before any of them runs: they all choose their
+  // members by the number of threads (NextJob).
+  SrwGuard guard(lock_);
+  threads_.reserve(count);
   for (int i = 0; i < count; ++i) {
     const uintptr_t handle = _beginthreadex(nullptr, 0, &DecodeAhead::ThreadMain, this, 0, nullptr);
     if (handle == 0) break;
     threads_.emplace_back(reinterpret_cast<HANDLE>(handle));
   }
+  running_ = threads_.size();
 }
 
 unsigned __stdcall DecodeAhead::ThreadMain(void* self) {
@@ -156,12 +157,7 @@ DecodeAhead::Job* DecodeAhead::NextJob() {
   startOrder_.push_back(job->index);
   job->inMemory = memoryRoom_ > 0 && job->bytes <= kMemoryMember && job->bytes <= memoryRoom_ &&
                   memoryBytes_ <= memoryRoom_ - job->bytes;
-  if (job->inMemory) {
-    memoryBytes_ += job->bytes;
-  } else if (!freeFiles_.empty()) {
-    job->prepared.file = std::move(freeFiles_.back());
-    freeFiles_.pop_back();
-  }
+  if (job->inMemory) memoryBytes_ += job->bytes;
   return job;
 }
 
@@ -178,10 +174,19 @@ void DecodeAhead::DecodeLoop() {
     {
       SrwGuard guard(lock_);
       for (;;) {
-        if (StopAsked(lastEventCheck)) return;
+        if (StopAsked(lastEventCheck)) {
+          DropUntaken();
+          --running_;
+          return;
+        }
         job = NextJob();
         if (job != nullptr) break;
-        if (nextToStart_ == jobs_.size()) return;
+        // Everything started: the last thread stays until the worker has
+        // taken every member, to clear up after a stop.
+        if (nextToStart_ == jobs_.size() && (running_ > 1 || nextToTake_ == jobs_.size())) {
+          --running_;
+          return;
+        }
         // Nothing may start before the worker takes a member: woken then,
         // or after a while to look at the stop conditions again.
         SleepConditionVariableSRW(&changed_, &lock_, kWaitSliceMs, 0);
@@ -196,74 +201,63 @@ void DecodeAhead::Decode(Job& job) {
   prepared.sourcePath = job.member.sourcePath;
   CancelContext context{this, &job};
   const DecodeCancel cancel{&DecodeAhead::CancelRequested, &context};
-  try {
-    if (job.inMemory) {
+  if (job.inMemory) {
+    try {
       DecodeEntriesToMemory(job.member, prepared.bytes, prepared.report);
-      prepared.inMemory = true;
-      prepared.headSize = static_cast<int>(std::min(prepared.bytes.size(), sizeof(prepared.head)));
-      std::copy(prepared.bytes.begin(), prepared.bytes.begin() + prepared.headSize, prepared.head);
-      if (prepared.report.extracted && prepared.MayCarryVersion()) MoveToFile(prepared);
-    } else {
-      prepared.fileMade = !prepared.file.IsEmpty();
-      if (!prepared.fileMade && !cancel.Requested()) {
-        prepared.fileMade = MakeTempFileName(prepared.file, "Ins");
-        if (!prepared.file.IsEmpty()) {
-          SrwGuard guard(lock_);
-          madeFiles_.push_back(prepared.file);
-        }
-      }
-      if (prepared.fileMade) DecodeEntries(job.member, prepared.file, &cancel, prepared.report, true);
+    } catch (const std::bad_alloc&) {
+      // As DecodeEntries reports a member that does not fit in memory.
+      prepared.report.failures.push_back(DecodeFailure::Write);
     }
-  } catch (const std::bad_alloc&) {
-    // As DecodeEntries reports a member that does not fit in memory.
-    prepared.report.failures.push_back(DecodeFailure::Write);
+    prepared.inMemory = true;
+    prepared.headSize = static_cast<int>(std::min(prepared.bytes.size(), sizeof(prepared.head)));
+    std::copy(prepared.bytes.begin(), prepared.bytes.begin() + prepared.headSize, prepared.head);
+    if (prepared.report.extracted && prepared.MayCarryVersion()) MoveIntoFolder(prepared, job.folder, &madeFolders_);
+  } else if (!cancel.Requested()) {
+    DecodeIntoFolder(job.member, job.folder, &cancel, &madeFolders_, prepared);
   }
-  const bool wanted = !cancel.Requested() && !prepared.report.cancelled;
-  if (wanted) ++decoded_;
-  if (wanted && prepared.report.extracted && !job.inMemory) ReadHead(prepared);
+  const bool stopped = cancel.Requested() || prepared.report.cancelled;
+  if (g_decodeEndHook != nullptr) g_decodeEndHook(job.index);
+  WideString unwanted;
   {
     SrwGuard guard(lock_);
     if (job.outOfOrder) --outOfOrder_;
-    if (wanted) {
+    job.file = prepared.file;
+    // Dropped by the worker while it ended: asked again under the lock,
+    // which the worker holds while it drops members.
+    if (!stopped && !job.abandoned.load()) {
+      ++decoded_;
       job.state = JobState::Ready;
     } else {
-      // Dropped by the worker or stopped: nobody will take it.
+      // Nobody will take it.
       job.state = JobState::Dropped;
       Release(job);
-      ReuseFile(prepared.file);
+      unwanted = std::move(job.file);
+      job.file.Clear();
       std::vector<uint8_t>().swap(prepared.bytes);
     }
   }
   WakeAllConditionVariable(&changed_);
+  if (!unwanted.IsEmpty()) DeleteFileForced(unwanted);
 }
 
-void DecodeAhead::MoveToFile(PreparedMember& prepared) {
+void DecodeAhead::HandBack(PreparedMember& member) {
+  WideString made;
   {
     SrwGuard guard(lock_);
-    if (!freeFiles_.empty()) {
-      prepared.file = std::move(freeFiles_.back());
-      freeFiles_.pop_back();
+    if (member.planIndex < jobs_.size()) {
+      made = std::move(jobs_[member.planIndex]->file);
+      jobs_[member.planIndex]->file.Clear();
     }
   }
-  if (prepared.file.IsEmpty() && MakeTempFileName(prepared.file, "Ins")) {
-    SrwGuard guard(lock_);
-    madeFiles_.push_back(prepared.file);
+  if (!made.IsEmpty() && !member.fileMoved) DeleteFileForced(made);
+  member.file.Clear();
+}
+
+void DecodeAhead::DropUntaken() {
+  for (const std::unique_ptr<Job>& job : jobs_) {
+    if (job->state == JobState::Taken) continue;
+    Drop(*job);
   }
-  DiskFile file;
-  prepared.fileMade = !prepared.file.IsEmpty() && file.Open(prepared.file, GENERIC_WRITE, CREATE_ALWAYS, false) &&
-                      file.Write(prepared.bytes.data(), static_cast<DWORD>(prepared.bytes.size()));
-  prepared.inMemory = false;
-  std::vector<uint8_t>().swap(prepared.bytes);
-}
-
-void DecodeAhead::ReuseFile(WideString& file) {
-  if (!file.IsEmpty()) freeFiles_.push_back(std::move(file));
-  file.Clear();
-}
-
-void DecodeAhead::Discard(WideString& file) {
-  SrwGuard guard(lock_);
-  ReuseFile(file);
 }
 
 void DecodeAhead::Drop(Job& job) {
@@ -275,7 +269,8 @@ void DecodeAhead::Drop(Job& job) {
       job.abandoned = true;  // its thread deletes the file and releases it
       break;
     case JobState::Ready:
-      ReuseFile(job.prepared.file);
+      if (!job.file.IsEmpty()) DeleteFileForced(job.file);
+      job.file.Clear();
       std::vector<uint8_t>().swap(job.prepared.bytes);
       job.state = JobState::Dropped;
       Release(job);
@@ -308,10 +303,22 @@ TakeResult DecodeAhead::TakeMember(const WideString& name, PreparedMember& out) 
     SleepConditionVariableSRW(&changed_, &lock_, kWaitSliceMs, 0);
   }
   out = std::move(job->prepared);
+  out.planIndex = job->index;
   job->state = JobState::Taken;
   Release(*job);
   WakeAllConditionVariable(&changed_);
-  return TakeResult::Taken;
+  // A member that could not be written ahead (the disk full with the
+  // members waiting, most likely) is extracted at its turn, as it would
+  // have been without decoding ahead.
+  const bool wrote = out.report.extracted ||
+                     std::find(out.report.failures.begin(), out.report.failures.end(), DecodeFailure::Write) ==
+                         out.report.failures.end();
+  if (wrote) return TakeResult::Taken;
+  WideString made = std::move(job->file);
+  job->file.Clear();
+  out = PreparedMember();
+  if (!made.IsEmpty()) DeleteFileForced(made);
+  return TakeResult::Retry;
 }
 
 void DecodeAhead::Stop() {
@@ -322,9 +329,10 @@ void DecodeAhead::Stop() {
   WakeAllConditionVariable(&changed_);
   for (ScopedKernelHandle& thread : threads_) WaitForSingleObject(thread.Get(), INFINITE);
   threads_.clear();
+  for (const std::unique_ptr<Job>& job : jobs_) {
+    if (!job->file.IsEmpty()) DeleteFileForced(job->file);
+  }
   jobs_.clear();
   largeJobs_.clear();
-  freeFiles_.clear();
-  for (WideString& file : madeFiles_) DeleteTempFile(file);
-  madeFiles_.clear();
+  madeFolders_.RemoveEmpty();
 }

@@ -13,14 +13,20 @@
 // Bounds: at most kMaxDecodeThreads threads decode at once, each holding
 // one decoder dictionary and one output buffer (decompress_file.cpp), so the
 // memory does not grow with the member sizes. Decoded members wait in
-// temporary "Ins" files, at most DecodeWindowLimits of them
+// temporary files in their destinations' folders (destination_files.h),
+// which placing renames into place; at most DecodeWindowLimits of them
 // (payload/decode_window.h: 1024 members and 128 MiB by default) plus the
 // one the worker is placing and the one it waits for. Members of 1 MiB or
 // more are decoded first, the costliest first, by every thread but one,
 // within half of the byte limit (and by the byte limit alone, so a window
-// full of small members does not hold them back). The files are used again for later members
-// once the worker hands them back (making and deleting a file per member
-// would cost more than decoding a small one), and deleted by Stop.
+// full of small members does not hold them back). A file the worker hands
+// back is deleted at once, so the window bounds the disk space as well.
+//
+// Cleaning up: Stop deletes every file the decoders made. A worker that is
+// suspended after its stop time-out never gets to Stop, so the decoders
+// delete the files of the members nobody took as soon as they see the stop
+// (one thread stays for that until the worker has taken every member); only
+// the file the worker holds is left to it.
 
 #include <atomic>
 #include <cstdint>
@@ -28,6 +34,7 @@
 #include <vector>
 
 #include "payload/decode_window.h"
+#include "payload/win/destination_files.h"
 #include "payload/win/payload_archive.h"
 #include "util/wide_string.h"
 #include "util/win/scoped_handle.h"
@@ -37,31 +44,27 @@
 constexpr int kMaxDecodeThreads = 3;
 constexpr uint64_t kMemoryMember = uint64_t(1) << 20;
 
-// A member as the worker takes it.
-struct PreparedMember {
-  WideString file;        // the temporary file holding the member, until Discard or Stop
-  bool inMemory = false;  // held in bytes instead of a file
-  std::vector<uint8_t> bytes;
-  WideString sourcePath;  // the file the member was read from, for the read message
-  DecodeReport report;    // what decoding it gave, messages still to show
-  bool fileMade = false;  // false when no temporary file could be made
-  // The member's first bytes (fewer for a shorter member), so that the taker
-  // can tell what kind of file it is without opening it again.
-  uint8_t head[4] = {};
-  int headSize = 0;
-
-  // Decoded cleanly, and somewhere to place it from.
-  bool Ready() const { return (inMemory || fileMade) && report.extracted; }
-  // Only executable images (and the LZ-compressed files that the version
-  // functions read through) carry a version: the first bytes tell.
-  bool MayCarryVersion() const;
+// A member the worker will take: its name (as ExtractTo takes it) and the
+// folder it is decoded into (the destination's, macros expanded; empty: the
+// Windows temporary folder).
+struct PlannedMember {
+  WideString name;
+  WideString folder;
 };
 
 enum class [[nodiscard]] TakeResult {
   Taken,       // out holds the member
   NotPlanned,  // not among the members still ahead: extract it directly
   Stopped,     // the stop event or State().InstallFailed came first
+  // Its decoding ahead could not be written (a full disk, most likely):
+  // extract it directly, now that the members before it are placed.
+  Retry,
 };
+
+// Tests only: called on the decoding thread once a member's decoding has
+// ended, before the outcome is published (nullptr: no call).
+using DecodeEndHook = void (*)(size_t planIndex);
+void SetDecodeEndHookForTests(DecodeEndHook hook);
 
 class DecodeAhead {
  public:
@@ -72,12 +75,12 @@ class DecodeAhead {
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
 
-  // Plans the members (names as ExtractTo takes them) in the order the
-  // worker will take them, and starts the decoding threads: threads of them,
-  // or one per processor (at most kMaxDecodeThreads) when threads is 0. A
-  // name without entries is planned as well; it is taken as not extracted.
-  // Call once, before the first TakeMember.
-  void Start(const std::vector<WideString>& names, int threads = 0);
+  // Plans the members in the order the worker will take them, and starts
+  // the decoding threads: threads of them, or one per processor (at most
+  // kMaxDecodeThreads) when threads is 0. A name without entries is planned
+  // as well; it is taken as not extracted. Call once, before the first
+  // TakeMember.
+  void Start(const std::vector<PlannedMember>& plan, int threads = 0);
 
   // The next planned member of the name (compared exactly), once decoded.
   // Planned members before it that were never asked for are dropped. A name
@@ -85,17 +88,19 @@ class DecodeAhead {
   // gives NotPlanned.
   TakeResult TakeMember(const WideString& name, PreparedMember& out);
 
-  // Hands a taken member's temporary file back, for a later member to use.
-  // Clears file.
-  void Discard(WideString& file);
+  // Hands a taken member back: its temporary file is deleted, unless
+  // placing moved it (fileMoved). Clears file.
+  void HandBack(PreparedMember& member);
 
   // Stops the threads (a member being decoded stops between two pieces of
   // output), waits for them and deletes every temporary file they made, the
-  // files of taken members included.
+  // files of taken members included, and then the folders made for them
+  // that are left empty.
   void Stop();
 
   // The most members and declared bytes held at once (for tests).
   size_t PeakMembers() const { return window_.PeakMembers(); }
+  size_t HeldMembers();
   uint64_t PeakBytes() const { return window_.PeakBytes(); }
   int ThreadCount() const { return static_cast<int>(threads_.size()); }
   // Members whose decoding ran to its end (for tests).
@@ -108,6 +113,7 @@ class DecodeAhead {
   enum class JobState : uint8_t { Waiting, Decoding, Ready, Taken, Dropped };
   struct Job {
     WideString name;
+    WideString folder;
     MemberEntries member;
     size_t index = 0;  // in the plan
     uint64_t bytes = 0;
@@ -118,6 +124,7 @@ class DecodeAhead {
     bool outOfOrder = false;
     bool inMemory = false;
     PreparedMember prepared;
+    WideString file;  // the temporary file made for it, until deleted or handed back
   };
   struct CancelContext {
     DecodeAhead* self;
@@ -131,8 +138,8 @@ class DecodeAhead {
   // caller, lastEventCheck being the caller's).
   bool StopAsked(DWORD& lastEventCheck);
   void DecodeLoop();
-  // Under lock_: keeps the file for a later member; clears file.
-  void ReuseFile(WideString& file);
+  // Under lock_: every member not taken is dropped and its file deleted.
+  void DropUntaken();
   // Under lock_: the next job a thread may start, or null to wait.
   Job* NextJob();
   // Under lock_: the waiting large member with the most packed bytes that
@@ -141,8 +148,6 @@ class DecodeAhead {
   // Under lock_: the job no longer held in the window.
   void Release(Job& job);
   void Decode(Job& job);
-  // A member held in memory that must be a file after all: written to one.
-  void MoveToFile(PreparedMember& prepared);
   void Drop(Job& job);
 
   PayloadArchive& archive_;
@@ -150,8 +155,8 @@ class DecodeAhead {
   DecodeWindow window_;
   std::vector<std::unique_ptr<Job>> jobs_;
   std::vector<ScopedKernelHandle> threads_;
-  std::vector<WideString> madeFiles_;  // every temporary file made, for Stop
-  std::vector<WideString> freeFiles_;  // made, and free for the next member
+  size_t running_ = 0;  // threads in DecodeLoop
+  MadeFolders madeFolders_;  // made for the members' files ahead of the worker
   size_t nextToStart_ = 0;
   size_t nextToTake_ = 0;
   size_t outOfOrder_ = 0;  // threads decoding a member out of order

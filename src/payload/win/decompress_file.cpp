@@ -6,6 +6,7 @@
 
 #include "app/install_state.h"
 #include "payload/lzma_alone.h"
+#include "payload/member_method.h"
 #include "util/path_text.h"
 #include "util/win/disk_file.h"
 #include "util/win/file_system.h"
@@ -19,6 +20,9 @@ constexpr DWORD kInputChunk = 256 * 1024;
 // that size or less is written in one piece. Each decoding thread holds one
 // such buffer besides the decoder's dictionary.
 constexpr size_t kOutputBuffer = 4u << 20;
+// Pieces this large (a stored member's bytes, straight from the payload)
+// are written as they come, without passing through the buffer.
+constexpr size_t kDirectWrite = 1u << 20;
 
 // Receives the decoded bytes into a new file beside the target, which takes
 // the target's place only once the whole member is there: a member that
@@ -34,11 +38,14 @@ class TargetWriter {
     }
   }
 
-  // The declared size, once known: the buffer is made once, at its final size.
-  void Expect(uint64_t size) { buffer_.reserve(static_cast<size_t>(std::min<uint64_t>(size, kOutputBuffer))); }
+  // The declared size, once known: the buffer is made once, at its final
+  // size, when anything is gathered in it.
+  void Expect(uint64_t size) { expected_ = size; }
 
   bool Take(const uint8_t* data, size_t size) {
+    if (size >= kDirectWrite) return Flush() && WriteOut(data, size);
     if (buffer_.size() + size > kOutputBuffer && !Flush()) return false;
+    if (buffer_.capacity() == 0) buffer_.reserve(static_cast<size_t>(std::min<uint64_t>(expected_, kOutputBuffer)));
     buffer_.insert(buffer_.end(), data, data + size);
     return true;
   }
@@ -46,11 +53,13 @@ class TargetWriter {
   // The remaining bytes out, then the new file moved over the target.
   bool Commit() {
     if (!Flush()) return false;
-    file_.Close();
     if (scratch_) {
-      committed_ = true;
-      return true;
+      // Whatever the file held before ends here.
+      committed_ = SetEndOfFile(file_.Handle()) != FALSE;
+      file_.Close();
+      return committed_;
     }
+    file_.Close();
     const WideString from = LongPathForm(partPath_, MAX_PATH);
     const WideString to = LongPathForm(path_, MAX_PATH);
     if (!MoveFileExW(from.W(), to.W(), MOVEFILE_REPLACE_EXISTING)) return false;
@@ -60,17 +69,22 @@ class TargetWriter {
 
  private:
   bool Flush() {
-    if (!created_ && !CreatePart()) return false;
-    const bool written = file_.Write(buffer_.data(), static_cast<DWORD>(buffer_.size()));
+    const bool written = WriteOut(buffer_.data(), buffer_.size());
     buffer_.clear();
     return written;
   }
 
+  bool WriteOut(const uint8_t* data, size_t size) {
+    if (!created_ && !CreatePart()) return false;
+    return file_.Write(data, static_cast<DWORD>(size));
+  }
+
   // A name nobody uses yet: the target's name with a random suffix. A
-  // scratch target is written in place.
+  // scratch target is written in place (opened as it is: re-creating a
+  // hidden file is refused).
   bool CreatePart() {
     if (scratch_) {
-      created_ = file_.Open(path_, GENERIC_WRITE, CREATE_ALWAYS, false);
+      created_ = file_.Open(path_, GENERIC_WRITE, OPEN_ALWAYS, false);
       partPath_.Clear();  // nothing to delete on failure: the caller's own file
       return created_;
     }
@@ -89,6 +103,7 @@ class TargetWriter {
   WideString partPath_;
   DiskFile file_;
   std::vector<uint8_t> buffer_;
+  uint64_t expected_ = 0;
   bool scratch_;
   bool created_ = false;
   bool committed_ = false;
@@ -136,7 +151,7 @@ class Decoding {
 
   TargetWriter target_;
   const DecodeCancel* cancel_;
-  LzmaAloneDecoder decoder_;
+  MemberDecoder decoder_;
   bool sized_ = false;
   bool cancelled_ = false;
 };

@@ -1,6 +1,6 @@
 #pragma once
-// Turns one LZMA-alone stream, held in a file or in memory, into the decoded
-// file.
+// Turns one member - an LZMA-alone stream or a stored member - held in a
+// file or in memory, into the decoded file.
 
 #include <cstddef>
 #include <cstdint>

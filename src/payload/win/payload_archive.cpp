@@ -8,6 +8,7 @@
 #include "app/install_state.h"
 #include "payload/archive_format.h"
 #include "payload/lzma_alone.h"
+#include "payload/member_method.h"
 #include "payload/win/image_file_sum.h"
 #include "util/win/message_door.h"
 #include "util/win/process_paths.h"
@@ -80,10 +81,7 @@ uint64_t MemberEntries::DeclaredSize() const {
   uint64_t total = 0;
   for (const PayloadEntry& entry : entries) {
     uint64_t declared = 0;
-    if (entry.packedSize >= kLzmaHeaderSize &&
-        CheckLzmaHeader(data + entry.dataOffset, &declared) == LzmaHeaderStatus::Ok) {
-      total += declared;
-    }
+    if (StatedMemberSize(data + entry.dataOffset, entry.packedSize, &declared)) total += declared;
   }
   return total;
 }
@@ -108,7 +106,7 @@ void DecodeEntriesToMemory(const MemberEntries& member, std::vector<uint8_t>& ou
     // empty member.
     DecodeFailure failure = DecodeFailure::Write;
     try {
-      switch (DecodeLzmaAlone(packed, entry.packedSize, decoded)) {
+      switch (DecodeMemberToMemory(packed, entry.packedSize, decoded)) {
         case LzmaDecodeStatus::Ok: failure = DecodeFailure::None; break;
         case LzmaDecodeStatus::MemoryError:
         case LzmaDecodeStatus::SinkFailed: break;

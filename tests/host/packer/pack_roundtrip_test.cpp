@@ -80,6 +80,57 @@ TEST(PackInstaller, EveryMemberComesBackByteForByte) {
   EXPECT_EQ(entries.size(), sources.size());
 }
 
+TEST(PackInstaller, IncompressibleMembersAreStored) {
+  // The noise and the tiny script gain nothing from LZMA; text does.
+  std::vector<uint8_t> installer = Pack(Stub(), Sources(50000), 2);
+  MemorySource file(installer.data(), installer.size());
+  ArchiveLocation location;
+  std::string error;
+  ASSERT_TRUE(LocateArchive(file, &location, &error)) << error;
+  ArchiveListing listing;
+  ASSERT_TRUE(ReadArchiveListing(file, location, &listing));
+  std::string methods;
+  for (const ArchiveEntryInfo& entry : listing.entries) {
+    methods += std::string(MethodName(MethodOfMember(file, location, entry))) + " ";
+  }
+  EXPECT_EQ(methods, "stored lzma lzma stored lzma ");
+  EXPECT_EQ(listing.entries[3].packedSize, 50000u + kStoredHeaderSize);
+}
+
+TEST(PackInstaller, VerifyHoldsStoredMembersToTheirStatedSize) {
+  std::vector<uint8_t> good(100, 7);
+  good[0] = 1;
+  std::vector<uint8_t> packed;
+  ASSERT_TRUE(StoreMember(good.data(), good.size(), packed));
+  std::vector<uint8_t> longer = packed;
+  longer.push_back(0);
+  std::vector<uint8_t> highHalf = packed;
+  highHalf[10] = 1;
+  const struct {
+    std::vector<uint8_t> packed;
+    const char* fault;  // null: none
+  } cases[] = {
+      {packed, nullptr},
+      {longer, "member 1 'm': stored data is not of the size its header states"},
+      {highHalf, "member 1 'm': stored header refused"},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> archive;
+    ASSERT_EQ(WriteArchive({{"m", c.packed, 100}}, archive), ArchiveWriteStatus::Ok);
+    MemorySource file(archive.data(), archive.size());
+    ArchiveLocation location;
+    std::string error;
+    ASSERT_TRUE(LocateArchive(file, &location, &error));
+    const std::vector<std::string> faults = VerifyArchive(file, location);
+    if (c.fault == nullptr) {
+      EXPECT_TRUE(faults.empty());
+    } else {
+      ASSERT_EQ(faults.size(), 1u);
+      EXPECT_EQ(faults[0], c.fault);
+    }
+  }
+}
+
 TEST(PackInstaller, SameBytesWhateverTheThreadCount) {
   std::vector<uint8_t> stub = Stub();
   std::vector<PackSource> sources = Sources(200000);

@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "engine/win/file_placement.h"
 #include "payload/win/decode_ahead.h"
+#include "payload_builder.h"
 #include "placement_test_support.h"
 #include "scripted_messages.h"
 #include "util/path_text.h"
@@ -209,45 +210,67 @@ TEST_F(FilePlacement, AppPathsForProgramsOnly) {
   EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, other, W()), W());
 }
 
-TEST_F(FilePlacement, MembersDecodedAheadFollowTheSameRules) {
+TEST_F(FilePlacement, MembersDecodedAheadAreRenamedIntoPlace) {
   ScriptedMessages messages;
-  PublishedTestPayload payload(
-      PayloadMembers{{"old.dll", version1_}, {"new.dll", version2_}, {"notes.txt", "MZ but no image"}});
+  PublishedTestPayload payload(PayloadMembers{
+      {"old.dll", version1_}, {"new.dll", version2_}, {"notes.txt", "MZ but no image"}, {"busy.bin", "MZ busy"}});
   ASSERT_TRUE(payload.Ready());
   State().InstallTo = folder_.Path();
   ASSERT_TRUE(WriteWholeFile(folder_ / u"kept.dll", version2_.data(), version2_.size()));
   ASSERT_TRUE(WriteWholeFile(folder_ / u"upgraded.dll", version1_.data(), version1_.size()));
   ASSERT_TRUE(WriteWholeFile(folder_ / u"notes.txt", "older notes"));
-  SetFileAttributesW((folder_ / u"notes.txt").W(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW((folder_ / u"notes.txt").W(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"busy.bin", "in use"));
 
   struct Case {
     const WChar* member;
     const WChar* destination;
-    std::string expected;
+    std::string expected;  // what the destination holds afterwards
+    bool moved;            // the temporary file was renamed (into place or to the staged name)
   };
-  // A read-only file is overwritten; a file that starts like an image but
-  // is none has no version and is copied.
+  // Members that may carry a version are decoded into files beside their
+  // destinations (the others would be held in memory).
   const Case cases[] = {
-      {u"old.dll", u"<Destination>\\kept.dll", version2_},  // a higher version in place is kept
-      {u"new.dll", u"<Destination>\\upgraded.dll", version2_},
-      {u"notes.txt", u"<Destination>\\notes.txt", "MZ but no image"},
-      {u"new.dll", u"<Destination>\\sub\\fresh.dll", version2_},
+      {u"old.dll", u"<Destination>kept.dll", version2_, false},  // a higher version in place is kept
+      {u"new.dll", u"<Destination>upgraded.dll", version2_, true},
+      // Read-only and hidden, replaced; like an image but none: no version.
+      {u"notes.txt", u"<Destination>notes.txt", "MZ but no image", true},
+      {u"new.dll", u"<Destination>sub\\fresh.dll", version2_, true},  // its folder made ahead
+      {u"busy.bin", u"<Destination>busy.bin", "in use", true},        // staged for the restart
   };
   DecodeAhead ahead(PublishedPayload()->Archive(), nullptr);
-  ahead.Start({u"old.dll", u"new.dll", u"notes.txt", u"new.dll"}, 2);
+  std::vector<PlannedMember> plan;
+  for (const Case& c : cases) {
+    W destination(c.destination);
+    destination.Replace(W(u"<Destination>"), folder_.Path(), false);
+    plan.push_back(PlannedMember{W(c.member), ParentFolder(destination)});
+  }
+  ahead.Start(plan, 2);
+  ScopedFileHandle held(CreateFileW((folder_ / u"busy.bin").W(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
   for (const Case& c : cases) {
     SCOPED_TRACE(W(c.destination).ToUtf8());
     PreparedMember member;
     ASSERT_EQ(ahead.TakeMember(W(c.member), member), TakeResult::Taken);
+    EXPECT_FALSE(member.inMemory);
     EXPECT_FALSE(PlacePreparedFile(member, W(c.destination), nullptr));
-    ahead.Discard(member.file);
+    EXPECT_EQ(member.fileMoved, c.moved);
+    ahead.HandBack(member);
   }
+  held.Reset();
   ahead.Stop();
   for (const Case& c : cases) {
     W path(c.destination);
-    path.Replace(W(u"<Destination>\\"), folder_.Path(), false);
+    path.Replace(W(u"<Destination>"), folder_.Path(), false);
     EXPECT_TRUE(Contents(path) == c.expected) << path;
+    EXPECT_FALSE(GetFileAttributesW(path.W()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY)) << path;
   }
+  EXPECT_EQ(Contents(folder_ / u"busy.bin-PLITMP"), "MZ busy");
+  EXPECT_FALSE(GetFileAttributesW((folder_ / u"busy.bin-PLITMP").W()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_TRUE(State().RebootRequired);
+  // Every temporary file went: renamed, or deleted when handed back.
+  EXPECT_TRUE(NamesIn(folder_.Path(), W(u"~PLI*"), false).empty());
+  EXPECT_TRUE(NamesIn(folder_ / u"sub\\", W(u"~PLI*"), false).empty());
   EXPECT_EQ(messages.Count(), 0);
   EXPECT_EQ(DllRegistrationList().Count(), 3);
 }
@@ -277,7 +300,9 @@ TEST_F(FilePlacement, MembersHeldInMemoryArePlacedLikeFiles) {
       {u"b.txt", blocked, true, nullptr},  // Retry/Cancel, answered Cancel
   };
   DecodeAhead ahead(PublishedPayload()->Archive(), nullptr);
-  ahead.Start({u"a.txt", u"b.txt", u"a.txt", u"b.txt"}, 2);
+  ahead.Start({{u"a.txt", folder_ / u"new\\deeper\\"}, {u"b.txt", folder_.Path()}, {u"a.txt", folder_.Path()},
+               {u"b.txt", folder_.Path()}},
+              2);
   ScopedFileHandle held(CreateFileW(busy.W(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held);
   for (const Case& c : cases) {
@@ -297,4 +322,30 @@ TEST_F(FilePlacement, MembersHeldInMemoryArePlacedLikeFiles) {
   EXPECT_TRUE(State().RebootRequired);
   ASSERT_EQ(messages.Count(), 1);
   EXPECT_EQ(messages.Last().text, W::Format(u"Cannot install '%s', disk may be full.", blocked));
+}
+
+TEST_F(FilePlacement, DecodeFailuresNameTheDestination) {
+  // Decoded ahead into memory or into a file, whichever the budget allowed:
+  // the message names where the member was going.
+  ScriptedMessages messages;
+  const std::string content = PseudoText(4, 30000, 16);
+  PackedMember cut = QuickMember("cut.bin", content);
+  cut.packed.resize(cut.packed.size() - 20);
+  std::vector<uint8_t> bytes;
+  ASSERT_EQ(WriteArchive({QuickMember("setup.dat", ""), cut}, bytes), ArchiveWriteStatus::Ok);
+  PayloadArchive archive;
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  const W target = folder_ / u"cut.bin";
+  for (uint64_t memory : {uint64_t(0), uint64_t(16) << 20}) {
+    SCOPED_TRACE(memory);
+    messages.Clear();
+    DecodeAhead ahead(archive, nullptr, DecodeWindowLimits{1024, 128u << 20, memory});
+    ahead.Start({{u"cut.bin", folder_.Path()}}, 1);
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(W(u"cut.bin"), member), TakeResult::Taken);
+    EXPECT_TRUE(PlacePreparedFile(member, target, nullptr));
+    ASSERT_EQ(messages.Count(), 2);
+    EXPECT_EQ(messages.Messages()[0].text,
+              u"Error whilst uncompressing '" + target + u"', unable to read '" + archive.SourcePath() + u"'");
+  }
 }

@@ -28,13 +28,6 @@ void UsePayload(const std::vector<PackedMember>& members, std::vector<uint8_t>& 
   ASSERT_FALSE(failed);
 }
 
-// The wizard's Cancel pressed while a message is up: InstallFailed is set,
-// the message answered.
-int CancelInstall(void*, HWND, const WideString&, const WideString&, UINT) {
-  State().InstallFailed = true;
-  return IDOK;
-}
-
 }  // namespace
 
 TEST(DecodeAheadWorker, DecodeFailureIsShownWhenItsTurnComes) {
@@ -81,7 +74,8 @@ TEST(DecodeAheadWorker, CancelStopsTheDecodingAndLeavesNothingBehind) {
   std::vector<PackedMember> members{QuickMember("first.bin", "first")};
   for (int i = 0; i < 12; ++i) {
     const std::string name = "big" + std::to_string(i) + ".bin";
-    lines.insert(lines.end(), {"[CopyFile]", name, "<Destination>" + name});
+    // Half of them in a folder that is made ahead of the worker.
+    lines.insert(lines.end(), {"[CopyFile]", name, std::string(i % 2 ? "<Destination>later\\" : "<Destination>") + name});
     members.push_back(QuickMember(name, Filler(i, 2u << 20)));
   }
   members.insert(members.begin(), QuickMember("setup.dat", ScriptOf(lines)));
@@ -90,13 +84,24 @@ TEST(DecodeAheadWorker, CancelStopsTheDecodingAndLeavesNothingBehind) {
   UsePayload(members, bytes);
   TestFolder folder;
   TempInFolder temp(folder / u"temp\\");
-  SetMessageResponder(CancelInstall, nullptr);
+  // The wizard's Cancel pressed while the message is up, once the decoders
+  // have made the folder of the later members.
+  SetMessageResponder(
+      [](void*, HWND, const WideString&, const WideString&, UINT) {
+        for (int i = 0; i < 200 && !Exists(u"C:\\Plove Cancel\\later"); ++i) Sleep(25);
+        State().InstallFailed = true;
+        return IDOK;
+      },
+      nullptr);
   install.Run();
   SetMessageResponder(nullptr, nullptr);
 
   EXPECT_EQ(FileText(u"C:\\Plove Cancel\\first.bin"), "first");
   EXPECT_FALSE(Exists(u"C:\\Plove Cancel\\big0.bin"));
   EXPECT_EQ(LastOutcome(), InstallOutcome::Cancelled);
+  // The members decoded ahead beside their destinations left no file, and
+  // the folder made for them none either.
+  EXPECT_EQ(NamesIn(u"C:\\Plove Cancel\\", u"*", false), std::vector<WideString>{u"first.bin"});
   EXPECT_EQ(temp.Files(), 0);
   DeleteFolderTree(u"C:\\Plove Cancel");
 }

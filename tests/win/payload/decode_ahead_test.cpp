@@ -32,6 +32,13 @@ std::string Content(const PreparedMember& member) {
   return ReadFile(member.file);
 }
 
+// A plan that decodes into the temporary folder, where the tests count files.
+std::vector<PlannedMember> InTemp(const std::vector<WideString>& names) {
+  std::vector<PlannedMember> plan;
+  for (const WideString& name : names) plan.push_back(PlannedMember{name, WideString()});
+  return plan;
+}
+
 // Every member decoded into a temporary file.
 const DecodeWindowLimits kFilesOnly{1024, uint64_t(128) << 20, 0};
 
@@ -93,7 +100,7 @@ TEST_F(DecodeAheadTest, MembersComeInPlanOrderWithTheirContent) {
   for (const Mode& mode : modes) {
     SCOPED_TRACE(mode.what);
     DecodeAhead ahead(archive_, nullptr, mode.limits);
-    ahead.Start({u"c.txt", u"a.txt", u"missing.txt", u"dup.txt", u"b.txt", u"c.txt", u"tool.exe"}, 2);
+    ahead.Start(InTemp({u"c.txt", u"a.txt", u"missing.txt", u"dup.txt", u"b.txt", u"c.txt", u"tool.exe"}), 2);
     EXPECT_EQ(ahead.ThreadCount(), 2);
     for (const Expected& e : expected) {
       SCOPED_TRACE(WideString(e.name).ToUtf8());
@@ -110,7 +117,7 @@ TEST_F(DecodeAheadTest, MembersComeInPlanOrderWithTheirContent) {
       }
       EXPECT_EQ(member.sourcePath, ModulePath());
       // Handed back: deleted by a thread, or by Stop at the latest.
-      ahead.Discard(member.file);
+      ahead.HandBack(member);
       EXPECT_TRUE(member.file.IsEmpty());
     }
     // Everything planned is taken: any name now is extracted directly.
@@ -129,7 +136,7 @@ TEST_F(DecodeAheadTest, FailuresWaitForTheTaker) {
   huge.packed[7] = 0x01;  // declares more than the stream holds
   Open(std::vector<PackedMember>{{"good.txt", Packed("good"), 4}, cut, huge});
   DecodeAhead ahead(archive_, nullptr, kFilesOnly);
-  ahead.Start({u"good.txt", u"cut.bin", u"huge.bin"}, 1);
+  ahead.Start(InTemp({u"good.txt", u"cut.bin", u"huge.bin"}), 1);
   for (int i = 0; i < 600 && ahead.DecodedMembers() < 3; ++i) Sleep(50);
   ASSERT_EQ(ahead.DecodedMembers(), 3);
   EXPECT_EQ(messages_.Count(), 0);
@@ -169,7 +176,7 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
   Open(members);
   const DecodeWindowLimits limits{3, 3 * kSize, 0};
   DecodeAhead ahead(archive_, nullptr, limits);
-  ahead.Start(plan, 2);
+  ahead.Start(InTemp(plan), 2);
   for (int i = 0; i < 16; ++i) {
     Sleep(30);  // a slow taker: the threads fill the window meanwhile
     PreparedMember member;
@@ -177,8 +184,8 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
     EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
     // The decoded members waiting, plus the one just taken: files handed
     // back are used again, so no more are ever made.
-    EXPECT_LE(temp_.Files(WideString(u"Ins*.tmp")), 4) << i;
-    ahead.Discard(member.file);
+    EXPECT_LE(temp_.Files(WideString(u"~PLI*.tmp")), 4) << i;
+    ahead.HandBack(member);
   }
   EXPECT_EQ(ahead.PeakMembers(), 3u);
   EXPECT_EQ(ahead.PeakBytes(), 5 * kSize);  // the oversized one, alone
@@ -216,7 +223,7 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     DecodeAhead ahead(archive_, nullptr, c.limits);
-    ahead.Start(plan, c.threads);
+    ahead.Start(InTemp(plan), c.threads);
     // Until the threads have done what they may without a taker.
     int decoded = -1;
     for (int i = 0; i < 100 && decoded != ahead.DecodedMembers(); ++i) {
@@ -227,7 +234,7 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
       PreparedMember member;
       ASSERT_EQ(ahead.TakeMember(plan[i], member), TakeResult::Taken);
       EXPECT_TRUE(Content(member) == contents[i]) << i;
-      ahead.Discard(member.file);
+      ahead.HandBack(member);
     }
     ahead.Stop();
     const std::vector<size_t>& order = ahead.StartOrder();
@@ -248,17 +255,16 @@ TEST_F(DecodeAheadTest, LargeMembersStartFirstCostliestFirst) {
 TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
   Open({{"a", "alpha"}, {"b", "beta"}, {"c", "gamma"}, {"d", "delta"}, {"e", Text(9, 200000)}});
   DecodeAhead ahead(archive_, nullptr, kFilesOnly);
-  ahead.Start({u"a", u"b", u"c", u"d", u"e"}, 2);
+  ahead.Start(InTemp({u"a", u"b", u"c", u"d", u"e"}), 2);
   for (int i = 0; i < 600 && ahead.DecodedMembers() < 5; ++i) Sleep(50);
   PreparedMember member;
   ASSERT_EQ(ahead.TakeMember(WideString(u"c"), member), TakeResult::Taken);
   EXPECT_EQ(ReadFile(member.file), "gamma");
-  // a and b were passed over: gone, and not taken any more.
+  // a and b were passed over: gone with their files, and not taken any more.
   PreparedMember other;
   EXPECT_EQ(ahead.TakeMember(WideString(u"a"), other), TakeResult::NotPlanned);
-  // The files of a and b wait for later members; Stop deletes them all, the
-  // taken member's as well.
-  EXPECT_EQ(temp_.Files(WideString(u"Ins*.tmp")), 5);
+  // Stop deletes the others, the taken member's as well.
+  EXPECT_EQ(temp_.Files(WideString(u"~PLI*.tmp")), 3);
   ahead.Stop();
   EXPECT_EQ(temp_.Files(), 0);
 }
@@ -276,7 +282,7 @@ TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
     NamedEvent stop;
     ASSERT_TRUE(stop.Create(WideString()));
     DecodeAhead ahead(archive_, &stop, kFilesOnly);
-    ahead.Start(plan, 1);
+    ahead.Start(InTemp(plan), 1);
     PreparedMember member;
     ASSERT_EQ(ahead.TakeMember(plan[0], member), TakeResult::Taken);
     DeleteTempFile(member.file);
@@ -290,5 +296,133 @@ TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
     EXPECT_LT(ahead.DecodedMembers(), 30);
     EXPECT_EQ(temp_.Files(), 0);
     State().InstallFailed = false;
+  }
+}
+
+// The faults of decoding ahead, each with the case that showed it.
+
+TEST_F(DecodeAheadTest, HandedBackFilesTakeNoDiskSpace) {
+  Open({{"big.bin", Text(1, 600000)}});
+  DecodeAhead ahead(archive_, nullptr, kFilesOnly);
+  ahead.Start(InTemp({u"big.bin"}), 1);
+  PreparedMember member;
+  ASSERT_EQ(ahead.TakeMember(WideString(u"big.bin"), member), TakeResult::Taken);
+  ahead.HandBack(member);
+  uint64_t held = 0;
+  for (const WideString& name : NamesIn(folder_ / u"temp\\", WideString(u"*"), true)) {
+    held += FileSizeOf(folder_ / u"temp\\" + name);
+  }
+  EXPECT_EQ(held, 0u);
+}
+
+TEST_F(DecodeAheadTest, WriteFailuresAheadAreRetriedAtTheirTurn) {
+  // No temporary file can be made while the members are decoded ahead,
+  // neither beside the destination nor in the temporary folder: a file
+  // member cannot be written, nor can a small program held in memory (it
+  // needs a file for its version). At its turn the space may be there.
+  Open({{"data.bin", Text(2, 2000)}, {"tool.exe", "MZ" + Text(3, 2000)}});
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"blocker", "a file where a folder should be"));
+  for (const DecodeWindowLimits& limits : {kFilesOnly, DecodeWindowLimits{}}) {
+    const bool memory = limits.memory > 0;
+    DecodeAhead ahead(archive_, nullptr, limits);
+    {
+      TempInFolder full(folder_ / u"blocker\\temp\\");
+      // Their destination's folder cannot be made either.
+      const WideString nowhere = folder_ / u"blocker\\sub\\";
+      ahead.Start({{u"data.bin", nowhere}, {u"tool.exe", nowhere}}, 1);
+      for (int i = 0; i < 200 && ahead.DecodedMembers() < 2; ++i) Sleep(25);
+      ASSERT_EQ(ahead.DecodedMembers(), 2);
+    }
+    PreparedMember member;
+    // Held in memory, data.bin needs no file.
+    EXPECT_EQ(ahead.TakeMember(WideString(u"data.bin"), member), memory ? TakeResult::Taken : TakeResult::Retry);
+    ahead.HandBack(member);
+    EXPECT_EQ(ahead.TakeMember(WideString(u"tool.exe"), member), TakeResult::Retry) << memory;
+  }
+  EXPECT_EQ(messages_.Count(), 0);
+}
+
+TEST_F(DecodeAheadTest, StoppingDecodersDeleteTheFilesNobodyTook) {
+  // The worker is suspended after its stop time-out: Stop never runs. The
+  // decoders delete what they made, except the file the worker holds.
+  std::vector<PackedMember> members;
+  std::vector<WideString> plan;
+  for (int i = 0; i < 6; ++i) {
+    members.push_back(QuickMember("m" + std::to_string(i), Text(i, 20000)));
+    plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
+  }
+  Open(members);
+  NamedEvent stop;
+  ASSERT_TRUE(stop.Create(WideString()));
+  auto ahead = std::make_unique<DecodeAhead>(archive_, &stop, kFilesOnly);
+  ahead->Start(InTemp(plan), 2);
+  PreparedMember held;
+  ASSERT_EQ(ahead->TakeMember(plan[0], held), TakeResult::Taken);
+  for (int i = 0; i < 200 && ahead->DecodedMembers() < 6; ++i) Sleep(25);
+  ASSERT_EQ(ahead->DecodedMembers(), 6);
+  stop.Set();
+  for (int i = 0; i < 200 && temp_.Files() > 1; ++i) Sleep(25);
+  EXPECT_EQ(temp_.Files(), 1);
+  EXPECT_TRUE(PathExists(held.file));
+  ahead->Stop();
+  EXPECT_EQ(temp_.Files(), 0);
+}
+
+namespace {
+
+// Holds the decoding of the first planned member between its end and its
+// publication until released.
+struct HeldPublication {
+  HANDLE reached = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ~HeldPublication() {
+    CloseHandle(reached);
+    CloseHandle(release);
+  }
+} g_held;
+
+void HoldFirstMember(size_t planIndex) {
+  if (planIndex != 0) return;
+  SetEvent(g_held.reached);
+  WaitForSingleObject(g_held.release, 10000);
+}
+
+}  // namespace
+
+TEST_F(DecodeAheadTest, AMemberDroppedAsItsDecodingEndsIsReleased) {
+  Open({{"a", Text(1, 3000)}, {"b", Text(2, 3000)}});
+  SetDecodeEndHookForTests(&HoldFirstMember);
+  {
+    DecodeAhead ahead(archive_, nullptr, kFilesOnly);
+    ahead.Start(InTemp({u"a", u"b"}), 2);
+    ASSERT_EQ(WaitForSingleObject(g_held.reached, 10000), WAIT_OBJECT_0);
+    // Passed over while its decoding ends.
+    PreparedMember member;
+    ASSERT_EQ(ahead.TakeMember(WideString(u"b"), member), TakeResult::Taken);
+    ahead.HandBack(member);
+    SetEvent(g_held.release);
+    for (int i = 0; i < 200 && ahead.HeldMembers() > 0; ++i) Sleep(25);
+    EXPECT_EQ(ahead.HeldMembers(), 0u);
+  }
+  SetDecodeEndHookForTests(nullptr);
+}
+
+TEST_F(DecodeAheadTest, EveryThreadKnowsHowManyThereAreFromTheStart) {
+  // Of two threads, one takes the large member ahead of the small ones:
+  // the first to start, if it counts the threads right.
+  std::vector<PackedMember> members;
+  std::vector<WideString> plan;
+  for (int i = 0; i < 4; ++i) {
+    members.push_back(QuickMember("m" + std::to_string(i), Text(i, i < 3 ? 5000 : 2u << 20)));
+    plan.push_back(WideString::FromUtf8(("m" + std::to_string(i)).c_str()));
+  }
+  Open(members);
+  for (int run = 0; run < 5; ++run) {
+    DecodeAhead ahead(archive_, nullptr, kFilesOnly);
+    ahead.Start(InTemp(plan), 2);
+    for (int i = 0; i < 400 && ahead.DecodedMembers() < 4; ++i) Sleep(25);
+    ahead.Stop();
+    ASSERT_FALSE(ahead.StartOrder().empty());
+    EXPECT_EQ(ahead.StartOrder()[0], 3u) << "run " << run;
   }
 }

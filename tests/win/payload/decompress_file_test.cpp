@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/install_state.h"
+#include "payload/member_method.h"
 #include "payload_test_util.h"
 #include "scripted_messages.h"
 #include "test_folder.h"
@@ -81,6 +82,13 @@ TEST_F(DecompressFileTest, RefusedHeadersGiveTheReadMessage) {
   bad[3].resize(good.size() - 6);            // truncated data
   std::vector<uint8_t> shortHeader(good.begin(), good.begin() + 7);
   bad.push_back(shortHeader);
+  // Stored members by the same size rules.
+  std::vector<uint8_t> stored;
+  ASSERT_TRUE(StoreMember(good.data(), good.size(), stored));
+  bad.push_back(stored);
+  bad.back()[9] = 1;
+  bad.push_back(stored);
+  bad.back().pop_back();
 
   for (size_t i = 0; i < bad.size(); ++i) {
     SCOPED_TRACE(i);
@@ -159,4 +167,38 @@ TEST_F(DecompressFileTest, MemoryDecodingCancelsBetweenPieces) {
   ASSERT_TRUE(ReadWholeFile(target, bytes));
   EXPECT_TRUE(bytes == content);
   EXPECT_EQ(messages_.Count(), 0);
+}
+
+TEST_F(DecompressFileTest, StoredMembersAreWrittenAsTheyAre) {
+  // Past the output buffer: written straight from the packed bytes, in
+  // pieces between which a cancel is heard.
+  std::string content(9u << 20, 's');
+  for (size_t i = 0; i < content.size(); i += 333) content[i] = static_cast<char>(i / 333);
+  std::vector<uint8_t> packed;
+  ASSERT_TRUE(StoreMember(reinterpret_cast<const uint8_t*>(content.data()), content.size(), packed));
+  const WideString target = folder_ / u"stored.bin";
+  EXPECT_EQ(DecodeMemoryToFile(packed.data(), packed.size(), target, nullptr), DecodeFailure::None);
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(target, bytes));
+  EXPECT_TRUE(bytes == content);
+
+  struct Once {
+    int asked = 0;
+    static bool Requested(void* self) { return ++static_cast<Once*>(self)->asked > 1; }
+  } once;
+  const DecodeCancel cancel{&Once::Requested, &once};
+  ASSERT_TRUE(WriteWholeFile(target, "earlier"));
+  EXPECT_EQ(DecodeMemoryToFile(packed.data(), packed.size(), target, &cancel), DecodeFailure::Cancelled);
+  ASSERT_TRUE(ReadWholeFile(target, bytes));
+  EXPECT_EQ(bytes, "earlier");
+  EXPECT_TRUE(NamesIn(folder_.Path(), WideString(u"*.plx"), false).empty());
+
+  // From a file as well; a byte more than stated is the read message.
+  EXPECT_TRUE(DecompressFile(WritePacked(packed), target));
+  ASSERT_TRUE(ReadWholeFile(target, bytes));
+  EXPECT_TRUE(bytes == content);
+  packed.push_back(0);
+  const WideString source = WritePacked(packed);
+  EXPECT_FALSE(DecompressFile(source, target));
+  ExpectMessage(ReadMessage(target, source));
 }

@@ -1,0 +1,148 @@
+#include "payload/member_method.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The marker and the magic: what tells a stored member from a stream.
+constexpr size_t kMethodBytes = 5;
+
+bool IsStoredStart(const uint8_t* bytes) {
+  return bytes[0] == kStoredMarker && std::memcmp(bytes + 1, kStoredMagic, sizeof kStoredMagic) == 0;
+}
+
+// The stated size of a complete stored header, by the rules of LZMA-alone
+// sizes: the high half 0, the low half not "unknown".
+bool StoredSize(const uint8_t* header, uint64_t* size) {
+  uint32_t low = 0;
+  for (int i = 0; i < 4; ++i) low |= uint32_t(header[5 + i]) << (8 * i);
+  if (low == 0xFFFFFFFFu) return false;
+  for (size_t i = 9; i < kStoredHeaderSize; ++i) {
+    if (header[i] != 0) return false;
+  }
+  *size = low;
+  return true;
+}
+
+}  // namespace
+
+MemberMethod MethodOf(const uint8_t* packed, size_t size) {
+  return size >= kMethodBytes && IsStoredStart(packed) ? MemberMethod::Stored : MemberMethod::Lzma;
+}
+
+const char* MethodName(MemberMethod method) { return method == MemberMethod::Stored ? "stored" : "lzma"; }
+
+bool StoreMember(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+  out.clear();
+  if (size == 0) return true;
+  if (uint64_t(size) >= 0xFFFFFFFFu) return false;
+  out.resize(kStoredHeaderSize + size);
+  out[0] = kStoredMarker;
+  std::memcpy(&out[1], kStoredMagic, sizeof kStoredMagic);
+  for (int i = 0; i < 8; ++i) out[5 + i] = static_cast<uint8_t>(uint64_t(size) >> (8 * i));
+  std::memcpy(&out[kStoredHeaderSize], data, size);
+  return true;
+}
+
+bool StatedMemberSize(const uint8_t* packed, size_t size, uint64_t* stated) {
+  *stated = 0;
+  if (size == 0) return true;
+  if (size < kStoredHeaderSize) return false;
+  if (MethodOf(packed, size) == MemberMethod::Stored) return StoredSize(packed, stated);
+  return CheckLzmaHeader(packed, stated) == LzmaHeaderStatus::Ok;
+}
+
+MemberDecoder::MemberDecoder(LzmaAloneDecoder::Sink sink) : sink_(std::move(sink)) {}
+
+MemberDecoder::~MemberDecoder() = default;
+
+LzmaDecodeStatus MemberDecoder::StartLzma() {
+  lzma_ = std::make_unique<LzmaAloneDecoder>(std::move(sink_));
+  return status_ = lzma_->Feed(header_, headerHave_);
+}
+
+LzmaDecodeStatus MemberDecoder::Feed(const uint8_t* data, size_t size) {
+  if (size == 0) return status_;
+  if (!decided_) {
+    // The first byte tells, unless it is the marker: then the next four.
+    while (size > 0 && !decided_) {
+      header_[headerHave_++] = *data++;
+      --size;
+      if (header_[0] != kStoredMarker) {
+        decided_ = true;
+      } else if (headerHave_ == kMethodBytes) {
+        decided_ = true;
+        if (IsStoredStart(header_)) method_ = MemberMethod::Stored;
+      }
+    }
+    if (!decided_) return status_;
+    if (method_ == MemberMethod::Lzma) {
+      if (StartLzma() != LzmaDecodeStatus::NeedInput || size == 0) return status_;
+      return status_ = lzma_->Feed(data, size);
+    }
+  }
+  if (method_ == MemberMethod::Lzma) return status_ = lzma_->Feed(data, size);
+  return FeedStored(data, size);
+}
+
+LzmaDecodeStatus MemberDecoder::FeedStored(const uint8_t* data, size_t size) {
+  if (status_ != LzmaDecodeStatus::NeedInput && status_ != LzmaDecodeStatus::Ok) return status_;
+  while (headerHave_ < kStoredHeaderSize && size > 0) {
+    header_[headerHave_++] = *data++;
+    --size;
+    if (headerHave_ == kStoredHeaderSize) {
+      if (!StoredSize(header_, &declared_)) return status_ = LzmaDecodeStatus::BadHeader;
+      if (declared_ == 0) status_ = LzmaDecodeStatus::Ok;
+    }
+  }
+  // The stated bytes go out whatever follows them, so that the output does
+  // not depend on how the input was cut into pieces.
+  const size_t take = static_cast<size_t>(std::min<uint64_t>(size, declared_ - produced_));
+  for (size_t done = 0; done < take;) {
+    const size_t piece = std::min(take - done, kStoredPiece);
+    if (!sink_(data + done, piece)) return status_ = LzmaDecodeStatus::SinkFailed;
+    produced_ += piece;
+    done += piece;
+  }
+  if (headerHave_ == kStoredHeaderSize && produced_ == declared_) status_ = LzmaDecodeStatus::Ok;
+  if (size > take) status_ = LzmaDecodeStatus::DataError;
+  return status_;
+}
+
+LzmaDecodeStatus MemberDecoder::Finish() {
+  if (status_ != LzmaDecodeStatus::NeedInput) return status_;
+  if (!decided_) {
+    if (headerHave_ == 0) return status_ = LzmaDecodeStatus::Ok;  // no input: an empty member
+    // A few bytes that began like a stored member: whatever the LZMA
+    // decoder makes of them (a header cut short).
+    if (StartLzma() != LzmaDecodeStatus::NeedInput) return status_;
+  }
+  if (method_ == MemberMethod::Lzma) return status_ = lzma_->Finish();
+  return status_ = headerHave_ < kStoredHeaderSize ? LzmaDecodeStatus::BadHeader : LzmaDecodeStatus::DataError;
+}
+
+uint64_t MemberDecoder::DeclaredSize() const { return lzma_ ? lzma_->DeclaredSize() : declared_; }
+
+uint64_t MemberDecoder::Produced() const { return lzma_ ? lzma_->Produced() : produced_; }
+
+LzmaDecodeStatus DecodeMemberToMemory(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+  out.clear();
+  out.shrink_to_fit();
+  const MemberDecoder* self = nullptr;
+  MemberDecoder decoder([&out, &self](const uint8_t* bytes, size_t n) {
+    // The stated size is known before the first output: one allocation,
+    // where growing by doubling would take up to twice the member.
+    if (out.capacity() == 0) out.reserve(static_cast<size_t>(self->DeclaredSize()));
+    out.insert(out.end(), bytes, bytes + n);
+    return true;
+  });
+  self = &decoder;
+  LzmaDecodeStatus status = decoder.Feed(data, size);
+  if (status == LzmaDecodeStatus::NeedInput) status = decoder.Finish();
+  if (status != LzmaDecodeStatus::Ok) {
+    out.clear();
+    out.shrink_to_fit();
+  }
+  return status;
+}

@@ -1,0 +1,90 @@
+#pragma once
+// How a member's packed bytes hold the member: as one LZMA-alone stream
+// (lzma_alone.h), or stored as they are behind a short header, for data
+// that LZMA cannot make smaller (media, archives, signed binaries).
+//
+// Stored layout (all little-endian):
+//
+//   offset  size  field
+//   0       1     0xFF: a properties byte that every LZMA-alone reader
+//                 refuses (225 or more), so no stream that decodes starts so
+//   1       4     magic "PLIS"
+//   5       8     stated size: the high half 0, the low half not 0xFFFFFFFF
+//                 (the stated-size rules of LZMA-alone streams)
+//   13      n     the member's bytes, exactly the stated size of them
+//
+// A member counts as stored only when its first five bytes are the marker
+// and the magic. Everything else goes to the LZMA-alone decoder as before,
+// which refuses a 0xFF properties byte with BadHeader; an empty packed
+// member is an empty file, whichever way it was packed.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "payload/lzma_alone.h"
+
+constexpr size_t kStoredHeaderSize = 13;
+constexpr uint8_t kStoredMarker = 0xFF;
+constexpr uint8_t kStoredMagic[4] = {'P', 'L', 'I', 'S'};
+
+enum class MemberMethod : uint8_t { Lzma, Stored };
+
+// Stored when packed starts with the marker and the magic; Lzma otherwise.
+MemberMethod MethodOf(const uint8_t* packed, size_t size);
+// "lzma" or "stored", as the packer's list shows it.
+const char* MethodName(MemberMethod method);
+
+// The stored form of data[0, size) in out (replacing its content): the
+// header and the bytes. An empty input gives an empty member (no header).
+// Members must stay below 4 GiB: larger input fails.
+bool StoreMember(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+
+// The size that the member's header states, by its method's rules; false
+// when the header is cut short or refused. An empty member states 0.
+bool StatedMemberSize(const uint8_t* packed, size_t size, uint64_t* stated);
+
+// Decodes one member of either method, fed in pieces of any size, with the
+// contract of LzmaAloneDecoder (status values, sink, DeclaredSize,
+// Produced). A stored member's bytes go to the sink as they arrive, in
+// pieces of at most kStoredPiece bytes, without being copied; bytes beyond
+// its stated size, or fewer than it, are a DataError, and a header that
+// breaks the stated-size rules a BadHeader. LZMA members are decoded
+// exactly as LzmaAloneDecoder decodes them.
+class MemberDecoder {
+ public:
+  static constexpr size_t kStoredPiece = 4u << 20;
+
+  explicit MemberDecoder(LzmaAloneDecoder::Sink sink);
+  ~MemberDecoder();
+  MemberDecoder(const MemberDecoder&) = delete;
+  MemberDecoder& operator=(const MemberDecoder&) = delete;
+
+  LzmaDecodeStatus Feed(const uint8_t* data, size_t size);
+  LzmaDecodeStatus Finish();
+  uint64_t DeclaredSize() const;
+  uint64_t Produced() const;
+  // Known once five bytes have arrived (Lzma before that).
+  MemberMethod Method() const { return method_; }
+
+ private:
+  LzmaDecodeStatus FeedStored(const uint8_t* data, size_t size);
+  // Hands the bytes gathered so far to the LZMA decoder, which takes over.
+  LzmaDecodeStatus StartLzma();
+
+  LzmaAloneDecoder::Sink sink_;
+  std::unique_ptr<LzmaAloneDecoder> lzma_;
+  MemberMethod method_ = MemberMethod::Lzma;
+  bool decided_ = false;
+  uint8_t header_[kStoredHeaderSize] = {};
+  size_t headerHave_ = 0;
+  uint64_t declared_ = 0;
+  uint64_t produced_ = 0;
+  LzmaDecodeStatus status_ = LzmaDecodeStatus::NeedInput;
+};
+
+// One-call form over memory: decodes data into out (replacing its content),
+// which is allocated once at the stated size (never more) before any output
+// arrives. On failure out is empty.
+LzmaDecodeStatus DecodeMemberToMemory(const uint8_t* data, size_t size, std::vector<uint8_t>& out);

@@ -1,0 +1,160 @@
+#include "payload/win/destination_files.h"
+
+#include <new>
+
+#include "util/path_text.h"
+#include "util/string_list.h"
+#include "util/win/disk_file.h"
+#include "util/win/file_system.h"
+#include "util/win/random.h"
+#include "util/win/scoped_handle.h"
+#include "util/win/temp_names.h"
+
+namespace {
+
+// Exclusive hold of an SRW lock for a scope.
+class SrwGuard {
+ public:
+  explicit SrwGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~SrwGuard() { ReleaseSRWLockExclusive(&lock_); }
+  SrwGuard(const SrwGuard&) = delete;
+  SrwGuard& operator=(const SrwGuard&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
+bool IsFolder(const WideString& path) {
+  const DWORD attributes = GetFileAttributesW(LongPathForm(path, 248).W());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// A new hidden file of a name nobody uses in folder (with its backslash).
+bool MakeTempIn(const WideString& folder, WideString& path) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    path = folder + WideString::Format(u"~PLI%08X.tmp", Random(0));
+    ScopedFileHandle file(CreateFileW(LongPathForm(path, MAX_PATH).W(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_HIDDEN, nullptr));
+    if (file) return true;
+    if (GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  path.Clear();
+  return false;
+}
+
+void ReadHead(PreparedMember& member) {
+  DiskFile file;
+  if (!file.Open(member.file, GENERIC_READ, OPEN_EXISTING, false)) return;
+  member.headSize = static_cast<int>(file.Read(member.head, sizeof(member.head)));
+}
+
+void DropFile(PreparedMember& member) {
+  if (!member.file.IsEmpty()) DeleteFileForced(member.file);
+  member.file.Clear();
+  member.fileMade = false;
+}
+
+}  // namespace
+
+void MadeFolders::Note(const WideString& folder) {
+  SrwGuard guard(lock_);
+  folders_.Add(folder);
+}
+
+void MadeFolders::RemoveEmpty() {
+  StringList folders;
+  {
+    SrwGuard guard(lock_);
+    folders = std::move(folders_);
+    folders_.Clear();
+  }
+  // A level is noted after the levels above it, so the last noted go
+  // first. Another pass removes a folder whose last sub-folder another
+  // thread noted before it, until a pass removes nothing.
+  for (bool removed = true; removed;) {
+    removed = false;
+    for (int i = folders.Count() - 1; i >= 0; --i) {
+      if (!RemoveDirectoryW(LongPathForm(folders.Item(i), 248).W())) continue;
+      folders.RemoveAt(i);
+      removed = true;
+    }
+  }
+}
+
+bool CreateDestinationFolder(const WideString& folder, MadeFolders* made) {
+  // Creating asks every level from the root: not for the folder of every
+  // file when it is there already.
+  if (IsFolder(folder)) return true;
+  StringList levels;
+  FolderTreeLevels(folder, levels);
+  for (int i = 0; i < levels.Count(); ++i) {
+    const WideString& level = levels.Item(i);
+    if (CreateDirectoryW(LongPathForm(level, 248).W(), nullptr)) {
+      if (made != nullptr) made->Note(level);
+    } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+      return false;
+    }
+  }
+  return IsFolder(folder);
+}
+
+bool MakeDestinationTemp(const WideString& folder, WideString& path) {
+  if (!folder.IsEmpty()) {
+    WideString inFolder = folder;
+    AddBackslash(inFolder);
+    if (MakeTempIn(inFolder, path)) return true;
+  }
+  const WideString temp = TempFolder();
+  if (MakeTempIn(temp, path)) return true;
+  CreateFolderTree(temp);
+  return MakeTempIn(temp, path);
+}
+
+bool PreparedMember::MayCarryVersion() const {
+  if (headSize < 2) return false;
+  const char a = static_cast<char>(head[0]);
+  const char b = static_cast<char>(head[1]);
+  return (a == 'M' && b == 'Z') || (a == 'Z' && b == 'M') || (a == 'S' && b == 'Z') || (a == 'K' && b == 'W');
+}
+
+void DecodeIntoFolder(const MemberEntries& member, const WideString& folder, const DecodeCancel* cancel,
+                      MadeFolders* made, PreparedMember& out) {
+  out.sourcePath = member.sourcePath;
+  try {
+    if (!folder.IsEmpty()) CreateDestinationFolder(folder, made);
+    out.fileMade = MakeDestinationTemp(folder, out.file);
+    if (!out.fileMade) {
+      // Nowhere to write it: what extracting it would say.
+      out.report.failures.push_back(DecodeFailure::Write);
+      return;
+    }
+    DecodeEntries(member, out.file, cancel, out.report, true);
+  } catch (const std::bad_alloc&) {
+    // As DecodeEntries reports a member that does not fit in memory.
+    out.report.failures.push_back(DecodeFailure::Write);
+    out.report.extracted = false;
+  }
+  if (out.report.extracted && !out.report.cancelled) {
+    ReadHead(out);
+  } else {
+    DropFile(out);
+  }
+}
+
+void MoveIntoFolder(PreparedMember& member, const WideString& folder, MadeFolders* made) {
+  if (!folder.IsEmpty()) CreateDestinationFolder(folder, made);
+  member.fileMade = MakeDestinationTemp(folder, member.file);
+  if (member.fileMade) {
+    // The file exists and is hidden: opened as it is, never re-created.
+    DiskFile file;
+    member.fileMade = file.Open(member.file, GENERIC_WRITE, OPEN_EXISTING, false) &&
+                      file.Write(member.bytes.data(), static_cast<DWORD>(member.bytes.size()));
+  }
+  member.inMemory = false;
+  std::vector<uint8_t>().swap(member.bytes);
+  if (member.fileMade) return;
+  // The write message, as extracting it to a file would show, and no file.
+  member.report.extracted = false;
+  member.report.failures.push_back(DecodeFailure::Write);
+  DropFile(member);
+}
