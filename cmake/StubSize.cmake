@@ -40,7 +40,8 @@ cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL plove_sums_at_full_spe
 #   library's copies instead.
 # - No C++ exceptions above the payload layer. The only handlers of the
 #   program are the payload code's out-of-memory ones; what they run (the
-#   payload, util and state libraries) keeps exceptions. Elsewhere an
+#   payload, util and state libraries) keeps exceptions. The engine and the
+#   uninstaller's image code run above them. Elsewhere an
 #   exception never had a handler, so running out of memory ends the
 #   process as it did (std::terminate), without the landing pads and
 #   exception tables that every function with a destructor carried for it.
@@ -48,7 +49,8 @@ cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL plove_sums_at_full_spe
 set(PLOVE_STUB_NO_EXCEPTIONS
   setup_stub plove_app_launch plove_app_windows plove_app_rules plove_wizard_win plove_wizard_rules
   plove_uninstaller plove_uninstall_engine plove_container_win plove_container_rules plove_restart
-  plove_restart_rules plove_relay plove_ui plove_ui_rules plove_script plove_script_win)
+  plove_restart_rules plove_relay plove_ui plove_ui_rules plove_script plove_script_win
+  plove_engine_rules plove_engine_placement plove_engine_worker plove_uninstaller_recipe)
 function(plove_stub_compile_settings)
   if(NOT TARGET setup_stub)
     return()
@@ -69,7 +71,7 @@ function(plove_stub_compile_settings)
     if(NOT type STREQUAL "INTERFACE_LIBRARY")
       target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:C,CXX>:-flto;-ffat-lto-objects>")
       if(target IN_LIST PLOVE_STUB_NO_EXCEPTIONS)
-        target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>")
+        target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions;-Oz>")
       endif()
       get_target_property(links ${target} LINK_LIBRARIES)
       if(links)

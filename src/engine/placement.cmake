@@ -5,7 +5,8 @@ add_library(plove_engine_rules STATIC
   ${CMAKE_CURRENT_LIST_DIR}/folder_macro_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/variant_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_rules.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/record_argument.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/record_argument.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/path_table.cpp)
 target_link_libraries(plove_engine_rules PUBLIC plove_util)
 plove_warnings(plove_engine_rules)
 

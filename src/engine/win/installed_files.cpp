@@ -1,14 +1,11 @@
 #include "engine/win/installed_files.h"
 
-#include <string>
-#include <unordered_map>
-
-#include "engine/path_key.h"
+#include "engine/path_table.h"
 
 namespace {
 
 struct InstalledFiles {
-  std::unordered_map<std::u16string, FileFate> fates;
+  PathTable fates;  // a FileFate for each path
   uint32_t changes = 0;
 };
 
@@ -19,9 +16,10 @@ InstalledFiles& Files() {
 
 void Note(const WideString& path, FileFate fate) {
   InstalledFiles& files = Files();
-  FileFate& known = files.fates[PathKey(path)];
-  if (known == fate || (known == FileFate::Placed && fate == FileFate::Kept)) return;
-  known = fate;
+  uint32_t& known = files.fates.At(path);
+  const FileFate was = static_cast<FileFate>(known);
+  if (was == fate || (was == FileFate::Placed && fate == FileFate::Kept)) return;
+  known = static_cast<uint32_t>(fate);
   ++files.changes;
 }
 
@@ -33,13 +31,13 @@ void NoteFileKept(const WideString& path) { Note(path, FileFate::Kept); }
 
 FileFate FateOf(const WideString& path) {
   const InstalledFiles& files = Files();
-  const auto found = files.fates.find(PathKey(path));
-  return found == files.fates.end() ? FileFate::NotReached : found->second;
+  const uint32_t* fate = files.fates.Find(path);
+  return fate == nullptr ? FileFate::NotReached : static_cast<FileFate>(*fate);
 }
 
 uint32_t InstalledFilesChanges() { return Files().changes; }
 
 void ForgetInstalledFiles() {
-  Files().fates.clear();
+  Files().fates.Clear();
   ++Files().changes;
 }

@@ -1,12 +1,8 @@
 #include "engine/win/record_file_marks.h"
 
-#include <string>
-#include <unordered_map>
-#include <unordered_set>
-
 #include "app/install_state.h"
 #include "engine/folder_macro_text.h"
-#include "engine/path_key.h"
+#include "engine/path_table.h"
 #include "engine/record_marks.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/installed_files.h"
@@ -19,15 +15,15 @@
 
 namespace {
 
-struct PreviousEntry {
-  bool kept = false;
-  bool counted = false;
-};
+// What the previous record says of a destination, as bits.
+constexpr uint32_t kListed = 1;  // the record has an entry for it
+constexpr uint32_t kKept = 2;
+constexpr uint32_t kCounted = 4;
 
 struct MarkState {
   bool previousRead = false;
-  std::unordered_map<std::u16string, PreviousEntry> previous;
-  std::unordered_set<std::u16string> countedNow;
+  PathTable previous;    // kListed | kKept | kCounted
+  PathTable countedNow;  // the shared files this process counted up
 };
 
 MarkState& Marks() {
@@ -51,16 +47,19 @@ WideString PreviousPath(WideString destination, const WideString& installTo) {
 
 void ReadRecord(DiskFile& record, const WideString& installTo, MarkState& marks) {
   WideString line;
-  PreviousEntry* last = nullptr;
+  // The entry the marks that follow belong to (the table does not move
+  // its slots between two entries).
+  uint32_t* last = nullptr;
   while (ReadLine(record, line, false)) {
     if (last != nullptr && line.Equals(kKeptFileMark)) {
-      last->kept = true;
+      *last |= kKept;
     } else if (last != nullptr && line.Equals(kCountedFileMark)) {
-      last->counted = true;
+      *last |= kCounted;
     } else if (line.Equals(Directive::CopyFile)) {
       WideString values[2];  // member, destination
       ReadValueLines(record, values, 2);
-      last = &marks.previous[PathKey(PreviousPath(values[1], installTo))];
+      last = &marks.previous.At(PreviousPath(values[1], installTo));
+      *last |= kListed;
     } else {
       last = nullptr;
     }
@@ -93,22 +92,21 @@ void ReadPreviousRecordMarks() {
 FileMarks MarksForDestination(const WideString& destination) {
   MarkState& marks = Marks();
   const WideString path = RecordedFilePath(destination);
-  const std::u16string key = PathKey(path);
-  const auto found = marks.previous.find(key);
-  const PreviousEntry* previous = found == marks.previous.end() ? nullptr : &found->second;
+  const uint32_t* found = marks.previous.Find(path);
+  const uint32_t previous = found == nullptr ? 0 : *found;
   const FileFate fate = FateOf(path);
 
   FileMarks result;
   switch (fate) {
     case FileFate::Placed: break;
-    case FileFate::Kept: result.kept = previous == nullptr || previous->kept; break;
-    case FileFate::NotReached: result.kept = previous != nullptr && previous->kept; break;
+    case FileFate::Kept: result.kept = previous == 0 || (previous & kKept) != 0; break;
+    case FileFate::NotReached: result.kept = (previous & kKept) != 0; break;
   }
-  if ((previous != nullptr && previous->counted) || marks.countedNow.count(key) != 0) {
+  if ((previous & kCounted) != 0 || marks.countedNow.Find(path) != nullptr) {
     result.counted = true;
   } else if (fate != FileFate::NotReached && IsSharedSystemFile(path)) {
     CountSharedFileUp(path);
-    marks.countedNow.insert(key);
+    marks.countedNow.At(path) = 1;
     result.counted = true;
   }
   return result;
@@ -117,6 +115,6 @@ FileMarks MarksForDestination(const WideString& destination) {
 void ForgetRecordMarks() {
   MarkState& marks = Marks();
   marks.previousRead = false;
-  marks.previous.clear();
-  marks.countedNow.clear();
+  marks.previous.Clear();
+  marks.countedNow.Clear();
 }
