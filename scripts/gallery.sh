@@ -24,7 +24,7 @@ work=$root/gallery
 mkdir -p "$work"
 export WINEPREFIX=$work/prefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 xvfb_pid=
 cleanup() {

@@ -41,7 +41,7 @@ trap stop_wine EXIT
 prefix=$wine_dir/run-example
 rm -rf "$prefix"
 cp -a "$wine_dir/template/." "$prefix/"
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 [ -n "${DISPLAY:-}" ] || export DISPLAY=$(cat "$wine_dir/display")
 status=0
 wine "$out/plove-hello-setup-x64.exe" --silent || status=$?

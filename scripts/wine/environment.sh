@@ -8,7 +8,7 @@ action=$1
 dir=$2
 mkdir -p "$dir"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 seed_registry() {
   # What 64-bit Windows has in the 32-bit registry view and a wine64-only
