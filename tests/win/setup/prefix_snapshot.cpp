@@ -20,7 +20,9 @@ const Exclusion kFileExclusions[] = {
 };
 
 const Exclusion kKeyExclusions[] = {
-    {L"HKLM\\HARDWARE\\", "rebuilt by Wine at every start of the prefix"},
+    {L"HKCU\\SOFTWARE\\WINE\\MENUFILES\\",
+     "Wine's menu builder records there the Linux menu entries it made for each new shortcut, and keeps them "
+     "when the shortcut goes"},
 };
 
 std::wstring Folded(const std::wstring& text) {
