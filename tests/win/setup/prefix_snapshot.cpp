@@ -20,9 +20,16 @@ const Exclusion kFileExclusions[] = {
 };
 
 const Exclusion kKeyExclusions[] = {
-    {L"HKCU\\SOFTWARE\\WINE\\MENUFILES\\",
-     "Wine's menu builder records there the Linux menu entries it made for each new shortcut, and keeps them "
-     "when the shortcut goes"},
+    {L"HKCU\\SOFTWARE\\WINE\\",
+     "Wine's own settings: its menu builder's record of the Linux menu entries it made for shortcuts, and the "
+     "system parameters it keeps while windows are open"},
+    {L"HKCU\\CONSOLE\\", "the console settings Wine writes when the first console program of a prefix starts"},
+    {L"HKLM\\HARDWARE\\", "the device map Wine writes when its display driver starts"},
+    {L"HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\VIDEO\\", "the display adapters, written as above"},
+    {L"HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\DEVICECLASSES\\", "the devices, written as above"},
+    {L"HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\CLASS\\", "the display driver's date, written as above"},
+    {L"HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SERVICECURRENT\\", "a counter of the display driver's starts"},
+    {L"HKLM\\SYSTEM\\CURRENTCONTROLSET\\HARDWARE PROFILES\\", "the display modes, written as above"},
 };
 
 std::wstring Folded(const std::wstring& text) {
