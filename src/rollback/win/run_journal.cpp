@@ -89,7 +89,11 @@ void NoteMissingFolders(Journal& journal, const WideString& folder) {
     while (level.Length() > 3 && level.CharAt(level.Length()) == u'\\') level.RemoveLast(1);
     if (level.Length() <= 3 || Listed(journal.madeFolders, level) || Exists(level)) break;
     missing.push_back(level);
-    level = ParentFolder(level);
+    const WideString parent = ParentFolder(level);
+    // A name without a folder (a value line read as a destination) has no
+    // level above it.
+    if (parent.Length() >= level.Length()) break;
+    level = parent;
   }
   for (size_t i = missing.size(); i-- > 0;) {
     JournalRecord record;
