@@ -214,7 +214,12 @@ KeepAside JournalBeforeFile(const WideString& path) {
   Journal& journal = *g_journal;
   uint32_t index = 0;
   PlanEntry* planned = FindPlanned(journal, path, index);
-  const bool present = Exists(path);
+  const DWORD attributes = GetFileAttributesW(LongPathForm(path, MAX_PATH).W());
+  // A folder where the file should go is not the run's to move: the
+  // placement fails on it as it would without a journal.
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return KeepAside::NothingThere;
+  const bool present = attributes != INVALID_FILE_ATTRIBUTES;
   JournalRecord record;
   if (planned != nullptr) {
     record.kind = JournalKind::FilePlaced;
