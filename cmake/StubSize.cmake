@@ -50,7 +50,8 @@ set(PLOVE_STUB_NO_EXCEPTIONS
   setup_stub plove_app_launch plove_app_windows plove_app_rules plove_wizard_win plove_wizard_rules
   plove_uninstaller plove_uninstall_engine plove_container_win plove_container_rules plove_restart
   plove_restart_rules plove_relay plove_ui plove_ui_rules plove_script plove_script_win
-  plove_engine_rules plove_engine_placement plove_engine_worker plove_uninstaller_recipe)
+  plove_engine_rules plove_engine_placement plove_engine_worker plove_uninstaller_recipe
+  plove_rollback plove_rollback_win plove_rollback_undo)
 function(plove_stub_compile_settings)
   if(NOT TARGET setup_stub)
     return()

@@ -80,6 +80,10 @@ struct InstallState {
   // The worker has settled Outcome (under ProgressLock): a cancel confirmed
   // after this comes too late to stop anything.
   volatile bool WorkerSettled = false;
+  // The run's changes were undone after a cancel or a failure; incomplete
+  // when something could not be put back (the run then counts as failed).
+  volatile bool RolledBack = false;
+  volatile bool RollbackIncomplete = false;
 
   // Uninstaller.
   WideString UninstallRecordPath;

@@ -11,6 +11,8 @@
 #include "app/win/focus_window.h"
 #include "app/win/log_hand_over.h"
 #include "restart/win/relay_file.h"
+#include "rollback/win/journal_undo.h"
+#include "rollback/win/run_journal.h"
 #include "util/command_line_text.h"
 #include "util/win/file_system.h"
 #include "util/win/install_log.h"
@@ -153,5 +155,15 @@ int RelaunchElevated() {
                            u"Following User' and choose the Administrator user."),
                 state.InstallerTitle, MB_ICONINFORMATION);
   }
-  return RelaunchAndWait(u"--selfrun ", RelaunchArguments(), focus.Window(), u"elevated copy");
+  // The per-user values this process writes for the copy are undone with
+  // the copy's changes when the install is cancelled or fails.
+  BeginMemoryJournal();
+  const int exitCode = RelaunchAndWait(u"--selfrun ", RelaunchArguments(), focus.Window(), u"elevated copy");
+  if (exitCode == kExitCancelled || exitCode == kExitFailed) {
+    StringList notRestored;
+    RollBackRunJournal(notRestored);
+  } else {
+    CommitRunJournal();
+  }
+  return exitCode;
 }

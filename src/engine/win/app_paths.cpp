@@ -6,12 +6,16 @@
 #include "util/path_text.h"
 #include "util/win/registry.h"
 
+WideString AppPathKey(const WideString& path) {
+  if (!Extension(path).Equals(WideString(u".EXE"), true)) return WideString();
+  return WideString::Format(u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\%s", FileName(path));
+}
+
 void RegisterAppPath(const WideString& destination) {
   WideString path = destination;
   ExpandFolderMacros(path);
-  if (!Extension(path).Equals(WideString(u".EXE"), true)) return;
-  const WideString key =
-      WideString::Format(u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\%s", FileName(path));
+  const WideString key = AppPathKey(path);
+  if (key.IsEmpty()) return;
   WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(), path);
   WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"Path"), ParentFolder(path));
 }

@@ -4,6 +4,7 @@
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/program_runs.h"
+#include "rollback/win/run_journal.h"
 #include "util/win/install_log.h"
 #include "util/win/scoped_handle.h"
 
@@ -43,6 +44,9 @@ void UnregisterDllServer(const WideString& path) {
 
 void RegisterDlls() {
   StringList& list = DllRegistrationList();
-  for (int i = 0; i < list.Count(); ++i) RegisterDll(list.Item(i));
+  for (int i = 0; i < list.Count(); ++i) {
+    JournalDllRegistration(list.Item(i));
+    RegisterDll(list.Item(i));
+  }
   list.Clear();
 }

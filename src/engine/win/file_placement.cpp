@@ -7,6 +7,7 @@
 #include "engine/win/pending_renames.h"
 #include "payload/win/destination_files.h"
 #include "payload/win/payload_context.h"
+#include "rollback/win/run_journal.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
 #include "util/win/install_log.h"
@@ -38,6 +39,9 @@ bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const
   // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
   const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
+  // The old file goes aside first (a rename), so that a rollback can put it
+  // back; one in use stays where it is and is replaced at the next restart.
+  JournalBeforeFile(destination);
   // The temporary file was made hidden; what takes its place must not be.
   if (source.movable) SetFileAttributesW(LongPathForm(source.file, MAX_PATH).W(), FILE_ATTRIBUTE_ARCHIVE);
   for (;;) {
@@ -198,7 +202,9 @@ bool ScheduleReplaceAtRestart(ExtractedSource& newFile, const WideString& destin
   const WideString staged = LongPathForm(destinationPath + u"-PLITMP", MAX_PATH);
   // A staged file left by an earlier install may be read-only.
   SetFileAttributesW(staged.W(), FILE_ATTRIBUTE_NORMAL);
+  JournalBeforeFile(destinationPath + u"-PLITMP");
   if (!PutInPlace(newFile, staged)) return false;
+  JournalPendingRename(destinationPath, destinationPath + u"-PLITMP");
   // The file in use goes first, then the staged copy takes its name.
   if (!ScheduleMoveAtRestart(destination, WideString())) return false;
   if (!ScheduleMoveAtRestart(staged, destination)) {

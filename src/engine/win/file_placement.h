@@ -81,6 +81,9 @@ void QueueForRegistration(const WideString& path);
 // default value = full path, "Path" = its folder with a trailing backslash.
 // Silent on failure.
 void RegisterAppPath(const WideString& destination);
+// The App Paths key of a program path (macros expanded); empty for a path
+// that is not an ".exe".
+WideString AppPathKey(const WideString& path);
 
 // The process-wide list of placed .dll and .ocx files (expanded paths) in
 // placement order, consumed by RegisterDlls. Worker thread only.

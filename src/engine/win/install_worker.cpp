@@ -10,12 +10,13 @@
 #include "engine/win/folder_macros.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/shortcuts.h"
-#include "engine/win/stopped_install_record.h"
+#include "engine/win/run_rollback.h"
 #include "engine/win/uninstall_record.h"
 #include "engine/win/worker_registry.h"
 #include "engine/win/worker_removal_offer.h"
 #include "payload/win/decode_ahead.h"
 #include "payload/win/payload_context.h"
+#include "rollback/win/run_journal.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
 #include "util/path_text.h"
@@ -39,8 +40,6 @@ class ScriptPass {
   // placed start decoding ahead of the second pass.
   void CollectCopyTargets();
   PassEnd Run();
-  // The entries the pass went past, for the record of a stopped install.
-  const PassProgress& Reached() const { return reached_; }
 
  private:
   void StartDecoding(const std::vector<WideString>& members, const std::vector<WideString>& destinations);
@@ -87,7 +86,6 @@ class ScriptPass {
   bool variants_ = false;  // a destination names a platform marker
   int copyTotal_ = 0;
   int copyCounter_ = 0;
-  PassProgress reached_;
   DecodeAhead decodeAhead_;
 };
 
@@ -111,9 +109,10 @@ void ScriptPass::CollectCopyTargets() {
 
 // The plan is what the second pass is expected to place. Should it place
 // something else after all (a value line that reads as a directive), the
-// worker extracts that member itself.
+// worker extracts that member itself, and the journal notes it apart.
 void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std::vector<WideString>& destinations) {
   std::vector<PlannedMember> planned;
+  std::vector<WideString> targets;
   for (size_t i = 0; i < members.size(); ++i) {
     WideString destination = destinations[i];
     if (!Accept(destination)) continue;
@@ -122,7 +121,18 @@ void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std
     // Each member is decoded beside its destination, to be renamed there.
     ExpandFolderMacros(destination);
     planned.push_back(PlannedMember{member, ParentFolder(destination)});
+    targets.push_back(destination);
   }
+  // Before anything is decoded beside a destination: the decoding makes
+  // the destinations' folders.
+  StartRunPlan(targets);
+  for (const WideString& target : targets) {
+    const WideString key = AppPathKey(target);
+    if (key.IsEmpty()) continue;
+    JournalRegistryValue(HKEY_LOCAL_MACHINE, key, WideString());
+    JournalRegistryValue(HKEY_LOCAL_MACHINE, key, WideString(u"Path"));
+  }
+  EndRunPlan();
   decodeAhead_.Start(planned);
 }
 
@@ -184,10 +194,7 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
     state.ProgressTotal = copyTotal_;
     state.ProgressChanged = true;
   }
-  if (!Accept(destination)) {
-    reached_.copies = copyCounter_;
-    return true;
-  }
+  if (!Accept(destination)) return true;
   WideString memberName = member;
   ExpandFolderMacros(memberName);
   PreparedMember prepared;
@@ -212,7 +219,6 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
     end = PassEnd::PlacementCancelled;
     return false;
   }
-  reached_.copies = copyCounter_;
   RegisterAppPath(destination);
   return true;
 }
@@ -221,7 +227,6 @@ void ScriptPass::Shortcut() {
   InstallState& state = State();
   WideString values[4];  // target, shortcut file, arguments, option line
   ReadValueLines(script_, values, 4);
-  ++reached_.shortcuts;
   if (IsOptionalAction(values[3])) {
     if (state.Silent) return;
     IconEntry entry;
@@ -260,6 +265,7 @@ void ScriptPass::RunLine(bool wait) {
     state.RunEntries.push_back(entry);
     return;
   }
+  JournalProgramRun(values[0] + u" " + values[1]);
   RunProgram(values[0], values[1], wait, copyCounter_ != 0, window_);
 }
 
@@ -292,7 +298,6 @@ void ScriptPass::Registry() {
   RegistryDirective directive;
   WideString values[5];
   ReadValueLines(script_, values, 5);
-  ++reached_.registry;
   directive.root = values[0];
   directive.keyPath = values[1];
   directive.type = values[2];
@@ -319,6 +324,7 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
   HWND owner = static_cast<HWND>(window);
   const HRESULT com = CoInitialize(nullptr);
   LogEvent(log_kind::kInstall, state.ProjectName + u" " + state.ProgramVersion + u" into " + state.InstallTo);
+  StartRunJournal();
 
   if (state.OfferUninstallOld && !state.Silent && !OfferOldVersionRemoval(owner)) {
     // The old version's uninstaller restarting Windows is not a restart of
@@ -327,6 +333,7 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
     state.Outcome =
         state.RebootEvent.IsSignalled() ? InstallOutcome::OldVersionRestarting : InstallOutcome::Cancelled;
     state.WorkerSettled = true;
+    RollBackThisRun(owner);
     if (SUCCEEDED(com)) CoUninitialize();
     return;
   }
@@ -334,7 +341,6 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
   // The old version's uninstaller may have left deletions for the restart.
   PendingDeletionsMayHaveChanged();
   PassEnd end = PassEnd::EndOfScript;
-  PassProgress reached;
   {
     DiskFile script;
     PayloadContext* payload = PublishedPayload();
@@ -343,7 +349,6 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
       ScriptPass pass(script, stopEvent, owner, payload->Archive());
       pass.CollectCopyTargets();
       end = pass.Run();
-      reached = pass.Reached();
     }
   }
 
@@ -369,6 +374,7 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
     stopped = state.InstallFailed;
     state.WorkerSettled = true;
   }
-  if (stopped && reached.Any()) WriteStoppedInstallRecord(reached, state.Silent);
+  // Cancelled or failed: the machine as it was before the run.
+  if (stopped) RollBackThisRun(owner);
   if (SUCCEEDED(com)) CoUninitialize();
 }

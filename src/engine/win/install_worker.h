@@ -14,7 +14,6 @@
 // from State(); leaves the result in State().Outcome, settled under
 // ProgressLock (State().WorkerSettled): once InstallFailed is set (a cancel,
 // even one confirmed during the last steps, or a file that could not be
-// placed) the install does not count as completed. An install that stops
-// so after it did something leaves the record of what it did, so that its
-// uninstaller removes it (engine/win/stopped_install_record.h).
+// placed) the install does not count as completed, and every change of the
+// run is undone (engine/win/run_rollback.h) before the worker returns.
 void InstallWorker(NamedEvent& stopEvent, void* window);

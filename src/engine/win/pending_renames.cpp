@@ -86,9 +86,10 @@ bool LoneDeletion(const std::vector<PendingEntry>& entries, size_t i) {
   return !SamePath(PlainTarget(entries[i + 1].target), PlainPath(WideString(entries[i].source)));
 }
 
-}  // namespace
-
-bool CancelDeletionAtRestart(const WideString& path) {
+// Writes the value again without the entries that drop(entries, i) picks
+// (no value when none is left). True when something was dropped.
+template <typename Drop>
+bool DropPendingEntries(Drop drop) {
   ScopedRegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Receive()) !=
       ERROR_SUCCESS)
@@ -96,17 +97,14 @@ bool CancelDeletionAtRestart(const WideString& path) {
   std::vector<wchar_t> data;
   size_t count = 0;
   if (!ReadPendingValue(key.Get(), data, count)) return false;
-
-  const WideString wanted = PlainPath(path);
   const std::vector<PendingEntry> entries = SplitPairs(data, count);
   std::vector<wchar_t> kept;
   bool dropped = false;
   for (size_t i = 0; i < entries.size(); ++i) {
-    const PendingEntry& entry = entries[i];
-    if (LoneDeletion(entries, i) && SamePath(PlainPath(WideString(entry.source)), wanted)) {
+    if (drop(entries, i)) {
       dropped = true;
     } else {
-      kept.insert(kept.end(), &data[entry.at], &data[entry.at] + entry.length);
+      kept.insert(kept.end(), &data[entries[i].at], &data[entries[i].at] + entries[i].length);
     }
   }
   if (!dropped) return false;
@@ -114,6 +112,31 @@ bool CancelDeletionAtRestart(const WideString& path) {
   kept.push_back(L'\0');
   return RegSetValueExW(key.Get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
                         static_cast<DWORD>(kept.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool SourceIs(const PendingEntry& entry, const WideString& plainPath) {
+  return SamePath(PlainPath(WideString(entry.source)), plainPath);
+}
+
+}  // namespace
+
+bool CancelDeletionAtRestart(const WideString& path) {
+  const WideString wanted = PlainPath(path);
+  return DropPendingEntries([&wanted](const std::vector<PendingEntry>& entries, size_t i) {
+    return LoneDeletion(entries, i) && SourceIs(entries[i], wanted);
+  });
+}
+
+bool CancelReplacementAtRestart(const WideString& destination, const WideString& staged) {
+  const WideString file = PlainPath(destination);
+  const WideString replacement = PlainPath(staged);
+  return DropPendingEntries([&](const std::vector<PendingEntry>& entries, size_t i) {
+    const PendingEntry& entry = entries[i];
+    if (SourceIs(entry, replacement) && SamePath(PlainTarget(entry.target), file)) return true;
+    // The deletion of the file directly before its replacement.
+    return entry.target[0] == L'\0' && i + 1 < entries.size() && SourceIs(entry, file) &&
+           SourceIs(entries[i + 1], replacement);
+  });
 }
 
 bool DeletionWatch::Cancel(const WideString& path) {

@@ -24,6 +24,12 @@ bool ScheduleMoveAtRestart(const WideString& from, const WideString& to);
 // order. True when something was taken back.
 bool CancelDeletionAtRestart(const WideString& path);
 
+// Takes back a replacement at restart of destination by staged (the
+// deletion of destination directly followed by the rename of staged onto
+// it, as ScheduleMoveAtRestart left them); every other entry stays, in
+// order. True when something was taken back.
+bool CancelReplacementAtRestart(const WideString& destination, const WideString& staged);
+
 // CancelDeletionAtRestart for one path after another, as the install places
 // files: the value is read again only when it has changed since the last
 // look, so that a path without a lone deletion costs no registry read. A

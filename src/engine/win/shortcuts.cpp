@@ -7,6 +7,7 @@
 
 #include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
+#include "rollback/win/run_journal.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
 #include "util/win/install_log.h"
@@ -66,6 +67,7 @@ HRESULT SaveShortcut(const WideString& path, const ShortcutSpec& spec) {
 
 HRESULT CreateShortcut(const WideString& shortcutPath, const ShortcutSpec& spec) {
   const WideString path = Expanded(shortcutPath);
+  JournalBeforeFile(path);
   const HRESULT result = SaveShortcut(path, spec);
   if (SUCCEEDED(result)) {
     LogEvent(log_kind::kShortcutCreated, path + u" -> " + Expanded(spec.target));

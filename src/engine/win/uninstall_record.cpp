@@ -9,6 +9,7 @@
 #include "engine/win/record_file_marks.h"
 #include "engine/win/uninstaller_image.h"
 #include "payload/win/payload_context.h"
+#include "rollback/win/run_journal.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
 #include "util/path_text.h"
@@ -150,9 +151,11 @@ void WriteUninstallRecord() {
   // The uninstaller of an older version, run just before this install,
   // asked for its own deletion at the next restart; its file name is the
   // one the new copy has just taken.
+  JournalBeforeFile(copyPath);
   if (WriteUninstallerCopy(GetModuleHandleW(nullptr), program, copyPath)) CancelDeletionAtRestart(copyPath);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
+  JournalBeforeFile(recordPath);
   g_fateChangesAtRecord = InstalledFilesChanges();
   WriteRecordFile(recordPath);
   LogEvent(log_kind::kUninstallRecord, recordPath + u", uninstaller " + copyPath);

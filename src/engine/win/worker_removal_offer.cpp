@@ -2,6 +2,7 @@
 
 #include "app/install_state.h"
 #include "engine/win/installed_version.h"
+#include "engine/win/old_version_keeping.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/uninstall_record.h"
 #include "util/win/message_door.h"
@@ -39,6 +40,8 @@ bool OfferOldVersionRemoval(HWND window) {
   }
   if (answer != IDYES) return true;
 
+  // Kept until this install commits, so that its rollback brings it back.
+  KeepOldVersion(uninstallString);
   StartProcess(RemovalCommandLine(uninstallString), true);
   Sleep(4000);
   // The old uninstaller signals this event when it restarts Windows; the

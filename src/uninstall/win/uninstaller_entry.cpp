@@ -9,6 +9,7 @@
 #include "app/win/admin_rights.h"
 #include "app/win/elevated_launch.h"
 #include "app/win/focus_window.h"
+#include "engine/win/run_rollback.h"
 #include "engine/win/uninstall_record.h"
 #include "uninstall/win/quiet_uninstall.h"
 #include "uninstall/win/record_product.h"
@@ -26,6 +27,14 @@ int UninstallHere(const WideString& commandLine) {
   const bool sayOnReboot = commandLine.Find(u"--sayonrebootruninst") != 0;
   const HRESULT com = CoInitialize(nullptr);
   state.ProjectName = ProductNameFromRecord(state.UninstallRecordPath);
+  // An install of the product that was interrupted is undone first; when
+  // that was the install of this record, nothing is left to remove.
+  if (UndoInterruptedRun(state.ProjectName) &&
+      GetFileAttributesW(state.UninstallRecordPath.W()) == INVALID_FILE_ATTRIBUTES) {
+    LogEvent(log_kind::kUninstall, u"nothing to remove: " + state.UninstallRecordPath + u" is gone");
+    if (SUCCEEDED(com)) CoUninitialize();
+    return kExitSuccess;
+  }
   state.InstallTo = ReadInstallFolder(state.ProjectName);
   if (state.Silent) {
     RunQuietUninstall(sayOnReboot);

@@ -43,6 +43,7 @@ constexpr const WChar* kUninstall = u"uninstall";
 constexpr const WChar* kUninstallRecord = u"uninstall record";
 constexpr const WChar* kContainer = u"container";
 constexpr const WChar* kRelaunch = u"relaunch";
+constexpr const WChar* kRollback = u"rollback";
 }  // namespace log_kind
 
 // Opens path for appending (creating the file and its folder when missing)

@@ -29,10 +29,23 @@ ScopedRegistryKey OpenKey(HKEY root, const WideString& keyPath, REGSAM access, L
   return key;
 }
 
+// Reads and deletions open what is there and create nothing.
+ScopedRegistryKey OpenExistingKey(HKEY root, const WideString& keyPath, REGSAM access) {
+  ScopedRegistryKey key;
+  if (root == nullptr || keyPath.IsEmpty()) return key;
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, keyPath.W(), 0, access | RegistryViewFlag(), &opened) == ERROR_SUCCESS) key.Reset(opened);
+  return key;
+}
+
+RegistryWriteObserver g_observer = nullptr;
+
 }  // namespace
 
+void SetRegistryWriteObserver(RegistryWriteObserver observer) { g_observer = observer; }
+
 WideString ReadRegistryString(HKEY root, const WideString& keyPath, const WideString& valueName) {
-  ScopedRegistryKey key = OpenKey(root, keyPath, KEY_QUERY_VALUE);
+  ScopedRegistryKey key = OpenExistingKey(root, keyPath, KEY_QUERY_VALUE);
   if (!key) return WideString();
   DWORD size = 0;
   if (RegQueryValueExW(key.Get(), valueName.W(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
@@ -49,6 +62,7 @@ WideString ReadRegistryString(HKEY root, const WideString& keyPath, const WideSt
 
 bool WriteRegistryValue(HKEY root, const WideString& keyPath, const WideString& valueName, DWORD type,
                         const void* bytes, DWORD byteCount) {
+  if (g_observer != nullptr) g_observer(root, keyPath, valueName);
   LONG status = ERROR_SUCCESS;
   ScopedRegistryKey key = OpenKey(root, keyPath, KEY_WRITE, &status);
   if (key) status = RegSetValueExW(key.Get(), valueName.W(), 0, type, static_cast<const BYTE*>(bytes), byteCount);
@@ -67,7 +81,7 @@ void EnumerateSubkeys(HKEY root, const WideString& keyPath, StringList& list) {
   ScopedRegistryKey opened;
   HKEY key = root;
   if (!keyPath.IsEmpty()) {
-    opened = OpenKey(root, keyPath, KEY_READ);
+    opened = OpenExistingKey(root, keyPath, KEY_READ);
     if (!opened) return;
     key = opened.Get();
   }
@@ -87,14 +101,14 @@ bool DeleteRegistryTree(HKEY root, const WideString& parentPath, const WideStrin
   StringList children;
   EnumerateSubkeys(root, path, children);
   for (int i = 0; i < children.Count(); ++i) DeleteRegistryTree(root, path, children.Item(i));
-  ScopedRegistryKey parent = OpenKey(root, parentPath, KEY_ALL_ACCESS);
+  ScopedRegistryKey parent = OpenExistingKey(root, parentPath, KEY_ALL_ACCESS);
   if (!parent) return false;
   // The view flag again, so the x86_64 build deletes in the 32-bit view too.
   return RegDeleteKeyExW(parent.Get(), subkeyName.W(), RegistryViewFlag(), 0) == ERROR_SUCCESS;
 }
 
 bool DeleteRegistryValue(HKEY root, const WideString& keyPath, const WideString& valueName) {
-  ScopedRegistryKey key = OpenKey(root, keyPath, KEY_SET_VALUE);
+  ScopedRegistryKey key = OpenExistingKey(root, keyPath, KEY_SET_VALUE);
   if (!key) return false;
   return RegDeleteValueW(key.Get(), valueName.W()) == ERROR_SUCCESS;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Registry access. Keys are opened with RegCreateKeyExW, so a missing key is
-// created even for a read, and always in the 32-bit view: the x86_64 build
+// Registry access. Writes open their key with RegCreateKeyExW, so missing
+// keys are created; reads, enumerations and deletions open only what is
+// there and create nothing. Always in the 32-bit view: the x86_64 build
 // adds KEY_WOW64_32KEY so it reads and writes the same keys as the 32-bit
 // program does on 64-bit Windows. Nothing is reported to the user; failures
 // give an empty string or false.
@@ -24,6 +25,11 @@ void EnumerateSubkeys(HKEY root, const WideString& keyPath, StringList& list);
 bool DeleteRegistryTree(HKEY root, const WideString& parentPath, const WideString& subkeyName);
 // Deletes one value (the uninstaller removes the values it wrote).
 bool DeleteRegistryValue(HKEY root, const WideString& keyPath, const WideString& valueName);
+
+// Called before every WriteRegistryValue (the run's journal notes the old
+// value); nullptr: none.
+using RegistryWriteObserver = void (*)(HKEY root, const WideString& keyPath, const WideString& valueName);
+void SetRegistryWriteObserver(RegistryWriteObserver observer);
 
 // The view flag added to every access mask: KEY_WOW64_32KEY in the x86_64
 // build, 0 in the 32-bit build (which gets the 32-bit view by itself).

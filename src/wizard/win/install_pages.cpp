@@ -82,9 +82,15 @@ void dlgInstall::PaintPage() {
 }
 
 void dlgInstall::PaintFinishedPage(HDC dc) {
-  const bool failed = State().InstallFailed;
+  const InstallState& state = State();
+  const bool failed = state.InstallFailed;
   const int mid = Height() / 2 - (hasFinishOptions_ ? DluToPixelsY(15) : 0);
+  const WChar* second = hasFinishOptions_ ? u"Review and click Finish to exit." : u"Click Finish to exit.";
+  if (failed && state.RollbackIncomplete) {
+    second = u"Not all of its changes could be undone. Click Finish to exit.";
+  } else if (failed && state.RolledBack) {
+    second = u"Its changes were undone. Click Finish to exit.";
+  }
   DrawResult(dc, failed ? IDI_FAILURE : IDI_SUCCESS, mid,
-             failed ? u"Installation was not successful." : u"Installation has completed successfully.",
-             hasFinishOptions_ ? u"Review and click Finish to exit." : u"Click Finish to exit.");
+             failed ? u"Installation was not successful." : u"Installation has completed successfully.", second);
 }

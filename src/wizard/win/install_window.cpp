@@ -8,6 +8,7 @@
 
 #include "app/install_state.h"
 #include "engine/win/install_worker.h"
+#include "engine/win/run_rollback.h"
 #include "engine/win/uninstall_record.h"
 #include "payload/win/payload_context.h"
 #include "resources/resource_ids.h"
@@ -30,6 +31,10 @@ dlgInstall::dlgInstall() = default;
 dlgInstall::~dlgInstall() {
   finishThread_.Stop();
   installThread_.Stop();
+  // A worker that did not stop in time was suspended before it could undo
+  // its changes: undone here, unless it is still inside the journal (then
+  // the next run of the product undoes them).
+  if (installThread_.WasSuspended()) RollBackThisRun(nullptr);
   Unbind();
   for (HICON icon : optionIcons_) {
     if (icon) DestroyIcon(icon);
@@ -214,6 +219,8 @@ void dlgInstall::EnterFinished() {
     endNow = state.Silent;
   } else {
     WriteUninstallRecord();
+    // The pass has ended and its record is written: nothing is undone now.
+    CommitThisRun();
     installCompleted_ = true;
     if (!state.IconEntries.empty() || !state.RunEntries.empty() || OffersRestart()) {
       hasFinishOptions_ = true;

@@ -9,6 +9,7 @@
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/install_worker.h"
+#include "engine/win/run_rollback.h"
 #include "engine/win/installed_files.h"
 #include "engine/win/record_file_marks.h"
 #include "engine/win/uninstall_record.h"
@@ -43,7 +44,12 @@ TestInstall::TestInstall(const WideString& projectName, const WideString& instal
 
 TestInstall::~TestInstall() { PublishPayload(nullptr); }
 
-void TestInstall::Run() { RunToEnd(InstallWorker, nullptr); }
+void TestInstall::Run() {
+  RunToEnd(InstallWorker, nullptr);
+  // As the wizard does once the pass has ended: a run that was not undone
+  // is committed, so that the next install of the test starts afresh.
+  CommitThisRun();
+}
 
 InstallOutcome LastOutcome() { return State().Outcome; }
 

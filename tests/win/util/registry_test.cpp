@@ -18,16 +18,21 @@ bool KeyExistsInView(HKEY root, const wchar_t* path, REGSAM view) {
 
 }  // namespace
 
-TEST(Registry, StringRoundTripAndMissingKeyCreatedByRead) {
+TEST(Registry, StringRoundTripAndReadsCreateNoKey) {
   WideString key = kBase + u"\\RoundTrip";
   EXPECT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, key, WideString(u"Name"), WideString(u"value ü")));
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key, WideString(u"Name")), WideString(u"value ü"));
-  // Reading from a key that does not exist creates it, empty.
+  // Reading from a key that does not exist leaves it missing (a rollback
+  // could not tell such a key from one the run wrote), and so does
+  // enumerating or deleting below it.
   WideString missing = kBase + u"\\CreatedByRead";
   EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, missing, WideString(u"Nothing")).IsEmpty());
   StringList children;
+  EnumerateSubkeys(HKEY_CURRENT_USER, missing + u"\\Below", children);
+  EXPECT_FALSE(DeleteRegistryValue(HKEY_CURRENT_USER, missing, WideString(u"Nothing")));
+  EXPECT_FALSE(DeleteRegistryTree(HKEY_CURRENT_USER, missing, WideString(u"Below")));
   EnumerateSubkeys(HKEY_CURRENT_USER, kBase, children);
-  EXPECT_TRUE(children.Contains(WideString(u"CreatedByRead"), false));
+  EXPECT_FALSE(children.Contains(WideString(u"CreatedByRead"), false));
   EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, WideString(), WideString(u"x")).IsEmpty());
 }
 

@@ -1,0 +1,88 @@
+#include "engine/win/old_version_keeping.h"
+
+#include "app/install_state.h"
+#include "engine/win/file_placement.h"
+#include "engine/win/folder_macros.h"
+#include "engine/win/record_file_marks.h"
+#include "engine/win/uninstall_record.h"
+#include "engine/win/worker_registry.h"
+#include "rollback/win/run_journal.h"
+#include "script/directives.h"
+#include "script/win/read_line.h"
+#include "util/win/disk_file.h"
+#include "util/win/registry.h"
+#include "util/win/scoped_handle.h"
+
+namespace {
+
+// The program of an "UninstallString": its first quoted part, or the text
+// up to the first blank.
+WideString ProgramOf(const WideString& commandLine) {
+  if (commandLine.CharAt(1) == u'"') {
+    const int end = commandLine.FindChar(u'"', 2);
+    return end == 0 ? WideString() : commandLine.Mid(2, end - 1);
+  }
+  const int blank = commandLine.FindChar(u' ');
+  return blank == 0 ? commandLine : commandLine.Left(blank - 1);
+}
+
+void KeepValuesOfKey(HKEY root, const WideString& keyPath) {
+  ScopedRegistryKey key;
+  if (RegOpenKeyExW(root, keyPath.W(), 0, KEY_QUERY_VALUE | RegistryViewFlag(), key.Receive()) != ERROR_SUCCESS)
+    return;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[16384];
+    DWORD length = 16384;
+    if (RegEnumValueW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    JournalRegistryValue(root, keyPath, WideString(name, static_cast<int>(length)));
+  }
+}
+
+// What the record's entries name, with "<Destination>" the old install
+// folder, as its uninstaller will see them.
+void KeepWhatTheRecordLists(const WideString& recordPath, const WideString& oldInstallTo) {
+  DiskFile record;
+  if (!record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) return;
+  InstallState& state = State();
+  const WideString installTo = state.InstallTo;
+  state.InstallTo = oldInstallTo;
+  WideString line;
+  while (ReadLine(record, line, false)) {
+    if (line.Equals(Directive::CopyFile)) {
+      WideString values[2];  // member, destination
+      ReadValueLines(record, values, 2);
+      const WideString path = RecordedFilePath(values[1]);
+      JournalKeepOldFile(path);
+      const WideString key = AppPathKey(path);
+      if (!key.IsEmpty()) KeepValuesOfKey(HKEY_LOCAL_MACHINE, key);
+    } else if (line.Equals(Directive::CreateIcon)) {
+      WideString values[4];  // target, shortcut file, arguments, option
+      ReadValueLines(record, values, 4);
+      WideString shortcut = values[1];
+      ExpandFolderMacros(shortcut);
+      JournalKeepOldFile(shortcut);
+    } else if (line.Equals(Directive::Registry)) {
+      WideString values[5];  // root, key, type, name, data
+      ReadValueLines(record, values, 5);
+      WideString key = values[1];
+      ExpandFolderMacros(key);
+      const HKEY root = RegistryRootFromName(values[0]);
+      if (root != nullptr) JournalRegistryValue(root, key, values[3]);
+    }
+  }
+  state.InstallTo = installTo;
+}
+
+}  // namespace
+
+void KeepOldVersion(const WideString& uninstallString) {
+  if (!RunJournalActive()) return;
+  const WideString entry = UninstallKeyPath(State().ProjectName);
+  const WideString recordPath = UninstallRecordArgument(uninstallString);
+  const WideString oldInstallTo = ReadRegistryString(HKEY_LOCAL_MACHINE, entry, WideString(u"InstallTo"));
+  KeepWhatTheRecordLists(recordPath, oldInstallTo);
+  JournalKeepOldFile(recordPath);
+  JournalKeepOldFile(ProgramOf(uninstallString));
+  KeepValuesOfKey(HKEY_LOCAL_MACHINE, entry);
+  JournalProgramRun(u"the old version's uninstaller (its uninstall programs cannot be undone): " + uninstallString);
+}

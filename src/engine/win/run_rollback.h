@@ -1,0 +1,26 @@
+#pragma once
+// The install run's journal as the worker and the wizard use it
+// (rollback/win/run_journal.h): opened before the run changes anything,
+// committed once the pass has ended and the record is written, undone when
+// the run is cancelled or fails. A journal that an earlier run of the
+// product left (killed, or the machine lost power) is undone first.
+
+#include "util/wide_string.h"
+#include "util/win/windows_api.h"
+
+// Undoes a journal of product left by an earlier run that was interrupted
+// (one held by a live run is left alone). Logged; asks nothing. True when
+// one was undone.
+bool UndoInterruptedRun(const WideString& product);
+
+// UndoInterruptedRun of State().ProjectName, then opens this run's journal.
+void StartRunJournal();
+
+// Undoes this run's changes after a cancel or a failure: sets
+// State().RolledBack, and when something could not be put back,
+// RollbackIncomplete and the Failed outcome, and says what (owner: the
+// wizard window, or nullptr once it is gone). Nothing when no journal is open.
+void RollBackThisRun(HWND owner);
+
+// The run ended well (CommitRunJournal).
+void CommitThisRun();

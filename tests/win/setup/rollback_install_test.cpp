@@ -1,0 +1,341 @@
+// A cancelled, failed or interrupted install leaves the machine as it was:
+// the real installer, and the prefix compared before and after
+// (prefix_snapshot.h: every file under C:\ with its sum, HKLM and HKCU).
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "util/win/windows_api.h"
+// windows_api.h first
+#include <tlhelp32.h>
+
+#include "engine/win/uninstall_record.h"
+#include "packer/pack_installer.h"
+#include "payload/archive_format.h"
+#include "pending_restart.h"
+#include "prefix_snapshot.h"
+#include "resources/resource_ids.h"
+#include "setup_harness.h"
+#include "util/path_text.h"
+#include "util/win/registry.h"
+#include "window_driver.h"
+#ifdef PLOVE_SMALL_DRIVE_PATH
+#include "small_drive.h"
+#endif
+
+namespace {
+
+// A product of count files "f1.txt"... in folder, each holding its name and
+// the version, a value of its own and a saved install folder; extra script
+// lines follow file afterFile (0: after the last).
+std::vector<PackSource> Product(const std::string& name, const std::string& version, const std::string& folder,
+                                int count, const std::string& extra = std::string(), int afterFile = 0,
+                                const std::vector<PackSource>& extraMembers = {}) {
+  std::string script = "[Project Name]\r\n" + name + "\r\n[ProgramVersion]\r\n" + version +
+                       "\r\n[Install To]\r\n" + folder + "\r\n[SaveInstallPath]\r\n" + name + "\r\n"
+                       "[Registry]\r\nHKLM\r\nSoftware\\Plove Rollback\\" + name + "\r\nSTRING\r\nVersion\r\n" +
+                       version + "\r\n";
+  std::vector<PackSource> members;
+  for (int i = 1; i <= count; ++i) {
+    const std::string file = "f" + std::to_string(i) + ".txt";
+    script += "[CopyFile]\r\n" + file + "\r\n<Destination>" + file + "\r\n";
+    if (i == afterFile) script += extra;
+    members.push_back({file, Bytes(file + " of " + name + " " + version + "\r\n")});
+  }
+  if (afterFile == 0) script += extra;
+  members.insert(members.begin(), {"setup.dat", Bytes(script)});
+  members.insert(members.end(), extraMembers.begin(), extraMembers.end());
+  return members;
+}
+
+// The installer of members with the stated sum of member index (1: the
+// first after setup.dat) made wrong: only that member's own check finds it.
+WideString PackWithDamagedMember(const TestFolder& folder, const WideString& fileName,
+                                 const std::vector<PackSource>& members, size_t index) {
+  PackSettings settings;
+  std::vector<PackedMember> packed;
+  std::string error;
+  std::vector<uint8_t> archive;
+  std::vector<ArchiveEntryInfo> directory;
+  if (!CompressMembers(members, settings, &packed, &error) || WriteArchive(packed, archive) != ArchiveWriteStatus::Ok ||
+      ReadArchiveDirectory(archive.data(), archive.size(), directory) != ArchiveReadStatus::Ok) {
+    ADD_FAILURE() << error;
+    return WideString();
+  }
+  const size_t end = archive.size();
+  size_t entry = archive[end - 16] | archive[end - 15] << 8 | archive[end - 14] << 16 |
+                 static_cast<size_t>(archive[end - 13]) << 24;
+  for (size_t i = 0; i < index; ++i) entry += kArchiveEntryHeaderSize + directory[i].name.size() + 1;
+  archive[entry + 12] ^= 0x01;  // the packed sum
+  const uint32_t sum = ArchiveChecksum(archive.data(), end - kArchiveTrailerSize);
+  for (int i = 0; i < 4; ++i) archive[end - kArchiveTrailerSize + i] = static_cast<uint8_t>(sum >> (8 * i));
+  std::vector<uint8_t> stub = ReadHostFile(PLOVE_STUB_PATH), installer;
+  EXPECT_TRUE(EmbedArchive(stub.data(), stub.size(), archive, &installer, &error)) << error;
+  const WideString path = folder / fileName;
+  EXPECT_TRUE(WriteWholeFile(path, installer.data(), installer.size()));
+  return path;
+}
+
+WideString EntryValue(const WideString& name, const WChar* value) {
+  return ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(name), WideString(value));
+}
+
+// Runs a command line of the product's entry ("program" arguments).
+DWORD RunEntryCommand(const WideString& commandLine) {
+  const int close = commandLine.FindChar(u'"', 2);
+  WideString arguments = commandLine.From(close + 1);
+  arguments.TrimLeadingSpaces();
+  SetupProcess run(commandLine.Mid(2, close - 1), arguments);
+  return run.Wait();
+}
+
+// What Wine itself adds the first time a console program (the probe) runs
+// is not the installer's.
+bool WineOwn(const std::string& difference) {
+  return difference.find("HKCU\\Console") != std::string::npos ||
+         difference.find("HKCU\\Software\\Wine\\") != std::string::npos;
+}
+
+void ExpectSameMachine(const PrefixSnapshot& before) {
+  std::vector<std::string> differences;
+  for (const std::string& difference : DifferencesFrom(before, TakePrefixSnapshot())) {
+    if (!WineOwn(difference)) differences.push_back(difference);
+  }
+  EXPECT_TRUE(differences.empty()) << DifferencesText(differences);
+}
+
+// Removes an installed product the way its entry says, and checks it went.
+void ExpectOldUninstallerWorks(const WideString& name, const WideString& folder) {
+  const WideString quiet = EntryValue(name, u"QuietUninstallString");
+  ASSERT_FALSE(quiet.IsEmpty());
+  EXPECT_EQ(RunEntryCommand(quiet), 0u);
+  EXPECT_FALSE(FileExists(folder + u"f1.txt"));
+  EXPECT_TRUE(EntryValue(name, u"UninstallString").IsEmpty());
+}
+
+HWND StartWizardInstall(SetupProcess& run) {
+  HWND wizard = nullptr;
+  if (!driver::WaitFor([&] { return (wizard = driver::FindDialogWithControl(IDC_INSTALL)) != nullptr; }, 30000))
+    return nullptr;
+  SendMessageW(GetDlgItem(wizard, IDC_INSTALL), BM_CLICK, 0, 0);
+  (void)run;
+  return wizard;
+}
+
+}  // namespace
+
+// Silent runs that fail half-way: a damaged member (the 5th of 10), alone
+// and over an installed older version whose files it had begun to replace.
+TEST(RollbackInstall, FailedSilentRunsLeaveTheMachineAsItWas) {
+  struct Case {
+    const char* what;
+    bool olderInstalled;
+  };
+  const Case cases[] = {{"fresh install", false}, {"over version 1.0", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder folder;
+    const WideString name(u"Plove Failing");
+    if (c.olderInstalled) {
+      SetupProcess old(PackSetup(folder, u"v1.exe", Product("Plove Failing", "1.0", "C:\\Plove Failing\\", 10)),
+                       u"--silent");
+      ASSERT_EQ(old.Wait(), 0u);
+    }
+    const PrefixSnapshot before = TakePrefixSnapshot();
+    const WideString setup = PackWithDamagedMember(
+        folder, u"v2.exe", Product("Plove Failing", "2.0", "C:\\Plove Failing\\", 10), 5);
+    SetupProcess run(setup, u"--silent");
+    EXPECT_EQ(run.Wait(), 1603u);
+    ExpectSameMachine(before);
+    if (c.olderInstalled) {
+      EXPECT_EQ(FileBytes(u"C:\\Plove Failing\\f4.txt"), "f4.txt of Plove Failing 1.0\r\n");
+      ExpectOldUninstallerWorks(name, u"C:\\Plove Failing\\");
+    }
+  }
+}
+
+// The user cancels while the install is at different points.
+TEST(RollbackInstall, CancelThroughTheWizard) {
+  struct Case {
+    const char* what;
+    const char* product;
+    bool registering;  // the cancel comes while the DLL registers, else during the probe
+    int afterFile;
+    const char* before;  // script lines before the probe
+  };
+  const Case cases[] = {
+      {"after the first file", "Plove Cancel One", false, 1, ""},
+      {"after registry lines", "Plove Cancel Two", false, 2,
+       "[Registry]\r\nHKLM\r\nSoftware\\Plove Rollback\\Line\r\nDWORD\r\nNumber\r\n12\r\n"
+       "[Registry]\r\nHKCU\r\nSoftware\\Plove Rollback\\Line\r\nSTRING\r\nUser\r\nu\r\n"},
+      {"during DLL registration", "Plove Cancel Three", true, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder folder;
+    const WideString probe = folder / u"probe.txt";
+    const std::string install = std::string("C:\\") + c.product + "\\";
+    std::string extra = c.before;
+    std::vector<PackSource> more = {{"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}};
+    if (c.registering) {
+      extra += "[CopyFile]\r\nslow.dll\r\n<Destination>slow.dll\r\n";
+      more.push_back({"slow.dll", ReadHostFile(PLOVE_SLOW_REGISTER_PATH)});
+    } else {
+      extra += "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() + "\" 0 4000\r\n\r\n";
+    }
+    const WideString setup =
+        PackSetup(folder, u"setup.exe", Product(c.product, "1.0", install, 3, extra, c.afterFile, more));
+    const PrefixSnapshot before = TakePrefixSnapshot();
+    SetupProcess run(setup, u"", {IDYES});
+    HWND wizard = StartWizardInstall(run);
+    ASSERT_NE(wizard, nullptr);
+    const WideString marker = WideString::FromUtf8(install.c_str()) + u"slow.dll.registering";
+    ASSERT_TRUE(driver::WaitFor([&] { return FileExists(c.registering ? marker : probe); }, 30000));
+    PostMessageW(GetDlgItem(wizard, IDC_CANCEL_INSTALL), BM_CLICK, 0, 0);
+    EXPECT_EQ(run.Wait(), 1602u);
+    if (c.registering) {
+      // The DLL's own doing, which no uninstall would know of either.
+      DeleteFileW(marker.W());
+      RemoveDirectoryW(WideString::FromUtf8(install.c_str()).W());
+    }
+    ExpectSameMachine(before);
+  }
+}
+
+// An upgrade: the removal offer is answered Yes, the old version's
+// uninstaller removes it, then the user cancels the new install: the old
+// version is back, and its uninstaller removes it.
+TEST(RollbackInstall, CancelledUpgradeBringsTheOldVersionBack) {
+  TestFolder folder;
+  const WideString probe = folder / u"probe.txt";
+  const std::string run = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() + "\" 0 4000\r\n\r\n";
+  {
+    SetupProcess old(PackSetup(folder, u"v1.exe", Product("Plove Upgrade", "1.0", "C:\\Plove Upgrade\\", 3)),
+                     u"--silent");
+    ASSERT_EQ(old.Wait(), 0u);
+  }
+  const PrefixSnapshot before = TakePrefixSnapshot();
+  const WideString setup = PackSetup(
+      folder, u"v2.exe",
+      Product("Plove Upgrade", "2.0", "C:\\Plove Upgrade\\", 4, run, 1, {{"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}}));
+  SetupProcess upgrade(setup, u"", {IDYES, IDYES});
+  HWND wizard = StartWizardInstall(upgrade);
+  ASSERT_NE(wizard, nullptr);
+  ASSERT_TRUE(driver::WaitFor([&] { return FileExists(probe); }, 60000));
+  PostMessageW(GetDlgItem(wizard, IDC_CANCEL_INSTALL), BM_CLICK, 0, 0);
+  EXPECT_EQ(upgrade.Wait(), 1602u);
+  ExpectSameMachine(before);
+  ExpectOldUninstallerWorks(u"Plove Upgrade", u"C:\\Plove Upgrade\\");
+}
+
+// A file in use is staged for the restart, then a later member is damaged:
+// the staged replacement is taken back, and a restart changes nothing.
+TEST(RollbackInstall, FailureAfterAReplacementAtRestart) {
+  TestFolder folder;
+  {
+    SetupProcess old(PackSetup(folder, u"v1.exe", Product("Plove Staged", "1.0", "C:\\Plove Staged\\", 3)),
+                     u"--silent");
+    ASSERT_EQ(old.Wait(), 0u);
+  }
+  const PrefixSnapshot before = TakePrefixSnapshot();
+  const StringList pendingBefore = PendingRenameSources();
+  {
+    ScopedFileHandle held(CreateFileW(L"C:\\Plove Staged\\f1.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    SetupProcess run(
+        PackWithDamagedMember(folder, u"v2.exe", Product("Plove Staged", "2.0", "C:\\Plove Staged\\", 3), 3),
+        u"--silent");
+    EXPECT_EQ(run.Wait(), 1603u);
+  }
+  EXPECT_EQ(PendingRenameSources().Count(), pendingBefore.Count());
+  ExpectSameMachine(before);
+  ASSERT_TRUE(RestartWinePrefix());
+  EXPECT_EQ(FileBytes(u"C:\\Plove Staged\\f1.txt"), "f1.txt of Plove Staged 1.0\r\n");
+  ExpectOldUninstallerWorks(u"Plove Staged", u"C:\\Plove Staged\\");
+}
+
+// Ends the processes whose parent is parent (the probe a killed copy
+// started), so that none is left running.
+void EndChildrenOf(DWORD parent) {
+  ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    if (entry.th32ParentProcessID != parent) continue;
+    ScopedKernelHandle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (!child) continue;
+    TerminateProcess(child.Get(), 1);
+    WaitForSingleObject(child.Get(), 30000);
+  }
+}
+
+// The elevated copy killed half-way leaves its journal: the next silent run
+// of the product undoes it first, then installs.
+TEST(RollbackInstall, KilledRunIsUndoneByTheNextRun) {
+  TestFolder folder;
+  const WideString probe = folder / u"probe.txt";
+  const std::string wait = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() + "\" 0 30000\r\n\r\n";
+  // Version 1.0 is installed; the killed run is an install of 2.0 over it.
+  {
+    SetupProcess old(PackSetup(folder, u"v1.exe", Product("Plove Killed", "1.0", "C:\\Plove Killed\\", 3)),
+                     u"--silent");
+    ASSERT_EQ(old.Wait(), 0u);
+  }
+  const WideString setup = PackSetup(folder, u"v2.exe",
+                                     Product("Plove Killed", "2.0", "C:\\Plove Killed\\", 3, wait, 2,
+                                             {{"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}}));
+  {
+    SetupProcess run(setup, u"--silent");
+    ASSERT_TRUE(driver::WaitFor([&] { return FileExists(probe) && !FileBytes(probe).empty(); }, 60000));
+    // The elevated copy is the probe's parent.
+    const std::string report = FileBytes(probe);
+    const WideString text(reinterpret_cast<const WChar*>(report.data()), static_cast<int>(report.size() / 2));
+    const DWORD copy = static_cast<DWORD>(text.ParseInteger());
+    ScopedKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, copy));
+    ASSERT_TRUE(process);
+    TerminateProcess(process.Get(), 1);
+    WaitForSingleObject(process.Get(), 30000);
+    EndChildrenOf(copy);
+    EXPECT_EQ(run.Wait(), 1603u);
+  }
+  EXPECT_EQ(FileBytes(u"C:\\Plove Killed\\f2.txt"), "f2.txt of Plove Killed 2.0\r\n");
+  // An uninstaller started now would find the journal first too; the next
+  // install (2.0 without the program that waits) undoes it, then installs.
+  const WideString recordFolder = ParentFolder(UninstallRecordArgument(EntryValue(u"Plove Killed", u"UninstallString")));
+  EXPECT_TRUE(FileExists(recordFolder + u"PloveRollback-Plove Killed.dat"));
+  const WideString log = folder / u"again.log";
+  SetupProcess again(PackSetup(folder, u"again.exe", Product("Plove Killed", "2.0", "C:\\Plove Killed\\", 3)),
+                     u"--log=\"" + log + u"\" --silent");
+  EXPECT_EQ(again.Wait(), 0u);
+  const std::string logText = FileBytes(log);
+  EXPECT_NE(logText.find("an earlier run was interrupted"), std::string::npos) << logText;
+  EXPECT_FALSE(FileExists(recordFolder + u"PloveRollback-Plove Killed.dat"));
+  EXPECT_EQ(FileBytes(u"C:\\Plove Killed\\f3.txt"), "f3.txt of Plove Killed 2.0\r\n");
+  EXPECT_EQ(EntryValue(u"Plove Killed", u"DisplayVersion"), WideString(u"2.0"));
+  EXPECT_TRUE(NamesIn(u"C:\\Plove Killed\\", u"~PLI*", false).empty());
+  ExpectOldUninstallerWorks(u"Plove Killed", u"C:\\Plove Killed\\");
+}
+
+#ifdef PLOVE_SMALL_DRIVE_PATH
+// A drive that fills up: the copy fails unattended, and the drive is as it
+// was.
+TEST(RollbackInstall, FullDiskLeavesTheDriveAsItWas) {
+  WideString root;
+  std::string whyNot;
+  if (!SmallDriveAvailable(&root, &whyNot)) GTEST_SKIP() << whyNot;
+  TestFolder folder;
+  std::vector<PackSource> members = Product("Plove Full", "1.0", root.ToUtf8() + "Plove Full\\", 3);
+  // A member larger than the drive, after two small ones.
+  members.push_back({"big.bin", std::vector<uint8_t>(8u << 20, 0x5A)});
+  members[0].data = Bytes(std::string(members[0].data.begin(), members[0].data.end()) +
+                          "[CopyFile]\r\nbig.bin\r\n<Destination>big.bin\r\n");
+  const PrefixSnapshot before = TakePrefixSnapshot();
+  const std::vector<WideString> driveBefore = NamesIn(root, u"*", false);
+  SetupProcess run(PackSetup(folder, u"setup.exe", members), u"--silent");
+  EXPECT_EQ(run.Wait(), 1603u);
+  EXPECT_EQ(NamesIn(root, u"*", false), driveBefore);
+  ExpectSameMachine(before);
+}
+#endif
