@@ -225,6 +225,10 @@ pack_corpus() {
   timed t "$pack" build "$dir/corpus/setup.dat" --files "$dir/corpus/files" --stub "$stub" -o "$dir/plove-setup.exe" \
     --quiet
   results[$name:plove:build]=$t
+  if [ -n "$baseline_stub" ]; then
+    "$pack" build "$dir/corpus/setup.dat" --files "$dir/corpus/files" --stub "$baseline_stub" \
+      -o "$dir/base-setup.exe" --quiet
+  fi
   cat > "$dir/bench.nsi" <<EOF
 Unicode true
 $nsis_target
@@ -260,7 +264,7 @@ install() {
   local name=$1 kind=$2 try=$3 mode=${4:-time} dir=$work/$1
   # A script that places no program or DLL counts as a 64-bit product: it
   # goes to "Program Files" then.
-  local exe=$dir/plove-setup.exe args=(--silent) tree="Program Files*/Bench"
+  local exe=$dir/$kind-setup.exe args=(--silent) tree="Program Files*/Bench"
   local uninstaller="Program Files*/PloveUninstall/Uninstall-Bench.exe"
   if [ "$kind" = nsis ]; then
     exe=$dir/nsis-setup.exe args=(/S) tree="Program Files (x86)/BenchNSIS"
@@ -282,25 +286,35 @@ install() {
   echo "$out"
 }
 
+# BENCH_BASELINE_STUB=PATH: also an installer of each corpus with that stub
+# (the product before a change), installed in turn with the others.
+baseline_stub=${BENCH_BASELINE_STUB:-}
+kinds=(plove nsis)
+[ -z "$baseline_stub" ] || kinds=(plove base nsis)
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for name in "${corpora[@]}"; do
   prepare_corpus "$name"
   pack_corpus "$name"
   echo "install-bench: installing $name ($runs tries each)" >&2
-  for kind in plove nsis; do
-    list=()
-    for try in $(seq "$runs"); do
+  # The tries of the installers take turns, so that a change in the
+  # machine's load falls on each alike.
+  declare -A walls=()
+  for try in $(seq "$runs"); do
+    for kind in "${kinds[@]}"; do
       read -r wall code uninstaller < <(install "$name" "$kind" "$try")
       [ "$code" = 0 ] || echo "install-bench: $name $kind try $try ended with exit code $code" >&2
       cmp -s "$work/$name/corpus.sha256" "$work/$name/$kind.sha256" ||
         { echo "install-bench: the $name $kind tree differs from the corpus" >&2; exit 1; }
-      list+=("$wall")
+      walls[$kind]+="$wall "
+      results[$name:$kind:uninstaller]=$uninstaller
     done
-    results[$name:$kind:times]=$(printf '%s\n' "${list[@]}" | sort -n |
-      awk '{ v[NR] = $1 } END { printf "%s %s", v[1], v[int((NR + 1) / 2)] }')
-    results[$name:$kind:uninstaller]=$uninstaller
-    install "$name" "$kind" memory memory > "$work/$name/$kind.memory"
   done
+  for kind in "${kinds[@]}"; do
+    results[$name:$kind:times]=$(printf '%s\n' ${walls[$kind]} | sort -n |
+      awk '{ v[NR] = $1 } END { printf "%s %s", v[1], v[int((NR + 1) / 2)] }')
+    [ "$kind" = base ] || install "$name" "$kind" memory memory > "$work/$name/$kind.memory"
+  done
+  unset walls
   results[$name:files]="$(du -sm "$work/$name/corpus/files" | cut -f1) MB in $(find "$work/$name/corpus/files" -type f | wc -l) files"
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -365,6 +379,11 @@ for name in "${corpora[@]}"; do
     "<= 0.60x"
   row "silent install, s (median of $runs)" "$(second "$pt")" "$(second "$nt")" \
     "$(ratio "$(second "$pt")" "$(second "$nt")")" "<= 0.60x"
+  if [ -n "$baseline_stub" ]; then
+    bt=${results[$name:base:times]}
+    row "silent install, s (min / median), baseline" "$(first "$pt") / $(second "$pt")" "$(first "$bt") / $(second "$bt")" \
+      "$(ratio "$(first "$pt")" "$(first "$bt")")" "against the baseline stub"
+  fi
   row "uninstaller left, bytes" "${results[$name:plove:uninstaller]}" "${results[$name:nsis:uninstaller]}" \
     "$(ratio "${results[$name:plove:uninstaller]}" "${results[$name:nsis:uninstaller]}")" "< 1 MB"
   while read -r role peak anon; do

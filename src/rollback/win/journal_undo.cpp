@@ -75,6 +75,12 @@ bool UndoRegistryKey(const JournalRecord& record) {
          ERROR_SUCCESS;
 }
 
+// The files an uninstall unregisters before it removes them.
+bool UnregisteredByUninstall(const WideString& path) {
+  const WideString extension = Extension(path);
+  return extension.Equals(WideString(u".dll"), true) || extension.Equals(WideString(u".ocx"), true);
+}
+
 // False when the record's change could not be undone.
 bool UndoRecord(const JournalRecord& record) {
   switch (record.kind) {
@@ -87,14 +93,24 @@ bool UndoRecord(const JournalRecord& record) {
       return true;
     case JournalKind::FileCreated: return RemoveFile(record.path);
     case JournalKind::FileReplaced: return !Exists(record.other) || PutBack(record.other, record.path);
-    case JournalKind::OldFileKept:
+    case JournalKind::OldFileKept: {
       // Its uninstaller may have left its deletion for the restart. The new
       // install's own changes are undone by now: a file at path is the old
       // one, which its uninstaller did not remove (the link is that file).
       CancelDeletionAtRestart(record.path);
-      if (!Exists(record.other)) return Exists(record.path);
-      if (Exists(record.path)) return DeleteFileForced(Long(record.other));
-      return PutBack(record.other, record.path);
+      bool back = false;
+      if (!Exists(record.other)) {
+        back = Exists(record.path);
+      } else if (Exists(record.path)) {
+        back = DeleteFileForced(Long(record.other));
+      } else {
+        back = PutBack(record.other, record.path);
+      }
+      // Its uninstaller unregistered every DLL and control it removed; the
+      // old version registered them at its install, so they are again.
+      if (back && UnregisteredByUninstall(record.path)) RegisterDll(record.path);
+      return back;
+    }
     case JournalKind::FolderCreated: return true;  // once the journal is gone (RemoveFoldersOfRun)
     case JournalKind::RegistryKey:
       if (!UndoRegistryKey(record)) return false;

@@ -204,14 +204,18 @@ TEST(RollbackInstall, CancelThroughTheWizard) {
 }
 
 // An upgrade: the removal offer is answered Yes, the old version's
-// uninstaller removes it, then the user cancels the new install: the old
-// version is back, and its uninstaller removes it.
+// uninstaller removes it (and unregisters its DLL), then the user cancels
+// the new install: the old version is back, its DLL registered again, and
+// its uninstaller removes it.
 TEST(RollbackInstall, CancelledUpgradeBringsTheOldVersionBack) {
   TestFolder folder;
   const WideString probe = folder / u"probe.txt";
   const std::string run = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() + "\" 0 4000\r\n\r\n";
   {
-    SetupProcess old(PackSetup(folder, u"v1.exe", Product("Plove Upgrade", "1.0", "C:\\Plove Upgrade\\", 3)),
+    SetupProcess old(PackSetup(folder, u"v1.exe",
+                               Product("Plove Upgrade", "1.0", "C:\\Plove Upgrade\\", 3,
+                                       "[CopyFile]\r\nmark.dll\r\n<Destination>mark.dll\r\n", 0,
+                                       {{"mark.dll", ReadHostFile(PLOVE_REGISTRY_MARK_PATH)}})),
                      u"--silent");
     ASSERT_EQ(old.Wait(), 0u);
   }
