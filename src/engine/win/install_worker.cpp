@@ -124,7 +124,10 @@ void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std
     targets.push_back(destination);
   }
   // Before anything is decoded beside a destination: the decoding makes
-  // the destinations' folders.
+  // the destinations' folders. The plan of the files then goes while the
+  // members decode; it is flushed before the pass places the first one.
+  NoteRunFolders(targets);
+  decodeAhead_.Start(planned);
   StartRunPlan(targets);
   for (const WideString& target : targets) {
     const WideString key = AppPathKey(target);
@@ -133,7 +136,6 @@ void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std
     JournalRegistryValue(HKEY_LOCAL_MACHINE, key, WideString(u"Path"));
   }
   EndRunPlan();
-  decodeAhead_.Start(planned);
 }
 
 PassEnd ScriptPass::Run() {

@@ -80,9 +80,26 @@ void WriteDword(const WideString& key, const WChar* name, DWORD value) {
   WriteRegistryValue(HKEY_LOCAL_MACHINE, key, WideString(name), REG_DWORD, &value, sizeof(value));
 }
 
+// The Uninstall entry's values and the saved install folder, which
+// WriteUninstallValues and WriteUninstallRecord write, noted for a rollback
+// with one flush instead of one each.
+void NoteEntryValuesAhead(const WideString& key) {
+  InstallState& state = State();
+  static const WChar* const kNames[] = {u"DisplayName",     u"Publisher",   u"DisplayVersion", u"InstallLocation",
+                                        u"DisplayIcon",     u"NoModify",    u"NoRepair",       u"EstimatedSize",
+                                        u"UninstallString", u"QuietUninstallString", u"InstallTo"};
+  JournalNotesAhead ahead;
+  for (const WChar* name : kNames) JournalRegistryValue(HKEY_LOCAL_MACHINE, key, WideString(name));
+  if (state.SaveInstallPathGiven && !state.SaveInstallPathName.IsEmpty()) {
+    JournalRegistryValue(HKEY_CURRENT_USER, WideString(kSavedPathKey), state.SaveInstallPathName);
+    JournalRegistryValue(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName);
+  }
+}
+
 void WriteUninstallValues(const WideString& copyPath, const WideString& recordPath) {
   InstallState& state = State();
   const WideString key = UninstallKeyPath(state.ProjectName);
+  NoteEntryValuesAhead(key);
   auto text = [&key](const WChar* name, const WideString& value) {
     WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(name), value);
   };

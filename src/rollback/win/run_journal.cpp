@@ -173,11 +173,23 @@ bool BeginMemoryJournal() {
 
 bool RunJournalActive() { return g_journal != nullptr; }
 
+void NoteRunFolders(const std::vector<WideString>& destinations) {
+  if (g_journal == nullptr) return;
+  Journal& journal = *g_journal;
+  WideString lastFolder;
+  for (const WideString& destination : destinations) {
+    const WideString folder = ParentFolder(destination);
+    if (SamePath(folder, lastFolder)) continue;
+    NoteMissingFolders(journal, folder);
+    lastFolder = folder;
+  }
+  WriteOut(journal, true);
+}
+
 void StartRunPlan(const std::vector<WideString>& destinations) {
   if (g_journal == nullptr) return;
   Journal& journal = *g_journal;
   journal.planning = true;
-  WideString lastFolder;
   journal.plan.reserve(destinations.size());
   for (const WideString& destination : destinations) {
     PlanEntry entry;
@@ -185,10 +197,6 @@ void StartRunPlan(const std::vector<WideString>& destinations) {
     const WideString folder = ParentFolder(destination);
     entry.aside = folder + KeptAsideName(journal.tag, static_cast<uint32_t>(journal.plan.size()));
     entry.existed = Exists(destination);
-    if (!SamePath(folder, lastFolder)) {
-      NoteMissingFolders(journal, folder);
-      lastFolder = folder;
-    }
     JournalRecord record;
     record.kind = JournalKind::PlannedFile;
     record.number = static_cast<uint32_t>(journal.plan.size());
@@ -198,6 +206,16 @@ void StartRunPlan(const std::vector<WideString>& destinations) {
     Note(journal, record, false);
     journal.plan.push_back(entry);
   }
+}
+
+JournalNotesAhead::JournalNotesAhead() : held_(g_journal != nullptr && !g_journal->planning) {
+  if (held_) g_journal->planning = true;
+}
+
+JournalNotesAhead::~JournalNotesAhead() {
+  if (!held_ || g_journal == nullptr) return;
+  g_journal->planning = false;
+  WriteOut(*g_journal, true);
 }
 
 void EndRunPlan() {

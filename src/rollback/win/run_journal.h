@@ -38,6 +38,11 @@ bool BeginRunJournal(const WideString& uninstallFolder, const WideString& produc
 bool BeginMemoryJournal();
 bool RunJournalActive();
 
+// The folders the destinations (macros expanded) lie in that do not exist
+// yet, noted and flushed before anything makes them: call it before the
+// members start decoding beside their destinations.
+void NoteRunFolders(const std::vector<WideString>& destinations);
+
 // The plan, before the pass places anything: the destinations in the order
 // the pass will meet them (macros expanded). The registry values the plan
 // foresees (App Paths of placed programs) are noted with JournalRegistryValue
@@ -70,6 +75,21 @@ void JournalProgramRun(const WideString& program);
 // The old state of a value about to be written (and the keys the write will
 // create). Installed as the registry write observer while a journal is open.
 void JournalRegistryValue(HKEY root, const WideString& keyPath, const WideString& valueName);
+
+// Notes taken ahead of a group of registry writes share one flush: while
+// one of these lives, JournalRegistryValue notes without flushing; its end
+// flushes them all. Note everything the group will write, end it, then
+// write (a write noted already is not noted again).
+class JournalNotesAhead {
+ public:
+  JournalNotesAhead();
+  ~JournalNotesAhead();
+  JournalNotesAhead(const JournalNotesAhead&) = delete;
+  JournalNotesAhead& operator=(const JournalNotesAhead&) = delete;
+
+ private:
+  bool held_;
+};
 
 // The run ended well: the committed mark is flushed, the kept-aside files
 // are deleted (at the next restart when in use) and the journal goes.

@@ -48,7 +48,9 @@ TEST(JournalUndo, EveryKindOfChangeIsUndone) {
   ASSERT_TRUE(BeginRunJournal(records, u"Undo Test"));
   StringList notRestored;
   EXPECT_EQ(RecoverEarlierRun(records, u"Undo Test", notRestored), EarlierRun::Live);
-  StartRunPlan({app + u"old.txt", app + u"new.txt", app + u"Deep\\er\\new.txt"});
+  const std::vector<WideString> plan = {app + u"old.txt", app + u"new.txt", app + u"Deep\\er\\new.txt"};
+  NoteRunFolders(plan);
+  StartRunPlan(plan);
   EndRunPlan();
   // Planned: one replaced (read-only: its attributes come back with it),
   // two new (one in new folders).
