@@ -7,6 +7,7 @@
 
 #include "app/install_state.h"
 #include "util/win/file_system.h"
+#include "util/win/sync.h"
 
 namespace {
 
@@ -18,18 +19,6 @@ constexpr DWORD kWaitSliceMs = 50;
 constexpr DWORD kEventCheckMs = 50;
 // Members from this size on are decoded ahead of the order (NextJob).
 constexpr uint64_t kLargeMember = uint64_t(1) << 20;
-
-// Exclusive hold of an SRW lock for a scope.
-class SrwGuard {
- public:
-  explicit SrwGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ~SrwGuard() { ReleaseSRWLockExclusive(&lock_); }
-  SrwGuard(const SrwGuard&) = delete;
-  SrwGuard& operator=(const SrwGuard&) = delete;
-
- private:
-  SRWLOCK& lock_;
-};
 
 int ProcessorCount() {
   SYSTEM_INFO info{};

@@ -8,21 +8,10 @@
 #include "util/win/file_system.h"
 #include "util/win/random.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/sync.h"
 #include "util/win/temp_names.h"
 
 namespace {
-
-// Exclusive hold of an SRW lock for a scope.
-class SrwGuard {
- public:
-  explicit SrwGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ~SrwGuard() { ReleaseSRWLockExclusive(&lock_); }
-  SrwGuard(const SrwGuard&) = delete;
-  SrwGuard& operator=(const SrwGuard&) = delete;
-
- private:
-  SRWLOCK& lock_;
-};
 
 bool IsFolder(const WideString& path) {
   const DWORD attributes = GetFileAttributesW(LongPathForm(path, 248).W());

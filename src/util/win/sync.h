@@ -43,6 +43,18 @@ class MutexGuard {
   MutexLock& lock_;
 };
 
+// Exclusive hold of an SRW lock for a scope.
+class SrwGuard {
+ public:
+  explicit SrwGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~SrwGuard() { ReleaseSRWLockExclusive(&lock_); }
+  SrwGuard(const SrwGuard&) = delete;
+  SrwGuard& operator=(const SrwGuard&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
 class NamedEvent {
  public:
   NamedEvent() = default;
