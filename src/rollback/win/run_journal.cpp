@@ -191,12 +191,23 @@ void StartRunPlan(const std::vector<WideString>& destinations) {
   Journal& journal = *g_journal;
   journal.planning = true;
   journal.plan.reserve(destinations.size());
+  // A folder that this run makes held nothing before it: its files need no
+  // look (a look for a name that is not there is a system call each, and
+  // under Wine a read of the whole folder).
+  WideString lastFolder;
+  bool lastFolderMade = false;
   for (const WideString& destination : destinations) {
     PlanEntry entry;
     entry.path = destination;
     const WideString folder = ParentFolder(destination);
+    if (lastFolder.IsEmpty() || !SamePath(folder, lastFolder)) {
+      lastFolder = folder;
+      WideString level = folder;
+      while (level.Length() > 3 && level.CharAt(level.Length()) == u'\\') level.RemoveLast(1);
+      lastFolderMade = Listed(journal.madeFolders, level);
+    }
     entry.aside = folder + KeptAsideName(journal.tag, static_cast<uint32_t>(journal.plan.size()));
-    entry.existed = Exists(destination);
+    entry.existed = !lastFolderMade && Exists(destination);
     JournalRecord record;
     record.kind = JournalKind::PlannedFile;
     record.number = static_cast<uint32_t>(journal.plan.size());
@@ -232,6 +243,15 @@ KeepAside JournalBeforeFile(const WideString& path) {
   Journal& journal = *g_journal;
   uint32_t index = 0;
   PlanEntry* planned = FindPlanned(journal, path, index);
+  if (planned != nullptr && !planned->existed) {
+    // Whatever is there now is this run's own and goes on rollback (a
+    // folder in the way makes the placement fail, which undoes nothing).
+    JournalRecord placed;
+    placed.kind = JournalKind::FilePlaced;
+    placed.number = index;
+    Note(journal, placed, false);
+    return KeepAside::NothingThere;
+  }
   const DWORD attributes = GetFileAttributesW(LongPathForm(path, MAX_PATH).W());
   // A folder where the file should go is not the run's to move: the
   // placement fails on it as it would without a journal.
