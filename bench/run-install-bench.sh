@@ -272,6 +272,7 @@ install() {
   fi
   fresh_prefix "$name-$kind-$try"
   cat "$exe" > /dev/null  # in the page cache for every try alike
+  sync  # the copied prefix and the last try's files on disk, not written during this try
   local out
   if [ "$mode" = memory ]; then
     out=$(python3 "$probe" memory "$(basename "$exe")" wine "$exe" "${args[@]}")

@@ -73,6 +73,12 @@ void Note(Journal& journal, const JournalRecord& record, bool flush) {
   }
 }
 
+// A folder as madeFolders holds it: without the backslashes at its end.
+WideString FolderLevel(WideString folder) {
+  while (folder.Length() > 3 && folder.CharAt(folder.Length()) == u'\\') folder.RemoveLast(1);
+  return folder;
+}
+
 bool Listed(const std::vector<WideString>& list, const WideString& item) {
   for (const WideString& entry : list) {
     if (SamePath(entry, item)) return true;
@@ -86,7 +92,7 @@ void NoteMissingFolders(Journal& journal, const WideString& folder) {
   std::vector<WideString> missing;
   WideString level = folder;
   for (;;) {
-    while (level.Length() > 3 && level.CharAt(level.Length()) == u'\\') level.RemoveLast(1);
+    level = FolderLevel(level);
     if (level.Length() <= 3 || Listed(journal.madeFolders, level) || Exists(level)) break;
     missing.push_back(level);
     const WideString parent = ParentFolder(level);
@@ -202,9 +208,7 @@ void StartRunPlan(const std::vector<WideString>& destinations) {
     const WideString folder = ParentFolder(destination);
     if (lastFolder.IsEmpty() || !SamePath(folder, lastFolder)) {
       lastFolder = folder;
-      WideString level = folder;
-      while (level.Length() > 3 && level.CharAt(level.Length()) == u'\\') level.RemoveLast(1);
-      lastFolderMade = Listed(journal.madeFolders, level);
+      lastFolderMade = Listed(journal.madeFolders, FolderLevel(folder));
     }
     entry.aside = folder + KeptAsideName(journal.tag, static_cast<uint32_t>(journal.plan.size()));
     entry.existed = !lastFolderMade && Exists(destination);
