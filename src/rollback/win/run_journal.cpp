@@ -248,8 +248,9 @@ KeepAside JournalBeforeFile(const WideString& path) {
   uint32_t index = 0;
   PlanEntry* planned = FindPlanned(journal, path, index);
   if (planned != nullptr && !planned->existed) {
-    // Whatever is there now is this run's own and goes on rollback (a
-    // folder in the way makes the placement fail, which undoes nothing).
+    // Whatever is there now came since the plan: it is this run's own and
+    // goes on rollback. (A folder that came there makes the placement fail
+    // as it would without a journal.)
     JournalRecord placed;
     placed.kind = JournalKind::FilePlaced;
     placed.number = index;
