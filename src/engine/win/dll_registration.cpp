@@ -5,6 +5,7 @@
 #include "engine/win/folder_macros.h"
 #include "engine/win/program_runs.h"
 #include "rollback/win/run_journal.h"
+#include "util/path_text.h"
 #include "util/win/install_log.h"
 #include "util/win/scoped_handle.h"
 
@@ -31,6 +32,11 @@ void RunServerEntry(const WideString& path, const char* entry, const WChar* regs
 }
 
 }  // namespace
+
+bool IsSelfRegisteringFile(const WideString& path) {
+  const WideString extension = Extension(path);
+  return extension.Equals(WideString(u".dll"), true) || extension.Equals(WideString(u".ocx"), true);
+}
 
 void RegisterDll(const WideString& path) {
   RunServerEntry(path, "DllRegisterServer", u"/s");

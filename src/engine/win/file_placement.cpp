@@ -5,6 +5,7 @@
 #include "engine/win/folder_macros.h"
 #include "engine/win/installed_files.h"
 #include "engine/win/pending_renames.h"
+#include "engine/win/program_runs.h"
 #include "payload/win/destination_files.h"
 #include "payload/win/payload_context.h"
 #include "rollback/win/run_journal.h"
@@ -218,10 +219,7 @@ bool ScheduleReplaceAtRestart(ExtractedSource& newFile, const WideString& destin
 }
 
 void QueueForRegistration(const WideString& path) {
-  const WideString extension = Extension(path);
-  if (extension.Equals(WideString(u".dll"), true) || extension.Equals(WideString(u".ocx"), true)) {
-    DllRegistrationList().Add(path);
-  }
+  if (IsSelfRegisteringFile(path)) DllRegistrationList().Add(path);
 }
 
 StringList& DllRegistrationList() {

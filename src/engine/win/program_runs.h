@@ -16,6 +16,8 @@ void RegisterDll(const WideString& path);
 // "/u /s" when the file cannot be loaded. Silent; the extension is not
 // looked at here.
 void UnregisterDllServer(const WideString& path);
+// A file that registers itself: ".dll" or ".ocx" (ASCII case folded).
+bool IsSelfRegisteringFile(const WideString& path);
 
 // What became of a program run, for a caller that looks at it.
 struct ProgramRunResult {

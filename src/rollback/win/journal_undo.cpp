@@ -75,12 +75,6 @@ bool UndoRegistryKey(const JournalRecord& record) {
          ERROR_SUCCESS;
 }
 
-// The files an uninstall unregisters before it removes them.
-bool UnregisteredByUninstall(const WideString& path) {
-  const WideString extension = Extension(path);
-  return extension.Equals(WideString(u".dll"), true) || extension.Equals(WideString(u".ocx"), true);
-}
-
 // False when the record's change could not be undone.
 bool UndoRecord(const JournalRecord& record) {
   switch (record.kind) {
@@ -108,7 +102,7 @@ bool UndoRecord(const JournalRecord& record) {
       }
       // Its uninstaller unregistered every DLL and control it removed; the
       // old version registered them at its install, so they are again.
-      if (back && UnregisteredByUninstall(record.path)) RegisterDll(record.path);
+      if (back && IsSelfRegisteringFile(record.path)) RegisterDll(record.path);
       return back;
     }
     case JournalKind::FolderCreated: return true;  // once the journal is gone (RemoveFoldersOfRun)

@@ -113,7 +113,7 @@ void CleanUp(const WideString& recordPath) {
 }  // namespace
 
 void UnregisterDll(const WideString& path) {
-  if (HasExtension(path, u".dll") || HasExtension(path, u".ocx")) UnregisterDllServer(path);
+  if (IsSelfRegisteringFile(path)) UnregisterDllServer(path);
 }
 
 void RemoveAppPath(const WideString& path) {
