@@ -2,7 +2,8 @@
 
 namespace {
 
-const uint8_t kHeader[8] = {'P', 'L', 'I', 'J', 'R', 'N', 'L', 1};
+const uint8_t kMagic[7] = {'P', 'L', 'I', 'J', 'R', 'N', 'L'};
+constexpr size_t kHeaderSize = 8;
 
 uint32_t Checksum(const uint8_t* data, size_t size) {
   uint32_t hash = 2166136261u;
@@ -67,13 +68,26 @@ class BodyCursor {
   size_t at_ = 0;
 };
 
-bool ReadBody(const uint8_t* data, size_t size, JournalRecord& record) {
+enum class BodyRead : uint8_t { Ok, Bad, UnknownKind };
+
+BodyRead ReadBody(const uint8_t* data, size_t size, uint8_t version, JournalRecord& record) {
   BodyCursor cursor(data, size);
   uint8_t kind = 0;
-  if (!cursor.Get8(kind) || kind == 0 || kind > kLastJournalKind) return false;
+  if (!cursor.Get8(kind) || kind == 0) return BodyRead::Bad;
+  const uint8_t last = version == 1 ? static_cast<uint8_t>(JournalKind::OldFileKept) : kLastJournalKind;
+  if (kind > last) return BodyRead::UnknownKind;
   record.kind = static_cast<JournalKind>(kind);
   return cursor.Get32(record.number) && cursor.Get32(record.type) && cursor.GetText(record.path) &&
-         cursor.GetText(record.other) && cursor.GetBytes(record.bytes) && cursor.AtEnd();
+                 cursor.GetText(record.other) && cursor.GetBytes(record.bytes) && cursor.AtEnd()
+             ? BodyRead::Ok
+             : BodyRead::Bad;
+}
+
+bool ZerosFrom(const uint8_t* data, size_t from, size_t size) {
+  for (size_t i = from; i < size; ++i) {
+    if (data[i] != 0) return false;
+  }
+  return true;
 }
 
 uint32_t Read32(const uint8_t* data) {
@@ -83,7 +97,10 @@ uint32_t Read32(const uint8_t* data) {
 
 }  // namespace
 
-void AppendJournalHeader(std::vector<uint8_t>& out) { out.insert(out.end(), kHeader, kHeader + sizeof kHeader); }
+void AppendJournalHeader(std::vector<uint8_t>& out) {
+  out.insert(out.end(), kMagic, kMagic + sizeof kMagic);
+  out.push_back(kJournalVersion);
+}
 
 void AppendJournalRecord(const JournalRecord& record, std::vector<uint8_t>& out) {
   const size_t lengthAt = out.size();
@@ -110,26 +127,53 @@ bool JournalReading::Committed() const {
 
 JournalReading ReadJournal(const uint8_t* data, size_t size) {
   JournalReading reading;
-  if (size < sizeof kHeader) {
-    reading.complete = size == 0;
+  if (ZerosFrom(data, 0, size)) return reading;  // nothing written yet
+  if (size < kHeaderSize) {
+    // A header cut short is one the run was writing when it ended.
+    reading.complete = false;
+    for (size_t i = 0; i < size && i < sizeof kMagic; ++i) {
+      if (data[i] != kMagic[i]) reading.refusal = JournalRefusal::Damaged;
+    }
     return reading;
   }
-  for (size_t i = 0; i < sizeof kHeader; ++i) {
-    if (data[i] != kHeader[i]) {
+  for (size_t i = 0; i < sizeof kMagic; ++i) {
+    if (data[i] != kMagic[i]) {
       reading.complete = false;
+      reading.refusal = JournalRefusal::Damaged;
       return reading;
     }
   }
   reading.recognised = true;
-  size_t at = sizeof kHeader;
+  reading.version = data[sizeof kMagic];
+  if (reading.version == 0 || reading.version > kJournalVersion) {
+    reading.complete = false;
+    reading.refusal = reading.version == 0 ? JournalRefusal::Damaged : JournalRefusal::NewerVersion;
+    return reading;
+  }
+  size_t at = kHeaderSize;
   while (at < size) {
+    // Reserved space: the written frames end here.
+    if (ZerosFrom(data, at, size)) return reading;
     if (size - at < 8) break;
     const uint32_t bodySize = Read32(data + at);
-    if (bodySize > kMaxFrameBytes || size - at - 8 < bodySize) break;
+    if (bodySize > kMaxFrameBytes) {
+      if (!ZerosFrom(data, at + 4, size)) reading.refusal = JournalRefusal::Damaged;
+      break;
+    }
+    if (size - at - 8 < bodySize) break;  // cut short: the last write
     const uint8_t* body = data + at + 4;
-    if (Read32(body + bodySize) != Checksum(body, bodySize)) break;
+    if (Read32(body + bodySize) != Checksum(body, bodySize)) {
+      // Torn where the run stopped writing, or damaged before frames that
+      // were written after it.
+      if (!ZerosFrom(data, at + 8 + bodySize, size)) reading.refusal = JournalRefusal::Damaged;
+      break;
+    }
     JournalRecord record;
-    if (!ReadBody(body, bodySize, record)) break;
+    const BodyRead read = ReadBody(body, bodySize, reading.version, record);
+    if (read != BodyRead::Ok) {
+      reading.refusal = read == BodyRead::UnknownKind ? JournalRefusal::UnknownKind : JournalRefusal::Damaged;
+      break;
+    }
     reading.records.push_back(std::move(record));
     at += 8 + bodySize;
   }
@@ -139,6 +183,33 @@ JournalReading ReadJournal(const uint8_t* data, size_t size) {
 
 WideString KeptAsideName(const WideString& tag, uint32_t index) {
   return WideString(u"~PLI") + tag + u"-" + WideString::FromUnsigned(index) + u".old";
+}
+
+WideString RunTempPrefix(const WideString& tag) { return WideString(u"~PLI") + tag + u"t-"; }
+
+WideString RunTempFileName(const WideString& tag, uint32_t random) {
+  return RunTempPrefix(tag) + WideString::Format(u"%08X", random) + u".tmp";
+}
+
+WideString RunTempFilePattern(const WideString& tag) { return WideString(u"~PLI") + tag + u"t-*.tmp"; }
+
+std::vector<uint8_t> PlannedSizeBytes(uint64_t size) {
+  std::vector<uint8_t> bytes(8);
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(size >> (8 * i));
+  return bytes;
+}
+
+bool PlannedSize(const JournalRecord& record, uint64_t& size) {
+  if (record.bytes.size() != 8) return false;
+  size = 0;
+  for (int i = 0; i < 8; ++i) size |= static_cast<uint64_t>(record.bytes[i]) << (8 * i);
+  return true;
+}
+
+bool PlannedFileIsTheRuns(bool placedNoted, bool laterNoted, bool sizeKnown, bool sizeMatches) {
+  if (placedNoted) return true;
+  if (laterNoted) return false;
+  return !sizeKnown || sizeMatches;
 }
 
 PlannedUndo UndoOfPlannedFile(bool existedBefore, bool keptAsidePresent, bool destinationPresent) {

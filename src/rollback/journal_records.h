@@ -3,12 +3,15 @@
 // an install changed, written before the change, so that a cancelled,
 // failed or interrupted run can be undone.
 //
-// A journal is an 8-byte header followed by frames: the body length (32
-// bits, little-endian), the body and an FNV-1a checksum of the body. A body
-// holds the kind, two numbers, two texts (UTF-16 units with their count) and
-// a byte string. A reader takes the frames in order and stops at the first
-// that is incomplete or damaged: a run that ended while a frame was being
-// written leaves a journal that simply ends there.
+// A journal is an 8-byte header (a magic and the format version) followed by
+// frames: the body length (32 bits, little-endian), the body and an FNV-1a
+// checksum of the body. A body holds the kind, two numbers, two texts (UTF-16
+// units with their count) and a byte string. The space after the last frame
+// may be reserved ahead and hold zeros. A reader takes the frames in order: a
+// run that ended while a frame was being written leaves a journal that simply
+// ends there (nothing but zeros after the torn frame). A journal it cannot
+// read as a whole (a newer version, a kind it does not know, a damaged frame
+// with written frames after it) is refused: nothing may be undone from it.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,8 +36,25 @@ enum class JournalKind : uint8_t {
   ProgramRun = 12,     // path: the program, which cannot be undone
   Committed = 13,      // the run ended well: nothing is to be undone, kept-aside files go
   OldFileKept = 14,    // path: a file of the old version its uninstaller removes; other: a hard link to it
+  // From version 2 on:
+  TempFiles = 15,  // path: a folder where the run's temporary files (RunTempFileName) may lie
 };
-constexpr uint8_t kLastJournalKind = 14;
+constexpr uint8_t kLastJournalKind = 15;
+// The version written; versions 1 to this one are read.
+constexpr uint8_t kJournalVersion = 2;
+
+// Version 2 meanings of fields version 1 left at zero or empty:
+// PlannedFile.bytes: the member's size (64 bits, little-endian), which tells
+//   a file this run wrote from another one when a crash lost its
+//   FilePlaced record.
+// DllRegistered.type: kDllWasThere when the file at path was there before
+//   the run (kept by the version rule, or replaced): its registration is not
+//   the run's to take away; a replaced one is registered again once its old
+//   content is back.
+constexpr uint32_t kDllWasThere = 1;
+// PendingRename.type: kEarlierPairReplaced when the run took out an earlier
+// install's pair for the same file (put back on rollback).
+constexpr uint32_t kEarlierPairReplaced = 1;
 
 // RegistryValue.type of a value that was not there.
 constexpr uint32_t kAbsentValue = 0xFFFFFFFFu;
@@ -61,15 +81,26 @@ struct JournalRecord {
 void AppendJournalHeader(std::vector<uint8_t>& out);
 void AppendJournalRecord(const JournalRecord& record, std::vector<uint8_t>& out);
 
+enum class JournalRefusal : uint8_t {
+  None,
+  NewerVersion,  // written by a newer version of the installer
+  UnknownKind,   // an intact frame of a kind this version does not know
+  Damaged,       // not a journal, or a damaged frame with written frames after it
+};
+
 struct JournalReading {
   bool recognised = false;  // the header is there
   bool complete = true;     // false: the bytes ended in a torn or damaged frame
+  uint8_t version = 0;
+  JournalRefusal refusal = JournalRefusal::None;
   std::vector<JournalRecord> records;
   // True when a Committed record was read.
   bool Committed() const;
+  bool Refused() const { return refusal != JournalRefusal::None; }
 };
 // Never reads outside data[0, size); a frame longer than kMaxFrameBytes
-// counts as damaged.
+// counts as damaged. Bytes that are all zeros (a journal whose space was
+// reserved before anything was written) read as an empty journal.
 JournalReading ReadJournal(const uint8_t* data, size_t size);
 constexpr uint32_t kMaxFrameBytes = 16u << 20;
 
@@ -77,9 +108,31 @@ constexpr uint32_t kMaxFrameBytes = 16u << 20;
 // lasts: "~PLI" + tag + "-" + index + ".old", in the file's own folder.
 WideString KeptAsideName(const WideString& tag, uint32_t index);
 
+// The name of a temporary file a member of the run is decoded into:
+// "~PLI" + tag + "t-" + 8 hexadecimal digits + ".tmp"; RunTempFilePattern
+// matches every one of them (for a folder search).
+WideString RunTempFileName(const WideString& tag, uint32_t random);
+WideString RunTempPrefix(const WideString& tag);  // the name up to the digits
+WideString RunTempFilePattern(const WideString& tag);
+
+// The 8 bytes of PlannedFile.bytes for a member of size bytes, and back
+// (false when the record holds no size).
+std::vector<uint8_t> PlannedSizeBytes(uint64_t size);
+bool PlannedSize(const JournalRecord& record, uint64_t& size);
+
 // What undoing a planned file comes to, told by the disk alone (a file
 // placed as planned is not flushed to the journal, so after a crash its
 // record may be missing): the old content kept aside goes back; otherwise a
 // destination that did not exist before the run and exists now goes.
 enum class PlannedUndo : uint8_t { Nothing, PutBack, Delete };
 PlannedUndo UndoOfPlannedFile(bool existedBefore, bool keptAsidePresent, bool destinationPresent);
+
+// Whether a destination that was not there at plan time and is there now is
+// this run's to delete. placedNoted: a FilePlaced record of it was read;
+// laterNoted: a record the run wrote after it would have been noted
+// (a FilePlaced of a later plan index, the commit), so its absence is real;
+// sizeKnown/sizeMatches: the member's size from the plan against the file's.
+// Without a record either way (a power loss took the unflushed tail), a file
+// of the member's size is taken as the run's; journals without sizes keep
+// the earlier rule (delete).
+bool PlannedFileIsTheRuns(bool placedNoted, bool laterNoted, bool sizeKnown, bool sizeMatches);

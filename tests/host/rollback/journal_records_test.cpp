@@ -74,6 +74,8 @@ TEST(JournalRecords, TornTailEndsTheJournalThere) {
   }
 }
 
+// What cannot be read as a whole is refused, so that nothing is undone
+// from half of it; a torn last frame and reserved zeros are the normal end.
 TEST(JournalRecords, DamagedFramesStopTheReading) {
   std::vector<size_t> ends;
   const std::vector<uint8_t> good = Encode(Sample(), &ends);
@@ -83,12 +85,15 @@ TEST(JournalRecords, DamagedFramesStopTheReading) {
     uint8_t value;
     size_t recordsLeft;
     bool recognised;
+    JournalRefusal refusal;
   };
   const Case cases[] = {
-      {"bad header", 0, 'X', 0, false},
-      {"flipped byte in the second body", ends[0] + 6, 0x5A, 1, true},
-      {"oversized length", ends[1] + 3, 0x7F, 2, true},
-      {"unknown kind", ends[2] + 4, 0xEE, 3, true},
+      {"bad header", 0, 'X', 0, false, JournalRefusal::Damaged},
+      {"newer version", 7, kJournalVersion + 1, 0, true, JournalRefusal::NewerVersion},
+      {"flipped byte in the second body", ends[0] + 6, 0x5A, 1, true, JournalRefusal::Damaged},
+      {"oversized length", ends[1] + 3, 0x7F, 2, true, JournalRefusal::Damaged},
+      // The last frame: torn where the run ended.
+      {"unknown kind, checksum wrong", ends[2] + 4, 0xEE, 3, true, JournalRefusal::None},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -98,7 +103,57 @@ TEST(JournalRecords, DamagedFramesStopTheReading) {
     EXPECT_EQ(reading.recognised, c.recognised);
     EXPECT_FALSE(reading.complete);
     EXPECT_EQ(reading.records.size(), c.recordsLeft);
+    EXPECT_EQ(reading.refusal, c.refusal);
   }
+  // An intact frame of a kind this version does not know, written by a
+  // newer one; version 1 knew fewer kinds.
+  JournalRecord unknown;
+  unknown.kind = static_cast<JournalKind>(kLastJournalKind + 1);
+  std::vector<uint8_t> newer = good;
+  AppendJournalRecord(unknown, newer);
+  EXPECT_EQ(ReadJournal(newer.data(), newer.size()).refusal, JournalRefusal::UnknownKind);
+  JournalRecord temp;
+  temp.kind = JournalKind::TempFiles;
+  std::vector<uint8_t> old = good;
+  old[7] = 1;
+  AppendJournalRecord(temp, old);
+  EXPECT_EQ(ReadJournal(old.data(), old.size()).refusal, JournalRefusal::UnknownKind);
+  // Space reserved ahead: zeros after the frames, or a file of zeros only.
+  std::vector<uint8_t> reserved = good;
+  reserved.resize(good.size() + 4096, 0);
+  const JournalReading padded = ReadJournal(reserved.data(), reserved.size());
+  EXPECT_EQ(padded.refusal, JournalRefusal::None);
+  EXPECT_EQ(padded.records.size(), ends.size());
+  EXPECT_TRUE(padded.Committed());
+  const std::vector<uint8_t> zeros(4096, 0);
+  const JournalReading empty = ReadJournal(zeros.data(), zeros.size());
+  EXPECT_FALSE(empty.Refused());
+  EXPECT_TRUE(empty.records.empty());
+}
+
+// A destination that appeared after the plan is deleted only when the run
+// wrote it.
+TEST(JournalRecords, OnlyTheRunsOwnNewFilesGo) {
+  struct Case {
+    bool placed, later, sizeKnown, sizeMatches, theRuns;
+  };
+  const Case cases[] = {
+      {true, true, true, false, true},     // noted as placed
+      {false, true, true, true, false},    // the pass went past it without placing it
+      {false, false, true, true, true},    // the tail was lost: the member's size
+      {false, false, true, false, false},  // the tail was lost: another file
+      {false, false, false, false, true},  // a journal without sizes: as before
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PlannedFileIsTheRuns(c.placed, c.later, c.sizeKnown, c.sizeMatches), c.theRuns);
+  }
+  uint64_t size = 0;
+  JournalRecord planned;
+  EXPECT_FALSE(PlannedSize(planned, size));
+  planned.bytes = PlannedSizeBytes(0x123456789ull);
+  ASSERT_TRUE(PlannedSize(planned, size));
+  EXPECT_EQ(size, 0x123456789ull);
+  EXPECT_EQ(RunTempFileName(u"00AB", 0x1F), WideString(u"~PLI00ABt-0000001F.tmp"));
 }
 
 TEST(JournalRecords, PlannedFileUndoFollowsTheDisk) {
