@@ -1,5 +1,8 @@
 #include "util/path_text.h"
 
+#include <string>
+#include <vector>
+
 WideString Extension(const WideString& path) {
   int dot = path.FindLast(u'.');
   if (dot == 0 || dot < path.FindLast(u'\\')) return WideString(u".");
@@ -31,9 +34,51 @@ void RemoveTrailingBackslashes(WideString& path) {
   while (path.CharAt(kLastPosition) == u'\\') path.RemoveLast(1);
 }
 
+namespace {
+
+// What Windows makes of a drive path before it opens it, which a "\\?\"
+// path skips: doubled separators and "." segments go, ".." takes the
+// segment before it, a segment's single closing period goes, and the last
+// segment loses its closing periods and blanks.
+WideString NormalisedDrivePath(const WideString& path) {
+  const std::u16string& text = path.Str();
+  if (text.size() < 3 || text[1] != u':' || text[2] != u'\\') return path;
+  std::vector<std::u16string> segments;
+  size_t at = 3;
+  const bool closingSeparator = text.back() == u'\\';
+  while (at <= text.size()) {
+    size_t end = text.find(u'\\', at);
+    if (end == std::u16string::npos) end = text.size();
+    std::u16string segment = text.substr(at, end - at);
+    const bool last = end == text.size();
+    at = end + 1;
+    if (segment.empty() || segment == u".") continue;
+    if (segment == u"..") {
+      if (!segments.empty()) segments.pop_back();
+      continue;
+    }
+    if (last && !closingSeparator) {
+      while (!segment.empty() && (segment.back() == u'.' || segment.back() == u' ')) segment.pop_back();
+    } else if (segment.size() >= 2 && segment.back() == u'.' && segment[segment.size() - 2] != u'.') {
+      segment.pop_back();
+    }
+    if (!segment.empty()) segments.push_back(segment);
+  }
+  std::u16string out = text.substr(0, 3);
+  for (size_t i = 0; i < segments.size(); ++i) {
+    if (i > 0) out += u'\\';
+    out += segments[i];
+  }
+  if (closingSeparator && !segments.empty()) out += u'\\';
+  return WideString(std::move(out));
+}
+
+}  // namespace
+
 WideString LongPathForm(const WideString& path, int limit) {
   if (path.StartsWith(WideString(u"\\\\")) || path.Length() < limit) return path;
-  return WideString(u"\\\\?\\") + path;
+  // The same file as the plain path names, whichever limit a caller uses.
+  return WideString(u"\\\\?\\") + NormalisedDrivePath(path);
 }
 
 namespace {

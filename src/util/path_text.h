@@ -16,7 +16,10 @@ WideString ParentFolder(const WideString& path);
 void AddBackslash(WideString& path);
 void RemoveTrailingBackslashes(WideString& path);
 // The path unchanged when it starts with "\\" or is shorter than limit
-// characters; otherwise "\\?\" + path.
+// characters; otherwise "\\?\" + path, normalised as Windows normalises
+// the plain path (doubled "\", "." and ".." segments, a segment's closing
+// period, the last segment's closing periods and blanks), so that whatever
+// the limit both forms name the same file.
 WideString LongPathForm(const WideString& path, int limit);
 // The folders that make up path, from the first one below its root
 // outwards, each without a trailing backslash: "C:\a\\b\" gives "C:\a" and

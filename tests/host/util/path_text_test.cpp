@@ -33,16 +33,26 @@ TEST(PathText, FileNameParentFolderAndBackslashes) {
 }
 
 TEST(PathText, LongPathFormAtTheLimit) {
-  W p259(u"C:\\");
-  p259.PadTo(259);
-  W p260(u"C:\\");
-  p260.PadTo(260);
+  // Names of letters (a name of blanks only is none: Windows drops them).
+  const W p259 = W(u"C:\\") + W(std::u16string(256, u'a'));
+  const W p260 = p259 + u"a";
   EXPECT_EQ(LongPathForm(p259, 260), p259);
   EXPECT_EQ(LongPathForm(p260, 260), u"\\\\?\\" + p260);
   W unc(u"\\\\server\\share\\");
   unc.PadTo(400);
   EXPECT_EQ(LongPathForm(unc, 260), unc) << "paths starting with \\\\ stay";
   EXPECT_EQ(LongPathForm(p259, 248), u"\\\\?\\" + p259);
+  // The prefixed form names the file the plain one names.
+  const struct {
+    const char16_t* plain;
+    const char16_t* prefixed;
+  } cases[] = {
+      {u"C:\\a\\b. ", u"\\\\?\\C:\\a\\b"},
+      {u"C:\\a.\\b..", u"\\\\?\\C:\\a\\b"},
+      {u"C:\\a\\..\\.\\b\\\\c", u"\\\\?\\C:\\b\\c"},
+      {u"C:\\a...\\b\\", u"\\\\?\\C:\\a...\\b\\"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LongPathForm(W(c.plain), 1), W(c.prefixed)) << W(c.plain).ToUtf8();
 }
 
 namespace {
