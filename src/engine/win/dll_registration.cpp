@@ -51,7 +51,8 @@ void UnregisterDllServer(const WideString& path) {
 void RegisterDlls() {
   StringList& list = DllRegistrationList();
   for (int i = 0; i < list.Count(); ++i) {
-    JournalDllRegistration(list.Item(i));
+    // Not registered when the rollback could not take it back.
+    if (!JournalDllRegistration(list.Item(i))) continue;
     RegisterDll(list.Item(i));
   }
   list.Clear();

@@ -39,10 +39,15 @@ bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const
                    const FileVersion& incoming, HWND window) {
   // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
-  const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
   // The old file goes aside first (a rename), so that a rollback can put it
   // back; one in use stays where it is and is replaced at the next restart.
-  JournalBeforeFile(destination);
+  // Nothing is written that a rollback could not take back.
+  while (JournalBeforeFile(destination) == KeepAside::NotKept) {
+    const int answer = ShowMessage(window, WideString::Format(kCannotInstall, destination), State().InstallerTitle,
+                                   MB_RETRYCANCEL | MB_ICONERROR | MB_DEFBUTTON2);
+    if (answer != IDRETRY) return true;
+  }
+  const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
   // The temporary file was made hidden; what takes its place must not be.
   if (source.movable) SetFileAttributesW(LongPathForm(source.file, MAX_PATH).W(), FILE_ATTRIBUTE_ARCHIVE);
   for (;;) {
@@ -156,6 +161,14 @@ bool PlacePrepared(PreparedMember& prepared, const WideString& target, HWND wind
 bool PlaceFile(const WideString& member, const WideString& destination, HWND window) {
   WideString memberName = member;
   ExpandFolderMacros(memberName);
+  WideString expanded = destination;
+  ExpandFolderMacros(expanded);
+  // Outside the plan: the folders it makes and its temporary file are noted
+  // before they are there.
+  if (!JournalTempFolder(ParentFolder(expanded))) {
+    ShowMessage(window, WideString::Format(kCannotInstall, expanded), State().InstallerTitle, MB_OK | MB_ICONERROR);
+    return true;
+  }
   const WideString target = PrepareDestination(destination);
   PreparedMember prepared;
   PayloadContext* payload = PublishedPayload();
@@ -178,7 +191,10 @@ bool PutInPlace(ExtractedSource& source, const WideString& path) {
     source.moved = true;
     return true;
   }
-  return source.CopyTo(path);
+  if (!source.CopyTo(path)) return false;
+  // A copy takes the attributes of its source: a temporary file is hidden.
+  if (source.bytes == nullptr) SetFileAttributesW(path.W(), FILE_ATTRIBUTE_ARCHIVE);
+  return true;
 }
 
 bool ExtractedSource::CopyTo(const WideString& path) const {
@@ -203,9 +219,14 @@ bool ScheduleReplaceAtRestart(ExtractedSource& newFile, const WideString& destin
   const WideString staged = LongPathForm(destinationPath + u"-PLITMP", MAX_PATH);
   // A staged file left by an earlier install may be read-only.
   SetFileAttributesW(staged.W(), FILE_ATTRIBUTE_NORMAL);
-  JournalBeforeFile(destinationPath + u"-PLITMP");
+  if (JournalBeforeFile(destinationPath + u"-PLITMP") == KeepAside::NotKept) return false;
   if (!PutInPlace(newFile, staged)) return false;
-  JournalPendingRename(destinationPath, destinationPath + u"-PLITMP");
+  // A replacement an earlier install staged for the same file (no restart
+  // since) is this one now: its pair goes, or at the restart its deletion
+  // would come after the rename this pair makes.
+  const bool earlier = ReplacementPendingAtRestart(destination, staged);
+  if (!JournalPendingRename(destinationPath, destinationPath + u"-PLITMP", earlier)) return false;
+  if (earlier) CancelReplacementAtRestart(destination, staged);
   // The file in use goes first, then the staged copy takes its name.
   if (!ScheduleMoveAtRestart(destination, WideString())) return false;
   if (!ScheduleMoveAtRestart(staged, destination)) {

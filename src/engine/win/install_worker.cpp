@@ -27,13 +27,16 @@
 
 namespace {
 
+const WChar kJournalFull[] =
+    u"Setup cannot write the record it needs to undo its changes (the disk may be full). Its changes are undone.";
+
 // Why the second pass ended.
 enum class PassEnd : uint8_t { EndOfScript, Stopped, PlacementCancelled, AnsweredNo };
 
 class ScriptPass {
  public:
   ScriptPass(DiskFile& script, NamedEvent& stopEvent, HWND window, PayloadArchive& archive)
-      : script_(script), stopEvent_(stopEvent), window_(window), decodeAhead_(archive, &stopEvent) {}
+      : script_(script), stopEvent_(stopEvent), window_(window), archive_(archive), decodeAhead_(archive, &stopEvent) {}
 
   // First pass: the destinations of every "[CopyFile]", for the platform
   // variant rule and the progress total; then the members that will be
@@ -86,6 +89,8 @@ class ScriptPass {
   bool variants_ = false;  // a destination names a platform marker
   int copyTotal_ = 0;
   int copyCounter_ = 0;
+  bool journalFailed_ = false;
+  PayloadArchive& archive_;
   DecodeAhead decodeAhead_;
 };
 
@@ -126,22 +131,35 @@ void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std
   // Before anything is decoded beside a destination: the decoding makes
   // the destinations' folders. The plan of the files then goes while the
   // members decode; it is flushed before the pass places the first one.
-  NoteRunFolders(targets);
+  if (!NoteRunFolders(targets)) {
+    // The journal cannot take the plan: nothing is decoded or placed.
+    journalFailed_ = true;
+    return;
+  }
   decodeAhead_.Start(planned);
-  StartRunPlan(targets);
+  std::vector<uint64_t> sizes;
+  sizes.reserve(planned.size());
+  for (const PlannedMember& member : planned) sizes.push_back(archive_.UnpackedSizeOf(member.name));
+  StartRunPlan(targets, sizes);
   for (const WideString& target : targets) {
     const WideString key = AppPathKey(target);
     if (key.IsEmpty()) continue;
     JournalRegistryValue(HKEY_LOCAL_MACHINE, key, WideString());
     JournalRegistryValue(HKEY_LOCAL_MACHINE, key, WideString(u"Path"));
   }
-  EndRunPlan();
+  if (!EndRunPlan()) journalFailed_ = true;
 }
 
 PassEnd ScriptPass::Run() {
   InstallState& state = State();
   WideString line;
   for (;;) {
+    if (journalFailed_ || RunJournalFailed()) {
+      // What the run changes from here on could not be undone.
+      ShowMessage(window_, WideString(kJournalFull), state.InstallerTitle, MB_OK | MB_ICONERROR);
+      state.InstallFailed = true;
+      return PassEnd::PlacementCancelled;
+    }
     if (StopRequested()) state.InstallFailed = true;
     if (state.InstallFailed) return PassEnd::Stopped;
     if (!ReadLine(script_, line, false)) return PassEnd::EndOfScript;
@@ -256,7 +274,11 @@ void ScriptPass::RunLine(bool wait) {
   WideString values[3];  // program, parameters, option line
   ReadValueLines(script_, values, 3);
   // A program started during the install must find the product registered.
-  if (copyCounter_ != 0) WriteUninstallRecord();
+  if (copyCounter_ != 0 && !WriteUninstallRecord()) {
+    // No uninstaller for what is placed: the run fails (and is undone).
+    state.InstallFailed = true;
+    return;
+  }
   if (IsOptionalAction(values[2])) {
     if (state.Silent) return;
     RunEntry entry;
@@ -326,7 +348,15 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
   HWND owner = static_cast<HWND>(window);
   const HRESULT com = CoInitialize(nullptr);
   LogEvent(log_kind::kInstall, state.ProjectName + u" " + state.ProgramVersion + u" into " + state.InstallTo);
-  StartRunJournal();
+  if (!StartRunJournal(owner)) {
+    // Nothing was changed, and nothing could be undone: the run fails here.
+    MutexGuard guard(state.ProgressLock);
+    state.InstallFailed = true;
+    state.Outcome = InstallOutcome::Failed;
+    state.WorkerSettled = true;
+    if (SUCCEEDED(com)) CoUninitialize();
+    return;
+  }
 
   if (state.OfferUninstallOld && !state.Silent && !OfferOldVersionRemoval(owner)) {
     // The old version's uninstaller restarting Windows is not a restart of

@@ -139,6 +139,21 @@ bool CancelReplacementAtRestart(const WideString& destination, const WideString&
   });
 }
 
+bool ReplacementPendingAtRestart(const WideString& destination, const WideString& staged) {
+  ScopedRegistryKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
+    return false;
+  std::vector<wchar_t> data;
+  size_t count = 0;
+  if (!ReadPendingValue(key.Get(), data, count)) return false;
+  const WideString file = PlainPath(destination);
+  const WideString replacement = PlainPath(staged);
+  for (const PendingEntry& entry : SplitPairs(data, count)) {
+    if (SourceIs(entry, replacement) && SamePath(PlainTarget(entry.target), file)) return true;
+  }
+  return false;
+}
+
 bool DeletionWatch::Cancel(const WideString& path) {
   if (!Current()) return CancelDeletionAtRestart(path);
   const WideString wanted = PlainPath(path);

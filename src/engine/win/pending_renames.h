@@ -30,6 +30,9 @@ bool CancelDeletionAtRestart(const WideString& path);
 // order. True when something was taken back.
 bool CancelReplacementAtRestart(const WideString& destination, const WideString& staged);
 
+// True when a rename of staged onto destination is pending.
+bool ReplacementPendingAtRestart(const WideString& destination, const WideString& staged);
+
 // CancelDeletionAtRestart for one path after another, as the install places
 // files: the value is read again only when it has changed since the last
 // look, so that a path without a lone deletion costs no registry read. A

@@ -2,6 +2,8 @@
 
 #include "app/install_state.h"
 #include "engine/win/uninstall_record.h"
+#include "payload/win/destination_files.h"
+#include "rollback/journal_records.h"
 #include "rollback/win/journal_undo.h"
 #include "rollback/win/run_journal.h"
 #include "util/win/install_log.h"
@@ -9,33 +11,72 @@
 
 namespace {
 
+const WChar kAnotherRun[] = u"Another setup of %s is running. Wait until it has ended, then run this one again.";
+const WChar kUnreadableJournal[] =
+    u"An earlier setup of %s was interrupted, and what it changed cannot be read back, so it cannot be undone. "
+    u"Nothing was changed. The record of that setup is kept:\r\n%s";
+const WChar kNoJournal[] =
+    u"Setup cannot keep the record it needs to undo its changes (the disk may be full). Nothing was changed.";
+
 WideString Listed(const StringList& items) {
   WideString text;
   for (int i = 0; i < items.Count(); ++i) text += WideString(u"\r\n") + items.Item(i);
   return text;
 }
 
+void Refuse(HWND owner, const WideString& text) {
+  LogEvent(log_kind::kFailure, text);
+  ShowMessage(owner != nullptr && IsWindow(owner) ? owner : nullptr, text, State().InstallerTitle,
+              MB_OK | MB_ICONERROR);
+}
+
 }  // namespace
 
-bool UndoInterruptedRun(const WideString& product) {
+EarlierRunState UndoInterruptedRun(const WideString& product, HWND owner) {
   StringList notRestored;
-  if (RecoverEarlierRun(UninstallFolder(), product, notRestored) != EarlierRun::RolledBack) return false;
+  switch (RecoverEarlierRun(UninstallFolder(), product, notRestored)) {
+    case EarlierRun::None:
+    case EarlierRun::Committed: return EarlierRunState::NoneLeft;
+    case EarlierRun::Live: return EarlierRunState::OtherRunLive;
+    case EarlierRun::Unreadable:
+      Refuse(owner, WideString::Format(kUnreadableJournal, product, RunJournalPath(UninstallFolder(), product)));
+      return EarlierRunState::Unreadable;
+    case EarlierRun::RolledBack: break;
+  }
   LogEvent(log_kind::kRollback, notRestored.Count() == 0
                                     ? WideString(u"the interrupted run was undone")
                                     : u"the interrupted run was undone except:" + Listed(notRestored));
-  return true;
+  return EarlierRunState::Undone;
 }
 
-void StartRunJournal() {
+bool StartRunJournal(HWND owner) {
   InstallState& state = State();
-  UndoInterruptedRun(state.ProjectName);
-  BeginRunJournal(UninstallFolder(), state.ProjectName);
+  switch (UndoInterruptedRun(state.ProjectName, owner)) {
+    case EarlierRunState::Unreadable: return false;
+    case EarlierRunState::OtherRunLive: Refuse(owner, WideString::Format(kAnotherRun, state.ProjectName)); return false;
+    case EarlierRunState::NoneLeft:
+    case EarlierRunState::Undone: break;
+  }
+  if (!BeginRunJournal(UninstallFolder(), state.ProjectName)) {
+    // Not claimed: another process took the run since the recovery.
+    if (!ClaimProductRun(state.ProjectName)) {
+      Refuse(owner, WideString::Format(kAnotherRun, state.ProjectName));
+    } else {
+      Refuse(owner, WideString(kNoJournal));
+    }
+    return false;
+  }
+  // The members' temporary files carry the run's tag, which the journal
+  // names: an interrupted run's are found and removed.
+  SetDestinationTempPrefix(RunTempPrefix(RunJournalTag()));
+  return true;
 }
 
 void RollBackThisRun(HWND owner) {
   InstallState& state = State();
   StringList notRestored;
   if (!RollBackRunJournal(notRestored)) return;
+  SetDestinationTempPrefix(WideString());
   state.RolledBack = true;
   if (notRestored.Count() == 0) {
     LogEvent(log_kind::kRollback, u"the changes of this run were undone");
@@ -51,4 +92,8 @@ void RollBackThisRun(HWND owner) {
               MB_OK | MB_ICONERROR);
 }
 
-void CommitThisRun() { CommitRunJournal(); }
+bool CommitThisRun() {
+  if (!CommitRunJournal()) return false;
+  SetDestinationTempPrefix(WideString());
+  return true;
+}

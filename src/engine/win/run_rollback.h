@@ -8,13 +8,18 @@
 #include "util/wide_string.h"
 #include "util/win/windows_api.h"
 
-// Undoes a journal of product left by an earlier run that was interrupted
-// (one held by a live run is left alone). Logged; asks nothing. True when
-// one was undone.
-bool UndoInterruptedRun(const WideString& product);
+// Undoes a journal of product left by an earlier run that was interrupted.
+// OtherRunLive: another process runs the product (an install that started
+// this uninstaller, say): its journal is left alone. Unreadable: the
+// journal cannot be read as a whole (kept, nothing changed; the error is
+// logged and shown, owner may be nullptr): this run must not change anything.
+enum class EarlierRunState : uint8_t { NoneLeft, Undone, OtherRunLive, Unreadable };
+EarlierRunState UndoInterruptedRun(const WideString& product, HWND owner);
 
 // UndoInterruptedRun of State().ProjectName, then opens this run's journal.
-void StartRunJournal();
+// False (said and logged) when the run must not start: it could not be
+// undone.
+bool StartRunJournal(HWND owner);
 
 // Undoes this run's changes after a cancel or a failure: sets
 // State().RolledBack, and when something could not be put back,
@@ -22,5 +27,6 @@ void StartRunJournal();
 // wizard window, or nullptr once it is gone). Nothing when no journal is open.
 void RollBackThisRun(HWND owner);
 
-// The run ended well (CommitRunJournal).
-void CommitThisRun();
+// The run ended well (CommitRunJournal). False when that cannot be made
+// durable: the run is to be undone.
+bool CommitThisRun();

@@ -140,18 +140,18 @@ WideString UninstallRecordPathFor(const WideString& productName) {
   return WideString::Format(u"%sPloveUninstall-%s.dat", UninstallFolder(), productName);
 }
 
-void WriteUninstallRecord() {
+bool WriteUninstallRecord() {
   InstallState& state = State();
-  if (!state.UninstallAllowed) return;
+  if (!state.UninstallAllowed) return true;
   if (state.UninstallRecordWritten) {
     // Written before a program run of the script: the files placed or
     // kept since then get their marks now.
-    if (g_fateChangesAtRecord == InstalledFilesChanges()) return;
+    if (g_fateChangesAtRecord == InstalledFilesChanges()) return true;
     const WideString recordPath = UninstallRecordPathFor(state.ProjectName);
     g_fateChangesAtRecord = InstalledFilesChanges();
     WriteRecordFile(recordPath);
     LogEvent(log_kind::kUninstallRecord, recordPath + u", again with the files placed since");
-    return;
+    return true;
   }
   state.UninstallRecordWritten = true;
   // The product's record from an earlier install, before this one's
@@ -168,11 +168,18 @@ void WriteUninstallRecord() {
   // The uninstaller of an older version, run just before this install,
   // asked for its own deletion at the next restart; its file name is the
   // one the new copy has just taken.
-  JournalBeforeFile(copyPath);
-  if (WriteUninstallerCopy(GetModuleHandleW(nullptr), program, copyPath)) CancelDeletionAtRestart(copyPath);
+  // Without its uninstaller the product is not installed: no record, no
+  // entry naming a missing program, and the run fails.
+  if (JournalBeforeFile(copyPath) == KeepAside::NotKept ||
+      !WriteUninstallerCopy(GetModuleHandleW(nullptr), program, copyPath)) {
+    LogWindowsError(log_kind::kFailure, u"the uninstaller " + copyPath + u" (the product is not installed)",
+                    GetLastError());
+    return false;
+  }
+  CancelDeletionAtRestart(copyPath);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
-  JournalBeforeFile(recordPath);
+  if (JournalBeforeFile(recordPath) == KeepAside::NotKept) return false;
   g_fateChangesAtRecord = InstalledFilesChanges();
   WriteRecordFile(recordPath);
   LogEvent(log_kind::kUninstallRecord, recordPath + u", uninstaller " + copyPath);
@@ -182,6 +189,7 @@ void WriteUninstallRecord() {
     WriteRegistryString(HKEY_CURRENT_USER, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
     WriteRegistryString(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
   }
+  return true;
 }
 
 bool CopyUninstaller(const WideString& program, const WideString& copyPath) {

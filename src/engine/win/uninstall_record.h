@@ -27,8 +27,10 @@ WideString UninstallRecordPathFor(const WideString& productName);
 // State().UninstallAllowed is clear; when it has run before in this process
 // (State().UninstallRecordWritten) it only writes the record file again,
 // and only when files were placed or kept since (installed_files.h).
-// Failures are not reported: each later step runs anyway.
-void WriteUninstallRecord();
+// False when the uninstaller copy cannot be written (nothing else is written
+// then: the product is not installed, and the run is to fail); other
+// failures are not reported.
+bool WriteUninstallRecord();
 
 // Copies program (the running installer) whole to copyPath through a
 // temporary "Ins" file: the uninstaller copy of an installer without a

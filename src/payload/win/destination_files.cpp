@@ -18,10 +18,19 @@ bool IsFolder(const WideString& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+SRWLOCK g_prefixLock = SRWLOCK_INIT;
+WideString g_prefix(u"~PLI");
+
+WideString TempPrefix() {
+  SrwGuard guard(g_prefixLock);
+  return g_prefix;
+}
+
 // A new hidden file of a name nobody uses in folder (with its backslash).
 bool MakeTempIn(const WideString& folder, WideString& path) {
+  const WideString prefix = TempPrefix();
   for (int attempt = 0; attempt < 8; ++attempt) {
-    path = folder + WideString::Format(u"~PLI%08X.tmp", Random(0));
+    path = folder + prefix + WideString::Format(u"%08X.tmp", Random(0));
     ScopedFileHandle file(CreateFileW(LongPathForm(path, MAX_PATH).W(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_HIDDEN, nullptr));
     if (file) return true;
@@ -97,6 +106,11 @@ bool MakeDestinationTemp(const WideString& folder, WideString& path) {
   if (MakeTempIn(temp, path)) return true;
   CreateFolderTree(temp);
   return MakeTempIn(temp, path);
+}
+
+void SetDestinationTempPrefix(const WideString& prefix) {
+  SrwGuard guard(g_prefixLock);
+  g_prefix = prefix.IsEmpty() ? WideString(u"~PLI") : prefix;
 }
 
 bool PreparedMember::MayCarryVersion() const {

@@ -8,8 +8,10 @@
 // The one place where a destination folder is created (CreateDestinationFolder)
 // and the one where a temporary file is made (MakeDestinationTemp).
 //
-// Temporary files are named "~PLI" + 8 hexadecimal digits + ".tmp", made
-// with CREATE_NEW (so never over another file) and hidden. When none can be
+// Temporary files are named "~PLI" + 8 hexadecimal digits + ".tmp" (or the
+// prefix SetDestinationTempPrefix gave, for the run's journal to find them
+// after a crash), made with CREATE_NEW (so never over another file) and
+// hidden. When none can be
 // made in the destination's folder, the member goes to the Windows
 // temporary folder instead and is copied into place, as before.
 
@@ -44,6 +46,10 @@ bool CreateDestinationFolder(const WideString& folder, MadeFolders* made);
 // folder when none can be made there (or folder is empty); its path in path.
 // False, with path empty, when neither works.
 bool MakeDestinationTemp(const WideString& folder, WideString& path);
+
+// The start of every temporary file's name from now on ("~PLI" when empty).
+// Call it before decoding starts.
+void SetDestinationTempPrefix(const WideString& prefix);
 
 // A member as the install worker takes it: decoded into a temporary file or
 // held in memory, with what decoding it gave.

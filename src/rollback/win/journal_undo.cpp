@@ -5,6 +5,7 @@
 #include "rollback/win/journal_roots.h"
 #include "rollback/win/run_journal.h"
 #include "util/path_text.h"
+#include "util/win/temp_names.h"
 #include "util/win/file_system.h"
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
@@ -75,16 +76,100 @@ bool UndoRegistryKey(const JournalRecord& record) {
          ERROR_SUCCESS;
 }
 
-// False when the record's change could not be undone.
-bool UndoRecord(const JournalRecord& record) {
+// What the whole journal tells about its records.
+struct JournalContext {
+  WideString tag;                   // of the Begin record
+  std::vector<bool> placed;         // per plan index: a FilePlaced was read
+  uint32_t lastPlaced = 0;          // the highest plan index placed, plus one
+  bool allRecords = false;          // the run's own, every record in memory
+  bool committed = false;
+  std::vector<WideString> keepRegistered;  // DLLs that were there before the run
+};
+
+JournalContext ContextOf(const std::vector<JournalRecord>& records, bool allRecords) {
+  JournalContext context;
+  context.allRecords = allRecords;
+  for (const JournalRecord& record : records) {
+    switch (record.kind) {
+      case JournalKind::Begin: context.tag = record.other; break;
+      case JournalKind::FilePlaced:
+        if (record.number < (1u << 24)) {
+          if (context.placed.size() <= record.number) context.placed.resize(record.number + 1);
+          context.placed[record.number] = true;
+          if (record.number + 1 > context.lastPlaced) context.lastPlaced = record.number + 1;
+        }
+        break;
+      case JournalKind::DllRegistered:
+        if (record.type == kDllWasThere) context.keepRegistered.push_back(record.path);
+        break;
+      case JournalKind::Committed: context.committed = true; break;
+      default: break;
+    }
+  }
+  return context;
+}
+
+bool Listed(const std::vector<WideString>& list, const WideString& item) {
+  for (const WideString& entry : list) {
+    if (SamePath(entry, item)) return true;
+  }
+  return false;
+}
+
+uint64_t SizeOf(const WideString& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(Long(path).W(), GetFileExInfoStandard, &data)) return UINT64_MAX;
+  return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// A destination that was not there at plan time and is there now: the
+// run's own to delete, or a file someone else put there since.
+bool WrittenByTheRun(const JournalRecord& record, const JournalContext& context) {
+  const bool placedNoted = record.number < context.placed.size() && context.placed[record.number];
+  const bool laterNoted = context.allRecords || context.committed || context.lastPlaced > record.number + 1;
+  uint64_t size = 0;
+  const bool sizeKnown = PlannedSize(record, size);
+  return PlannedFileIsTheRuns(placedNoted, laterNoted, sizeKnown, sizeKnown && SizeOf(record.path) == size);
+}
+
+// The run's temporary files in folder, wherever the run stopped.
+void RemoveTempFiles(const WideString& folder, const WideString& tag) {
+  if (tag.IsEmpty()) return;
+  WideString prefix = folder;
+  AddBackslash(prefix);
+  WIN32_FIND_DATAW found{};
+  HANDLE find = FindFirstFileW(Long(prefix + RunTempFilePattern(tag)).W(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
+    const WideString path = prefix + WideString(reinterpret_cast<const WChar*>(found.cFileName));
+    if (DeleteFileForced(Long(path))) LogEvent(log_kind::kRollback, u"removed " + path);
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+}
+
+// False when the record's change could not be undone. Every step can be
+// taken again (a rollback cut short by a power loss is replayed whole).
+bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
   switch (record.kind) {
-    case JournalKind::PlannedFile:
+    case JournalKind::PlannedFile: {
+      bool undone = true;
       switch (UndoOfPlannedFile(record.type != 0, Exists(record.other), Exists(record.path))) {
-        case PlannedUndo::PutBack: return PutBack(record.other, record.path);
-        case PlannedUndo::Delete: return RemoveFile(record.path);
-        case PlannedUndo::Nothing: return true;
+        case PlannedUndo::PutBack: undone = PutBack(record.other, record.path); break;
+        case PlannedUndo::Delete:
+          if (WrittenByTheRun(record, context)) return RemoveFile(record.path);
+          LogEvent(log_kind::kRollback, u"not the run's, left: " + record.path);
+          return true;
+        case PlannedUndo::Nothing: break;
       }
-      return true;
+      // The run registered the file it replaced (or kept): the file that is
+      // there now is registered again.
+      if (undone && Listed(context.keepRegistered, record.path) && Exists(record.path) &&
+          IsSelfRegisteringFile(record.path))
+        RegisterDll(record.path);
+      return undone;
+    }
+    case JournalKind::TempFiles: RemoveTempFiles(record.path, context.tag); return true;
     case JournalKind::FileCreated: return RemoveFile(record.path);
     case JournalKind::FileReplaced: return !Exists(record.other) || PutBack(record.other, record.path);
     case JournalKind::OldFileKept: {
@@ -113,9 +198,17 @@ bool UndoRecord(const JournalRecord& record) {
     case JournalKind::RegistryValue: return UndoRegistryValue(record);
     case JournalKind::PendingRename:
       CancelReplacementAtRestart(record.path, record.other);
+      if (record.type == kEarlierPairReplaced) {
+        // The earlier install's staged file comes back (its FileReplaced
+        // record, undone next), and its pair with it.
+        return ScheduleMoveAtRestart(Long(record.path), WideString()) &&
+               ScheduleMoveAtRestart(Long(record.other), Long(record.path));
+      }
       return RemoveFile(record.other);
     case JournalKind::DllRegistered:
-      if (Exists(record.path)) UnregisterDllServer(record.path);
+      // Only the run's own new file: one that was there keeps its
+      // registration (and a replaced one is registered again when it is back).
+      if (record.type != kDllWasThere && Exists(record.path)) UnregisterDllServer(record.path);
       return true;
     case JournalKind::ProgramRun:
       LogEvent(log_kind::kRollback, u"cannot be undone: the program run " + record.path);
@@ -137,9 +230,10 @@ WideString WhatItChanged(const JournalRecord& record) {
 
 }  // namespace
 
-void UndoJournalRecords(const std::vector<JournalRecord>& records, StringList& notRestored) {
+void UndoJournalRecords(const std::vector<JournalRecord>& records, StringList& notRestored, bool allRecords) {
+  const JournalContext context = ContextOf(records, allRecords);
   for (size_t i = records.size(); i-- > 0;) {
-    if (UndoRecord(records[i])) continue;
+    if (UndoRecord(records[i], context)) continue;
     notRestored.Add(WhatItChanged(records[i]));
     LogEvent(log_kind::kFailure, u"rollback could not restore " + WhatItChanged(records[i]));
   }
@@ -154,6 +248,7 @@ void RemoveFoldersOfRun(const std::vector<JournalRecord>& records) {
 }
 
 bool RollBackRunJournal(StringList& notRestored) {
+  const JournalBusy busy;
   std::vector<uint8_t> bytes;
   if (!RunJournalActive()) return false;
   ReadActiveJournal(bytes);
@@ -161,32 +256,52 @@ bool RollBackRunJournal(StringList& notRestored) {
   // Nothing is written while undoing.
   SetRegistryWriteObserver(nullptr);
   LogEvent(log_kind::kRollback, u"undoing the changes of this run");
-  UndoJournalRecords(reading.records, notRestored);
+  UndoJournalRecords(reading.records, notRestored, true);
   DiscardRunJournal();
   RemoveFoldersOfRun(reading.records);
   return true;
 }
 
 EarlierRun RecoverEarlierRun(const WideString& uninstallFolder, const WideString& product, StringList& notRestored) {
+  const JournalBusy busy;
   const WideString path = RunJournalPath(uninstallFolder, product);
-  ScopedFileHandle file(CreateFileW(Long(path).W(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (RunJournalActive() || !ClaimProductRun(product)) {
+    LogEvent(log_kind::kRollback, u"the journal of another run, left alone: " + path);
+    return EarlierRun::Live;
+  }
+  // The run of the product is this process's now: a journal there is an
+  // ended run's, whoever else reads it.
+  ScopedFileHandle file(CreateFileW(Long(path).W(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return EarlierRun::None;
-    LogWindowsError(log_kind::kRollback, u"the journal of another run, left alone: " + path, error);
-    return EarlierRun::Live;
+    LogWindowsError(log_kind::kFailure, u"the journal of an interrupted run cannot be read: " + path, error);
+    return EarlierRun::Unreadable;
   }
   LARGE_INTEGER size{};
   std::vector<uint8_t> bytes;
-  if (GetFileSizeEx(file.Get(), &size) && size.QuadPart < 0x7FFFFFFF) {
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)))
-      got = 0;
-    bytes.resize(got);
+  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart >= 0x7FFFFFFF) {
+    LogEvent(log_kind::kFailure, u"the journal of an interrupted run cannot be read: " + path);
+    return EarlierRun::Unreadable;
+  }
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+                         got != bytes.size())) {
+    LogWindowsError(log_kind::kFailure, u"the journal of an interrupted run cannot be read: " + path, GetLastError());
+    return EarlierRun::Unreadable;
   }
   const JournalReading reading = ReadJournal(bytes.data(), bytes.size());
+  if (reading.Refused()) {
+    // Undoing half of it could do more harm than the interrupted run did:
+    // nothing changes, and the journal stays for a version that reads it.
+    LogEvent(log_kind::kFailure, WideString(reading.refusal == JournalRefusal::NewerVersion
+                                                ? u"the journal of an interrupted run is of a newer version, kept: "
+                                                : u"the journal of an interrupted run is damaged, kept: ") +
+                                     path);
+    return EarlierRun::Unreadable;
+  }
   EarlierRun result = EarlierRun::RolledBack;
   if (reading.Committed()) {
     LogEvent(log_kind::kRollback, u"an earlier run had ended well: its kept-aside files go, " + path);
@@ -194,9 +309,12 @@ EarlierRun RecoverEarlierRun(const WideString& uninstallFolder, const WideString
     result = EarlierRun::Committed;
   } else {
     LogEvent(log_kind::kRollback, u"an earlier run was interrupted: undoing it from " + path);
-    UndoJournalRecords(reading.records, notRestored);
+    UndoJournalRecords(reading.records, notRestored, false);
   }
   file.Reset();
+  // Kept while something could not be put back: the next run tries again
+  // (every step can be taken again) rather than orphan a kept-aside file.
+  if (notRestored.Count() > 0) return result;
   SetFileAttributesW(Long(path).W(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(Long(path).W());
   if (result == EarlierRun::RolledBack) RemoveFoldersOfRun(reading.records);

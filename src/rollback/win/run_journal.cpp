@@ -1,29 +1,42 @@
 #include "rollback/win/run_journal.h"
 
+#include <atomic>
+
 #include "rollback/journal_records.h"
 #include "rollback/win/journal_roots.h"
 #include "util/path_text.h"
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/temp_names.h"
 
 namespace {
 
 // Buffered records are written out in pieces of about this size.
 constexpr size_t kWriteAtBytes = 256 * 1024;
+// Space written ahead (zeros) when the journal opens, and per planned
+// destination: what its records take, so that a disk that fills up during
+// the run still takes the journal.
+constexpr uint64_t kReservedAtStart = 64 * 1024;
+constexpr uint64_t kReservedPerFile = 96;
 
 struct PlanEntry {
   WideString path;
   WideString aside;
   bool existed = false;
-  bool kept = false;  // its old content is aside now
+  bool kept = false;    // its old content is aside now
+  bool placed = false;  // the pass went on to write it
 };
 
 struct Journal {
   ScopedFileHandle file;
+  uint64_t written = 0;   // bytes of records in the file
+  uint64_t durable = 0;   // of them, flushed
+  uint64_t reserved = 0;  // the file's size: zeros after the records
+  bool failed = false;    // a write or a flush failed: nothing more is certain
   WideString path;
   WideString tag;
-  std::vector<uint8_t> buffer;
+  std::vector<uint8_t> buffer;  // every record so far; the first written of them are in the file
   bool planning = false;
   std::vector<PlanEntry> plan;
   size_t nextPlanned = 0;
@@ -36,10 +49,15 @@ struct Journal {
   std::vector<WideString> createdKeys;
   std::vector<WideString> keptAsides;  // unplanned
   std::vector<WideString> keptOld;     // of the old version
+  std::vector<WideString> tempFolders;  // noted for the run's temporary files
+  std::vector<WideString> createdFiles;  // unplanned, not there before
   size_t ownFolders = 0;  // the first madeFolders: made for the journal itself
 };
 
 Journal* g_journal = nullptr;
+
+// Threads inside a journal call or an undo (RunJournalBusy).
+std::atomic<int> g_busy{0};
 
 bool FileInUse(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
@@ -47,31 +65,79 @@ bool FileInUse(DWORD error) {
 
 bool Exists(const WideString& path) { return GetFileAttributesW(LongPathForm(path, MAX_PATH).W()) != INVALID_FILE_ATTRIBUTES; }
 
-void WriteOut(Journal& journal, bool flush) {
-  // A journal in memory keeps its records in the buffer.
-  if (!journal.file) return;
-  if (!journal.buffer.empty()) {
-    DWORD written = 0;
-    if (!WriteFile(journal.file.Get(), journal.buffer.data(), static_cast<DWORD>(journal.buffer.size()), &written,
-                   nullptr) ||
-        written != journal.buffer.size()) {
-      LogWindowsError(log_kind::kFailure, u"rollback journal write", GetLastError());
-    }
-    journal.buffer.clear();
+bool Failed(Journal& journal, const WChar* what, DWORD error) {
+  if (!journal.failed) LogWindowsError(log_kind::kFailure, WideString(what) + u" " + journal.path, error);
+  journal.failed = true;
+  return false;
+}
+
+bool WriteBytes(Journal& journal, const uint8_t* data, size_t size) {
+  DWORD written = 0;
+  if (!WriteFile(journal.file.Get(), data, static_cast<DWORD>(size), &written, nullptr))
+    return Failed(journal, u"rollback journal write", GetLastError());
+  if (written != size) return Failed(journal, u"rollback journal write", ERROR_DISK_FULL);
+  return true;
+}
+
+// What a power loss would leave of the journal is what the flushes took.
+bool Flush(Journal& journal) {
+  if (FlushFileBuffers(journal.file.Get())) {
+    journal.durable = journal.written;
+    return true;
   }
-  if (flush) FlushFileBuffers(journal.file.Get());
+  return Failed(journal, u"rollback journal flush", GetLastError());
+}
+
+// False once anything written to the journal may not be there.
+bool WriteOut(Journal& journal, bool flush) {
+  // A journal in memory keeps its records in the buffer.
+  if (!journal.file) return true;
+  if (journal.failed) return false;
+  if (journal.buffer.size() > journal.written) {
+    const size_t from = static_cast<size_t>(journal.written);
+    if (!WriteBytes(journal, journal.buffer.data() + from, journal.buffer.size() - from)) return false;
+    journal.written = journal.buffer.size();
+    if (journal.written > journal.reserved) journal.reserved = journal.written;
+  }
+  return !flush || Flush(journal);
+}
+
+// Zeros up to size bytes, flushed, so that the records to come need no new
+// space; the records then go on where they end.
+bool Reserve(Journal& journal, uint64_t size) {
+  if (!journal.file || journal.failed) return !journal.failed;
+  if (!WriteOut(journal, false)) return false;
+  if (size <= journal.reserved) return true;
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(journal.reserved);
+  if (!SetFilePointerEx(journal.file.Get(), at, nullptr, FILE_BEGIN))
+    return Failed(journal, u"rollback journal reserve", GetLastError());
+  const std::vector<uint8_t> zeros(64 * 1024, 0);
+  while (journal.reserved < size) {
+    const uint64_t piece = size - journal.reserved < zeros.size() ? size - journal.reserved : zeros.size();
+    if (!WriteBytes(journal, zeros.data(), static_cast<size_t>(piece))) return false;
+    journal.reserved += piece;
+  }
+  at.QuadPart = static_cast<LONGLONG>(journal.written);
+  if (!SetFilePointerEx(journal.file.Get(), at, nullptr, FILE_BEGIN))
+    return Failed(journal, u"rollback journal reserve", GetLastError());
+  return Flush(journal);
 }
 
 // A record of a change that the disk would not tell after a crash is
 // flushed before the change; inside the plan, the plan's end flushes.
-void Note(Journal& journal, const JournalRecord& record, bool flush) {
+// False when the journal cannot take it: the change must not be made.
+bool Note(Journal& journal, const JournalRecord& record, bool flush) {
   AppendJournalRecord(record, journal.buffer);
-  if (flush && !journal.planning) {
-    WriteOut(journal, true);
-  } else if (journal.buffer.size() >= kWriteAtBytes) {
-    WriteOut(journal, false);
-  }
+  if (flush && !journal.planning) return WriteOut(journal, true);
+  if (journal.buffer.size() - journal.written >= kWriteAtBytes) return WriteOut(journal, false);
+  return !journal.failed;
 }
+
+// One run of a product at a time, on the whole machine: the claim lives as
+// long as the process (an ended process gives it up).
+HANDLE g_claim = nullptr;
+WideString g_claimed;
 
 // A folder as madeFolders holds it: without the backslashes at its end.
 WideString FolderLevel(WideString folder) {
@@ -130,29 +196,57 @@ void ObserveRegistryWrite(HKEY root, const WideString& keyPath, const WideString
 
 }  // namespace
 
+JournalBusy::JournalBusy() { ++g_busy; }
+JournalBusy::~JournalBusy() { --g_busy; }
+bool RunJournalBusy() { return g_busy.load() != 0; }
+
 WideString RunJournalPath(const WideString& uninstallFolder, const WideString& product) {
   return uninstallFolder + u"PloveRollback-" + product + u".dat";
 }
 
+bool ClaimProductRun(const WideString& product) {
+  if (g_claim != nullptr && SamePath(g_claimed, product)) return true;
+  if (g_claim != nullptr) {
+    // One product at a time: the other one's run has ended here unless its
+    // journal is open.
+    if (g_journal != nullptr) return false;
+    ReleaseMutex(g_claim);
+    CloseHandle(g_claim);
+    g_claim = nullptr;
+  }
+  // A kernel object name takes no backslash but the namespace's own.
+  WideString name = product;
+  name.Replace(u"\\", u"/", false);
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, (u"Global\\PloveInstall-Run-" + name).W());
+  if (mutex == nullptr) {
+    LogWindowsError(log_kind::kFailure, u"the claim of the run of " + product, GetLastError());
+    return false;
+  }
+  const DWORD waited = WaitForSingleObject(mutex, 0);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    LogEvent(log_kind::kRollback, u"another run of " + product + u" is going on");
+    CloseHandle(mutex);
+    return false;
+  }
+  g_claim = mutex;
+  g_claimed = product;
+  return true;
+}
+
 bool BeginRunJournal(const WideString& uninstallFolder, const WideString& product) {
+  const JournalBusy busy;
   if (g_journal != nullptr) return true;
+  if (!ClaimProductRun(product)) return false;
   Journal* journal = new Journal;
-  journal->planning = true;  // the folder and the beginning are flushed with the plan
+  journal->planning = true;  // the folder and the beginning are flushed together
   NoteMissingFolders(*journal, uninstallFolder);
   for (const WideString& folder : journal->madeFolders) CreateDirectoryW(LongPathForm(folder, 248).W(), nullptr);
   journal->ownFolders = journal->madeFolders.size();
   const WideString path = RunJournalPath(uninstallFolder, product);
-  // Readable by another run, which can tell from a refused write access
-  // that this one is live.
+  journal->path = path;
   journal->file.Reset(CreateFileW(LongPathForm(path, MAX_PATH).W(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr));
-  if (!journal->file) {
-    LogWindowsError(log_kind::kFailure, u"rollback journal " + path + u" (the run cannot be undone)", GetLastError());
-    for (size_t i = journal->madeFolders.size(); i-- > 0;) RemoveDirectoryW(journal->madeFolders[i].W());
-    delete journal;
-    return false;
-  }
-  journal->path = path;
+  if (!journal->file) Failed(*journal, u"rollback journal", GetLastError());
   journal->tag = WideString::Hex(GetTickCount() ^ (GetCurrentProcessId() << 16));
   std::vector<uint8_t> header;
   AppendJournalHeader(header);
@@ -163,6 +257,17 @@ bool BeginRunJournal(const WideString& uninstallFolder, const WideString& produc
   begin.other = journal->tag;
   Note(*journal, begin, false);
   journal->planning = false;
+  // Durable, with room for what the run notes first, or no run.
+  if (journal->failed || !Reserve(*journal, kReservedAtStart)) {
+    LogEvent(log_kind::kFailure, u"the run cannot be undone without its journal: it does not start");
+    if (journal->file) {
+      journal->file.Reset();
+      DeleteFileW(LongPathForm(path, MAX_PATH).W());
+    }
+    for (size_t i = journal->madeFolders.size(); i-- > 0;) RemoveDirectoryW(LongPathForm(journal->madeFolders[i], 248).W());
+    delete journal;
+    return false;
+  }
   g_journal = journal;
   SetRegistryWriteObserver(&ObserveRegistryWrite);
   LogEvent(log_kind::kRollback, u"journal " + path);
@@ -179,20 +284,57 @@ bool BeginMemoryJournal() {
 
 bool RunJournalActive() { return g_journal != nullptr; }
 
-void NoteRunFolders(const std::vector<WideString>& destinations) {
-  if (g_journal == nullptr) return;
+namespace {
+
+// A folder the run's temporary files may be made in, noted once.
+void NoteTempFolder(Journal& journal, const WideString& folder) {
+  const WideString level = FolderLevel(folder);
+  if (level.IsEmpty() || Listed(journal.tempFolders, level)) return;
+  journal.tempFolders.push_back(level);
+  JournalRecord record;
+  record.kind = JournalKind::TempFiles;
+  record.path = level;
+  Note(journal, record, false);
+}
+
+}  // namespace
+
+bool NoteRunFolders(const std::vector<WideString>& destinations) {
+  const JournalBusy busy;
+  if (g_journal == nullptr) return true;
   Journal& journal = *g_journal;
+  // Members are decoded beside their destinations, or in the temporary
+  // folder when they cannot be.
+  NoteTempFolder(journal, TempFolder());
   WideString lastFolder;
+  uint64_t reserve = journal.reserved;
   for (const WideString& destination : destinations) {
+    reserve += kReservedPerFile + 4u * static_cast<uint64_t>(destination.Length());
     const WideString folder = ParentFolder(destination);
     if (SamePath(folder, lastFolder)) continue;
     NoteMissingFolders(journal, folder);
+    NoteTempFolder(journal, folder);
     lastFolder = folder;
   }
-  WriteOut(journal, true);
+  return WriteOut(journal, true) && Reserve(journal, reserve);
 }
 
-void StartRunPlan(const std::vector<WideString>& destinations) {
+bool JournalTempFolder(const WideString& folder) {
+  const JournalBusy busy;
+  if (g_journal == nullptr) return true;
+  Journal& journal = *g_journal;
+  if (Listed(journal.tempFolders, FolderLevel(folder))) return !journal.failed;
+  NoteMissingFolders(journal, folder);
+  NoteTempFolder(journal, folder);
+  return WriteOut(journal, true);
+}
+
+WideString RunJournalTag() { return g_journal != nullptr ? g_journal->tag : WideString(); }
+
+bool RunJournalFailed() { return g_journal != nullptr && g_journal->failed; }
+
+void StartRunPlan(const std::vector<WideString>& destinations, const std::vector<uint64_t>& sizes) {
+  const JournalBusy busy;
   if (g_journal == nullptr) return;
   Journal& journal = *g_journal;
   journal.planning = true;
@@ -218,6 +360,7 @@ void StartRunPlan(const std::vector<WideString>& destinations) {
     record.type = entry.existed ? 1 : 0;
     record.path = entry.path;
     record.other = entry.aside;
+    if (journal.plan.size() < sizes.size()) record.bytes = PlannedSizeBytes(sizes[journal.plan.size()]);
     Note(journal, record, false);
     journal.plan.push_back(entry);
   }
@@ -233,30 +376,41 @@ JournalNotesAhead::~JournalNotesAhead() {
   WriteOut(*g_journal, true);
 }
 
-void EndRunPlan() {
-  if (g_journal == nullptr) return;
+bool EndRunPlan() {
+  const JournalBusy busy;
+  if (g_journal == nullptr) return true;
   JournalRecord end;
   end.kind = JournalKind::PlanEnd;
   Note(*g_journal, end, false);
   g_journal->planning = false;
-  WriteOut(*g_journal, true);
+  return WriteOut(*g_journal, true);
 }
 
+namespace {
+
+// True when an earlier entry of the plan for the same path was placed by
+// the run (a destination named twice).
+bool PlacedEarlier(const Journal& journal, uint32_t index) {
+  for (uint32_t i = 0; i < index; ++i) {
+    if (journal.plan[i].placed && SamePath(journal.plan[i].path, journal.plan[index].path)) return true;
+  }
+  return false;
+}
+
+KeepAside NotKept(const WideString& path, DWORD error) {
+  LogWindowsError(log_kind::kFailure, u"keeping aside " + path + u" (a rollback could not restore it)", error);
+  return KeepAside::NotKept;
+}
+
+}  // namespace
+
 KeepAside JournalBeforeFile(const WideString& path) {
+  const JournalBusy busy;
   if (g_journal == nullptr) return KeepAside::NothingThere;
   Journal& journal = *g_journal;
+  if (journal.failed) return NotKept(path, ERROR_WRITE_FAULT);
   uint32_t index = 0;
   PlanEntry* planned = FindPlanned(journal, path, index);
-  if (planned != nullptr && !planned->existed) {
-    // Whatever is there now came since the plan: it is this run's own and
-    // goes on rollback. (A folder that came there makes the placement fail
-    // as it would without a journal.)
-    JournalRecord placed;
-    placed.kind = JournalKind::FilePlaced;
-    placed.number = index;
-    Note(journal, placed, false);
-    return KeepAside::NothingThere;
-  }
   const DWORD attributes = GetFileAttributesW(LongPathForm(path, MAX_PATH).W());
   // A folder where the file should go is not the run's to move: the
   // placement fails on it as it would without a journal.
@@ -267,10 +421,14 @@ KeepAside JournalBeforeFile(const WideString& path) {
   if (planned != nullptr) {
     record.kind = JournalKind::FilePlaced;
     record.number = index;
-    Note(journal, record, false);
-    // Not there before the run, or placed twice by the pass: what is there
-    // is this run's own, and goes on rollback.
-    if (!present || planned->kept || !planned->existed) return KeepAside::NothingThere;
+    if (!Note(journal, record, false)) return NotKept(path, ERROR_WRITE_FAULT);
+    const bool own = planned->kept || PlacedEarlier(journal, index);
+    planned->placed = true;
+    // Nothing there, or what is there is this run's own (placed twice by
+    // the pass): it goes on rollback. A file that came since the plan (a
+    // program the run started, another install, the user) goes aside as an
+    // old one would, and comes back on rollback.
+    if (!present || own) return KeepAside::NothingThere;
   } else {
     // A path noted before is this run's own already.
     if (Listed(journal.notedFiles, path)) return KeepAside::NothingThere;
@@ -279,13 +437,14 @@ KeepAside JournalBeforeFile(const WideString& path) {
       NoteMissingFolders(journal, ParentFolder(path));
       record.kind = JournalKind::FileCreated;
       record.path = path;
-      Note(journal, record, true);
+      if (!Note(journal, record, true)) return NotKept(path, ERROR_WRITE_FAULT);
+      journal.createdFiles.push_back(path);
       return KeepAside::NothingThere;
     }
     record.kind = JournalKind::FileReplaced;
     record.path = path;
     record.other = ParentFolder(path) + KeptAsideName(journal.tag + u"u", journal.unplannedAsides++);
-    Note(journal, record, true);
+    if (!Note(journal, record, true)) return NotKept(path, ERROR_WRITE_FAULT);
   }
   const WideString aside = planned != nullptr ? planned->aside : record.other;
   const WideString from = LongPathForm(path, MAX_PATH);
@@ -296,11 +455,7 @@ KeepAside JournalBeforeFile(const WideString& path) {
     if (FileInUse(error)) return KeepAside::InUse;
     // Not renamed (another volume, say): a copy keeps it as well.
     kept = CopyFileW(from.W(), to.W(), TRUE) != FALSE;
-    if (!kept) {
-      LogWindowsError(log_kind::kFailure, u"keeping aside " + path + u" (a rollback cannot restore it)",
-                      GetLastError());
-      return KeepAside::NotKept;
-    }
+    if (!kept) return NotKept(path, GetLastError());
   }
   if (planned != nullptr) {
     planned->kept = true;
@@ -311,6 +466,7 @@ KeepAside JournalBeforeFile(const WideString& path) {
 }
 
 void JournalKeepOldFile(const WideString& path) {
+  const JournalBusy busy;
   if (g_journal == nullptr || path.IsEmpty() || !Exists(path)) return;
   Journal& journal = *g_journal;
   // Not noted as the run's own: should the new install write over it where
@@ -332,24 +488,37 @@ void JournalKeepOldFile(const WideString& path) {
   }
 }
 
-void JournalPendingRename(const WideString& destination, const WideString& staged) {
-  if (g_journal == nullptr) return;
+bool JournalPendingRename(const WideString& destination, const WideString& staged, bool replacesEarlier) {
+  const JournalBusy busy;
+  if (g_journal == nullptr) return true;
   JournalRecord record;
   record.kind = JournalKind::PendingRename;
+  record.type = replacesEarlier ? kEarlierPairReplaced : 0;
   record.path = destination;
   record.other = staged;
-  Note(*g_journal, record, true);
+  return Note(*g_journal, record, true);
 }
 
-void JournalDllRegistration(const WideString& path) {
-  if (g_journal == nullptr) return;
+bool JournalDllRegistration(const WideString& path) {
+  const JournalBusy busy;
+  if (g_journal == nullptr) return true;
+  Journal& journal = *g_journal;
+  // The run's own new file is unregistered on rollback; one that was there
+  // (kept by the version rule, or replaced) keeps its registration, and a
+  // replaced one is registered again once it is back.
+  bool own = Listed(journal.createdFiles, path);
+  for (const PlanEntry& entry : journal.plan) {
+    if (entry.placed && !entry.kept && !entry.existed && SamePath(entry.path, path)) own = true;
+  }
   JournalRecord record;
   record.kind = JournalKind::DllRegistered;
+  record.type = own ? 0 : kDllWasThere;
   record.path = path;
-  Note(*g_journal, record, true);
+  return Note(journal, record, true);
 }
 
 void JournalProgramRun(const WideString& program) {
+  const JournalBusy busy;
   if (g_journal == nullptr) return;
   JournalRecord record;
   record.kind = JournalKind::ProgramRun;
@@ -358,6 +527,7 @@ void JournalProgramRun(const WideString& program) {
 }
 
 void JournalRegistryValue(HKEY root, const WideString& keyPath, const WideString& valueName) {
+  const JournalBusy busy;
   if (g_journal == nullptr || keyPath.IsEmpty()) return;
   Journal& journal = *g_journal;
   uint32_t rootNumber = 0;
@@ -430,6 +600,7 @@ void DeleteKeptAsideFiles(const std::vector<JournalRecord>& records) {
 namespace {
 
 void CloseJournal(bool deleteFile) {
+  const JournalBusy busy;
   Journal* journal = g_journal;
   g_journal = nullptr;
   SetRegistryWriteObserver(nullptr);
@@ -446,12 +617,18 @@ void CloseJournal(bool deleteFile) {
 
 }  // namespace
 
-void CommitRunJournal() {
-  if (g_journal == nullptr) return;
-  Journal& journal = *g_journal;
+bool MarkRunCommitted() {
+  const JournalBusy busy;
+  if (g_journal == nullptr) return true;
   JournalRecord committed;
   committed.kind = JournalKind::Committed;
-  Note(journal, committed, true);
+  return Note(*g_journal, committed, true);
+}
+
+void FinishCommittedRun() {
+  const JournalBusy busy;
+  if (g_journal == nullptr) return;
+  Journal& journal = *g_journal;
   for (const PlanEntry& entry : journal.plan) {
     if (entry.kept) DeleteKeptAside(entry.aside);
   }
@@ -460,26 +637,34 @@ void CommitRunJournal() {
   CloseJournal(true);
 }
 
+bool CommitRunJournal() {
+  if (!MarkRunCommitted()) return false;
+  FinishCommittedRun();
+  return true;
+}
+
 bool ReadActiveJournal(std::vector<uint8_t>& bytes) {
+  const JournalBusy busy;
   bytes.clear();
   if (g_journal == nullptr) return false;
-  Journal& journal = *g_journal;
-  if (!journal.file) {
-    bytes = journal.buffer;
-    return true;
-  }
-  WriteOut(journal, false);
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(journal.file.Get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
-  LARGE_INTEGER start{};
-  if (!SetFilePointerEx(journal.file.Get(), start, nullptr, FILE_BEGIN)) return false;
-  bytes.resize(static_cast<size_t>(size.QuadPart));
-  DWORD got = 0;
-  const bool read = bytes.empty() || (ReadFile(journal.file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                               &got, nullptr) &&
-                                      got == bytes.size());
-  SetFilePointerEx(journal.file.Get(), start, nullptr, FILE_END);
-  return read;
+  // Memory holds every record, also those a full disk kept out of the file.
+  bytes = g_journal->buffer;
+  return true;
 }
 
 void DiscardRunJournal() { CloseJournal(true); }
+
+void LeaveRunJournalAsAfterPowerLoss() {
+  Journal* journal = g_journal;
+  if (journal == nullptr) return;
+  if (journal->file) {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(journal->durable);
+    SetFilePointerEx(journal->file.Get(), at, nullptr, FILE_BEGIN);
+    SetEndOfFile(journal->file.Get());
+  }
+  g_journal = nullptr;
+  SetRegistryWriteObserver(nullptr);
+  journal->file.Reset();
+  delete journal;
+}

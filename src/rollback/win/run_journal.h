@@ -19,7 +19,17 @@
 // files placed outside the plan) is flushed before it is made; there are few.
 // The committed mark is flushed before the kept-aside files are deleted.
 //
-// With no journal open every call here does nothing. One thread at a time.
+// Failing closed. Every write and flush is checked; space for the records
+// is reserved (written as zeros) when the journal opens and again for the
+// plan. A journal that cannot be made durable makes the calls below return
+// false (KeepAside::NotKept): the change they precede must not be made, and
+// the run ends as failed.
+//
+// One run of a product at a time: the journal is opened under a named
+// mutex per product that the process holds until it ends.
+//
+// With no journal open every call here does nothing (and succeeds). One
+// thread at a time.
 
 #include <vector>
 
@@ -28,9 +38,27 @@
 
 WideString RunJournalPath(const WideString& uninstallFolder, const WideString& product);
 
+// True while a thread is inside a journal call or an undo: a thread
+// suspended there must be resumed and left to finish, never joined by a
+// second undo. Every call here (and each undo) holds a JournalBusy.
+bool RunJournalBusy();
+class JournalBusy {
+ public:
+  JournalBusy();
+  ~JournalBusy();
+  JournalBusy(const JournalBusy&) = delete;
+  JournalBusy& operator=(const JournalBusy&) = delete;
+};
+
+// Claims the run of product for this process (for as long as it lives, or
+// until it claims another product with no journal open). False when another
+// process holds it.
+bool ClaimProductRun(const WideString& product);
+
 // Opens this run's journal (creating the folder when needed, which is then
-// noted too). False, with no journal, when it cannot be made: another run
-// of the product holds it, or the folder cannot be written.
+// noted too), written and flushed with its first reserve. False, with no
+// journal, when it cannot be made: another run of the product is going on,
+// or the folder cannot be written (the disk is full, say).
 bool BeginRunJournal(const WideString& uninstallFolder, const WideString& product);
 // A journal kept in memory only, for a process whose changes another
 // process decides about (the first process, which writes per-user values
@@ -39,25 +67,41 @@ bool BeginMemoryJournal();
 bool RunJournalActive();
 
 // The folders the destinations (macros expanded) lie in that do not exist
-// yet, noted and flushed before anything makes them: call it before the
-// members start decoding beside their destinations.
-void NoteRunFolders(const std::vector<WideString>& destinations);
+// yet, and the folders the members' temporary files may be made in (theirs
+// and the temporary folder), noted and flushed before anything makes them,
+// with room reserved for the plan: call it before the members start
+// decoding beside their destinations. False: the journal cannot take them.
+bool NoteRunFolders(const std::vector<WideString>& destinations);
+
+// The same for a file outside the plan about to be decoded into folder.
+bool JournalTempFolder(const WideString& folder);
+
+// The run's tag ("" without a journal): its temporary files are named
+// RunTempFileName(tag, ...) (rollback/journal_records.h).
+WideString RunJournalTag();
+// A write or a flush of the journal failed.
+bool RunJournalFailed();
 
 // The plan, before the pass places anything: the destinations in the order
-// the pass will meet them (macros expanded). The registry values the plan
-// foresees (App Paths of placed programs) are noted with JournalRegistryValue
-// between this and EndRunPlan, which flushes it all once.
-void StartRunPlan(const std::vector<WideString>& destinations);
-void EndRunPlan();
+// the pass will meet them (macros expanded), with their members' sizes
+// where known (sizes may be shorter, or empty). The registry values the
+// plan foresees (App Paths of placed programs) are noted with
+// JournalRegistryValue between this and EndRunPlan, which flushes it all
+// once (false when it cannot).
+void StartRunPlan(const std::vector<WideString>& destinations, const std::vector<uint64_t>& sizes = {});
+bool EndRunPlan();
 
 // Before a file is put at path: when it exists, its old content is renamed
 // aside (copied when it cannot be renamed). A destination of the plan is
-// noted in the buffer; any other path is noted and flushed first.
+// noted in the buffer; any other path is noted and flushed first. A planned
+// destination that was absent at plan time and holds a file that is not the
+// run's own now (a program the run started put it there) goes aside too.
 enum class KeepAside : uint8_t {
   NothingThere,  // path did not exist
   Kept,          // the old file is aside; path is free
   InUse,         // the old file is in use and stays: the caller stages the replacement
-  NotKept,       // the old file could not be kept (a failure is logged); it stays
+  NotKept,       // the old file could not be kept, or the journal cannot take the note (logged):
+                 // the file must not be written
 };
 KeepAside JournalBeforeFile(const WideString& path);
 
@@ -67,9 +111,12 @@ KeepAside JournalBeforeFile(const WideString& path);
 // taken back.
 void JournalKeepOldFile(const WideString& path);
 
-// The file being replaced at the next restart by staged.
-void JournalPendingRename(const WideString& destination, const WideString& staged);
-void JournalDllRegistration(const WideString& path);
+// The file being replaced at the next restart by staged; replacesEarlier:
+// an earlier install's pair for it is being taken out (it comes back on
+// rollback, with the staged file the earlier install left).
+bool JournalPendingRename(const WideString& destination, const WideString& staged, bool replacesEarlier = false);
+// Before path is registered; false: the journal cannot take the note.
+bool JournalDllRegistration(const WideString& path);
 // Cannot be undone: the journal (and the log, on rollback) name it.
 void JournalProgramRun(const WideString& program);
 // The old state of a value about to be written (and the keys the write will
@@ -91,14 +138,23 @@ class JournalNotesAhead {
   bool held_;
 };
 
-// The run ended well: the committed mark is flushed, the kept-aside files
-// are deleted (at the next restart when in use) and the journal goes.
-void CommitRunJournal();
+// The run ended well: the committed mark is flushed (MarkRunCommitted), the
+// kept-aside files are deleted (at the next restart when in use) and the
+// journal goes (FinishCommittedRun). False, with nothing deleted and the
+// journal open, when the mark cannot be made durable: the run is undone.
+bool CommitRunJournal();
+bool MarkRunCommitted();
+void FinishCommittedRun();
 
-// For the undo: the records written so far (the buffer written out first),
-// then the journal is closed and deleted by DiscardRunJournal once undone.
+// For the undo: every record noted so far (from memory: also those a full
+// disk kept out of the file), then the journal is closed and deleted by
+// DiscardRunJournal once undone.
 bool ReadActiveJournal(std::vector<uint8_t>& bytes);
 void DiscardRunJournal();
+
+// For tests: closes the journal as a power loss now would leave it (cut
+// to what was flushed), undoing nothing.
+void LeaveRunJournalAsAfterPowerLoss();
 
 // The kept-aside files of a committed journal are deleted (at the next
 // restart when in use), as CommitRunJournal does.

@@ -32,3 +32,28 @@ void RemoveEmptyFolders(const WideString& folder) {
     path.Truncate(slash - 1);
   }
 }
+
+bool RemoveLeftTempFiles(const WideString& folder) {
+  WideString path = folder;
+  if (path.CharAt(kLastPosition) == u'\\') path.RemoveLast(1);
+  if (path.Length() <= 3 || IsProtectedFolder(path)) return false;
+  path += u"\\";
+  WIN32_FIND_DATAW found{};
+  HANDLE find = FindFirstFileW(LongPathForm(path + u"~PLI*.tmp", 248).W(), &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool removed = false;
+  do {
+    const DWORD attributes = found.dwFileAttributes;
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        (attributes & FILE_ATTRIBUTE_HIDDEN) == 0)
+      continue;
+    const WideString file = path + WideString(reinterpret_cast<const WChar*>(found.cFileName));
+    SetFileAttributesW(LongPathForm(file, MAX_PATH).W(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(LongPathForm(file, MAX_PATH).W())) {
+      LogEvent(log_kind::kFileRemoved, file);
+      removed = true;
+    }
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  return removed;
+}

@@ -9,3 +9,8 @@
 // Windows, program, Startup, Start menu programs, desktop, Quick Launch and
 // documents folders, which are never removed.
 void RemoveEmptyFolders(const WideString& folder);
+
+// Deletes the hidden temporary files ("~PLI*.tmp") that member decoding
+// left in folder when an install was interrupted; never in a protected
+// folder. True when one was deleted.
+bool RemoveLeftTempFiles(const WideString& folder);

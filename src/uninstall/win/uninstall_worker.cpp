@@ -6,6 +6,7 @@
 #include "app/install_state.h"
 #include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/pending_renames.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/uninstall_record.h"
 #include "script/directives.h"
@@ -77,6 +78,13 @@ void RemoveListed(const StringList& removals, int fileCount) {
   for (int i = 0; i < removals.Count(); ++i) UnregisterDll(removals.Item(i));
   for (int i = 0; i < removals.Count(); ++i) {
     const WideString& path = removals.Item(i);
+    // A replacement an install staged for the restart would bring the
+    // file back: taken back with its staged copy.
+    const WideString staged = path + u"-PLITMP";
+    if (ReplacementPendingAtRestart(LongPathForm(path, MAX_PATH), LongPathForm(staged, MAX_PATH)) &&
+        CancelReplacementAtRestart(LongPathForm(path, MAX_PATH), LongPathForm(staged, MAX_PATH)) &&
+        DeleteFileForced(staged))
+      LogEvent(log_kind::kFileRemoved, staged);
     if (PathExists(path)) {
       if (DeleteFileForced(path)) {
         LogEvent(HasExtension(path, u".lnk") ? log_kind::kShortcutRemoved : log_kind::kFileRemoved, path);
@@ -92,6 +100,16 @@ void RemoveListed(const StringList& removals, int fileCount) {
     state.ProgressDone = i + 1;
     state.ProgressTotal = fileCount;
     state.ProgressChanged = true;
+  }
+  // Temporary files an interrupted install left beside its files would
+  // keep their folders forever: once per folder, then the folders again.
+  StringList folders;
+  for (int i = 0; i < removals.Count(); ++i) {
+    const WideString folder = ParentFolder(removals.Item(i));
+    if (!folders.Contains(folder, true)) folders.Add(folder);
+  }
+  for (int i = 0; i < folders.Count(); ++i) {
+    if (RemoveLeftTempFiles(folders.Item(i))) RemoveEmptyFolders(folders.Item(i));
   }
 }
 

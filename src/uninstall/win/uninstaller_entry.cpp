@@ -14,6 +14,8 @@
 #include "uninstall/win/quiet_uninstall.h"
 #include "uninstall/win/record_product.h"
 #include "uninstall/win/uninstall_window.h"
+#include "engine/win/folder_macros.h"
+#include "util/win/file_system.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
 
@@ -27,9 +29,21 @@ int UninstallHere(const WideString& commandLine) {
   const bool sayOnReboot = commandLine.Find(u"--sayonrebootruninst") != 0;
   const HRESULT com = CoInitialize(nullptr);
   state.ProjectName = ProductNameFromRecord(state.UninstallRecordPath);
+  // The journal of an interrupted install lies in the uninstaller folder of
+  // the record's own view (the 64-bit one for a 64-bit product).
+  WideString recordPath = state.UninstallRecordPath;
+  ExpandFolderMacros(recordPath);
+  bool is64Bit = false;
+  if (InUninstallerFolder(AbsolutePath(recordPath), &is64Bit)) state.Install64Bit = is64Bit;
   // An install of the product that was interrupted is undone first; when
-  // that was the install of this record, nothing is left to remove.
-  if (UndoInterruptedRun(state.ProjectName) &&
+  // that was the install of this record, nothing is left to remove. One
+  // that cannot be undone (or is going on) leaves everything as it is.
+  const EarlierRunState earlier = UndoInterruptedRun(state.ProjectName, nullptr);
+  if (earlier == EarlierRunState::Unreadable) {
+    if (SUCCEEDED(com)) CoUninitialize();
+    return kExitFailed;
+  }
+  if (earlier == EarlierRunState::Undone &&
       GetFileAttributesW(state.UninstallRecordPath.W()) == INVALID_FILE_ATTRIBUTES) {
     LogEvent(log_kind::kUninstall, u"nothing to remove: " + state.UninstallRecordPath + u" is gone");
     if (SUCCEEDED(com)) CoUninitialize();

@@ -12,6 +12,7 @@
 #include "engine/win/uninstall_record.h"
 #include "payload/win/payload_context.h"
 #include "resources/resource_ids.h"
+#include "rollback/win/run_journal.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "wizard/win/install_folder.h"
@@ -32,9 +33,16 @@ dlgInstall::~dlgInstall() {
   finishThread_.Stop();
   installThread_.Stop();
   // A worker that did not stop in time was suspended before it could undo
-  // its changes: undone here, unless it is still inside the journal (then
-  // the next run of the product undoes them).
-  if (installThread_.WasSuspended()) RollBackThisRun(nullptr);
+  // its changes: undone here. One suspended inside the journal or its own
+  // undo goes on instead, to the end: two undos at once, or one cut
+  // short, would leave the machine in neither state.
+  if (installThread_.WasSuspended()) {
+    if (RunJournalBusy()) {
+      ResumeThread(installThread_.ThreadHandle());
+      WaitForSingleObject(installThread_.ThreadHandle(), INFINITE);
+    }
+    RollBackThisRun(nullptr);
+  }
   Unbind();
   for (HICON icon : optionIcons_) {
     if (icon) DestroyIcon(icon);
@@ -217,10 +225,13 @@ void dlgInstall::EnterFinished() {
     }
     // Unattended, nobody would ever click "Finish".
     endNow = state.Silent;
+  } else if (!WriteUninstallRecord() || !CommitThisRun()) {
+    // No uninstaller, or the commit cannot be made durable: not installed.
+    state.InstallFailed = true;
+    state.Outcome = InstallOutcome::Failed;
+    RollBackThisRun(Window());
+    endNow = state.Silent;
   } else {
-    WriteUninstallRecord();
-    // The pass has ended and its record is written: nothing is undone now.
-    CommitThisRun();
     installCompleted_ = true;
     if (!state.IconEntries.empty() || !state.RunEntries.empty() || OffersRestart()) {
       hasFinishOptions_ = true;

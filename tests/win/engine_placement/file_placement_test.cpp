@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "engine/win/file_placement.h"
 #include "payload/win/decode_ahead.h"
+#include "payload/win/destination_files.h"
 #include "payload_builder.h"
 #include "placement_test_support.h"
 #include "scripted_messages.h"
@@ -273,6 +274,29 @@ TEST_F(FilePlacement, MembersDecodedAheadAreRenamedIntoPlace) {
   EXPECT_TRUE(NamesIn(folder_ / u"sub\\", W(u"~PLI*"), false).empty());
   EXPECT_EQ(messages.Count(), 0);
   EXPECT_EQ(DllRegistrationList().Count(), 3);
+}
+
+// A member decoded into the temporary folder (none could be made beside
+// its destination) is copied into place: the copy is not hidden as its
+// temporary file is, new or over an old file.
+TEST_F(FilePlacement, MemberFromTheTemporaryFolderIsNotHidden) {
+  ScriptedMessages messages;
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"over.txt", "old"));
+  for (const WChar* name : {u"new.txt", u"over.txt"}) {
+    SCOPED_TRACE(W(name).ToUtf8());
+    PreparedMember member;
+    ASSERT_TRUE(MakeDestinationTemp(W(), member.file));
+    ASSERT_TRUE(WriteWholeFile(member.file, "decoded"));
+    member.fileMade = true;
+    member.report.extracted = true;
+    const W target = folder_ / name;
+    EXPECT_FALSE(PlacePreparedFile(member, target, nullptr));
+    EXPECT_FALSE(member.fileMoved);
+    EXPECT_EQ(Contents(target), "decoded");
+    EXPECT_EQ(GetFileAttributesW(target.W()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    DeleteFileForced(member.file);
+  }
+  EXPECT_EQ(messages.Count(), 0);
 }
 
 TEST_F(FilePlacement, MembersHeldInMemoryArePlacedLikeFiles) {

@@ -60,6 +60,9 @@ TEST(RestartReplace, FileHeldOpenIsStagedAndSwappedByARestart) {
   {
     ScopedFileHandle held(CreateFileW(target.W(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
+    // Twice before the restart (an install run again): one replacement,
+    // not a second deletion after the first rename.
+    EXPECT_FALSE(PlaceFile(W(u"busy.dll"), target, nullptr));
     EXPECT_FALSE(PlaceFile(W(u"busy.dll"), target, nullptr));
   }
   EXPECT_EQ(messages.Count(), 0);
@@ -81,6 +84,9 @@ TEST(RestartReplace, FileHeldOpenIsStagedAndSwappedByARestart) {
   ASSERT_GE(deletion, 0);
   ASSERT_GE(rename, 0);
   EXPECT_LT(deletion, rename);
+  int pairs = 0;
+  for (size_t i = 0; i + 1 < pending.size(); i += 2) pairs += EndsWithPath(pending[i], target) ? 1 : 0;
+  EXPECT_EQ(pairs, 1);
 
   // Keep the test folder alive through the restart: Wine performs the
   // pending operations when it restarts the prefix.

@@ -82,6 +82,18 @@ TEST(UninstallRecord, NoUninstallWritesNothing) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Rec None")));
 }
 
+// A product whose uninstaller cannot be written is not installed: no
+// record, no entry naming a missing program, and the caller fails the run.
+TEST(UninstallRecord, WithoutItsUninstallerNothingIsWritten) {
+  TestInstall install(u"Rec Copy", u"C:\\Rec Copy\\", {{"setup.dat", ScriptOf({"[CopyFile]", "x.txt", "<Destination>x.txt"})}});
+  // A folder where the uninstaller copy should go.
+  ASSERT_TRUE(CreateFolderTree(UninstallerCopyPath(u"Rec Copy")));
+  EXPECT_FALSE(WriteUninstallRecord());
+  EXPECT_FALSE(Exists(UninstallRecordPathFor(u"Rec Copy")));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Rec Copy")));
+  RemoveDirectoryW(UninstallerCopyPath(u"Rec Copy").W());
+}
+
 TEST(UninstallRecord, WithoutScriptOrVersionTheValuesStillGo) {
   // No setup.dat in the payload: no record, but the entry is written, and
   // without a version there is no "DisplayVersion" (nor "Publisher").

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "engine/win/pending_renames.h"
+#include "engine/win/program_runs.h"
 #include "pending_restart.h"
 #include "rollback/win/journal_undo.h"
 #include "rollback/win/run_journal.h"
 #include "test_folder.h"
 #include "util/win/registry.h"
+#include "util/win/temp_names.h"
 
 namespace {
 
@@ -147,59 +149,246 @@ TEST(JournalUndo, ReplacementAtRestartIsTakenBack) {
   CancelDeletionAtRestart(other);
 }
 
-// A run that was killed leaves its journal, perhaps torn at its end; the
-// next run undoes it from the journal and the disk. A committed journal only
-// has its kept-aside files deleted.
+// A run that was killed leaves its journal, perhaps torn at its end, or
+// (a power loss) only what it flushed; the next run undoes it from the
+// journal and the disk: files, the folders it made, the temporary files
+// its members were decoded into. A committed journal only has its
+// kept-aside files deleted.
 TEST(JournalUndo, InterruptedRunIsUndoneByTheNextRun) {
+  enum class End { Killed, PowerLoss, CommittedThenPowerLoss };
   struct Case {
     const char* what;
+    End end;
     size_t cutBytes;  // taken off the journal's end
-    bool commit;
+    bool commit;      // a commit record added
     const char* contentAfter;
     bool newFileAfter;
+    bool valueUndone;
   };
   const Case cases[] = {
-      {"killed after placing", 0, false, "old", false},
-      {"torn in the last record", 3, false, "old", false},
-      {"committed, kept files not yet deleted", 0, true, "new", true},
+      {"killed after placing", End::Killed, 0, false, "old", false, true},
+      // The torn record was the registry value's: its key stays, as before.
+      {"torn in the last record", End::Killed, 3, false, "old", false, false},
+      {"committed, kept files not yet deleted", End::Killed, 0, true, "new", true, false},
+      {"power lost after placing", End::PowerLoss, 0, false, "old", false, true},
+      {"power lost after the commit mark", End::CommittedThenPowerLoss, 0, false, "new", true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TestFolder folder;
     const WideString records = folder / u"PloveUninstall\\";
+    const WideString made = folder / u"Made\\";
     ASSERT_TRUE(WriteWholeFile(folder / u"a.txt", "old"));
     ASSERT_TRUE(BeginRunJournal(records, u"Killed Test"));
-    StartRunPlan({folder / u"a.txt", folder / u"b.txt"});
-    EndRunPlan();
+    const std::vector<WideString> plan = {folder / u"a.txt", made + u"b.txt", made + u"c.bin"};
+    ASSERT_TRUE(NoteRunFolders(plan));
+    StartRunPlan(plan);
+    ASSERT_TRUE(EndRunPlan());
     PlaceText(folder / u"a.txt", "new");
-    PlaceText(folder / u"b.txt", "b");
+    PlaceText(made + u"b.txt", "b");
+    // Members decoded ahead, not yet placed.
+    const WideString tag = RunJournalTag();
+    ASSERT_TRUE(WriteWholeFile(made + RunTempFileName(tag, 0x1234), "decoded"));
+    ASSERT_TRUE(WriteWholeFile(TempFolder() + RunTempFileName(tag, 0x5678), "decoded"));
     WriteRegistryString(HKEY_CURRENT_USER, kKey, u"Value", u"1");
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(ReadActiveJournal(bytes));
-    if (c.commit) {
-      JournalRecord committed;
-      committed.kind = JournalKind::Committed;
-      AppendJournalRecord(committed, bytes);
+    const WideString journalPath = RunJournalPath(records, u"Killed Test");
+    if (c.end == End::Killed) {
+      std::vector<uint8_t> bytes;
+      ASSERT_TRUE(ReadActiveJournal(bytes));
+      if (c.commit) {
+        JournalRecord committed;
+        committed.kind = JournalKind::Committed;
+        AppendJournalRecord(committed, bytes);
+      }
+      bytes.resize(bytes.size() - c.cutBytes);
+      // The process ends without a word: only its journal is left.
+      DiscardRunJournal();
+      CreateDirectoryW(records.W(), nullptr);
+      ASSERT_TRUE(WriteWholeFile(journalPath, bytes.data(), bytes.size()));
+    } else {
+      if (c.end == End::CommittedThenPowerLoss) {
+        ASSERT_TRUE(MarkRunCommitted());
+      }
+      LeaveRunJournalAsAfterPowerLoss();
     }
-    bytes.resize(bytes.size() - c.cutBytes);
-    // The process ends without a word: only its journal is left.
-    DiscardRunJournal();
-    CreateDirectoryW(records.W(), nullptr);
-    ASSERT_TRUE(WriteWholeFile(RunJournalPath(records, u"Killed Test"), bytes.data(), bytes.size()));
 
     StringList notRestored;
+    const bool committed = c.commit || c.end == End::CommittedThenPowerLoss;
     EXPECT_EQ(RecoverEarlierRun(records, u"Killed Test", notRestored),
-              c.commit ? EarlierRun::Committed : EarlierRun::RolledBack);
+              committed ? EarlierRun::Committed : EarlierRun::RolledBack);
     EXPECT_EQ(notRestored.Count(), 0);
     EXPECT_EQ(Content(folder / u"a.txt"), c.contentAfter);
-    EXPECT_EQ(Exists(folder / u"b.txt"), c.newFileAfter);
-    EXPECT_FALSE(Exists(RunJournalPath(records, u"Killed Test")));
-    // The torn record was the registry value's: its key stays, as before.
-    const bool valueUndone = ReadRegistryString(HKEY_CURRENT_USER, kKey, u"Value").IsEmpty();
-    EXPECT_EQ(valueUndone, !c.commit && c.cutBytes == 0);
-    const std::vector<WideString> left = NamesIn(folder.Path(), u"~PLI*", false);
-    EXPECT_TRUE(left.empty());
+    EXPECT_EQ(Exists(made + u"b.txt"), c.newFileAfter);
+    EXPECT_FALSE(Exists(journalPath));
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kKey, u"Value").IsEmpty(), c.valueUndone);
+    EXPECT_TRUE(NamesIn(folder.Path(), u"~PLI*", false).empty());
+    if (!committed) {
+      EXPECT_FALSE(Exists(made));
+      EXPECT_TRUE(NamesIn(TempFolder(), RunTempFilePattern(tag), false).empty());
+    } else {
+      DeleteFileW((made + RunTempFileName(tag, 0x1234)).W());
+      DeleteFileW((TempFolder() + RunTempFileName(tag, 0x5678)).W());
+    }
     EXPECT_EQ(RecoverEarlierRun(records, u"Killed Test", notRestored), EarlierRun::None);
     DeleteRegistryTree(HKEY_CURRENT_USER, WideString(u"Software"), u"PloveRollbackTest");
+  }
+}
+
+namespace {
+
+bool MarkRegistered(const WideString& dll) {
+  return RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Plove Rollback\\Registered", dll.W(), RRF_RT_ANY, nullptr,
+                      nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+void CopyMarkDll(const WideString& to) {
+  ASSERT_TRUE(CopyFileW(WideString::FromUtf8(PLOVE_REGISTRY_MARK_PATH).W(), to.W(), FALSE));
+}
+
+}  // namespace
+
+// A destination that was not there when the run planned it: what someone
+// else put there (a program the run started, another install) stays, in
+// the run's own rollback and in the next run's after a crash.
+TEST(JournalUndo, OnlyWhatTheRunWroteIsUndone) {
+  struct Case {
+    const char* what;
+    bool placedBySomeoneElse;  // before the run's turn
+    bool runPlaces;            // false: kept by the version rule
+    bool powerLoss;            // recovered by the next run from what was flushed
+    bool laterFilePlaced;      // the pass went on to the next planned file
+    const char* after;
+  };
+  const Case cases[] = {
+      {"placed by the run", false, true, false, false, "<missing>"},
+      {"someone else's, then the run's over it", true, true, false, false, "theirs"},
+      {"someone else's, kept by the version rule", true, false, false, false, "theirs"},
+      {"kept, power lost after the next file", true, false, true, true, "theirs"},
+      {"kept, power lost right after, other size", true, false, true, false, "theirs"},
+      {"placed, power lost right after, member's size", false, true, true, false, "<missing>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder folder;
+    const WideString records = folder / u"PloveUninstall\\";
+    const WideString shared = folder / u"shared.dll";
+    const WideString next = folder / u"next.txt";
+    ASSERT_TRUE(BeginRunJournal(records, u"Own Test"));
+    const std::vector<WideString> plan = {shared, next};
+    ASSERT_TRUE(NoteRunFolders(plan));
+    StartRunPlan(plan, {4, 1});  // "ours" is 4 bytes long, "theirs" 6
+    ASSERT_TRUE(EndRunPlan());
+    if (c.placedBySomeoneElse) {
+      ASSERT_TRUE(WriteWholeFile(shared, "theirs"));
+    }
+    if (c.runPlaces) PlaceText(shared, "ours");
+    if (c.laterFilePlaced) PlaceText(next, "n");
+    StringList notRestored;
+    if (c.powerLoss) {
+      LeaveRunJournalAsAfterPowerLoss();
+      EXPECT_EQ(RecoverEarlierRun(records, u"Own Test", notRestored), EarlierRun::RolledBack);
+    } else {
+      ASSERT_TRUE(RollBackRunJournal(notRestored));
+    }
+    EXPECT_EQ(notRestored.Count(), 0);
+    EXPECT_EQ(Content(shared), c.after);
+    EXPECT_FALSE(Exists(next));
+    EXPECT_TRUE(NamesIn(folder.Path(), u"~PLI*", false).empty());
+  }
+}
+
+// Registrations: the run's own new DLL is unregistered; one that was there
+// (kept by the version rule, or replaced and put back) is registered after
+// the rollback, also when a power loss makes the next run replay it.
+TEST(JournalUndo, OnlyTheRunsOwnRegistrationsAreTakenBack) {
+  struct Case {
+    const char* what;
+    bool there;     // registered before the run
+    bool replaced;  // the run put its own copy in place
+    bool replayed;  // the rollback is done again from the journal
+    bool registeredAfter;
+  };
+  const Case cases[] = {
+      {"new", false, true, false, false},
+      {"kept newer", true, false, false, true},
+      {"kept newer, replayed", true, false, true, true},
+      {"replaced", true, true, false, true},
+      {"replaced, replayed", true, true, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder folder;
+    const WideString records = folder / u"PloveUninstall\\";
+    const WideString dll = folder / u"mark.ocx";
+    if (c.there) {
+      CopyMarkDll(dll);
+      RegisterDll(dll);
+      ASSERT_TRUE(MarkRegistered(dll));
+    }
+    ASSERT_TRUE(BeginRunJournal(records, u"Dll Test"));
+    StartRunPlan({dll});
+    ASSERT_TRUE(EndRunPlan());
+    if (c.replaced) {
+      JournalBeforeFile(dll);
+      CopyMarkDll(dll);
+    }
+    ASSERT_TRUE(JournalDllRegistration(dll));
+    RegisterDll(dll);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadActiveJournal(bytes));
+    StringList notRestored;
+    ASSERT_TRUE(RollBackRunJournal(notRestored));
+    if (c.replayed) {
+      CreateDirectoryW(records.W(), nullptr);
+      ASSERT_TRUE(WriteWholeFile(RunJournalPath(records, u"Dll Test"), bytes.data(), bytes.size()));
+      EXPECT_EQ(RecoverEarlierRun(records, u"Dll Test", notRestored), EarlierRun::RolledBack);
+    }
+    EXPECT_EQ(notRestored.Count(), 0);
+    EXPECT_EQ(Exists(dll), c.there);
+    EXPECT_EQ(MarkRegistered(dll), c.registeredAfter);
+    if (c.there) UnregisterDllServer(dll);
+    DeleteFileW(dll.W());
+  }
+}
+
+// A journal that cannot be read as a whole is kept as it is, and nothing
+// is undone from it.
+TEST(JournalUndo, UnreadableJournalIsKeptAndNothingChanges) {
+  struct Case {
+    const char* what;
+    size_t at;  // 0: a record of an unknown kind is added
+    uint8_t flip;
+  };
+  const Case cases[] = {
+      {"newer version", 7, kJournalVersion ^ (kJournalVersion + 1)},
+      {"damaged in the middle", 12, 0x5A},
+      {"unknown kind", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder folder;
+    const WideString records = folder / u"PloveUninstall\\";
+    ASSERT_TRUE(BeginRunJournal(records, u"Kept Test"));
+    StartRunPlan({folder / u"a.txt"});
+    ASSERT_TRUE(EndRunPlan());
+    PlaceText(folder / u"a.txt", "new");
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadActiveJournal(bytes));
+    DiscardRunJournal();
+    if (c.at == 0) {
+      JournalRecord unknown;
+      unknown.kind = static_cast<JournalKind>(kLastJournalKind + 1);
+      AppendJournalRecord(unknown, bytes);
+    } else {
+      bytes[c.at] ^= c.flip;
+    }
+    CreateDirectoryW(records.W(), nullptr);
+    const WideString path = RunJournalPath(records, u"Kept Test");
+    ASSERT_TRUE(WriteWholeFile(path, bytes.data(), bytes.size()));
+    StringList notRestored;
+    EXPECT_EQ(RecoverEarlierRun(records, u"Kept Test", notRestored), EarlierRun::Unreadable);
+    EXPECT_EQ(Content(folder / u"a.txt"), "new");
+    EXPECT_EQ(Content(path), std::string(bytes.begin(), bytes.end()));
+    DeleteFileW(path.W());
   }
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "util/win/windows_api.h"
@@ -287,12 +288,25 @@ TEST(RollbackInstall, KilledRunIsUndoneByTheNextRun) {
                      u"--silent");
     ASSERT_EQ(old.Wait(), 0u);
   }
+  // Members too large to be held in memory, after the program: decoded
+  // ahead into temporary files beside their destinations (in a folder the
+  // run makes), never placed.
+  std::vector<PackSource> more = {{"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}};
+  std::string bigLines;
+  for (int i = 1; i <= 2; ++i) {
+    const std::string name = "big" + std::to_string(i) + ".bin";
+    std::vector<uint8_t> bytes(3u << 19);
+    for (size_t b = 0; b < bytes.size(); ++b) bytes[b] = static_cast<uint8_t>((b * 2654435761u + i) >> 13);
+    more.push_back({name, bytes});
+    bigLines += "[CopyFile]\r\n" + name + "\r\n<Destination>Sub\\" + name + "\r\n";
+  }
   const WideString setup = PackSetup(folder, u"v2.exe",
-                                     Product("Plove Killed", "2.0", "C:\\Plove Killed\\", 3, wait, 2,
-                                             {{"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}}));
+                                     Product("Plove Killed", "2.0", "C:\\Plove Killed\\", 3, wait + bigLines, 2, more));
   {
     SetupProcess run(setup, u"--silent");
     ASSERT_TRUE(driver::WaitFor([&] { return FileExists(probe) && !FileBytes(probe).empty(); }, 60000));
+    ASSERT_TRUE(driver::WaitFor([&] { return NamesIn(u"C:\\Plove Killed\\Sub\\", u"~PLI*", false).size() == 2; },
+                                60000));
     // The elevated copy is the probe's parent.
     const std::string report = FileBytes(probe);
     const WideString text(reinterpret_cast<const WChar*>(report.data()), static_cast<int>(report.size() / 2));
@@ -318,7 +332,12 @@ TEST(RollbackInstall, KilledRunIsUndoneByTheNextRun) {
   EXPECT_FALSE(FileExists(recordFolder + u"PloveRollback-Plove Killed.dat"));
   EXPECT_EQ(FileBytes(u"C:\\Plove Killed\\f3.txt"), "f3.txt of Plove Killed 2.0\r\n");
   EXPECT_EQ(EntryValue(u"Plove Killed", u"DisplayVersion"), WideString(u"2.0"));
-  EXPECT_TRUE(NamesIn(u"C:\\Plove Killed\\", u"~PLI*", false).empty());
+  // Exactly the files of the run that completed: no temporary file, no
+  // folder of the killed run.
+  std::vector<WideString> left = NamesIn(u"C:\\Plove Killed\\", u"*", false);
+  std::sort(left.begin(), left.end(), [](const WideString& a, const WideString& b) { return a.Str() < b.Str(); });
+  EXPECT_EQ(left, (std::vector<WideString>{u"f1.txt", u"f2.txt", u"f3.txt"}));
+  EXPECT_TRUE(NamesIn(recordFolder, u"~PLI*", false).empty());
   ExpectOldUninstallerWorks(u"Plove Killed", u"C:\\Plove Killed\\");
 }
 
