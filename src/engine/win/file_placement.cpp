@@ -14,6 +14,7 @@
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -49,11 +50,11 @@ bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const
   }
   const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
   // The temporary file was made hidden; what takes its place must not be.
-  if (source.movable) SetFileAttributesW(LongPathForm(source.file, MAX_PATH).W(), FILE_ATTRIBUTE_ARCHIVE);
+  if (source.movable) SetItemAttributes(source.file, FILE_ATTRIBUTE_ARCHIVE);
   for (;;) {
     // Read-only, hidden and system files are overwritten as well (a file
     // that is not there has no attributes to clear).
-    if (replacing) SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
+    if (replacing) SetItemAttributes(target, FILE_ATTRIBUTE_NORMAL);
     if (PutInPlace(source, target)) {
       LogEvent(replacing ? log_kind::kFileReplaced : log_kind::kFileNew, destination);
       NoteFilePlaced(destination);
@@ -187,19 +188,19 @@ bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, 
 
 bool PutInPlace(ExtractedSource& source, const WideString& path) {
   if (source.movable && !source.moved &&
-      MoveFileExW(LongPathForm(source.file, MAX_PATH).W(), path.W(), MOVEFILE_REPLACE_EXISTING)) {
+      MoveItem(source.file, path, MOVEFILE_REPLACE_EXISTING)) {
     source.moved = true;
     return true;
   }
   if (!source.CopyTo(path)) return false;
   // A copy takes the attributes of its source: a temporary file is hidden.
-  if (source.bytes == nullptr) SetFileAttributesW(path.W(), FILE_ATTRIBUTE_ARCHIVE);
+  if (source.bytes == nullptr) SetItemAttributes(path, FILE_ATTRIBUTE_ARCHIVE);
   return true;
 }
 
 bool ExtractedSource::CopyTo(const WideString& path) const {
-  if (bytes == nullptr) return CopyFileW(LongPathForm(file, MAX_PATH).W(), path.W(), FALSE) != FALSE;
-  ScopedFileHandle out(CreateFileW(path.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (bytes == nullptr) return CopyItem(file, path, false);
+  ScopedFileHandle out = OpenByPath(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (!out) return false;
   if (bytes->empty()) return true;
   DWORD written = 0;
@@ -208,7 +209,7 @@ bool ExtractedSource::CopyTo(const WideString& path) const {
   // No partial file: what was there is gone already, as with a failed copy.
   const DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
   out.Reset();
-  DeleteFileW(path.W());
+  DeleteFileNoFollow(path);
   SetLastError(error);
   return false;
 }
@@ -218,7 +219,7 @@ bool ScheduleReplaceAtRestart(ExtractedSource& newFile, const WideString& destin
   const WideString destination = LongPathForm(destinationPath, MAX_PATH);
   const WideString staged = LongPathForm(destinationPath + u"-PLITMP", MAX_PATH);
   // A staged file left by an earlier install may be read-only.
-  SetFileAttributesW(staged.W(), FILE_ATTRIBUTE_NORMAL);
+  SetItemAttributes(staged, FILE_ATTRIBUTE_NORMAL);
   if (JournalBeforeFile(destinationPath + u"-PLITMP") == KeepAside::NotKept) return false;
   if (!PutInPlace(newFile, staged)) return false;
   // A replacement an earlier install staged for the same file (no restart

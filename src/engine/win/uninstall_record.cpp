@@ -18,6 +18,7 @@
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/temp_names.h"
+#include "util/win/safe_files.h"
 
 const WChar* const kUninstallKeyParent = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
@@ -199,8 +200,7 @@ bool CopyUninstaller(const WideString& program, const WideString& copyPath) {
   if (program.IsEmpty()) return false;
   WideString temporary;
   const bool copied = MakeTempFileName(temporary, "Ins") &&
-                      CopyFileW(LongPathForm(program, MAX_PATH).W(), temporary.W(), FALSE) &&
-                      CopyFileW(temporary.W(), copyPath.W(), FALSE);
+                      CopyItem(program, temporary, false) && CopyItem(temporary, copyPath, false);
   DeleteTempFile(temporary);
   return copied;
 }

@@ -4,6 +4,7 @@
 #include "pe/uninstaller_recipe.h"
 #include "util/win/disk_file.h"
 #include "util/win/temp_names.h"
+#include "util/win/safe_files.h"
 
 bool MakeUninstallerImage(const WideString& program, const uint8_t* recipe, size_t recipeSize,
                           std::vector<uint8_t>& image) {
@@ -42,7 +43,7 @@ bool WriteUninstallerCopy(HMODULE module, const WideString& program, const WideS
     written = out.Open(temporary, GENERIC_WRITE, CREATE_ALWAYS, false) &&
               out.Write(image.data(), static_cast<DWORD>(image.size()));
     out.Close();
-    written = written && CopyFileW(temporary.W(), copyPath.W(), FALSE);
+    written = written && CopyItem(temporary, copyPath, false);
   }
   DeleteTempFile(temporary);
   return written;

@@ -5,6 +5,7 @@
 
 #include "payload/archive_format.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -37,8 +38,8 @@ bool ArchiveChecksumFromFile(const WideString& file, const uint8_t* imageBase, c
   uint64_t offset = 0;
   if (!FileOffsetOf(imageBase, static_cast<uint64_t>(data - imageBase), length, &offset)) return false;
 
-  ScopedFileHandle source(CreateFileW(file.W(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  ScopedFileHandle source = OpenByPath(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(offset);
   if (!source || !SetFilePointerEx(source.Get(), at, nullptr, FILE_BEGIN)) return false;

@@ -10,6 +10,7 @@
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -24,13 +25,13 @@ bool RemoveFile(const WideString& path) {
     LogEvent(log_kind::kRollback, u"removed " + path);
     return true;
   }
-  MoveFileExW(Long(path).W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveItem(path, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
   return false;
 }
 
 bool PutBack(const WideString& aside, const WideString& path) {
-  SetFileAttributesW(Long(path).W(), FILE_ATTRIBUTE_NORMAL);
-  if (!MoveFileExW(Long(aside).W(), Long(path).W(), MOVEFILE_REPLACE_EXISTING)) return false;
+  SetItemAttributes(path, FILE_ATTRIBUTE_NORMAL);
+  if (!MoveItem(aside, path, MOVEFILE_REPLACE_EXISTING)) return false;
   LogEvent(log_kind::kRollback, u"put back " + path);
   return true;
 }
@@ -242,7 +243,7 @@ void UndoJournalRecords(const std::vector<JournalRecord>& records, StringList& n
 void RemoveFoldersOfRun(const std::vector<JournalRecord>& records) {
   for (size_t i = records.size(); i-- > 0;) {
     // Removed only when empty: what is left in one is not the run's.
-    if (records[i].kind == JournalKind::FolderCreated && RemoveDirectoryW(LongPathForm(records[i].path, 248).W()))
+    if (records[i].kind == JournalKind::FolderCreated && RemoveEmptyFolder(records[i].path))
       LogEvent(log_kind::kFolderRemoved, records[i].path);
   }
 }
@@ -271,8 +272,8 @@ EarlierRun RecoverEarlierRun(const WideString& uninstallFolder, const WideString
   }
   // The run of the product is this process's now: a journal there is an
   // ended run's, whoever else reads it.
-  ScopedFileHandle file(CreateFileW(Long(path).W(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file =
+      OpenByPath(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
   if (!file) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return EarlierRun::None;
@@ -315,8 +316,8 @@ EarlierRun RecoverEarlierRun(const WideString& uninstallFolder, const WideString
   // Kept while something could not be put back: the next run tries again
   // (every step can be taken again) rather than orphan a kept-aside file.
   if (notRestored.Count() > 0) return result;
-  SetFileAttributesW(Long(path).W(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(Long(path).W());
+  SetItemAttributes(path, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileNoFollow(path);
   if (result == EarlierRun::RolledBack) RemoveFoldersOfRun(reading.records);
   return result;
 }

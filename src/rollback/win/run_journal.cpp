@@ -8,6 +8,7 @@
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 #include "util/win/temp_names.h"
 
 namespace {
@@ -240,12 +241,17 @@ bool BeginRunJournal(const WideString& uninstallFolder, const WideString& produc
   Journal* journal = new Journal;
   journal->planning = true;  // the folder and the beginning are flushed together
   NoteMissingFolders(*journal, uninstallFolder);
-  for (const WideString& folder : journal->madeFolders) CreateDirectoryW(LongPathForm(folder, 248).W(), nullptr);
+  for (const WideString& folder : journal->madeFolders) CreateNewFolder(folder);
   journal->ownFolders = journal->madeFolders.size();
   const WideString path = RunJournalPath(uninstallFolder, product);
   journal->path = path;
-  journal->file.Reset(CreateFileW(LongPathForm(path, MAX_PATH).W(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr));
+  // Readable by another run; by nobody but the administrative accounts, as
+  // it names the files kept aside.
+  journal->file = OpenByPath(path, GENERIC_READ | GENERIC_WRITE | WRITE_DAC, FILE_SHARE_READ, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_HIDDEN);
+  if (journal->file && !ProtectThroughHandle(journal->file.Get(), Protection::AdministratorsOnly)) {
+    LogWindowsError(log_kind::kFailure, u"access rules of the rollback journal " + path, GetLastError());
+  }
   if (!journal->file) Failed(*journal, u"rollback journal", GetLastError());
   journal->tag = WideString::Hex(GetTickCount() ^ (GetCurrentProcessId() << 16));
   std::vector<uint8_t> header;
@@ -262,9 +268,9 @@ bool BeginRunJournal(const WideString& uninstallFolder, const WideString& produc
     LogEvent(log_kind::kFailure, u"the run cannot be undone without its journal: it does not start");
     if (journal->file) {
       journal->file.Reset();
-      DeleteFileW(LongPathForm(path, MAX_PATH).W());
+      DeleteFileNoFollow(path);
     }
-    for (size_t i = journal->madeFolders.size(); i-- > 0;) RemoveDirectoryW(LongPathForm(journal->madeFolders[i], 248).W());
+    for (size_t i = journal->madeFolders.size(); i-- > 0;) RemoveEmptyFolder(journal->madeFolders[i]);
     delete journal;
     return false;
   }
@@ -447,14 +453,14 @@ KeepAside JournalBeforeFile(const WideString& path) {
     if (!Note(journal, record, true)) return NotKept(path, ERROR_WRITE_FAULT);
   }
   const WideString aside = planned != nullptr ? planned->aside : record.other;
-  const WideString from = LongPathForm(path, MAX_PATH);
-  const WideString to = LongPathForm(aside, MAX_PATH);
-  bool kept = MoveFileExW(from.W(), to.W(), 0) != FALSE;
+  const WideString& from = path;
+  const WideString& to = aside;
+  bool kept = MoveItem(from, to, 0);
   if (!kept) {
     const DWORD error = GetLastError();
     if (FileInUse(error)) return KeepAside::InUse;
     // Not renamed (another volume, say): a copy keeps it as well.
-    kept = CopyFileW(from.W(), to.W(), TRUE) != FALSE;
+    kept = CopyItem(from, to, true);
     if (!kept) return NotKept(path, GetLastError());
   }
   if (planned != nullptr) {
@@ -479,9 +485,7 @@ void JournalKeepOldFile(const WideString& path) {
   record.path = path;
   record.other = ParentFolder(path) + KeptAsideName(journal.tag + u"o", journal.unplannedAsides++);
   Note(journal, record, true);
-  const WideString from = LongPathForm(path, MAX_PATH);
-  const WideString to = LongPathForm(record.other, MAX_PATH);
-  if (CreateHardLinkW(to.W(), from.W(), nullptr) || CopyFileW(from.W(), to.W(), TRUE)) {
+  if (LinkItem(record.other, path) || CopyItem(path, record.other, true)) {
     journal.keptAsides.push_back(record.other);
   } else {
     LogWindowsError(log_kind::kFailure, u"keeping " + path + u" of the old version", GetLastError());
@@ -579,13 +583,13 @@ void JournalRegistryValue(HKEY root, const WideString& keyPath, const WideString
 }
 
 void DeleteKeptAside(const WideString& aside) {
-  const WideString path = LongPathForm(aside, MAX_PATH);
-  SetFileAttributesW(path.W(), FILE_ATTRIBUTE_NORMAL);
-  if (DeleteFileW(path.W())) return;
+  const WideString& path = aside;
+  SetItemAttributes(path, FILE_ATTRIBUTE_NORMAL);
+  if (DeleteFileNoFollow(path)) return;
   const DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
   // In use: it goes at the next restart.
-  MoveFileExW(path.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveItem(path, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void DeleteKeptAsideFiles(const std::vector<JournalRecord>& records) {
@@ -607,10 +611,10 @@ void CloseJournal(bool deleteFile) {
   if (journal == nullptr) return;
   journal->file.Reset();
   if (deleteFile && !journal->path.IsEmpty()) {
-    DeleteFileW(LongPathForm(journal->path, MAX_PATH).W());
+    DeleteFileNoFollow(journal->path);
     // The folder made for the journal, when nothing else came into it
     // (an install without an uninstaller).
-    for (size_t i = journal->ownFolders; i-- > 0;) RemoveDirectoryW(LongPathForm(journal->madeFolders[i], 248).W());
+    for (size_t i = journal->ownFolders; i-- > 0;) RemoveEmptyFolder(journal->madeFolders[i]);
   }
   delete journal;
 }

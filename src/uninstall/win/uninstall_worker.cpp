@@ -21,6 +21,7 @@
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/registry.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ void RemoveListed(const StringList& removals, int fileCount) {
       } else {
         LogWindowsError(log_kind::kFileRemovedAtRestart, path, GetLastError());
         state.UninstallRebootRequired = true;
-        MoveFileExW(LongPathForm(path, 248).W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveItem(path, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
       }
     }
     RemoveAppPath(path);
@@ -118,13 +119,13 @@ void RemoveListed(const StringList& removals, int fileCount) {
 // copy (not an installer started with "--uninstall=" from anywhere else).
 void CleanUp(const WideString& recordPath) {
   InstallState& state = State();
-  if (DeleteFileW(recordPath.W())) LogEvent(log_kind::kFileRemoved, recordPath);
+  if (DeleteFileNoFollow(recordPath)) LogEvent(log_kind::kFileRemoved, recordPath);
   if (!state.ProjectName.IsEmpty() &&
       DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), state.ProjectName))
     LogEvent(log_kind::kRegistryKeyRemoved, u"HKLM\\" + UninstallKeyPath(state.ProjectName));
   wchar_t self[MAX_PATH] = {};
   if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0 && InUninstallerFolder(WideString(self)) &&
-      MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+      MoveItem(WideString(self), WideString(), MOVEFILE_DELAY_UNTIL_REBOOT))
     LogEvent(log_kind::kFileRemovedAtRestart, WideString(self));
 }
 
