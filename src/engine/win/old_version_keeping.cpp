@@ -1,9 +1,13 @@
 #include "engine/win/old_version_keeping.h"
 
+#include <vector>
+
 #include "app/install_state.h"
+#include "engine/record_marks.h"
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/record_file_marks.h"
+#include "engine/win/shared_file_count.h"
 #include "engine/win/uninstall_record.h"
 #include "engine/win/worker_registry.h"
 #include "rollback/win/run_journal.h"
@@ -47,11 +51,17 @@ void KeepWhatTheRecordLists(const WideString& recordPath, const WideString& oldI
   const WideString installTo = state.InstallTo;
   state.InstallTo = oldInstallTo;
   WideString line;
+  WideString lastFile;
+  std::vector<WideString> counted;
   while (ReadLine(record, line, false)) {
-    if (line.Equals(Directive::CopyFile)) {
+    if (line.Equals(WideString(kCountedFileMark))) {
+      // Its uninstaller counts the file down in the shared-file counts.
+      if (!lastFile.IsEmpty()) counted.push_back(lastFile);
+    } else if (line.Equals(Directive::CopyFile)) {
       WideString values[2];  // member, destination
       ReadValueLines(record, values, 2);
       const WideString path = RecordedFilePath(values[1]);
+      lastFile = path;
       JournalKeepOldFile(path);
       const WideString key = AppPathKey(path);
       if (!key.IsEmpty()) KeepValuesOfKey(HKEY_LOCAL_MACHINE, key);
@@ -71,6 +81,9 @@ void KeepWhatTheRecordLists(const WideString& recordPath, const WideString& oldI
     }
   }
   state.InstallTo = installTo;
+  // The counts as they are, put back with the old version (one flush).
+  JournalNotesAhead ahead;
+  for (const WideString& path : counted) JournalRegistryValue(HKEY_LOCAL_MACHINE, WideString(kSharedDllsKey), path);
 }
 
 }  // namespace

@@ -205,18 +205,29 @@ TEST(RollbackInstall, CancelThroughTheWizard) {
 }
 
 // An upgrade: the removal offer is answered Yes, the old version's
-// uninstaller removes it (and unregisters its DLL), then the user cancels
-// the new install: the old version is back, its DLL registered again, and
-// its uninstaller removes it.
+// uninstaller removes it (and unregisters its DLL, and counts its shared
+// system file down), then the user cancels the new install: the old
+// version is back, its DLL registered again, the shared count as it was,
+// and its uninstaller removes it.
 TEST(RollbackInstall, CancelledUpgradeBringsTheOldVersionBack) {
   TestFolder folder;
   const WideString probe = folder / u"probe.txt";
   const std::string run = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() + "\" 0 4000\r\n\r\n";
+  // Another product counts the shared file already.
+  wchar_t system[MAX_PATH] = {};
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  const WideString shared = WideString(reinterpret_cast<const WChar*>(system)) + u"\\plvshared.txt";
+  const WideString sharedKey(u"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
+  const DWORD one = 1;
+  ASSERT_TRUE(WriteRegistryValue(HKEY_LOCAL_MACHINE, sharedKey, shared, REG_DWORD, &one, sizeof one));
   {
     SetupProcess old(PackSetup(folder, u"v1.exe",
                                Product("Plove Upgrade", "1.0", "C:\\Plove Upgrade\\", 3,
-                                       "[CopyFile]\r\nmark.dll\r\n<Destination>mark.dll\r\n", 0,
-                                       {{"mark.dll", ReadHostFile(PLOVE_REGISTRY_MARK_PATH)}})),
+                                       "[CopyFile]\r\nmark.dll\r\n<Destination>mark.dll\r\n"
+                                       "[CopyFile]\r\nshared.txt\r\n<System>plvshared.txt\r\n",
+                                       0,
+                                       {{"mark.dll", ReadHostFile(PLOVE_REGISTRY_MARK_PATH)},
+                                        {"shared.txt", Bytes("shared")}})),
                      u"--silent");
     ASSERT_EQ(old.Wait(), 0u);
   }
