@@ -392,3 +392,22 @@ TEST(JournalUndo, UnreadableJournalIsKeptAndNothingChanges) {
     DeleteFileW(path.W());
   }
 }
+
+// A file of the old version that its uninstaller found in use and left for
+// deletion at the restart: the rollback keeps it, and takes the deletion
+// back.
+TEST(JournalUndo, OldVersionFileLeftForTheRestartStays) {
+  TestFolder folder;
+  const WideString records = folder / u"PloveUninstall\\";
+  const WideString old = folder / u"old.dll";
+  ASSERT_TRUE(WriteWholeFile(old, "version 1"));
+  ASSERT_TRUE(BeginRunJournal(records, u"Old Test"));
+  JournalKeepOldFile(old);
+  ASSERT_TRUE(ScheduleMoveAtRestart(old, WideString()));
+  StringList notRestored;
+  ASSERT_TRUE(RollBackRunJournal(notRestored));
+  EXPECT_EQ(notRestored.Count(), 0);
+  EXPECT_EQ(Content(old), "version 1");
+  EXPECT_FALSE(PendingRenameSources().Contains(old, true));
+  EXPECT_TRUE(NamesIn(folder.Path(), u"~PLI*", false).empty());
+}

@@ -16,6 +16,8 @@
 #include "payload/archive_format.h"
 #include "pending_restart.h"
 #include "prefix_snapshot.h"
+#include "rollback/win/journal_undo.h"
+#include "rollback/win/run_journal.h"
 #include "resources/resource_ids.h"
 #include "setup_harness.h"
 #include "util/path_text.h"
@@ -352,7 +354,77 @@ TEST(RollbackInstall, KilledRunIsUndoneByTheNextRun) {
   ExpectOldUninstallerWorks(u"Plove Killed", u"C:\\Plove Killed\\");
 }
 
+// One run of a product at a time: a second installer of the product
+// started while the first one runs changes nothing and fails.
+TEST(RollbackInstall, SecondRunOfTheProductIsRefused) {
+  TestFolder folder;
+  const WideString probe = folder / u"probe.txt";
+  const std::string wait = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + probe.ToUtf8() + "\" 0 8000\r\n\r\n";
+  const WideString first = PackSetup(folder, u"first.exe",
+                                     Product("Plove Twice", "1.0", "C:\\Plove Twice\\", 2, wait, 1,
+                                             {{"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}}));
+  const WideString second =
+      PackSetup(folder, u"second.exe", Product("Plove Twice", "1.0", "C:\\Plove Twice Too\\", 2));
+  SetupProcess run(first, u"--silent");
+  ASSERT_TRUE(driver::WaitFor([&] { return FileExists(probe) && !FileBytes(probe).empty(); }, 60000));
+  const WideString log = folder / u"second.log";
+  SetupProcess again(second, u"--log=\"" + log + u"\" --silent");
+  EXPECT_EQ(again.Wait(), 1603u);
+  EXPECT_NE(FileBytes(log).find("Another setup of Plove Twice is running"), std::string::npos) << FileBytes(log);
+  EXPECT_FALSE(FileExists(u"C:\\Plove Twice Too\\f1.txt"));
+  EXPECT_EQ(run.Wait(), 0u);
+  EXPECT_EQ(FileBytes(u"C:\\Plove Twice\\f2.txt"), "f2.txt of Plove Twice 1.0\r\n");
+  ExpectOldUninstallerWorks(u"Plove Twice", u"C:\\Plove Twice\\");
+}
+
 #ifdef PLOVE_SMALL_DRIVE_PATH
+// The drive that holds the journal is full: the run cannot keep it, so it
+// changes nothing; a journal that fills the drive during the plan stops the
+// run before its first file.
+TEST(RollbackInstall, JournalOnAFullDriveStopsTheRunFirst) {
+  WideString root;
+  std::string whyNot;
+  if (!SmallDriveAvailable(&root, &whyNot)) GTEST_SKIP() << whyNot;
+  const std::vector<WideString> driveBefore = NamesIn(root, u"*", false);
+  const WideString records = root + u"PloveUninstall\\";
+  // Fill the drive up to its last few kilobytes.
+  const WideString filler = root + u"filler.bin";
+  {
+    ScopedFileHandle file(CreateFileW(filler.W(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(file);
+    const std::vector<uint8_t> block(4096, 0x33);
+    DWORD written = 0;
+    while (WriteFile(file.Get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written != 0) {
+    }
+  }
+  EXPECT_FALSE(BeginRunJournal(records, u"Plove Full Journal"));
+  EXPECT_FALSE(RunJournalActive());
+  std::vector<WideString> withFiller = driveBefore;
+  withFiller.push_back(u"filler.bin");
+  std::vector<WideString> now = NamesIn(root, u"*", false);
+  std::sort(now.begin(), now.end(), [](const WideString& a, const WideString& b) { return a.Str() < b.Str(); });
+  std::sort(withFiller.begin(), withFiller.end(), [](const WideString& a, const WideString& b) { return a.Str() < b.Str(); });
+  EXPECT_EQ(now, withFiller);
+  // Room for the journal's start, not for a plan of many long paths.
+  DeleteFileW(filler.W());
+  ASSERT_TRUE(BeginRunJournal(records, u"Plove Full Journal"));
+  {
+    ScopedFileHandle file(CreateFileW(filler.W(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(file);
+    const std::vector<uint8_t> block(4096, 0x33);
+    DWORD written = 0;
+    while (WriteFile(file.Get(), block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written != 0) {
+    }
+  }
+  std::vector<WideString> plan;
+  for (int i = 0; i < 2000; ++i) plan.push_back(root + u"App\\" + WideString(std::u16string(200, u'n')) + WideString::FromUnsigned(i));
+  EXPECT_FALSE(NoteRunFolders(plan));
+  StringList notRestored;
+  EXPECT_TRUE(RollBackRunJournal(notRestored));
+  DeleteFileW(filler.W());
+  EXPECT_EQ(NamesIn(root, u"*", false), driveBefore);
+}
+
 // A drive that fills up: the copy fails unattended, and the drive is as it
 // was.
 TEST(RollbackInstall, FullDiskLeavesTheDriveAsItWas) {
