@@ -56,6 +56,7 @@ struct Journal {
 };
 
 Journal* g_journal = nullptr;
+KeepAsideMoveCall g_keepAsideMove = nullptr;
 
 // Threads inside a journal call or an undo (RunJournalBusy).
 std::atomic<int> g_busy{0};
@@ -455,7 +456,7 @@ KeepAside JournalBeforeFile(const WideString& path) {
   const WideString aside = planned != nullptr ? planned->aside : record.other;
   const WideString& from = path;
   const WideString& to = aside;
-  bool kept = MoveItem(from, to, 0);
+  bool kept = g_keepAsideMove != nullptr ? g_keepAsideMove(from, to) : MoveItem(from, to, 0);
   if (!kept) {
     const DWORD error = GetLastError();
     if (FileInUse(error)) return KeepAside::InUse;
@@ -657,6 +658,8 @@ bool ReadActiveJournal(std::vector<uint8_t>& bytes) {
 }
 
 void DiscardRunJournal() { CloseJournal(true); }
+
+void SetKeepAsideMoveCallForTests(KeepAsideMoveCall call) { g_keepAsideMove = call; }
 
 void LeaveRunJournalAsAfterPowerLoss() {
   Journal* journal = g_journal;

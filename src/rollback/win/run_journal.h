@@ -156,6 +156,11 @@ void DiscardRunJournal();
 // to what was flushed), undoing nothing.
 void LeaveRunJournalAsAfterPowerLoss();
 
+// Tests only: replaces the rename that keeps an old file aside (nullptr
+// restores it), so that a refused rename (another volume) can be staged.
+using KeepAsideMoveCall = bool (*)(const WideString& from, const WideString& to);
+void SetKeepAsideMoveCallForTests(KeepAsideMoveCall call);
+
 // The kept-aside files of a committed journal are deleted (at the next
 // restart when in use), as CommitRunJournal does.
 struct JournalRecord;

@@ -411,3 +411,34 @@ TEST(JournalUndo, OldVersionFileLeftForTheRestartStays) {
   EXPECT_FALSE(PendingRenameSources().Contains(old, true));
   EXPECT_TRUE(NamesIn(folder.Path(), u"~PLI*", false).empty());
 }
+
+namespace {
+
+bool RefuseAsAnotherVolume(const WideString&, const WideString&) {
+  SetLastError(ERROR_NOT_SAME_DEVICE);
+  return false;
+}
+
+}  // namespace
+
+// An old file that cannot be renamed aside (another volume) is copied
+// aside, and comes back on rollback.
+TEST(JournalUndo, OldFileCopiedAsideWhenItCannotBeRenamed) {
+  TestFolder folder;
+  const WideString records = folder / u"PloveUninstall\\";
+  const WideString file = folder / u"a.txt";
+  ASSERT_TRUE(WriteWholeFile(file, "old"));
+  ASSERT_TRUE(BeginRunJournal(records, u"Copy Test"));
+  StartRunPlan({file});
+  ASSERT_TRUE(EndRunPlan());
+  SetKeepAsideMoveCallForTests(&RefuseAsAnotherVolume);
+  const KeepAside kept = JournalBeforeFile(file);
+  SetKeepAsideMoveCallForTests(nullptr);
+  EXPECT_EQ(kept, KeepAside::Kept);
+  ASSERT_TRUE(WriteWholeFile(file, "new"));
+  StringList notRestored;
+  ASSERT_TRUE(RollBackRunJournal(notRestored));
+  EXPECT_EQ(notRestored.Count(), 0);
+  EXPECT_EQ(Content(file), "old");
+  EXPECT_TRUE(NamesIn(folder.Path(), u"~PLI*", false).empty());
+}
