@@ -38,8 +38,9 @@ enum class JournalKind : uint8_t {
   OldFileKept = 14,    // path: a file of the old version its uninstaller removes; other: a hard link to it
   // From version 2 on:
   TempFiles = 15,  // path: a folder where the run's temporary files (RunTempFileName) may lie
+  RunUser = 16,    // path: the SID of the account that ran it, whose hive kRootCurrentUser names
 };
-constexpr uint8_t kLastJournalKind = 15;
+constexpr uint8_t kLastJournalKind = 16;
 // The version written; versions 1 to this one are read.
 constexpr uint8_t kJournalVersion = 2;
 
@@ -55,6 +56,9 @@ constexpr uint32_t kDllWasThere = 1;
 // PendingRename.type: kEarlierPairReplaced when the run took out an earlier
 // install's pair for the same file (put back on rollback).
 constexpr uint32_t kEarlierPairReplaced = 1;
+// OldFileKept.type: the file's attributes with kAttributesNoted set (no
+// attribute uses that bit), put back with it.
+constexpr uint32_t kAttributesNoted = 0x80000000u;
 
 // RegistryValue.type of a value that was not there.
 constexpr uint32_t kAbsentValue = 0xFFFFFFFFu;

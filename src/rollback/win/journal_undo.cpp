@@ -36,13 +36,12 @@ bool PutBack(const WideString& aside, const WideString& path) {
   return true;
 }
 
-bool UndoRegistryValue(const JournalRecord& record) {
-  const HKEY root = JournalRootKey(record.number);
+bool UndoRegistryValue(const JournalRecord& record, HKEY root, const WideString& path) {
   if (root == nullptr) return true;
   ScopedRegistryKey key;
   if (record.type == kAbsentValue) {
     const LONG opened =
-        RegOpenKeyExW(root, record.path.W(), 0, KEY_SET_VALUE | RegistryViewFlag(), key.Receive());
+        RegOpenKeyExW(root, path.W(), 0, KEY_SET_VALUE | RegistryViewFlag(), key.Receive());
     if (opened == ERROR_FILE_NOT_FOUND) return true;
     if (opened != ERROR_SUCCESS) return false;
     const LONG status = RegDeleteValueW(key.Get(), record.other.W());
@@ -50,30 +49,29 @@ bool UndoRegistryValue(const JournalRecord& record) {
   }
   // The key may have gone since (an old version's uninstaller removes its
   // entry): it existed, and comes back with the value.
-  if (RegCreateKeyExW(root, record.path.W(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | RegistryViewFlag(),
+  if (RegCreateKeyExW(root, path.W(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | RegistryViewFlag(),
                       nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
     return false;
   return RegSetValueExW(key.Get(), record.other.W(), 0, record.type, record.bytes.data(),
                         static_cast<DWORD>(record.bytes.size())) == ERROR_SUCCESS;
 }
 
-bool UndoRegistryKey(const JournalRecord& record) {
-  const HKEY root = JournalRootKey(record.number);
+bool UndoRegistryKey(HKEY root, const WideString& path) {
   if (root == nullptr) return true;
-  const int last = record.path.FindLast(u'\\');
-  const WideString parent = last == 0 ? WideString() : record.path.Left(last - 1);
-  const WideString name = record.path.From(last + 1);
+  const int last = path.FindLast(u'\\');
+  const WideString parent = last == 0 ? WideString() : path.Left(last - 1);
+  const WideString name = path.From(last + 1);
   if (parent.IsEmpty()) {
     // A key right below the root: its own subkeys first, then itself.
     StringList children;
-    EnumerateSubkeys(root, record.path, children);
-    for (int i = 0; i < children.Count(); ++i) DeleteRegistryTree(root, record.path, children.Item(i));
-    const LONG status = RegDeleteKeyExW(root, record.path.W(), RegistryViewFlag(), 0);
+    EnumerateSubkeys(root, path, children);
+    for (int i = 0; i < children.Count(); ++i) DeleteRegistryTree(root, path, children.Item(i));
+    const LONG status = RegDeleteKeyExW(root, path.W(), RegistryViewFlag(), 0);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
   }
   if (DeleteRegistryTree(root, parent, name)) return true;
   ScopedRegistryKey probe;
-  return RegOpenKeyExW(root, record.path.W(), 0, KEY_QUERY_VALUE | RegistryViewFlag(), probe.Receive()) !=
+  return RegOpenKeyExW(root, path.W(), 0, KEY_QUERY_VALUE | RegistryViewFlag(), probe.Receive()) !=
          ERROR_SUCCESS;
 }
 
@@ -85,7 +83,21 @@ struct JournalContext {
   bool allRecords = false;          // the run's own, every record in memory
   bool committed = false;
   std::vector<WideString> keepRegistered;  // DLLs that were there before the run
+  WideString userSid;                      // whose hive kRootCurrentUser was, when another's
 };
+
+// The root and path a registry record names here: the current user's
+// values of a run by another account are in that account's hive.
+bool RegistryPlace(const JournalRecord& record, const JournalContext& context, HKEY& root, WideString& path) {
+  root = JournalRootKey(record.number);
+  path = record.path;
+  if (record.number != kRootCurrentUser || context.userSid.IsEmpty()) return true;
+  root = HKEY_USERS;
+  path = context.userSid + u"\\" + record.path;
+  // Its hive is not loaded (that user is not signed in): left for later.
+  ScopedRegistryKey hive;
+  return RegOpenKeyExW(HKEY_USERS, context.userSid.W(), 0, KEY_QUERY_VALUE, hive.Receive()) == ERROR_SUCCESS;
+}
 
 JournalContext ContextOf(const std::vector<JournalRecord>& records, bool allRecords) {
   JournalContext context;
@@ -104,6 +116,9 @@ JournalContext ContextOf(const std::vector<JournalRecord>& records, bool allReco
         if (record.type == kDllWasThere) context.keepRegistered.push_back(record.path);
         break;
       case JournalKind::Committed: context.committed = true; break;
+      case JournalKind::RunUser:
+        if (!SamePath(record.path, ProcessUserSid())) context.userSid = record.path;
+        break;
       default: break;
     }
   }
@@ -188,15 +203,23 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
       }
       // Its uninstaller unregistered every DLL and control it removed; the
       // old version registered them at its install, so they are again.
+      if (back && (record.type & kAttributesNoted) != 0) SetItemAttributes(record.path, record.type & ~kAttributesNoted);
       if (back && IsSelfRegisteringFile(record.path)) RegisterDll(record.path);
       return back;
     }
     case JournalKind::FolderCreated: return true;  // once the journal is gone (RemoveFoldersOfRun)
-    case JournalKind::RegistryKey:
-      if (!UndoRegistryKey(record)) return false;
-      LogRegistryRemoval(JournalRootKey(record.number), record.path, nullptr, ERROR_SUCCESS);
+    case JournalKind::RegistryKey: {
+      HKEY root = nullptr;
+      WideString path;
+      if (!RegistryPlace(record, context, root, path) || !UndoRegistryKey(root, path)) return false;
+      LogRegistryRemoval(root, path, nullptr, ERROR_SUCCESS);
       return true;
-    case JournalKind::RegistryValue: return UndoRegistryValue(record);
+    }
+    case JournalKind::RegistryValue: {
+      HKEY root = nullptr;
+      WideString path;
+      return RegistryPlace(record, context, root, path) && UndoRegistryValue(record, root, path);
+    }
     case JournalKind::PendingRename:
       CancelReplacementAtRestart(record.path, record.other);
       if (record.type == kEarlierPairReplaced) {
@@ -216,6 +239,7 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
       return true;
     case JournalKind::None:
     case JournalKind::Begin:
+    case JournalKind::RunUser:
     case JournalKind::PlanEnd:
     case JournalKind::FilePlaced:
     case JournalKind::Committed: return true;
@@ -258,6 +282,12 @@ bool RollBackRunJournal(StringList& notRestored) {
   SetRegistryWriteObserver(nullptr);
   LogEvent(log_kind::kRollback, u"undoing the changes of this run");
   UndoJournalRecords(reading.records, notRestored, true);
+  if (notRestored.Count() > 0) {
+    // A kept-aside file that did not go back would be orphaned with the
+    // journal: the next run of the product tries again.
+    KeepRunJournalForRetry();
+    return true;
+  }
   DiscardRunJournal();
   RemoveFoldersOfRun(reading.records);
   return true;

@@ -3,6 +3,8 @@
 #include <atomic>
 
 #include "rollback/journal_records.h"
+
+#include <sddl.h>
 #include "rollback/win/journal_roots.h"
 #include "util/path_text.h"
 #include "util/win/install_log.h"
@@ -198,6 +200,23 @@ void ObserveRegistryWrite(HKEY root, const WideString& keyPath, const WideString
 
 }  // namespace
 
+WideString ProcessUserSid() {
+  ScopedKernelHandle token;
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return WideString();
+  token.Reset(raw);
+  DWORD size = 0;
+  GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return WideString();
+  std::vector<uint8_t> buffer(size);
+  if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size)) return WideString();
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return WideString();
+  WideString sid(reinterpret_cast<const WChar*>(text));
+  LocalFree(text);
+  return sid;
+}
+
 JournalBusy::JournalBusy() { ++g_busy; }
 JournalBusy::~JournalBusy() { --g_busy; }
 bool RunJournalBusy() { return g_busy.load() != 0; }
@@ -263,6 +282,11 @@ bool BeginRunJournal(const WideString& uninstallFolder, const WideString& produc
   begin.path = product;
   begin.other = journal->tag;
   Note(*journal, begin, false);
+  // Whose per-user values the records of kRootCurrentUser are.
+  JournalRecord user;
+  user.kind = JournalKind::RunUser;
+  user.path = ProcessUserSid();
+  if (!user.path.IsEmpty()) Note(*journal, user, false);
   journal->planning = false;
   // Durable, with room for what the run notes first, or no run.
   if (journal->failed || !Reserve(*journal, kReservedAtStart)) {
@@ -485,6 +509,10 @@ void JournalKeepOldFile(const WideString& path) {
   record.kind = JournalKind::OldFileKept;
   record.path = path;
   record.other = ParentFolder(path) + KeptAsideName(journal.tag + u"o", journal.unplannedAsides++);
+  // Its attributes: the uninstaller clears them to delete it, and a hard
+  // link shares them.
+  const DWORD attributes = GetFileAttributesW(LongPathForm(path, MAX_PATH).W());
+  record.type = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes | kAttributesNoted;
   Note(journal, record, true);
   if (LinkItem(record.other, path) || CopyItem(path, record.other, true)) {
     journal.keptAsides.push_back(record.other);
@@ -658,6 +686,11 @@ bool ReadActiveJournal(std::vector<uint8_t>& bytes) {
 }
 
 void DiscardRunJournal() { CloseJournal(true); }
+
+void KeepRunJournalForRetry() {
+  if (g_journal != nullptr && g_journal->file) WriteOut(*g_journal, true);
+  CloseJournal(false);
+}
 
 void SetKeepAsideMoveCallForTests(KeepAsideMoveCall call) { g_keepAsideMove = call; }
 

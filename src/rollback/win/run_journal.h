@@ -38,6 +38,9 @@
 
 WideString RunJournalPath(const WideString& uninstallFolder, const WideString& product);
 
+// The SID of the account this process runs as ("" when it cannot be read).
+WideString ProcessUserSid();
+
 // True while a thread is inside a journal call or an undo: a thread
 // suspended there must be resumed and left to finish, never joined by a
 // second undo. Every call here (and each undo) holds a JournalBusy.
@@ -151,6 +154,9 @@ void FinishCommittedRun();
 // DiscardRunJournal once undone.
 bool ReadActiveJournal(std::vector<uint8_t>& bytes);
 void DiscardRunJournal();
+// Closes the journal and leaves it (every record written out) for the next
+// run to undo again: something could not be put back.
+void KeepRunJournalForRetry();
 
 // For tests: closes the journal as a power loss now would leave it (cut
 // to what was flushed), undoing nothing.

@@ -442,3 +442,92 @@ TEST(JournalUndo, OldFileCopiedAsideWhenItCannotBeRenamed) {
   EXPECT_EQ(Content(file), "old");
   EXPECT_TRUE(NamesIn(folder.Path(), u"~PLI*", false).empty());
 }
+
+// A run's per-user values belong to the account that ran it: another
+// administrator's next run undoes them in that account's hive (or, when it
+// is not loaded, leaves the journal for later), never in its own.
+TEST(JournalUndo, CurrentUserValuesAreUndoneInTheHiveOfWhoRan) {
+  struct Case {
+    const char* what;
+    bool hiveLoaded;
+  };
+  const Case cases[] = {{"hive loaded", true}, {"hive not loaded", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder folder;
+    const WideString records = folder / u"PloveUninstall\\";
+    const WideString other(u"S-1-5-21-1000-2000-3000-1001");
+    if (c.hiveLoaded) {
+      ASSERT_TRUE(WriteRegistryString(HKEY_USERS, other + u"\\" + kKey, u"Theirs", u"the run's"));
+    }
+    ASSERT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, kKey, u"Theirs", u"mine"));
+    std::vector<uint8_t> bytes;
+    AppendJournalHeader(bytes);
+    JournalRecord begin;
+    begin.kind = JournalKind::Begin;
+    begin.path = u"User Test";
+    begin.other = u"AB12";
+    JournalRecord user;
+    user.kind = JournalKind::RunUser;
+    user.path = other;
+    JournalRecord value;
+    value.kind = JournalKind::RegistryValue;
+    value.number = kRootCurrentUser;
+    value.type = kAbsentValue;
+    value.path = kKey;
+    value.other = u"Theirs";
+    for (const JournalRecord* record : {&begin, &user, &value}) AppendJournalRecord(*record, bytes);
+    CreateDirectoryW(records.W(), nullptr);
+    const WideString path = RunJournalPath(records, u"User Test");
+    ASSERT_TRUE(WriteWholeFile(path, bytes.data(), bytes.size()));
+    StringList notRestored;
+    EXPECT_EQ(RecoverEarlierRun(records, u"User Test", notRestored), EarlierRun::RolledBack);
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kKey, u"Theirs"), WideString(u"mine"));
+    EXPECT_TRUE(ReadRegistryString(HKEY_USERS, other + u"\\" + kKey, u"Theirs").IsEmpty());
+    EXPECT_EQ(notRestored.Count(), c.hiveLoaded ? 0 : 1);
+    EXPECT_EQ(Exists(path), !c.hiveLoaded);
+    DeleteFileW(path.W());
+    DeleteRegistryTree(HKEY_CURRENT_USER, WideString(u"Software"), u"PloveRollbackTest");
+    DeleteRegistryTree(HKEY_USERS, other, u"Software");
+    RegDeleteKeyW(HKEY_USERS, other.W());
+  }
+}
+
+// An old version's read-only file comes back read-only (its uninstaller
+// cleared the attribute, which its kept link shares); a file that cannot be
+// put back leaves the journal for the next run, which finishes the undo.
+TEST(JournalUndo, OldAttributesComeBackAndAFailedPutBackIsTriedAgain) {
+  TestFolder folder;
+  const WideString records = folder / u"PloveUninstall\\";
+  const WideString old = folder / u"old.txt";
+  const WideString busy = folder / u"busy.txt";
+  ASSERT_TRUE(WriteWholeFile(old, "version 1"));
+  ASSERT_TRUE(SetFileAttributesW(old.W(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(WriteWholeFile(busy, "old busy"));
+  ASSERT_TRUE(BeginRunJournal(records, u"Retry Test"));
+  JournalKeepOldFile(old);
+  // Its uninstaller removes it.
+  SetFileAttributesW(old.W(), FILE_ATTRIBUTE_NORMAL);
+  ASSERT_TRUE(DeleteFileW(old.W()));
+  StartRunPlan({busy});
+  ASSERT_TRUE(EndRunPlan());
+  PlaceText(busy, "new busy");
+  StringList notRestored;
+  {
+    // Held without sharing: the old content cannot go back now.
+    ScopedFileHandle held(CreateFileW(busy.W(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(RollBackRunJournal(notRestored));
+  }
+  EXPECT_EQ(notRestored.Count(), 1);
+  EXPECT_EQ(Content(old), "version 1");
+  EXPECT_EQ(GetFileAttributesW(old.W()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(Exists(RunJournalPath(records, u"Retry Test")));
+  StringList again;
+  EXPECT_EQ(RecoverEarlierRun(records, u"Retry Test", again), EarlierRun::RolledBack);
+  EXPECT_EQ(again.Count(), 0);
+  EXPECT_EQ(Content(busy), "old busy");
+  EXPECT_FALSE(Exists(RunJournalPath(records, u"Retry Test")));
+  EXPECT_TRUE(NamesIn(folder.Path(), u"~PLI*", false).empty());
+  SetFileAttributesW(old.W(), FILE_ATTRIBUTE_NORMAL);
+}
