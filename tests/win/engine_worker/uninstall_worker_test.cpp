@@ -2,7 +2,9 @@
 
 #include "app/install_state.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/pending_renames.h"
 #include "engine/win/uninstall_record.h"
+#include "pending_restart.h"
 #include "scripted_messages.h"
 #include "test_folder.h"
 #include "uninstall/win/empty_folders.h"
@@ -131,6 +133,31 @@ TEST(UninstallWorker, FileInUseGoesAtRestart) {
   EXPECT_EQ(messages.Last().caption, WideString(u"UnInstaller"));
   EXPECT_EQ(messages.Last().flags, static_cast<UINT>(MB_ICONERROR));
   DeleteFolderTree(u"C:\\Lock App");
+}
+
+// What an interrupted install may have left beside the product's files:
+// the hidden temporary files of its members go with the folder, and a
+// replacement staged for the restart is taken back with its staged copy.
+TEST(UninstallWorker, LeftTemporaryFilesAndStagedReplacementsGo) {
+  Touch(u"C:\\Left App\\Sub\\a.txt");
+  Touch(u"C:\\Left App\\b.dll");
+  for (const char16_t* left : {u"C:\\Left App\\Sub\\~PLI0A1B2C3D.tmp", u"C:\\Left App\\~PLI77AB12t-00C0FFEE.tmp"}) {
+    Touch(left);
+    SetFileAttributesW(WideString(left).W(), FILE_ATTRIBUTE_HIDDEN);
+  }
+  Touch(u"C:\\Left App\\b.dll-PLITMP");
+  ASSERT_TRUE(ScheduleMoveAtRestart(u"C:\\Left App\\b.dll", WideString()));
+  ASSERT_TRUE(ScheduleMoveAtRestart(u"C:\\Left App\\b.dll-PLITMP", u"C:\\Left App\\b.dll"));
+  const WideString uninstall = RegisterProduct(
+      u"Left App", u"C:\\Left App\\",
+      ScriptOf({"[CopyFile]", "a", "<Destination>Sub\\a.txt", "[CopyFile]", "b", "<Destination>b.dll"}));
+  ScriptedMessages messages(IDOK);
+  RunUninstall(uninstall);
+  EXPECT_FALSE(Exists(u"C:\\Left App"));
+  const StringList pending = PendingRenameSources();
+  EXPECT_FALSE(pending.Contains(WideString(u"C:\\Left App\\b.dll"), true));
+  EXPECT_FALSE(pending.Contains(WideString(u"C:\\Left App\\b.dll-PLITMP"), true));
+  DeleteFolderTree(u"C:\\Left App");
 }
 
 TEST(UninstallWorker, MissingRecordChangesNothing) {
