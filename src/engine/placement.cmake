@@ -25,6 +25,6 @@ if(WIN32)
   # libraries need each other.
   target_link_libraries(plove_engine_placement PUBLIC
     plove_engine_rules plove_relay plove_payload_win plove_rollback_win plove_state plove_util_win
-    ole32 shell32 version uuid)
+    ole32 shell32 uuid)
   plove_warnings(plove_engine_placement)
 endif()

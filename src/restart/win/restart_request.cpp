@@ -33,7 +33,7 @@ void EnableShutdownPrivilege() {
 DWORD AskWindowsToRestart() {
   EnableShutdownPrivilege();
   using InitiateShutdownFunction = DWORD(WINAPI*)(LPWSTR, LPWSTR, DWORD, DWORD, DWORD);
-  ScopedModule advapi(LoadLibraryW(L"advapi32.dll"));
+  ScopedModule advapi(LoadLibraryExW(L"advapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   auto initiateShutdown = reinterpret_cast<InitiateShutdownFunction>(
       reinterpret_cast<void*>(advapi ? GetProcAddress(advapi.Get(), "InitiateShutdownW") : nullptr));
   wchar_t message[sizeof kRestartMessage / sizeof kRestartMessage[0]];

@@ -68,6 +68,19 @@ DWORD ListedAttributes(const WideString& path, bool* found) {
 
 }  // namespace
 
+bool ProcessIsAdministrator() {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                &administrators)) {
+    return false;
+  }
+  BOOL member = FALSE;
+  if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+  FreeSid(administrators);
+  return member != FALSE;
+}
+
 ScopedFileHandle OpenByPath(const WideString& path, DWORD access, DWORD share, DWORD disposition,
                             DWORD flagsAndAttributes) {
   return ScopedFileHandle(

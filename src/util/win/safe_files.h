@@ -37,6 +37,10 @@ struct ItemIdentity {
   bool operator!=(const ItemIdentity& other) const { return !(*this == other); }
 };
 
+// The process runs with the Administrators group in effect (elevated, or
+// as SYSTEM): what it creates for itself is then protected from other users.
+bool ProcessIsAdministrator();
+
 // --- Opening -------------------------------------------------------------
 
 // CreateFileW as it is, for files the caller names itself and owns (logs,

@@ -3,6 +3,8 @@
 #include "test_folder.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
+#include "unix_link.h"
+#include "util/win/safe_files.h"
 #include "util/win/temp_names.h"
 
 TEST(TempNames, MakeTempFileNameTwiceDeletesTheFirstFile) {
@@ -102,4 +104,22 @@ TEST(TempNames, MissingTempFolderFallsBackToARandomNameAndCreatesTheFolder) {
   EXPECT_TRUE(PathExists(name));
   EXPECT_EQ(FileSizeOf(name), 0u);
   DeleteTempFile(name);
+}
+
+TEST(TempNames, MakeTempFolderIsNewAndProtectedAndItsCleanupStaysInside) {
+  WideString folder;
+  ASSERT_TRUE(MakeTempFolder(folder));
+  EXPECT_TRUE(ProcessIsAdministrator()) << "Wine runs programs as an administrator";
+  EXPECT_FALSE(CreateNewFolder(folder)) << "the name was made new";
+  // A link inside (a junction, under Wine a Unix link) is removed, never entered.
+  TestFolder outside;
+  ASSERT_TRUE(WriteWholeFile(outside / u"keep.txt", "x"));
+  WideString target = outside.Path();
+  RemoveTrailingBackslashes(target);
+  ASSERT_TRUE(MakeUnixLink(folder + u"link", target));
+  WideString none;
+  ASSERT_TRUE(MakeTempFolder(none));
+  DeleteFolderTree(folder);
+  EXPECT_TRUE(PathExists(outside / u"keep.txt"));
+  DeleteFolderTree(none);
 }

@@ -1,0 +1,126 @@
+// The real installer against what a standard user can do to an elevated
+// install: a DLL planted beside it, its own file swapped while it runs, and
+// links put into the folders it cleans up. Under Wine every process is an
+// administrator; these tests do what the other user would and check that
+// the installer does not follow.
+
+#include <gtest/gtest.h>
+
+#include "engine/win/uninstall_record.h"
+#include "setup_harness.h"
+#include "unix_link.h"
+#include "util/path_text.h"
+#include "util/win/registry.h"
+#include "util/win/temp_names.h"
+
+namespace {
+
+const wchar_t kMarker[] = L"C:\\planted-marker.txt";
+
+std::vector<PackSource> Product(const std::string& name, const std::string& installTo,
+                                const std::string& extra = std::string(),
+                                const std::vector<PackSource>& extraMembers = {}) {
+  const std::string script = "[Project Name]\r\n" + name + "\r\n[ProgramVersion]\r\n1.0\r\n[Install To]\r\n" +
+                             installTo + "\r\n[UninstallSettings]\r\nPlove Tests\r\n[CopyFile]\r\napp.txt\r\n"
+                             "<Destination>app.txt\r\n" + extra;
+  std::vector<PackSource> members{{"setup.dat", Bytes(script)}, {"app.txt", Bytes("application data\r\n")}};
+  members.insert(members.end(), extraMembers.begin(), extraMembers.end());
+  return members;
+}
+
+WideString EntryValue(const WideString& name, const WChar* value) {
+  return ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(name), WideString(value));
+}
+
+// Windows' search order for one DLL, as a program sees it that is started
+// from a folder where that DLL was planted: the folder's copy first. (Wine
+// prefers its own copies otherwise; its loader takes the order from the
+// prefix's registry, not from a Windows parent's environment.)
+class PreferDllBesideProgram {
+ public:
+  explicit PreferDllBesideProgram(const WChar* dll) : dll_(dll) {
+    WriteRegistryString(HKEY_CURRENT_USER, WideString(kOverrides), dll_, WideString(u"native,builtin"));
+  }
+  ~PreferDllBesideProgram() { DeleteRegistryValue(HKEY_CURRENT_USER, WideString(kOverrides), dll_); }
+  PreferDllBesideProgram(const PreferDllBesideProgram&) = delete;
+  PreferDllBesideProgram& operator=(const PreferDllBesideProgram&) = delete;
+
+ private:
+  static constexpr const WChar* kOverrides = u"Software\\Wine\\DllOverrides";
+  WideString dll_;
+};
+
+bool Plant(const WideString& folder) {
+  const std::vector<uint8_t> dll = ReadHostFile(PLOVE_PLANTED_DLL_PATH);
+  return WriteWholeFile(folder + u"msimg32.dll", dll.data(), dll.size());
+}
+
+bool WaitFor(const WideString& path, DWORD timeoutMs) {
+  for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+    if (FileExists(path)) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(Trust, APlantedDllIsNeverLoaded) {
+  TestFolder folder;
+  DeleteFileW(kMarker);
+  const WideString setup = PackSetup(folder, u"setup.exe", Product("Plove Planted", "C:\\Plove Planted\\"));
+  ASSERT_TRUE(Plant(folder.Path()));
+  PreferDllBesideProgram prefer(u"msimg32");
+  SetupProcess run(setup, u"--silent");
+  ASSERT_TRUE(run.Started());
+  EXPECT_EQ(run.Wait(), 0u);
+  EXPECT_TRUE(FileExists(u"C:\\Plove Planted\\app.txt"));
+  EXPECT_FALSE(FileExists(WideString(kMarker))) << FileBytes(WideString(kMarker));
+
+  // The uninstaller copy's folder, planted too.
+  const WideString quiet = EntryValue(u"Plove Planted", u"QuietUninstallString");
+  ASSERT_FALSE(quiet.IsEmpty());
+  const WideString copy = EntryValue(u"Plove Planted", u"DisplayIcon");
+  ASSERT_TRUE(Plant(ParentFolder(copy)));
+  const int close = quiet.FindChar(u'"', 2);
+  WideString arguments = quiet.From(close + 1);
+  arguments.TrimLeadingSpaces();
+  SetupProcess uninstall(quiet.Mid(2, close - 1), arguments);
+  EXPECT_EQ(uninstall.Wait(), 0u);
+  EXPECT_FALSE(FileExists(u"C:\\Plove Planted\\app.txt"));
+  EXPECT_FALSE(FileExists(WideString(kMarker))) << FileBytes(WideString(kMarker));
+  DeleteFileW((ParentFolder(copy) + u"msimg32.dll").W());
+}
+
+TEST(Trust, CleanupNeverFollowsALinkOutOfItsFolders) {
+  TestFolder folder;
+  // Another user's folder, which a link in the installer's payload folder
+  // points at.
+  const WideString victim(u"C:\\Plove Victim");
+  CreateDirectoryW(victim.W(), nullptr);
+  CreateDirectoryW((victim + u"\\sub").W(), nullptr);
+  ASSERT_TRUE(WriteWholeFile(victim + u"\\keep.txt", "mine"));
+  ASSERT_TRUE(WriteWholeFile(victim + u"\\sub\\keep.txt", "mine too"));
+  const WideString started = folder / u"started.txt";
+  const std::string wait = "[RunAndWaitFile]\r\n<TempInstall>probe.exe\r\n\"" + started.ToUtf8() + "\" 0 3000\r\n";
+  const WideString setup = PackSetup(folder, u"setup.exe",
+                                     Product("Plove Linked", "C:\\Plove Linked\\", wait,
+                                             {{"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}}));
+  SetupProcess run(setup, u"--silent");
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(WaitFor(started, 60000));
+  // Every payload folder of the run, the elevated copy's among them.
+  int linked = 0;
+  for (const WideString& name : run.Leftovers()) {
+    const WideString path = TempFolder() + name;
+    const DWORD attributes = GetFileAttributesW(path.W());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+    EXPECT_TRUE(MakeUnixLink(path + u"\\link", victim)) << path;
+    ++linked;
+  }
+  EXPECT_GT(linked, 0);
+  EXPECT_EQ(run.Wait(), 0u);
+  EXPECT_TRUE(FileExists(u"C:\\Plove Linked\\app.txt"));
+  EXPECT_EQ(FileBytes(victim + u"\\keep.txt"), "mine");
+  EXPECT_EQ(FileBytes(victim + u"\\sub\\keep.txt"), "mine too");
+}
