@@ -39,8 +39,9 @@ enum class JournalKind : uint8_t {
   // From version 2 on:
   TempFiles = 15,  // path: a folder where the run's temporary files (RunTempFileName) may lie
   RunUser = 16,    // path: the SID of the account that ran it, whose hive kRootCurrentUser names
+  DeletionCancelled = 17,  // path: a deletion at the next restart that placing a file took back
 };
-constexpr uint8_t kLastJournalKind = 16;
+constexpr uint8_t kLastJournalKind = 17;
 // The version written; versions 1 to this one are read.
 constexpr uint8_t kJournalVersion = 2;
 

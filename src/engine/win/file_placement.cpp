@@ -40,6 +40,7 @@ bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const
                    const FileVersion& incoming, HWND window) {
   // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
+  const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
   // The old file goes aside first (a rename), so that a rollback can put it
   // back; one in use stays where it is and is replaced at the next restart.
   // Nothing is written that a rollback could not take back.
@@ -48,7 +49,6 @@ bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const
                                    MB_RETRYCANCEL | MB_ICONERROR | MB_DEFBUTTON2);
     if (answer != IDRETRY) return true;
   }
-  const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
   // The temporary file was made hidden; what takes its place must not be.
   if (source.movable) SetItemAttributes(source.file, FILE_ATTRIBUTE_ARCHIVE);
   for (;;) {
@@ -120,7 +120,9 @@ bool PlaceExtracted(bool ready, ExtractedSource& extracted, const FileVersion& i
     // A deletion at the next restart left for this path (an old version's
     // uninstaller that found the file in use) would remove what is placed
     // now, whether copied, kept or staged.
-    PlacementDeletions().Cancel(target);
+    // Taken back on rollback: the file that was there goes at the restart
+    // again as it was meant to.
+    if (PlacementDeletions().Cancel(target)) JournalDeletionCancelled(target);
     const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH));
     if (KeepExistingFile(existing, incoming)) {
       // The one place where the version rule keeps the file in place.

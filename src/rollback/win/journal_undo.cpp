@@ -186,6 +186,10 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
       return undone;
     }
     case JournalKind::TempFiles: RemoveTempFiles(record.path, context.tag); return true;
+    case JournalKind::DeletionCancelled:
+      // Once only, however often the undo runs.
+      CancelDeletionAtRestart(record.path);
+      return ScheduleMoveAtRestart(Long(record.path), WideString());
     case JournalKind::FileCreated: return RemoveFile(record.path);
     case JournalKind::FileReplaced: return !Exists(record.other) || PutBack(record.other, record.path);
     case JournalKind::OldFileKept: {

@@ -532,6 +532,15 @@ bool JournalPendingRename(const WideString& destination, const WideString& stage
   return Note(*g_journal, record, true);
 }
 
+void JournalDeletionCancelled(const WideString& path) {
+  const JournalBusy busy;
+  if (g_journal == nullptr) return;
+  JournalRecord record;
+  record.kind = JournalKind::DeletionCancelled;
+  record.path = path;
+  Note(*g_journal, record, true);
+}
+
 bool JournalDllRegistration(const WideString& path) {
   const JournalBusy busy;
   if (g_journal == nullptr) return true;

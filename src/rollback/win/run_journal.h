@@ -118,6 +118,10 @@ void JournalKeepOldFile(const WideString& path);
 // an earlier install's pair for it is being taken out (it comes back on
 // rollback, with the staged file the earlier install left).
 bool JournalPendingRename(const WideString& destination, const WideString& staged, bool replacesEarlier = false);
+// A deletion of path at the next restart, left by someone else, that
+// placing a file there has just taken back (it is scheduled again on
+// rollback).
+void JournalDeletionCancelled(const WideString& path);
 // Before path is registered; false: the journal cannot take the note.
 bool JournalDllRegistration(const WideString& path);
 // Cannot be undone: the journal (and the log, on rollback) name it.

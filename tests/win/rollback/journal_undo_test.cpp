@@ -9,6 +9,7 @@
 #include "rollback/win/journal_undo.h"
 #include "rollback/win/run_journal.h"
 #include "test_folder.h"
+#include "util/path_text.h"
 #include "util/win/registry.h"
 #include "util/win/temp_names.h"
 
@@ -410,6 +411,25 @@ TEST(JournalUndo, OldVersionFileLeftForTheRestartStays) {
   EXPECT_EQ(Content(old), "version 1");
   EXPECT_FALSE(PendingRenameSources().Contains(old, true));
   EXPECT_TRUE(NamesIn(folder.Path(), u"~PLI*", false).empty());
+  // Someone else's deletion that placing took back comes back with the
+  // rollback, once.
+  const WideString theirs = folder / u"theirs.txt";
+  ASSERT_TRUE(WriteWholeFile(theirs, "to go"));
+  ASSERT_TRUE(ScheduleMoveAtRestart(theirs, WideString()));
+  ASSERT_TRUE(BeginRunJournal(records, u"Old Test"));
+  ASSERT_TRUE(CancelDeletionAtRestart(theirs));
+  JournalDeletionCancelled(theirs);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(ReadActiveJournal(bytes));
+  ASSERT_TRUE(RollBackRunJournal(notRestored));
+  CreateDirectoryW(records.W(), nullptr);
+  ASSERT_TRUE(WriteWholeFile(RunJournalPath(records, u"Old Test"), bytes.data(), bytes.size()));
+  EXPECT_EQ(RecoverEarlierRun(records, u"Old Test", notRestored), EarlierRun::RolledBack);
+  int count = 0;
+  const StringList pending = PendingRenameSources();
+  for (int i = 0; i < pending.Count(); ++i) count += SamePath(pending.Item(i), theirs) ? 1 : 0;
+  EXPECT_EQ(count, 1);
+  CancelDeletionAtRestart(theirs);
 }
 
 namespace {
@@ -530,4 +550,39 @@ TEST(JournalUndo, OldAttributesComeBackAndAFailedPutBackIsTriedAgain) {
   EXPECT_FALSE(Exists(RunJournalPath(records, u"Retry Test")));
   EXPECT_TRUE(NamesIn(folder.Path(), u"~PLI*", false).empty());
   SetFileAttributesW(old.W(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A run that staged a file over an earlier install's staged replacement
+// (no restart between): its rollback brings back the earlier staged file
+// and its pair, once, and takes back only its own.
+TEST(JournalUndo, EarlierReplacementAtRestartComesBack) {
+  TestFolder folder;
+  const WideString records = folder / u"PloveUninstall\\";
+  const WideString busy = folder / u"busy.dll";
+  const WideString staged = busy + u"-PLITMP";
+  ASSERT_TRUE(WriteWholeFile(busy, "in use"));
+  ASSERT_TRUE(WriteWholeFile(staged, "earlier"));
+  ASSERT_TRUE(ScheduleMoveAtRestart(busy, WideString()));
+  ASSERT_TRUE(ScheduleMoveAtRestart(staged, busy));
+  ASSERT_TRUE(BeginRunJournal(records, u"Earlier Test"));
+  EXPECT_EQ(JournalBeforeFile(staged), KeepAside::Kept);
+  ASSERT_TRUE(WriteWholeFile(staged, "this run's"));
+  ASSERT_TRUE(JournalPendingRename(busy, staged, true));
+  ASSERT_TRUE(CancelReplacementAtRestart(busy, staged));
+  ASSERT_TRUE(ScheduleMoveAtRestart(busy, WideString()));
+  ASSERT_TRUE(ScheduleMoveAtRestart(staged, busy));
+  StringList notRestored;
+  ASSERT_TRUE(RollBackRunJournal(notRestored));
+  EXPECT_EQ(notRestored.Count(), 0);
+  EXPECT_EQ(Content(staged), "earlier");
+  const StringList pending = PendingRenameSources();
+  int busyEntries = 0;
+  int stagedEntries = 0;
+  for (int i = 0; i < pending.Count(); ++i) {
+    busyEntries += SamePath(pending.Item(i), busy) ? 1 : 0;
+    stagedEntries += SamePath(pending.Item(i), staged) ? 1 : 0;
+  }
+  EXPECT_EQ(busyEntries, 1);
+  EXPECT_EQ(stagedEntries, 1);
+  CancelReplacementAtRestart(busy, staged);
 }
