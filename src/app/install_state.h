@@ -84,6 +84,9 @@ struct InstallState {
   // when something could not be put back (the run then counts as failed).
   volatile bool RolledBack = false;
   volatile bool RollbackIncomplete = false;
+  // The rolled-back run had run programs (its own, or an old version's
+  // uninstaller with its uninstall programs), whose doings stay.
+  volatile bool RollbackLeftProgramRuns = false;
 
   // Uninstaller.
   WideString UninstallRecordPath;

@@ -75,9 +75,11 @@ bool StartRunJournal(HWND owner) {
 void RollBackThisRun(HWND owner) {
   InstallState& state = State();
   StringList notRestored;
-  if (!RollBackRunJournal(notRestored)) return;
+  bool programsRun = false;
+  if (!RollBackRunJournal(notRestored, &programsRun)) return;
   SetDestinationTempPrefix(WideString());
   state.RolledBack = true;
+  state.RollbackLeftProgramRuns = programsRun;
   if (notRestored.Count() == 0) {
     LogEvent(log_kind::kRollback, u"the changes of this run were undone");
     return;

@@ -276,12 +276,16 @@ void RemoveFoldersOfRun(const std::vector<JournalRecord>& records) {
   }
 }
 
-bool RollBackRunJournal(StringList& notRestored) {
+bool RollBackRunJournal(StringList& notRestored, bool* programsRun) {
   const JournalBusy busy;
   std::vector<uint8_t> bytes;
   if (!RunJournalActive()) return false;
   ReadActiveJournal(bytes);
   const JournalReading reading = ReadJournal(bytes.data(), bytes.size());
+  if (programsRun != nullptr) {
+    *programsRun = false;
+    for (const JournalRecord& record : reading.records) *programsRun = *programsRun || record.kind == JournalKind::ProgramRun;
+  }
   // Nothing is written while undoing.
   SetRegistryWriteObserver(nullptr);
   LogEvent(log_kind::kRollback, u"undoing the changes of this run");

@@ -24,7 +24,8 @@ void UndoJournalRecords(const std::vector<JournalRecord>& records, StringList& n
 void RemoveFoldersOfRun(const std::vector<JournalRecord>& records);
 
 // The run's own journal, undone and deleted. False when no journal is open.
-bool RollBackRunJournal(StringList& notRestored);
+// programsRun (may be null): the journal named programs that were run.
+bool RollBackRunJournal(StringList& notRestored, bool* programsRun = nullptr);
 
 enum class EarlierRun : uint8_t {
   None,        // no journal of the product

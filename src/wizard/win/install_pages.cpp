@@ -88,6 +88,9 @@ void dlgInstall::PaintFinishedPage(HDC dc) {
   const WChar* second = hasFinishOptions_ ? u"Review and click Finish to exit." : u"Click Finish to exit.";
   if (failed && state.RollbackIncomplete) {
     second = u"Not all of its changes could be undone. Click Finish to exit.";
+  } else if (failed && state.RolledBack && state.RollbackLeftProgramRuns) {
+    // What the programs it ran did is theirs: no rollback knows of it.
+    second = u"Its changes were undone, except what the programs it ran did. Click Finish to exit.";
   } else if (failed && state.RolledBack) {
     second = u"Its changes were undone. Click Finish to exit.";
   }

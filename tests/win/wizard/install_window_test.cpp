@@ -379,6 +379,34 @@ TEST(InstallWindow, CancelDuringTheInstallLeavesNoRecord) {
   EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Cancelled"), u"UninstallString").IsEmpty());
 }
 
+// A failed install that had run a program: the failure page does not
+// claim that all of its changes were undone.
+TEST(InstallWindow, FailurePageAfterAProgramRanSaysSo) {
+  struct Case {
+    const char* run;  // script lines before the failing member
+    const char16_t* second;
+  };
+  const Case cases[] = {
+      {"", u"Its changes were undone. Click Finish to exit."},
+      {"[RunAndWaitFile]\r\n<System>cmd.exe\r\n/c exit 0\r\n\r\n",
+       u"Its changes were undone, except what the programs it ran did. Click Finish to exit."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.run);
+    TestFolder target;
+    ScriptedMessages messages(IDOK);
+    WizardSession session({{"setup.dat", Script({"[Project Name]", "Ran", "[Install To]", target.Path().ToUtf8()}) +
+                                             c.run + Script({"[CopyFile]", "missing.txt", "<Destination>a.txt"})}});
+    session.Click(IDC_INSTALL);
+    ASSERT_TRUE(session.WaitForPage(WizardPage::Finished));
+    EXPECT_EQ(session.PageTexts(), (std::vector<WideString>{u"Install is Incomplete",
+                                                            u"Installation was not successful.", c.second}));
+    session.Click(IDC_CANCEL_INSTALL);
+    EXPECT_TRUE(session.WaitForEnd());
+    EXPECT_EQ(session.ExitCode(), kExitFailed);
+  }
+}
+
 TEST(InstallWindow, SilentRunsThroughEveryPageByItself) {
   struct Case {
     const char* member;  // the member the script copies
