@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/win/uninstall_record.h"
+#include "engine/win/uninstaller_image.h"
 #include "setup_harness.h"
 #include "unix_link.h"
 #include "util/path_text.h"
@@ -123,4 +124,72 @@ TEST(Trust, CleanupNeverFollowsALinkOutOfItsFolders) {
   EXPECT_TRUE(FileExists(u"C:\\Plove Linked\\app.txt"));
   EXPECT_EQ(FileBytes(victim + u"\\keep.txt"), "mine");
   EXPECT_EQ(FileBytes(victim + u"\\sub\\keep.txt"), "mine too");
+}
+
+namespace {
+
+// A product whose install waits for a probe before it places anything.
+std::vector<PackSource> WaitingProduct(const std::string& name, const WideString& started) {
+  const std::string script = "[Project Name]\r\n" + name + "\r\n[ProgramVersion]\r\n1.0\r\n[Install To]\r\nC:\\" +
+                             name + "\\\r\n[UninstallSettings]\r\nPlove Tests\r\n[RunAndWaitFile]\r\n"
+                             "<TempInstall>probe.exe\r\n\"" + started.ToUtf8() + "\" 0 3000\r\n"
+                             "[CopyFile]\r\napp.txt\r\n<Destination>app.txt\r\n";
+  return {{"setup.dat", Bytes(script)}, {"app.txt", Bytes("application data\r\n")},
+          {"probe.exe", ReadHostFile(PLOVE_PROBE_PATH)}};
+}
+
+// The uninstaller the installer's own recipe makes from its own file.
+std::string UninstallerOf(const WideString& installer) {
+  ScopedModule module(LoadLibraryExW(installer.W(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ScopedFileHandle file(CreateFileW(installer.W(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::vector<uint8_t> image;
+  EXPECT_TRUE(module && file && UninstallerImageOf(module.Get(), file.Get(), image)) << installer;
+  return std::string(image.begin(), image.end());
+}
+
+}  // namespace
+
+TEST(Trust, AProgramSwappedInAtTheInstallersPathIsNeverTheUninstaller) {
+  TestFolder folder;
+  const WideString started = folder / u"started.txt";
+  const WideString setup = PackSetup(folder, u"setup.exe", WaitingProduct("Plove Swapped", started));
+  const std::string expected = UninstallerOf(setup);
+  const std::vector<uint8_t> other = ReadHostFile(PLOVE_HELLO_APP_PATH);
+  SetupProcess run(setup, u"--silent");
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(WaitFor(started, 60000));
+  // The run is live, its journal written: the installer's file goes aside
+  // and another program takes its name, if the file system lets it.
+  const bool renamed = MoveFileExW(setup.W(), (setup + u".old").W(), 0) != FALSE;
+  if (renamed) {
+    EXPECT_TRUE(WriteWholeFile(setup, other.data(), other.size()));
+  }
+  const DWORD code = run.Wait();
+  if (code == 0) {
+    const std::string copy = FileBytes(EntryValue(u"Plove Swapped", u"DisplayIcon"));
+    EXPECT_TRUE(copy == expected) << (renamed ? "renamed" : "not renamed") << ", copy of " << copy.size()
+                                  << " bytes, the uninstaller has " << expected.size();
+  } else {
+    EXPECT_EQ(code, 1603u);
+    EXPECT_FALSE(FileExists(u"C:\\Plove Swapped\\app.txt"));
+  }
+  EXPECT_FALSE(renamed) << "the running installer's file could be renamed";
+}
+
+TEST(Trust, AnInstallerWhoseUninstallerCannotBeMadeChangesNothing) {
+  TestFolder folder;
+  const WideString setup = PackSetup(folder, u"setup.exe", Product("Plove Damaged", "C:\\Plove Damaged\\"));
+  // One byte of the DOS stub's text: the program still runs and its payload
+  // is whole, but its uninstaller would not be what the packer made.
+  std::string bytes = FileBytes(setup);
+  const size_t text = bytes.find("DOS mode");
+  ASSERT_NE(text, std::string::npos);
+  bytes[text] = 'd';
+  ASSERT_TRUE(WriteWholeFile(setup, bytes.data(), bytes.size()));
+  SetupProcess run(setup, u"--silent");
+  EXPECT_EQ(run.Wait(), 1603u);
+  EXPECT_FALSE(FileExists(u"C:\\Plove Damaged\\app.txt"));
+  EXPECT_FALSE(FileExists(u"C:\\Plove Damaged"));
+  EXPECT_TRUE(EntryValue(u"Plove Damaged", u"UninstallString").IsEmpty());
+  EXPECT_FALSE(FileExists(UninstallerCopyPath(u"Plove Damaged")));
 }
