@@ -8,11 +8,15 @@
 
 #include "engine/win/uninstall_record.h"
 #include "engine/win/uninstaller_image.h"
+#include "install_log_reading.h"
 #include "setup_harness.h"
 #include "unix_link.h"
 #include "util/path_text.h"
 #include "util/win/registry.h"
 #include "util/win/temp_names.h"
+// windows_api.h first
+#include <aclapi.h>
+#include <sddl.h>
 
 namespace {
 
@@ -192,4 +196,57 @@ TEST(Trust, AnInstallerWhoseUninstallerCannotBeMadeChangesNothing) {
   EXPECT_FALSE(FileExists(u"C:\\Plove Damaged"));
   EXPECT_TRUE(EntryValue(u"Plove Damaged", u"UninstallString").IsEmpty());
   EXPECT_FALSE(FileExists(UninstallerCopyPath(u"Plove Damaged")));
+}
+
+TEST(Trust, AProductFolderMadeOutsideProgramFilesIsProtected) {
+  TestFolder folder;
+  const WideString log = folder / u"install.log";
+  const WideString setup = PackSetup(folder, u"setup.exe", Product("Plove Guarded", "C:\\Plove Guarded\\Deep\\"));
+  SetupProcess run(setup, u"--silent --log=\"" + log + u"\"");
+  ASSERT_EQ(run.Wait(), 0u);
+  EXPECT_TRUE(FileExists(u"C:\\Plove Guarded\\Deep\\app.txt"));
+  // The topmost level the run made carries the rules; Wine shows them as
+  // the owner's and SYSTEM's access alone (no "others" in the Unix mode).
+  const std::vector<InstallLogLine> lines = ReadInstallLog(log);
+  const std::vector<InstallLogLine> guarded = LinesOfKind(lines, u"folder protected");
+  ASSERT_EQ(guarded.size(), 1u);
+  EXPECT_EQ(guarded[0].detail, WideString(u"C:\\Plove Guarded"));
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  wchar_t* text = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoW(L"C:\\Plove Guarded\\Deep", SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, nullptr, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                   DACL_SECURITY_INFORMATION, &text, nullptr));
+  const WideString rules(text);
+  LocalFree(text);
+  LocalFree(descriptor);
+  EXPECT_EQ(rules.Find(WideString(u"FA;;;WD)")), 0) << rules.ToUtf8();
+
+  // Installed again: the folder exists, keeps its rules, and the log says
+  // so when others may write it (under Wine the owner is an ordinary user).
+  const WideString again = folder / u"again.log";
+  SetupProcess second(setup, u"--silent --log=\"" + again + u"\"");
+  ASSERT_EQ(second.Wait(), 0u);
+  EXPECT_TRUE(LinesOfKind(ReadInstallLog(again), u"folder protected").empty());
+}
+
+TEST(Trust, ALinkInTheProductFolderIsRefused) {
+  TestFolder folder;
+  // A product folder that others could write, where one of them put a link
+  // into another folder in place of the product's sub-folder.
+  const WideString victim(u"C:\\Plove Elsewhere");
+  CreateDirectoryW(victim.W(), nullptr);
+  CreateDirectoryW(L"C:\\Plove Linked Product", nullptr);
+  ASSERT_TRUE(MakeUnixLink(u"C:\\Plove Linked Product\\data", victim));
+  const std::string extra = "[CopyFile]\r\nlib.txt\r\n<Destination>data\\lib.txt\r\n";
+  const WideString setup = PackSetup(folder, u"setup.exe",
+                                     Product("Plove Linked Product", "C:\\Plove Linked Product\\", extra,
+                                             {{"lib.txt", Bytes("library\r\n")}}));
+  SetupProcess run(setup, u"--silent");
+  EXPECT_EQ(run.Wait(), 1603u);
+  EXPECT_FALSE(FileExists(victim + u"\\lib.txt"));
+  // Rolled back: the file placed before it is gone again.
+  EXPECT_FALSE(FileExists(u"C:\\Plove Linked Product\\app.txt"));
+  EXPECT_TRUE(EntryValue(u"Plove Linked Product", u"UninstallString").IsEmpty());
 }
