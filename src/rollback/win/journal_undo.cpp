@@ -82,7 +82,10 @@ bool UndoRecord(const JournalRecord& record) {
     case JournalKind::PlannedFile:
       switch (UndoOfPlannedFile(record.type != 0, Exists(record.other), Exists(record.path))) {
         case PlannedUndo::PutBack: return PutBack(record.other, record.path);
-        case PlannedUndo::Delete: return RemoveFile(record.path);
+        case PlannedUndo::Delete:
+          // The run's first copy, kept aside by a second placement, goes too.
+          if (Exists(record.other)) RemoveFile(record.other);
+          return RemoveFile(record.path);
         case PlannedUndo::Nothing: return true;
       }
       return true;

@@ -6,6 +6,7 @@
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/random.h"
 #include "util/win/safe_files.h"
 
 namespace {
@@ -158,7 +159,11 @@ bool BeginRunJournal(const WideString& uninstallFolder, const WideString& produc
     return false;
   }
   journal->path = path;
-  journal->tag = WideString::Hex(GetTickCount() ^ (GetCurrentProcessId() << 16));
+  // The kept-aside names must not be guessable before the journal shows
+  // them: 128 bits of the system's cryptographic source.
+  uint64_t random[2] = {GetTickCount(), GetCurrentProcessId()};
+  CryptoRandom(random, sizeof random);
+  journal->tag = WideString::Hex16(random[0]) + WideString::Hex16(random[1]);
   std::vector<uint8_t> header;
   AppendJournalHeader(header);
   journal->buffer.insert(journal->buffer.begin(), header.begin(), header.end());

@@ -6,6 +6,7 @@
 #include "app/install_state.h"
 #include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/product_folder.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/uninstall_record.h"
 #include "script/directives.h"
@@ -78,7 +79,12 @@ void RemoveListed(const StringList& removals, int fileCount) {
   for (int i = 0; i < removals.Count(); ++i) UnregisterDll(removals.Item(i));
   for (int i = 0; i < removals.Count(); ++i) {
     const WideString& path = removals.Item(i);
-    if (PathExists(path)) {
+    // A link in the product folder (another user may write it) is not the
+    // product's: nothing is deleted through it.
+    const WideString link = LinkInProductFolder(path);
+    if (!link.IsEmpty()) {
+      LogEvent(log_kind::kFailure, path + u" left: " + link + u" is a link");
+    } else if (PathExists(path)) {
       if (DeleteFileForced(path)) {
         LogEvent(HasExtension(path, u".lnk") ? log_kind::kShortcutRemoved : log_kind::kFileRemoved, path);
       } else {

@@ -250,3 +250,30 @@ TEST(Trust, ALinkInTheProductFolderIsRefused) {
   EXPECT_FALSE(FileExists(u"C:\\Plove Linked Product\\app.txt"));
   EXPECT_TRUE(EntryValue(u"Plove Linked Product", u"UninstallString").IsEmpty());
 }
+
+TEST(Trust, TheUninstallerDeletesNothingThroughALink) {
+  TestFolder folder;
+  const std::string extra = "[CopyFile]\r\nlib.txt\r\n<Destination>data\\lib.txt\r\n";
+  const WideString setup = PackSetup(folder, u"setup.exe",
+                                     Product("Plove Relinked", "C:\\Plove Relinked\\", extra,
+                                             {{"lib.txt", Bytes("library\r\n")}}));
+  SetupProcess install(setup, u"--silent");
+  ASSERT_EQ(install.Wait(), 0u);
+  ASSERT_TRUE(FileExists(u"C:\\Plove Relinked\\data\\lib.txt"));
+  // Another user who may write the product folder swaps its sub-folder for
+  // a link to a folder of the system holding a file of the same name.
+  const WideString victim(u"C:\\Plove System");
+  CreateDirectoryW(victim.W(), nullptr);
+  ASSERT_TRUE(WriteWholeFile(victim + u"\\lib.txt", "system file"));
+  ASSERT_TRUE(DeleteFileW(L"C:\\Plove Relinked\\data\\lib.txt"));
+  ASSERT_TRUE(RemoveDirectoryW(L"C:\\Plove Relinked\\data"));
+  ASSERT_TRUE(MakeUnixLink(u"C:\\Plove Relinked\\data", victim));
+  const WideString quiet = EntryValue(u"Plove Relinked", u"QuietUninstallString");
+  const int close = quiet.FindChar(u'"', 2);
+  WideString arguments = quiet.From(close + 1);
+  arguments.TrimLeadingSpaces();
+  SetupProcess uninstall(quiet.Mid(2, close - 1), arguments);
+  EXPECT_EQ(uninstall.Wait(), 0u);
+  EXPECT_EQ(FileBytes(victim + u"\\lib.txt"), "system file");
+  EXPECT_FALSE(FileExists(u"C:\\Plove Relinked\\app.txt"));
+}
