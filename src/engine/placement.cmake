@@ -20,7 +20,8 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/win/app_paths.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/shortcuts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/dll_registration.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/win/program_runs.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/win/program_runs.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/product_folder.cpp)
   # Program runs hand work to the relay, whose reader runs programs: the two
   # libraries need each other.
   target_link_libraries(plove_engine_placement PUBLIC

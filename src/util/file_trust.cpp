@@ -43,30 +43,6 @@ bool LiesUnder(const WideString& root, const WideString& path) {
   return !IsDotComponent(rest);
 }
 
-WideString KeptAsideName(const WideString& destination, const uint8_t (&random)[16]) {
-  static const char kHex[] = "0123456789abcdef";
-  WideString name = ParentFolder(destination);
-  AddBackslash(name);
-  name.Append(WideString(u"~PLI"));
-  for (uint8_t byte : random) {
-    name.AppendChar(static_cast<WChar>(kHex[byte >> 4]));
-    name.AppendChar(static_cast<WChar>(kHex[byte & 15]));
-  }
-  name.Append(WideString(u".old"));
-  return name;
-}
-
-bool IsKeptAsideName(const WideString& path) {
-  const WideString name = FileName(path);
-  if (name.Length() != 4 + 32 + 4 || !name.StartsWith(WideString(u"~PLI"), true)) return false;
-  if (name.From(37).Compare(WideString(u".old"), true) != 0) return false;
-  for (int i = 5; i <= 36; ++i) {
-    const WChar c = name.CharAt(i);
-    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'))) return false;
-  }
-  return true;
-}
-
 namespace {
 
 constexpr uint32_t kWriteRights = 0x00000002 /* write data / add file */ | 0x00000004 /* append / add folder */ |

@@ -32,15 +32,6 @@ TreeEntryStep StepForEntry(uint32_t listedAttributes);
 // root do not matter.
 bool LiesUnder(const WideString& root, const WideString& path);
 
-// The name a destination's previous file is kept under while a run may
-// still be undone: "~PLI" + 32 hexadecimal digits of the 16 random bytes +
-// ".old", in the destination's folder. The bytes must come from a
-// cryptographic source: the name is the only thing that keeps a standard
-// user from preparing a file there.
-WideString KeptAsideName(const WideString& destination, const uint8_t (&random)[16]);
-// A name KeptAsideName makes (any folder, ASCII case ignored).
-bool IsKeptAsideName(const WideString& path);
-
 // Who may write a folder, from its access rules: true when any rule that
 // allows writing (an allowed ACE with a write, append, delete-child, write
 // DAC/owner or generic write/all right) names an account that is not one of

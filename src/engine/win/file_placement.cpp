@@ -5,6 +5,7 @@
 #include "engine/win/folder_macros.h"
 #include "engine/win/installed_files.h"
 #include "engine/win/pending_renames.h"
+#include "engine/win/product_folder.h"
 #include "engine/win/program_runs.h"
 #include "payload/win/destination_files.h"
 #include "payload/win/payload_context.h"
@@ -23,6 +24,9 @@ const WChar kExtractFailed[] =
 const WChar kInUseNotReplaced[] =
     u"Unable to replace file(s) in use, uninstall existing version, restart Windows and reinstall.";
 const WChar kCannotInstall[] = u"Cannot install '%s', disk may be full.";
+const WChar kLinkOnTheWay[] =
+    u"Cannot install '%s': '%s' is a link to another place. The installer does not follow links in the "
+    u"product's folder.";
 
 // Files are placed by one worker at a time.
 DeletionWatch& PlacementDeletions() {
@@ -94,7 +98,9 @@ namespace {
 WideString PrepareDestination(const WideString& destination) {
   WideString target = destination;
   ExpandFolderMacros(target);
-  CreateDestinationFolder(ParentFolder(target), nullptr);
+  GuardProductFolder();
+  // Nothing is made through a link (the placement refuses the file).
+  if (LinkInProductFolder(ParentFolder(target)).IsEmpty()) CreateDestinationFolder(ParentFolder(target), nullptr);
   return target;
 }
 
@@ -143,6 +149,12 @@ bool PlacePrepared(PreparedMember& prepared, const WideString& target, HWND wind
   // Whether it was decoded into memory or into a temporary file: the
   // messages name where it was going.
   ShowDecodeReport(prepared.report, prepared.sourcePath, target);
+  const WideString link = LinkInProductFolder(target);
+  if (!link.IsEmpty()) {
+    LogEvent(log_kind::kFailure, target + u": " + link + u" is a link");
+    ShowMessage(window, WideString::Format(kLinkOnTheWay, target, link), State().InstallerTitle, MB_OK | MB_ICONERROR);
+    return true;
+  }
   const bool ready = prepared.Ready();
   // A member that may carry a version is never held in memory.
   // (Beside a long destination the temporary file has a long path too.)

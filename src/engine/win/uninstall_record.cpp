@@ -25,7 +25,6 @@ const WChar* const kUninstallKeyParent = u"Software\\Microsoft\\Windows\\Current
 namespace {
 
 const WChar* const kSavedPathKey = u"Software\\PloveInstall";
-constexpr DWORD kModulePathCapacity = 1000;
 
 // InstalledFilesChanges() when the record was last written.
 uint32_t g_fateChangesAtRecord = 0;
@@ -159,10 +158,6 @@ bool WriteUninstallRecord() {
   // replaces it.
   ReadPreviousRecordMarks();
 
-  // A module path that does not fit is no path: nothing is copied then.
-  wchar_t self[kModulePathCapacity] = {};
-  const DWORD selfLength = GetModuleFileNameW(nullptr, self, kModulePathCapacity);
-  const WideString program = selfLength < kModulePathCapacity ? WideString(self) : WideString();
   const WideString folder = UninstallFolder();
   CreateFolderTree(folder);
   const WideString copyPath = folder + u"Uninstall-" + state.ProjectName + u".exe";
@@ -171,8 +166,7 @@ bool WriteUninstallRecord() {
   // one the new copy has just taken.
   // Without its uninstaller the product is not installed: no record, no
   // entry naming a missing program, and the run fails.
-  if (JournalBeforeFile(copyPath) == KeepAside::NotKept ||
-      !WriteUninstallerCopy(GetModuleHandleW(nullptr), program, copyPath)) {
+  if (JournalBeforeFile(copyPath) == KeepAside::NotKept || !WriteUninstallerCopy(copyPath)) {
     LogWindowsError(log_kind::kFailure, u"the uninstaller " + copyPath + u" (the product is not installed)",
                     GetLastError());
     return false;
@@ -191,18 +185,6 @@ bool WriteUninstallRecord() {
     WriteRegistryString(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
   }
   return true;
-}
-
-bool CopyUninstaller(const WideString& program, const WideString& copyPath) {
-  // Through a temporary file, so an uninstaller copy that is itself running
-  // the install can be replaced. Only a complete copy goes over it: an
-  // unreadable program must not turn a working uninstaller into an empty file.
-  if (program.IsEmpty()) return false;
-  WideString temporary;
-  const bool copied = MakeTempFileName(temporary, "Ins") &&
-                      CopyItem(program, temporary, false) && CopyItem(temporary, copyPath, false);
-  DeleteTempFile(temporary);
-  return copied;
 }
 
 WideString UninstallRecordArgument(const WideString& commandLine) { return RecordArgument(commandLine); }

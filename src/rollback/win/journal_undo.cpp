@@ -84,6 +84,7 @@ struct JournalContext {
   bool committed = false;
   std::vector<WideString> keepRegistered;  // DLLs that were there before the run
   WideString userSid;                      // whose hive kRootCurrentUser was, when another's
+  std::vector<WideString> replacedPaths;   // FileReplaced: what was there is put back by that record
 };
 
 // The root and path a registry record names here: the current user's
@@ -119,6 +120,7 @@ JournalContext ContextOf(const std::vector<JournalRecord>& records, bool allReco
       case JournalKind::RunUser:
         if (!SamePath(record.path, ProcessUserSid())) context.userSid = record.path;
         break;
+      case JournalKind::FileReplaced: context.replacedPaths.push_back(record.path); break;
       default: break;
     }
   }
@@ -173,9 +175,15 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
       switch (UndoOfPlannedFile(record.type != 0, Exists(record.other), Exists(record.path))) {
         case PlannedUndo::PutBack: undone = PutBack(record.other, record.path); break;
         case PlannedUndo::Delete:
-          if (WrittenByTheRun(record, context)) return RemoveFile(record.path);
-          LogEvent(log_kind::kRollback, u"not the run's, left: " + record.path);
-          return true;
+          // Someone else's file there, kept aside apart (FileReplaced), is
+          // back by now: not the run's to delete.
+          if (Listed(context.replacedPaths, record.path) || !WrittenByTheRun(record, context)) {
+            LogEvent(log_kind::kRollback, u"not the run's, left: " + record.path);
+            return true;
+          }
+          // The run's first copy, kept aside by a second placement, goes too.
+          if (Exists(record.other)) RemoveFile(record.other);
+          return RemoveFile(record.path);
         case PlannedUndo::Nothing: break;
       }
       // The run registered the file it replaced (or kept): the file that is

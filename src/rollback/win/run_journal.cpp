@@ -10,6 +10,7 @@
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/random.h"
 #include "util/win/safe_files.h"
 #include "util/win/temp_names.h"
 
@@ -29,6 +30,7 @@ struct PlanEntry {
   bool existed = false;
   bool kept = false;    // its old content is aside now
   bool placed = false;  // the pass went on to write it
+  bool foreign = false;  // not there at plan time, someone else's at placement: kept aside apart
 };
 
 struct Journal {
@@ -273,7 +275,11 @@ bool BeginRunJournal(const WideString& uninstallFolder, const WideString& produc
     LogWindowsError(log_kind::kFailure, u"access rules of the rollback journal " + path, GetLastError());
   }
   if (!journal->file) Failed(*journal, u"rollback journal", GetLastError());
-  journal->tag = WideString::Hex(GetTickCount() ^ (GetCurrentProcessId() << 16));
+  // The kept-aside names must not be guessable before the journal shows
+  // them: 128 bits of the system's cryptographic source.
+  uint64_t random[2] = {GetTickCount(), GetCurrentProcessId()};
+  CryptoRandom(random, sizeof random);
+  journal->tag = WideString::Hex16(random[0]) + WideString::Hex16(random[1]);
   std::vector<uint8_t> header;
   AppendJournalHeader(header);
   journal->buffer.insert(journal->buffer.begin(), header.begin(), header.end());
@@ -453,13 +459,22 @@ KeepAside JournalBeforeFile(const WideString& path) {
     record.kind = JournalKind::FilePlaced;
     record.number = index;
     if (!Note(journal, record, false)) return NotKept(path, ERROR_WRITE_FAULT);
-    const bool own = planned->kept || PlacedEarlier(journal, index);
+    const bool own = planned->kept || planned->foreign || PlacedEarlier(journal, index);
     planned->placed = true;
     // Nothing there, or what is there is this run's own (placed twice by
-    // the pass): it goes on rollback. A file that came since the plan (a
-    // program the run started, another install, the user) goes aside as an
-    // old one would, and comes back on rollback.
+    // the pass): it goes on rollback.
     if (!present || own) return KeepAside::NothingThere;
+    if (!planned->existed) {
+      // A file that came since the plan (a program the run started, another
+      // install, the user): kept aside as one that was there, under a name
+      // of its own (the planned one brings nothing back for a destination
+      // that was not there), and put back on rollback.
+      planned->foreign = true;
+      record.kind = JournalKind::FileReplaced;
+      record.path = path;
+      record.other = ParentFolder(path) + KeptAsideName(journal.tag + u"u", journal.unplannedAsides++);
+      if (!Note(journal, record, true)) return NotKept(path, ERROR_WRITE_FAULT);
+    }
   } else {
     // A path noted before is this run's own already.
     if (Listed(journal.notedFiles, path)) return KeepAside::NothingThere;
@@ -477,7 +492,8 @@ KeepAside JournalBeforeFile(const WideString& path) {
     record.other = ParentFolder(path) + KeptAsideName(journal.tag + u"u", journal.unplannedAsides++);
     if (!Note(journal, record, true)) return NotKept(path, ERROR_WRITE_FAULT);
   }
-  const WideString aside = planned != nullptr ? planned->aside : record.other;
+  const bool plannedAside = planned != nullptr && planned->existed;
+  const WideString aside = plannedAside ? planned->aside : record.other;
   const WideString& from = path;
   const WideString& to = aside;
   bool kept = g_keepAsideMove != nullptr ? g_keepAsideMove(from, to) : MoveItem(from, to, 0);
@@ -488,7 +504,7 @@ KeepAside JournalBeforeFile(const WideString& path) {
     kept = CopyItem(from, to, true);
     if (!kept) return NotKept(path, GetLastError());
   }
-  if (planned != nullptr) {
+  if (plannedAside) {
     planned->kept = true;
   } else {
     journal.keptAsides.push_back(aside);
@@ -550,7 +566,7 @@ bool JournalDllRegistration(const WideString& path) {
   // replaced one is registered again once it is back.
   bool own = Listed(journal.createdFiles, path);
   for (const PlanEntry& entry : journal.plan) {
-    if (entry.placed && !entry.kept && !entry.existed && SamePath(entry.path, path)) own = true;
+    if (entry.placed && !entry.kept && !entry.foreign && !entry.existed && SamePath(entry.path, path)) own = true;
   }
   JournalRecord record;
   record.kind = JournalKind::DllRegistered;

@@ -7,6 +7,7 @@
 #include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/pending_renames.h"
+#include "engine/win/product_folder.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/uninstall_record.h"
 #include "script/directives.h"
@@ -79,14 +80,19 @@ void RemoveListed(const StringList& removals, int fileCount) {
   for (int i = 0; i < removals.Count(); ++i) UnregisterDll(removals.Item(i));
   for (int i = 0; i < removals.Count(); ++i) {
     const WideString& path = removals.Item(i);
+    // A link in the product folder (another user may write it) is not the
+    // product's: nothing is deleted through it.
+    const WideString link = LinkInProductFolder(path);
     // A replacement an install staged for the restart would bring the
     // file back: taken back with its staged copy.
     const WideString staged = path + u"-PLITMP";
-    if (ReplacementPendingAtRestart(LongPathForm(path, MAX_PATH), LongPathForm(staged, MAX_PATH)) &&
+    if (link.IsEmpty() && ReplacementPendingAtRestart(LongPathForm(path, MAX_PATH), LongPathForm(staged, MAX_PATH)) &&
         CancelReplacementAtRestart(LongPathForm(path, MAX_PATH), LongPathForm(staged, MAX_PATH)) &&
         DeleteFileForced(staged))
       LogEvent(log_kind::kFileRemoved, staged);
-    if (PathExists(path)) {
+    if (!link.IsEmpty()) {
+      LogEvent(log_kind::kFailure, path + u" left: " + link + u" is a link");
+    } else if (PathExists(path)) {
       if (DeleteFileForced(path)) {
         LogEvent(HasExtension(path, u".lnk") ? log_kind::kShortcutRemoved : log_kind::kFileRemoved, path);
       } else {

@@ -50,19 +50,6 @@ TEST(FileTrust, LiesUnderTakesWholeComponentsOnly) {
   for (const Case& c : cases) EXPECT_EQ(LiesUnder(W(c.root), W(c.path)), c.under) << W(c.path);
 }
 
-TEST(FileTrust, KeptAsideNamesCarry128RandomBits) {
-  uint8_t bytes[16];
-  for (int i = 0; i < 16; ++i) bytes[i] = static_cast<uint8_t>(i * 17);
-  const W name = KeptAsideName(W(u"C:\\App\\lib.dll"), bytes);
-  EXPECT_EQ(name, W(u"C:\\App\\~PLI00112233445566778899aabbccddeeff.old"));
-  EXPECT_TRUE(IsKeptAsideName(name));
-  EXPECT_TRUE(IsKeptAsideName(W(u"~pli00112233445566778899AABBCCDDEEFF.OLD")));
-  // The short names of earlier runs, and look-alikes, are not.
-  EXPECT_FALSE(IsKeptAsideName(W(u"C:\\App\\~PLI1a2b-3.old")));
-  EXPECT_FALSE(IsKeptAsideName(W(u"C:\\App\\~PLI00112233445566778899aabbccddeegg.old")));
-  EXPECT_FALSE(IsKeptAsideName(W(u"C:\\App\\~PLI00112233445566778899aabbccddeeff.tmp")));
-}
-
 TEST(FileTrust, WhoMayWriteAFolder) {
   const W users(u"S-1-5-32-545"), authenticated(u"S-1-5-11"), admins(u"S-1-5-32-544"), system(u"S-1-5-18");
   const AccessRuleFacts programFiles[] = {
