@@ -201,10 +201,15 @@ bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, 
 }
 
 bool PutInPlace(ExtractedSource& source, const WideString& path) {
-  if (source.movable && !source.moved &&
-      MoveItem(source.file, path, MOVEFILE_REPLACE_EXISTING)) {
-    source.moved = true;
-    return true;
+  if (source.movable && !source.moved) {
+    // The temporary file itself, opened for this alone and never through a
+    // link, is renamed through its handle: whatever else takes its name
+    // meanwhile is never what lands at the destination.
+    ScopedFileHandle file = OpenNoFollow(source.file, DELETE | FILE_READ_ATTRIBUTES, 0, true);
+    if (file && RenameThroughHandle(file.Get(), path, true)) {
+      source.moved = true;
+      return true;
+    }
   }
   if (!source.CopyTo(path)) return false;
   // A copy takes the attributes of its source: a temporary file is hidden.

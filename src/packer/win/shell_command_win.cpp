@@ -15,8 +15,8 @@ int RunShellCommand(const std::string& command) {
   // the current folder offers.
   wchar_t system[MAX_PATH] = {};
   const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-  const std::wstring program =
-      length > 0 && length < MAX_PATH - 9 ? std::wstring(system) + L"\\cmd.exe" : std::wstring(L"C:\\Windows\\System32\\cmd.exe");
+  const std::wstring program = length > 0 && length < MAX_PATH - 9 ? std::wstring(system) + L"\\cmd.exe"
+                                                                     : std::wstring(L"C:\\Windows\\System32\\cmd.exe");
   std::wstring line = L"\"" + program + L"\" /d /s /c \"" +
                       std::wstring(WideString::FromUtf8(command.c_str(), int(command.size())).W()) + L"\"";
   STARTUPINFOW startup = {};

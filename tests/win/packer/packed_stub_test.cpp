@@ -317,7 +317,8 @@ TEST_F(PackedStub, UninstallerIsMadeOnlyFromTheFileItsRecipeFits) {
       {"no recipe", GetModuleHandleW(nullptr), installer, false},
   };
   for (const auto& c : cases) {
-    ScopedFileHandle file(CreateFileW(c.program.W(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ScopedFileHandle file(
+        CreateFileW(c.program.W(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file) << c.what;
     std::vector<uint8_t> made;
     EXPECT_EQ(UninstallerImageOf(c.module, file.Get(), made), c.made) << c.what;
