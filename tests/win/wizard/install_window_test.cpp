@@ -44,6 +44,9 @@ class WizardSession {
  public:
   explicit WizardSession(const Members& members, bool silent = false) {
     ResetInstallState();
+    // What the installer would have made from its own file and recipe.
+    static const char kUninstaller[] = "MZ uninstaller of the wizard tests";
+    SetPreparedUninstallerForTests(std::vector<uint8_t>(kUninstaller, kUninstaller + sizeof kUninstaller - 1));
     State().Silent = silent;
     // What an installer would have made from its own file and recipe.
     static const char kUninstaller[] = "MZ uninstaller of the wizard tests";
