@@ -48,9 +48,6 @@ class WizardSession {
     static const char kUninstaller[] = "MZ uninstaller of the wizard tests";
     SetPreparedUninstallerForTests(std::vector<uint8_t>(kUninstaller, kUninstaller + sizeof kUninstaller - 1));
     State().Silent = silent;
-    // What an installer would have made from its own file and recipe.
-    static const char kUninstaller[] = "MZ uninstaller of the wizard tests";
-    SetPreparedUninstallerForTests(std::vector<uint8_t>(kUninstaller, kUninstaller + sizeof kUninstaller - 1));
     bytes_ = BuildTestPayload(members);
     bool failed = false;
     payload_.OpenFromMemory(bytes_.data(), bytes_.size(), &failed);
