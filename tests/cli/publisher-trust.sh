@@ -44,3 +44,10 @@ PY
 "$PLOVEPACK" build good.dat --files app --stub stub.exe -o other.exe --quiet --no-sign-warning \
   --company 'Other Inc.' --description 'Other installer' && "$PLOVEPACK" list other.exe | grep -E 'CompanyName|FileDescription'
 "$PLOVEPACK" build good.dat --files app --stub stub.exe -o bad.exe --quiet --icon notanicon.ico
+# Files that are no installer of ours, and where a failure comes from.
+printf 'hello' > plain.txt
+"$PLOVEPACK" list plain.txt; "$PLOVEPACK" verify stub.exe
+"$PLOVEPACK" build good.dat --files app/myapp.exe --stub stub.exe -o x.exe --quiet
+mkdir folder.exe && "$PLOVEPACK" build good.dat --files app --stub stub.exe -o folder.exe --quiet --no-sign-warning
+"$PLOVEPACK" build good.dat --files app --stub stub.exe -o missing/x.exe --quiet --no-sign-warning
+"$PLOVEPACK" build good.dat --files app -o x.exe --level 12 2>&1 | head -n 1; echo "usage: exit ${PIPESTATUS[0]}"

@@ -43,4 +43,8 @@ diff <(grep -v -- '--type=16 ' <<<"$before") <(grep -vxF -- "$payload" <<<"$afte
 wrestool -x --raw --type=10 --name=24356 setup.exe > payload.bin || fail "wrestool cannot extract the payload"
 [ "$(stat -c %s payload.bin)" = "$size" ] || fail "extracted payload has the wrong size"
 "$plovepack" verify payload.bin >/dev/null || fail "the payload extracted by wrestool does not verify"
+# A 64-bit stub: the build says which Program Files the product goes to.
+note=$("$plovepack" build "$data/setup.dat" --files "$data/files" --stub "$stub" -o x64-note.exe --no-sign-warning 2>&1 |
+  grep '^note:') || fail "no note about Program Files for a 64-bit stub"
+grep -q '<Program Files> is Program Files' <<<"$note" || fail "note: $note"
 echo "objdump and wrestool agree: $(wc -l <<<"$after") resources, payload $size bytes"
