@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "packer/sha256.h"
+#include "packer/winget_manifest.h"
 
 namespace {
 
@@ -68,19 +69,8 @@ bool IsPlainFileName(const std::string& text) {
 }
 
 std::string ChocolateyTags(const std::string& text) {
-  std::vector<std::string> words;
-  std::string word;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    const char c = i < text.size() ? text[i] : ' ';
-    if (c == ',' || c == ' ' || c == '\t') {
-      if (!word.empty() && std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
-      word.clear();
-    } else {
-      word += c;
-    }
-  }
   std::string joined;
-  for (const std::string& w : words) joined += (joined.empty() ? "" : " ") + w;
+  for (const std::string& word : SplitTags(text)) joined += (joined.empty() ? "" : " ") + word;
   return joined;
 }
 
