@@ -11,8 +11,8 @@
 namespace {
 
 // Files below folder as member names ("bin\\tool.dll"), with their paths;
-// folders whose names start with a dot (.git, .svn) are left out, and the
-// walk stops after limit files.
+// files and folders whose names start with a dot (.git, .gitignore) are
+// left out, and the walk stops after limit files.
 void CollectFiles(const std::string& folder, const std::string& prefix, size_t limit,
                   std::vector<std::pair<std::string, std::string>>* out) {
   std::vector<std::string> names;
@@ -20,7 +20,7 @@ void CollectFiles(const std::string& folder, const std::string& prefix, size_t l
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     if (out->size() >= limit) return;
-    out->emplace_back(prefix + name, JoinPath(folder, name));
+    if (name[0] != '.') out->emplace_back(prefix + name, JoinPath(folder, name));
   }
   if (!ListSubfolders(folder, &names)) return;
   std::sort(names.begin(), names.end());

@@ -4,7 +4,8 @@
 # the inputs (by name, through a symbolic link or a hard link), and the
 # product's identity in the installer's version resource and icon.
 build() { "$PLOVEPACK" build "$@" --stub "$STUB" --quiet; }
-mkdir -p app/doc && printf 'program' > app/myapp.exe && printf 'read me' > app/doc/readme.txt
+mkdir -p app/doc app/.git && printf 'program' > app/myapp.exe && printf 'read me' > app/doc/readme.txt &&
+  touch app/.gitignore app/.git/HEAD
 printf '[Project Name]\r\nMy App\r\n[ProgramVersion]\r\n1.2.3-beta\r\n[UninstallSettings]\r\nMy Company\r\n' > base.dat
 printf '[Install To]\r\n<Progam Files>My App\\\r\n' >> base.dat
 cp base.dat typo.dat
