@@ -20,6 +20,7 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/win/app_paths.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/shortcuts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/dll_registration.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/native_system_folder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/program_runs.cpp)
   # Program runs hand work to the relay, whose reader runs programs: the two
   # libraries need each other.
