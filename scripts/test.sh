@@ -16,7 +16,7 @@ echo "test.sh: all trees built in $(( $(date +%s) - start ))s"
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
-passed=0; failed=0; skipped=0; status=0
+passed=0; failed=0; skipped=0; status=0; skipped_names=""
 # run_suites NAME CTEST-ARGS...: runs ctest, its output to $logs/NAME.log and
 # its exit status to $logs/NAME.status.
 run_suites() {
@@ -38,6 +38,7 @@ count() {
   total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
   bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
   none=$(grep -cE '^[[:space:]]+[0-9]+ - .* \(Skipped\)$' "$logs/$name.log")
+  skipped_names+=$(sed -nE "s/^[[:space:]]+[0-9]+ - (.*) \(Skipped\)$/ \1 ($name)/p" "$logs/$name.log" | tr -d '\n')
   passed=$((passed + total - bad - none)); failed=$((failed + bad)); skipped=$((skipped + none))
 }
 
@@ -72,8 +73,9 @@ if [ -n "$leftover" ]; then
   status=1
 fi
 
+[ -z "$skipped_names" ] || echo "test.sh: skipped:$skipped_names"
 if [ -f build/win32/wine/unavailable ]; then
-  echo "test.sh: i686 Windows suites skipped: $(cat build/win32/wine/unavailable)"
+  echo "test.sh: the i686 Windows suites were skipped: $(cat build/win32/wine/unavailable)"
 fi
 echo "all suites: $passed passed, $failed failed, $skipped skipped"
 exit $status
