@@ -1,10 +1,13 @@
 #include "engine/win/native_system_folder.h"
 
 #include "app/install_state.h"
-#include "engine/win/folder_macros.h"
 #include "util/win/windows_api.h"
 
 namespace {
+
+// Whether a scope of this thread has the redirection off: the system
+// folder's name then names the real folder.
+thread_local bool t_redirectionOff = false;
 
 #ifndef _WIN64
 using DisableRedirection = BOOL(WINAPI*)(PVOID*);
@@ -46,6 +49,10 @@ NativeSystemFolderScope::NativeSystemFolderScope(const WideString& path) {
   if (!WantsNativeSystemFolder(path)) return;
   auto disable = Kernel32Function<DisableRedirection>("Wow64DisableWow64FsRedirection");
   active_ = disable != nullptr && disable(&previous_);
+  if (active_) {
+    wasOff_ = t_redirectionOff;
+    t_redirectionOff = true;
+  }
 #else
   (void)path;
 #endif
@@ -54,13 +61,17 @@ NativeSystemFolderScope::NativeSystemFolderScope(const WideString& path) {
 NativeSystemFolderScope::~NativeSystemFolderScope() {
 #ifndef _WIN64
   if (!active_) return;
+  t_redirectionOff = wasOff_;
   if (auto revert = Kernel32Function<RevertRedirection>("Wow64RevertWow64FsRedirection")) revert(previous_);
 #endif
 }
 
 WideString RegistrationProgram() {
-  WideString program(In32BitProcessOn64BitWindows() && State().Install64Bit ? u"<Windows>\\Sysnative\\regsvr32.exe"
-                                                                            : u"<Windows>\\system32\\regsvr32.exe");
-  ExpandFolderMacros(program);
+  const bool alias = In32BitProcessOn64BitWindows() && State().Install64Bit && !t_redirectionOff;
+  wchar_t windows[MAX_PATH] = {};
+  const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+  WideString program(windows, length < MAX_PATH ? static_cast<int>(length) : 0);
+  if (!program.EndsWith(WideString(u"\\"))) program.Append(u"\\");
+  program.Append(alias ? u"Sysnative\\regsvr32.exe" : u"system32\\regsvr32.exe");
   return program;
 }

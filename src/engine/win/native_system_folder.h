@@ -27,9 +27,11 @@ class NativeSystemFolderScope {
  private:
   void* previous_ = nullptr;
   bool active_ = false;
+  bool wasOff_ = false;
 };
 
-// The regsvr32 of the product's bitness: the 64-bit one (through the
-// "Sysnative" alias) for a 64-bit install by the 32-bit program on 64-bit
-// Windows, otherwise "<Windows>\system32\regsvr32.exe". Macros expanded.
+// The regsvr32 of the product's bitness: the 64-bit one for a 64-bit install
+// by the 32-bit program on 64-bit Windows (through the "Sysnative" alias, or
+// by its own name inside a NativeSystemFolderScope that has the redirection
+// off), otherwise the Windows folder's "system32\regsvr32.exe".
 WideString RegistrationProgram();

@@ -49,11 +49,14 @@ DWORD RunEntryCommand(const WideString& commandLine) {
   return run.Wait(60000);
 }
 
+bool On64BitWindowsWith32BitPart() {
+  return !Wow64SystemFolder().IsEmpty() && FileExists(Wow64SystemFolder() + u"kernel32.dll");
+}
+
 }  // namespace
 
 TEST(Wow64SystemFolder, A64BitProductsSystemFileGoesToTheRealSystemFolderAndBack) {
-  if (Wow64SystemFolder().IsEmpty() || !FileExists(Wow64SystemFolder() + u"kernel32.dll"))
-    GTEST_SKIP() << "not 64-bit Windows with its 32-bit part";
+  if (!On64BitWindowsWith32BitPart()) GTEST_SKIP() << "not 64-bit Windows with its 32-bit part";
   if (!FileExists(HostPath(PLOVE_REGISTER_DLL64_PATH))) GTEST_SKIP() << "no 64-bit DLL at " << PLOVE_REGISTER_DLL64_PATH;
   RegDeleteKeyW(HKEY_CURRENT_USER, kMarkerKey);
   TestFolder folder;
@@ -87,4 +90,27 @@ TEST(Wow64SystemFolder, A64BitProductsSystemFileGoesToTheRealSystemFolderAndBack
   EXPECT_EQ(RegistrationMark(), 0u) << "the 64-bit DLL was not unregistered";
   EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Plove Native"), WideString(u"UninstallString"))
                   .IsEmpty());
+}
+
+TEST(Wow64SystemFolder, AFailed64BitInstallPutsTheRealSystemFileBack) {
+  if (!On64BitWindowsWith32BitPart()) GTEST_SKIP() << "not 64-bit Windows with its 32-bit part";
+  const WideString native = NativeSystemFolder(), wow64 = Wow64SystemFolder();
+  const WideString old = native + u"plv-native64-old.txt";
+  const std::string oldBytes = "the product before\r\n";
+  ASSERT_TRUE(WriteWholeFile(old, oldBytes.data(), oldBytes.size()));
+  TestFolder folder;
+  // The second member is not in the installer: its extraction fails and the
+  // run is undone.
+  const std::string script =
+      "[Project Name]\r\nPlove Native Fails\r\n[ProgramVersion]\r\n1.0\r\n[Install To]\r\nC:\\Plove Native Fails\\\r\n"
+      "[Windows Version]\r\n4\r\n"
+      "[CopyFile]\r\nnew.txt\r\n<System>plv-native64-old.txt\r\n"
+      "[CopyFile]\r\nmissing.txt\r\n<System>plv-native64-missing.txt\r\n";
+  SetupProcess run(PackSetup(folder, u"fails.exe", {{"setup.dat", Bytes(script)}, {"new.txt", Bytes("new\r\n")}}),
+                   u"--silent");
+  EXPECT_EQ(run.Wait(), 1603u);
+  EXPECT_EQ(FileBytes(old), oldBytes);
+  EXPECT_FALSE(FileExists(wow64 + u"plv-native64-old.txt"));
+  EXPECT_FALSE(FileExists(native + u"plv-native64-missing.txt"));
+  DeleteFileW(old.W());
 }
