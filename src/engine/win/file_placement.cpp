@@ -4,6 +4,7 @@
 #include "engine/variant_rules.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/installed_files.h"
+#include "engine/win/native_system_folder.h"
 #include "engine/win/pending_renames.h"
 #include "engine/win/program_runs.h"
 #include "payload/win/destination_files.h"
@@ -83,14 +84,15 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets) {
 
 namespace {
 
-// The destination's folder with every missing level; failures show up as
-// failed placements later.
-WideString PrepareDestination(const WideString& destination) {
+WideString ExpandedDestination(const WideString& destination) {
   WideString target = destination;
   ExpandFolderMacros(target);
-  CreateDestinationFolder(ParentFolder(target), nullptr);
   return target;
 }
+
+// The destination's folder with every missing level; failures show up as
+// failed placements later.
+void PrepareDestination(const WideString& target) { CreateDestinationFolder(ParentFolder(target), nullptr); }
 
 // Reading a version has the loader map the file: not for a file that is not
 // there, which has none.
@@ -156,7 +158,9 @@ bool PlacePrepared(PreparedMember& prepared, const WideString& target, HWND wind
 bool PlaceFile(const WideString& member, const WideString& destination, HWND window) {
   WideString memberName = member;
   ExpandFolderMacros(memberName);
-  const WideString target = PrepareDestination(destination);
+  const WideString target = ExpandedDestination(destination);
+  NativeSystemFolderScope native(target);
+  PrepareDestination(target);
   PreparedMember prepared;
   PayloadContext* payload = PublishedPayload();
   MemberEntries entries;
@@ -169,7 +173,10 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
 }
 
 bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, HWND window) {
-  return PlacePrepared(prepared, PrepareDestination(destination), window);
+  const WideString target = ExpandedDestination(destination);
+  NativeSystemFolderScope native(target);
+  PrepareDestination(target);
+  return PlacePrepared(prepared, target, window);
 }
 
 bool PutInPlace(ExtractedSource& source, const WideString& path) {

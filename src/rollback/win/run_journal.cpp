@@ -1,5 +1,6 @@
 #include "rollback/win/run_journal.h"
 
+#include "engine/win/native_system_folder.h"
 #include "rollback/journal_records.h"
 #include "rollback/win/journal_roots.h"
 #include "util/path_text.h"
@@ -186,6 +187,8 @@ void NoteRunFolders(const std::vector<WideString>& destinations) {
   for (const WideString& destination : destinations) {
     const WideString folder = ParentFolder(destination);
     if (SamePath(folder, lastFolder)) continue;
+    // A 64-bit product's folders in the system folder are in the real one.
+    NativeSystemFolderScope native(folder);
     NoteMissingFolders(journal, folder);
     lastFolder = folder;
   }
@@ -211,7 +214,10 @@ void StartRunPlan(const std::vector<WideString>& destinations) {
       lastFolderMade = Listed(journal.madeFolders, FolderLevel(folder));
     }
     entry.aside = folder + KeptAsideName(journal.tag, static_cast<uint32_t>(journal.plan.size()));
-    entry.existed = !lastFolderMade && Exists(destination);
+    {
+      NativeSystemFolderScope native(destination);
+      entry.existed = !lastFolderMade && Exists(destination);
+    }
     JournalRecord record;
     record.kind = JournalKind::PlannedFile;
     record.number = static_cast<uint32_t>(journal.plan.size());

@@ -6,6 +6,7 @@
 #include "app/install_state.h"
 #include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/native_system_folder.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/uninstall_record.h"
 #include "script/directives.h"
@@ -72,20 +73,26 @@ int RunUninstallActions(DiskFile& record, HWND window) {
   return fileCount;
 }
 
+// Deletes the file now or, when that fails, at the next restart.
+void RemoveFile(const WideString& path) {
+  // A 64-bit product's file in the system folder is in the real one.
+  NativeSystemFolderScope native(path);
+  if (!PathExists(path)) return;
+  if (DeleteFileForced(path)) {
+    LogEvent(HasExtension(path, u".lnk") ? log_kind::kShortcutRemoved : log_kind::kFileRemoved, path);
+  } else {
+    LogWindowsError(log_kind::kFileRemovedAtRestart, path, GetLastError());
+    State().UninstallRebootRequired = true;
+    MoveFileExW(LongPathForm(path, 248).W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+}
+
 void RemoveListed(const StringList& removals, int fileCount) {
   InstallState& state = State();
   for (int i = 0; i < removals.Count(); ++i) UnregisterDll(removals.Item(i));
   for (int i = 0; i < removals.Count(); ++i) {
     const WideString& path = removals.Item(i);
-    if (PathExists(path)) {
-      if (DeleteFileForced(path)) {
-        LogEvent(HasExtension(path, u".lnk") ? log_kind::kShortcutRemoved : log_kind::kFileRemoved, path);
-      } else {
-        LogWindowsError(log_kind::kFileRemovedAtRestart, path, GetLastError());
-        state.UninstallRebootRequired = true;
-        MoveFileExW(LongPathForm(path, 248).W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-      }
-    }
+    RemoveFile(path);
     RemoveAppPath(path);
     RemoveEmptyFolders(ParentFolder(path));
     MutexGuard guard(state.ProgressLock);
