@@ -26,11 +26,12 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/win/app_paths.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/shortcuts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/dll_registration.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/win/program_runs.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/win/program_runs.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/product_folder.cpp)
   # Program runs hand work to the relay, whose reader runs programs: the two
   # libraries need each other.
   target_link_libraries(plove_engine_placement PUBLIC
     plove_engine_rules plove_relay plove_payload_win plove_rollback_win plove_native_system plove_state plove_util_win
-    ole32 shell32 version uuid)
+    ole32 shell32 uuid)
   plove_warnings(plove_engine_placement)
 endif()

@@ -1,27 +1,3 @@
 #pragma once
-// SHA-256 (FIPS 180-4), fed in pieces; for the installer hash that package
-// manifests carry.
-
-#include <array>
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
-class Sha256 {
- public:
-  Sha256();
-  void Update(const uint8_t* data, size_t size);
-  // The digest; the object is spent afterwards.
-  std::array<uint8_t, 32> Finish();
-
- private:
-  void Block(const uint8_t* block);
-
-  uint32_t state_[8];
-  uint8_t buffer_[64];
-  size_t buffered_ = 0;
-  uint64_t length_ = 0;
-};
-
-// The digest as 64 upper-case hexadecimal digits.
-std::string HexDigest(const std::array<uint8_t, 32>& digest);
+// The packer's SHA-256 is the one of the utilities.
+#include "util/sha256.h"

@@ -10,12 +10,15 @@
 //
 // Recipe layout (little-endian):
 //   0   4  magic "PLUR"
-//   4   4  version, 1
+//   4   4  version, 2
 //   8   4  prefix length: the bytes taken from the installer's file
 //   12  4  uninstaller length (bytes past the prefix start as zero)
-//   16  4  FNV-1a of the whole uninstaller, to check the result
+//   16  4  FNV-1a of the whole uninstaller (a quick check of a damaged one)
 //   20  4  patch count
-//   24     patches, back to back: offset (4), length (4), the bytes
+//   24  32 SHA-256 of the whole uninstaller: what the result must be
+//   56     patches, back to back: offset (4), length (4), the bytes
+// Version 1 (no SHA-256, patches from offset 24) is read for what it says,
+// but no uninstaller is made from it: a 32-bit sum can be matched on purpose.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,9 +30,11 @@ constexpr uint16_t kUninstallerRecipeResourceId = 24357;
 constexpr uint32_t kMaxUninstallerSize = 64u << 20;
 
 struct RecipeHeader {
+  uint32_t version = 0;
   uint32_t prefixLength = 0;
   uint32_t length = 0;
   uint32_t hash = 0;
+  uint8_t sha256[32] = {};  // version 2
 };
 
 // A range of the uninstaller that the recipe spells out.
@@ -55,5 +60,6 @@ bool ReadRecipeHeader(const uint8_t* recipe, size_t size, RecipeHeader* header);
 
 // image holds header.length bytes: the installer's first prefixLength
 // bytes, the rest zero. Applies the patches and checks the result against
-// the recipe's hash. False (image then undefined) on any mismatch.
+// the recipe's SHA-256 (and its FNV-1a). False (image then undefined) on
+// any mismatch and for a version 1 recipe.
 bool ApplyRecipe(const uint8_t* recipe, size_t size, uint8_t* image, size_t imageSize);

@@ -142,7 +142,10 @@ WideString KeptAsideName(const WideString& tag, uint32_t index) {
 }
 
 PlannedUndo UndoOfPlannedFile(bool existedBefore, bool keptAsidePresent, bool destinationPresent) {
+  // A destination that was not there before the run gets nothing back: a
+  // file under the kept-aside name is the run's own first copy, or one that
+  // somebody else put there.
+  if (!existedBefore) return destinationPresent ? PlannedUndo::Delete : PlannedUndo::Nothing;
   if (keptAsidePresent) return PlannedUndo::PutBack;
-  if (!existedBefore && destinationPresent) return PlannedUndo::Delete;
   return PlannedUndo::Nothing;
 }

@@ -79,7 +79,8 @@ WideString KeptAsideName(const WideString& tag, uint32_t index);
 
 // What undoing a planned file comes to, told by the disk alone (a file
 // placed as planned is not flushed to the journal, so after a crash its
-// record may be missing): the old content kept aside goes back; otherwise a
-// destination that did not exist before the run and exists now goes.
+// record may be missing): the old content kept aside goes back; a
+// destination that did not exist before the run and exists now goes, and
+// nothing is put back for it, whatever is found under its kept-aside name.
 enum class PlannedUndo : uint8_t { Nothing, PutBack, Delete };
 PlannedUndo UndoOfPlannedFile(bool existedBefore, bool keptAsidePresent, bool destinationPresent);

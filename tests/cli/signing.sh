@@ -47,7 +47,7 @@ for installer in both.exe both-signed.exe; do
 import struct, sys
 installer, recipe = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
 magic, version, prefix, length, _, count = struct.unpack_from("<6I", recipe)
-image, at = bytearray(installer[:prefix].ljust(length, b"\0")), 24
+image, at = bytearray(installer[:prefix].ljust(length, b"\0")), 24 if version == 1 else 56
 for _ in range(count):
     offset, size = struct.unpack_from("<II", recipe, at)
     image[offset:offset + size] = recipe[at + 8:at + 8 + size]

@@ -8,6 +8,7 @@
 
 #include "app/install_state.h"
 #include "engine/win/pending_renames.h"
+#include "engine/win/uninstaller_image.h"
 #include "packer/pack_installer.h"
 #include "payload/win/payload_context.h"
 #include "resources/resource_ids.h"
@@ -83,6 +84,10 @@ int AnswerOk(void*, HWND, const WideString&, const WideString&, UINT) { return I
 
 // The wizard on the page of the picture; start presses "Install" first.
 void RunWizard(SceneRun& run, WizardPage page, bool start) {
+  // This program has no uninstaller recipe of its own: a stand-in, so that
+  // the install runs as a packed installer's does.
+  static const char kUninstaller[] = "MZ uninstaller of the gallery";
+  SetPreparedUninstallerForTests(std::vector<uint8_t>(kUninstaller, kUninstaller + sizeof kUninstaller - 1));
   dlgInstall wizard;
   run.ReadyWhen([&wizard, page, start] {
     if (start && wizard.Page() == WizardPage::Ready && wizard.Window()) {

@@ -4,6 +4,7 @@
 #include "util/wide_string.h"
 #include "util/win/scoped_handle.h"
 #include "util/win/windows_api.h"
+#include "util/win/safe_files.h"
 
 bool HasAdminRights() {
   // A name of this process's own: runs at the same time must not find each
@@ -12,8 +13,8 @@ bool HasAdminRights() {
   WideString probe = WideString::Format(u"<Program Files>PloveInstaller-%u-%u.TMP", GetCurrentProcessId(),
                                         static_cast<unsigned>(InterlockedIncrement(&counter)));
   ExpandFolderMacros(probe);
-  ScopedFileHandle file(CreateFileW(probe.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  ScopedFileHandle file =
+      CreateNewFile(probe, GENERIC_WRITE, 0, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
   return file.IsValid();
 }
 

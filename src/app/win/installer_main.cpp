@@ -26,6 +26,8 @@
 #include "util/win/message_door.h"
 #include "util/win/windows_api.h"
 #include "wizard/win/install_window.h"
+#include "util/win/own_image.h"
+#include "util/win/system_library.h"
 
 namespace {
 
@@ -89,6 +91,12 @@ void StartLog(const LogOptionSplit& split, const OptionList& options, bool eleva
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything can load a DLL: System32 only, never the folder the
+  // installer was downloaded to.
+  RestrictDllSearch();
+  // Its own file, held from now on: nobody can rename or replace it while
+  // it runs.
+  HoldOwnImage();
   PrepareProcess();
   InstallState& state = State();
   state.Instance = instance;

@@ -21,7 +21,14 @@ using ServerEntry = HRESULT(STDAPICALLTYPE*)();
 // 32-bit process would find a namesake in its own system folder instead.
 void RunServerEntry(const WideString& path, const char* entry, const WChar* regsvr32Switches) {
   if (!WantsNativeSystemFolder(path)) {
-    ScopedModule module(LoadLibraryW(path.W()));
+    // Its own dependencies from its own folder and System32, never from the
+    // installer's folder or along PATH.
+    ScopedModule module(
+        LoadLibraryExW(path.W(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (!module && GetLastError() == ERROR_INVALID_PARAMETER) {
+      // A system without those flags: the file's folder first all the same.
+      module.Reset(LoadLibraryExW(path.W(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    }
     if (module) {
       if (auto call = reinterpret_cast<ServerEntry>(reinterpret_cast<void*>(GetProcAddress(module.Get(), entry)))) {
         call();

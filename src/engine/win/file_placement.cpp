@@ -6,6 +6,7 @@
 #include "engine/win/installed_files.h"
 #include "engine/win/native_system_folder.h"
 #include "engine/win/pending_renames.h"
+#include "engine/win/product_folder.h"
 #include "engine/win/program_runs.h"
 #include "payload/win/destination_files.h"
 #include "payload/win/payload_context.h"
@@ -15,6 +16,7 @@
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -23,6 +25,9 @@ const WChar kExtractFailed[] =
 const WChar kInUseNotReplaced[] =
     u"Unable to replace file(s) in use, uninstall existing version, restart Windows and reinstall.";
 const WChar kCannotInstall[] = u"Cannot install '%s', disk may be full.";
+const WChar kLinkOnTheWay[] =
+    u"Cannot install '%s': '%s' is a link to another place. The installer does not follow links in the "
+    u"product's folder.";
 
 // Files are placed by one worker at a time.
 DeletionWatch& PlacementDeletions() {
@@ -45,11 +50,11 @@ bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const
   // back; one in use stays where it is and is replaced at the next restart.
   JournalBeforeFile(destination);
   // The temporary file was made hidden; what takes its place must not be.
-  if (source.movable) SetFileAttributesW(LongPathForm(source.file, MAX_PATH).W(), FILE_ATTRIBUTE_ARCHIVE);
+  if (source.movable) SetItemAttributes(source.file, FILE_ATTRIBUTE_ARCHIVE);
   for (;;) {
     // Read-only, hidden and system files are overwritten as well (a file
     // that is not there has no attributes to clear).
-    if (replacing) SetFileAttributesW(target.W(), FILE_ATTRIBUTE_NORMAL);
+    if (replacing) SetItemAttributes(target, FILE_ATTRIBUTE_NORMAL);
     if (PutInPlace(source, target)) {
       LogEvent(replacing ? log_kind::kFileReplaced : log_kind::kFileNew, destination);
       NoteFilePlaced(destination);
@@ -87,12 +92,16 @@ namespace {
 WideString ExpandedDestination(const WideString& destination) {
   WideString target = destination;
   ExpandFolderMacros(target);
+  GuardProductFolder();
   return target;
 }
 
 // The destination's folder with every missing level; failures show up as
-// failed placements later.
-void PrepareDestination(const WideString& target) { CreateDestinationFolder(ParentFolder(target), nullptr); }
+// failed placements later. Nothing is made through a link (the placement
+// refuses the file).
+void PrepareDestination(const WideString& target) {
+  if (LinkInProductFolder(ParentFolder(target)).IsEmpty()) CreateDestinationFolder(ParentFolder(target), nullptr);
+}
 
 // Reading a version has the loader map the file: not for a file that is not
 // there, which has none.
@@ -137,6 +146,12 @@ bool PlacePrepared(PreparedMember& prepared, const WideString& target, HWND wind
   // Whether it was decoded into memory or into a temporary file: the
   // messages name where it was going.
   ShowDecodeReport(prepared.report, prepared.sourcePath, target);
+  const WideString link = LinkInProductFolder(target);
+  if (!link.IsEmpty()) {
+    LogEvent(log_kind::kFailure, target + u": " + link + u" is a link");
+    ShowMessage(window, WideString::Format(kLinkOnTheWay, target, link), State().InstallerTitle, MB_OK | MB_ICONERROR);
+    return true;
+  }
   const bool ready = prepared.Ready();
   // A member that may carry a version is never held in memory.
   // (Beside a long destination the temporary file has a long path too.)
@@ -180,17 +195,22 @@ bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, 
 }
 
 bool PutInPlace(ExtractedSource& source, const WideString& path) {
-  if (source.movable && !source.moved &&
-      MoveFileExW(LongPathForm(source.file, MAX_PATH).W(), path.W(), MOVEFILE_REPLACE_EXISTING)) {
-    source.moved = true;
-    return true;
+  if (source.movable && !source.moved) {
+    // The temporary file itself, opened for this alone and never through a
+    // link, is renamed through its handle: whatever else takes its name
+    // meanwhile is never what lands at the destination.
+    ScopedFileHandle file = OpenNoFollow(source.file, DELETE | FILE_READ_ATTRIBUTES, 0, true);
+    if (file && RenameThroughHandle(file.Get(), path, true)) {
+      source.moved = true;
+      return true;
+    }
   }
   return source.CopyTo(path);
 }
 
 bool ExtractedSource::CopyTo(const WideString& path) const {
-  if (bytes == nullptr) return CopyFileW(LongPathForm(file, MAX_PATH).W(), path.W(), FALSE) != FALSE;
-  ScopedFileHandle out(CreateFileW(path.W(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (bytes == nullptr) return CopyItem(file, path, false);
+  ScopedFileHandle out = OpenByPath(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (!out) return false;
   if (bytes->empty()) return true;
   DWORD written = 0;
@@ -199,7 +219,7 @@ bool ExtractedSource::CopyTo(const WideString& path) const {
   // No partial file: what was there is gone already, as with a failed copy.
   const DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
   out.Reset();
-  DeleteFileW(path.W());
+  DeleteFileNoFollow(path);
   SetLastError(error);
   return false;
 }
@@ -209,7 +229,7 @@ bool ScheduleReplaceAtRestart(ExtractedSource& newFile, const WideString& destin
   const WideString destination = LongPathForm(destinationPath, MAX_PATH);
   const WideString staged = LongPathForm(destinationPath + u"-PLITMP", MAX_PATH);
   // A staged file left by an earlier install may be read-only.
-  SetFileAttributesW(staged.W(), FILE_ATTRIBUTE_NORMAL);
+  SetItemAttributes(staged, FILE_ATTRIBUTE_NORMAL);
   JournalBeforeFile(destinationPath + u"-PLITMP");
   if (!PutInPlace(newFile, staged)) return false;
   JournalPendingRename(destinationPath, destinationPath + u"-PLITMP");

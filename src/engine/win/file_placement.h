@@ -52,7 +52,7 @@ struct ExtractedSource {
   bool movable = false;
   bool moved = false;  // it was: file is gone
 
-  // Writes it to path, replacing a file there, as CopyFileW does: on
+  // Writes it to path, replacing a file there, as a copy does: on
   // failure GetLastError tells why, and no partial file is left.
   bool CopyTo(const WideString& path) const;
 };

@@ -3,17 +3,18 @@
 #include <vector>
 
 #include "engine/win/file_placement.h"
+#include "util/win/system_library.h"
 
 FileVersion ReadFileVersion(const WideString& path) {
   FileVersion version;
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.W(), &ignored);
+  const DWORD size = SystemFileVersionInfoSize(path.W(), &ignored);
   if (size < 2) return version;
   std::vector<uint8_t> block(size);
-  if (!GetFileVersionInfoW(path.W(), 0, size, block.data())) return version;
+  if (!SystemFileVersionInfo(path.W(), 0, size, block.data())) return version;
   void* root = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(block.data(), L"\\", &root, &length) || length == 0 || root == nullptr) return version;
+  if (!SystemVersionValue(block.data(), L"\\", &root, &length) || length == 0 || root == nullptr) return version;
   if (length < sizeof(VS_FIXEDFILEINFO)) return version;
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(root);
   version.ms = fixed->dwFileVersionMS;

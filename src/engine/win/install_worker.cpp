@@ -25,6 +25,7 @@
 #include "util/win/disk_file.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
+#include "engine/win/uninstaller_image.h"
 
 namespace {
 
@@ -324,11 +325,28 @@ InstallOutcome OutcomeOf(PassEnd end) {
 
 }  // namespace
 
+const WChar kNoUninstaller[] =
+    u"This installer is damaged or was changed after it was made: it cannot write its uninstaller. "
+    u"Nothing was installed. Download the installer again.";
+
 void InstallWorker(NamedEvent& stopEvent, void* window) {
   InstallState& state = State();
   HWND owner = static_cast<HWND>(window);
   const HRESULT com = CoInitialize(nullptr);
   LogEvent(log_kind::kInstall, state.ProjectName + u" " + state.ProgramVersion + u" into " + state.InstallTo);
+  // The uninstaller is made from this program's own file before anything
+  // changes: a file that is not the one this program was started from (one
+  // swapped in at its path, a damaged one) stops the install here.
+  if (state.UninstallAllowed && !PrepareOwnUninstaller()) {
+    LogEvent(log_kind::kFailure, u"the uninstaller cannot be made from this installer's file");
+    ShowMessage(owner, WideString(kNoUninstaller), state.InstallerTitle, MB_OK | MB_ICONERROR);
+    MutexGuard guard(state.ProgressLock);
+    state.InstallFailed = true;
+    state.Outcome = InstallOutcome::Failed;
+    state.WorkerSettled = true;
+    if (SUCCEEDED(com)) CoUninitialize();
+    return;
+  }
   StartRunJournal();
 
   if (state.OfferUninstallOld && !state.Silent && !OfferOldVersionRemoval(owner)) {

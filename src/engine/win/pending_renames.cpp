@@ -5,6 +5,7 @@
 
 #include "util/path_text.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -54,8 +55,8 @@ std::vector<PendingEntry> SplitPairs(const std::vector<wchar_t>& data, size_t co
 }  // namespace
 
 bool ScheduleMoveAtRestart(const WideString& from, const WideString& to) {
-  const RestartMoveCall call = g_moveCall != nullptr ? g_moveCall : &MoveFileExW;
-  return call(from.W(), to.IsEmpty() ? nullptr : to.W(), MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  if (g_moveCall == nullptr) return MoveItem(from, to, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return g_moveCall(from.W(), to.IsEmpty() ? nullptr : to.W(), MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
 namespace {

@@ -10,7 +10,7 @@
 #include "util/win/scoped_handle.h"
 #include "util/win/windows_api.h"
 
-// MoveFileExW(from, to, MOVEFILE_DELAY_UNTIL_REBOOT); an empty to asks for
+// MoveItem(from, to, MOVEFILE_DELAY_UNTIL_REBOOT); an empty to asks for
 // the deletion of from. False when Windows refused.
 bool ScheduleMoveAtRestart(const WideString& from, const WideString& to);
 
@@ -59,7 +59,7 @@ class DeletionWatch {
   std::vector<WideString> deletions_;  // plain paths
 };
 
-// Tests only: replaces MoveFileExW in ScheduleMoveAtRestart (nullptr
+// Tests only: replaces the move in ScheduleMoveAtRestart (nullptr
 // restores it), so that a refused call can be staged.
 using RestartMoveCall = BOOL(WINAPI*)(LPCWSTR from, LPCWSTR to, DWORD flags);
 void SetRestartMoveCallForTests(RestartMoveCall call);

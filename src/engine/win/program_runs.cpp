@@ -20,6 +20,7 @@
 #include "util/win/message_door.h"
 #include "util/win/scoped_handle.h"
 #include "util/win/temp_names.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -121,7 +122,7 @@ WideString CopyToDesktop(const WideString& program) {
   const WideString name = FileName(program);
   for (int number = 1; number <= kMostDesktopNames; ++number) {
     const WideString copy = desktop + NumberedFileName(name, number);
-    if (CopyFileW(program.W(), copy.W(), TRUE)) return copy;
+    if (CopyItem(program, copy, true)) return copy;
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
@@ -217,7 +218,7 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
     PayloadContext* payload = PublishedPayload();
     if (unique.IsEmpty() || payload == nullptr || !payload->Archive().ExtractTo(member, extracted)) {
       ShowMessage(owner, WideString::Format(kCannotExtract, member), State().InstallerTitle, MB_OK | MB_ICONERROR);
-      if (!unique.IsEmpty()) DeleteFileW(extracted.W());
+      if (!unique.IsEmpty()) DeleteFileNoFollow(extracted);
       DeleteTempFile(unique);
       return;
     }
@@ -284,7 +285,7 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
     return;
   }
   // A program started without waiting may still hold its file; it then stays.
-  if (deleteExtracted && !extracted.IsEmpty()) DeleteFileW(extracted.W());
+  if (deleteExtracted && !extracted.IsEmpty()) DeleteFileNoFollow(extracted);
   // Only a copy made here is removed, never a file of the same name that
   // was on the desktop before.
   if (desktopCopyMade) DeleteFileForced(desktopCopy);

@@ -18,13 +18,13 @@
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/temp_names.h"
+#include "util/win/safe_files.h"
 
 const WChar* const kUninstallKeyParent = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 namespace {
 
 const WChar* const kSavedPathKey = u"Software\\PloveInstall";
-constexpr DWORD kModulePathCapacity = 1000;
 
 // InstalledFilesChanges() when the record was last written.
 uint32_t g_fateChangesAtRecord = 0;
@@ -158,10 +158,6 @@ void WriteUninstallRecord() {
   // replaces it.
   ReadPreviousRecordMarks();
 
-  // A module path that does not fit is no path: nothing is copied then.
-  wchar_t self[kModulePathCapacity] = {};
-  const DWORD selfLength = GetModuleFileNameW(nullptr, self, kModulePathCapacity);
-  const WideString program = selfLength < kModulePathCapacity ? WideString(self) : WideString();
   const WideString folder = UninstallFolder();
   CreateFolderTree(folder);
   const WideString copyPath = folder + u"Uninstall-" + state.ProjectName + u".exe";
@@ -169,7 +165,7 @@ void WriteUninstallRecord() {
   // asked for its own deletion at the next restart; its file name is the
   // one the new copy has just taken.
   JournalBeforeFile(copyPath);
-  if (WriteUninstallerCopy(GetModuleHandleW(nullptr), program, copyPath)) CancelDeletionAtRestart(copyPath);
+  if (WriteUninstallerCopy(copyPath)) CancelDeletionAtRestart(copyPath);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
   JournalBeforeFile(recordPath);
@@ -182,19 +178,6 @@ void WriteUninstallRecord() {
     WriteRegistryString(HKEY_CURRENT_USER, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
     WriteRegistryString(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
   }
-}
-
-bool CopyUninstaller(const WideString& program, const WideString& copyPath) {
-  // Through a temporary file, so an uninstaller copy that is itself running
-  // the install can be replaced. Only a complete copy goes over it: an
-  // unreadable program must not turn a working uninstaller into an empty file.
-  if (program.IsEmpty()) return false;
-  WideString temporary;
-  const bool copied = MakeTempFileName(temporary, "Ins") &&
-                      CopyFileW(LongPathForm(program, MAX_PATH).W(), temporary.W(), FALSE) &&
-                      CopyFileW(temporary.W(), copyPath.W(), FALSE);
-  DeleteTempFile(temporary);
-  return copied;
 }
 
 WideString UninstallRecordArgument(const WideString& commandLine) { return RecordArgument(commandLine); }

@@ -30,12 +30,6 @@ WideString UninstallRecordPathFor(const WideString& productName);
 // Failures are not reported: each later step runs anyway.
 void WriteUninstallRecord();
 
-// Copies program (the running installer) whole to copyPath through a
-// temporary "Ins" file: the uninstaller copy of an installer without a
-// recipe for a smaller one (uninstaller_image.h). True when copyPath now holds the copy; when program is empty
-// or cannot be read, copyPath is left as it was.
-bool CopyUninstaller(const WideString& program, const WideString& copyPath);
-
 // The record path of an uninstaller command line, or of an "UninstallString"
 // value read back (RecordArgument, engine/record_argument.h): the quoted
 // value of the first "<uninstall>" or, when that gives nothing, of the

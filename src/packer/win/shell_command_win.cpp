@@ -11,9 +11,12 @@ int RunShellCommand(const std::string& command) {
   // "/s" and the quotes around the whole command: cmd.exe takes off exactly
   // those, so that a command starting with a quoted program path keeps its
   // own quotes. "/d": no AutoRun commands from the registry.
-  wchar_t shell[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableW(L"ComSpec", shell, MAX_PATH);
-  const std::wstring program = length > 0 && length < MAX_PATH ? std::wstring(shell) : std::wstring(L"cmd.exe");
+  // The system's own cmd.exe, by its full path: not whatever "ComSpec" or
+  // the current folder offers.
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring program = length > 0 && length < MAX_PATH - 9 ? std::wstring(system) + L"\\cmd.exe"
+                                                                     : std::wstring(L"C:\\Windows\\System32\\cmd.exe");
   std::wstring line = L"\"" + program + L"\" /d /s /c \"" +
                       std::wstring(WideString::FromUtf8(command.c_str(), int(command.size())).W()) + L"\"";
   STARTUPINFOW startup = {};

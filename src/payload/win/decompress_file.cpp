@@ -12,6 +12,7 @@
 #include "util/win/file_system.h"
 #include "util/win/message_door.h"
 #include "util/win/random.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -60,9 +61,7 @@ class TargetWriter {
       return committed_;
     }
     file_.Close();
-    const WideString from = LongPathForm(partPath_, MAX_PATH);
-    const WideString to = LongPathForm(path_, MAX_PATH);
-    if (!MoveFileExW(from.W(), to.W(), MOVEFILE_REPLACE_EXISTING)) return false;
+    if (!MoveItem(partPath_, path_, MOVEFILE_REPLACE_EXISTING)) return false;
     committed_ = true;
     return true;
   }

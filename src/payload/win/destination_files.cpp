@@ -10,6 +10,7 @@
 #include "util/win/scoped_handle.h"
 #include "util/win/sync.h"
 #include "util/win/temp_names.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -22,8 +23,7 @@ bool IsFolder(const WideString& path) {
 bool MakeTempIn(const WideString& folder, WideString& path) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     path = folder + WideString::Format(u"~PLI%08X.tmp", Random(0));
-    ScopedFileHandle file(CreateFileW(LongPathForm(path, MAX_PATH).W(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_HIDDEN, nullptr));
+    ScopedFileHandle file = CreateNewFile(path, GENERIC_WRITE, 0, FILE_ATTRIBUTE_HIDDEN);
     if (file) return true;
     if (GetLastError() != ERROR_FILE_EXISTS) break;
   }
@@ -63,7 +63,7 @@ void MadeFolders::RemoveEmpty() {
   for (bool removed = true; removed;) {
     removed = false;
     for (int i = folders.Count() - 1; i >= 0; --i) {
-      if (!RemoveDirectoryW(LongPathForm(folders.Item(i), 248).W())) continue;
+      if (!RemoveEmptyFolder(folders.Item(i))) continue;
       folders.RemoveAt(i);
       removed = true;
     }
@@ -78,7 +78,7 @@ bool CreateDestinationFolder(const WideString& folder, MadeFolders* made) {
   FolderTreeLevels(folder, levels);
   for (int i = 0; i < levels.Count(); ++i) {
     const WideString& level = levels.Item(i);
-    if (CreateDirectoryW(LongPathForm(level, 248).W(), nullptr)) {
+    if (CreateNewFolder(level)) {
       if (made != nullptr) made->Note(level);
     } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
       return false;

@@ -4,7 +4,11 @@
 #include <vector>
 
 #include "payload/archive_format.h"
+#include "util/path_text.h"
+#include "util/win/own_image.h"
+#include "util/win/process_paths.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -37,11 +41,17 @@ bool ArchiveChecksumFromFile(const WideString& file, const uint8_t* imageBase, c
   uint64_t offset = 0;
   if (!FileOffsetOf(imageBase, static_cast<uint64_t>(data - imageBase), length, &offset)) return false;
 
-  ScopedFileHandle source(CreateFileW(file.W(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  LARGE_INTEGER at;
-  at.QuadPart = static_cast<LONGLONG>(offset);
-  if (!source || !SetFilePointerEx(source.Get(), at, nullptr, FILE_BEGIN)) return false;
+  // The program's own file is the one held since the start, never one
+  // opened again by a name that may by now be another file's (not held:
+  // the caller sums the mapped image).
+  const bool own = SamePath(file, ModulePath());
+  if (own && OwnImageFile() == INVALID_HANDLE_VALUE) return false;
+  ScopedFileHandle source;
+  if (!own) {
+    source = OpenByPath(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                        FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!source) return false;
+  }
   std::vector<uint8_t> piece;
   try {
     piece.resize(kPiece);
@@ -49,12 +59,20 @@ bool ArchiveChecksumFromFile(const WideString& file, const uint8_t* imageBase, c
     return false;
   }
   uint32_t sum = 0;
-  for (uint64_t left = length; left > 0;) {
+  for (uint64_t left = length, at = offset; left > 0;) {
     const DWORD want = static_cast<DWORD>(left < kPiece ? left : kPiece);
-    DWORD got = 0;
-    if (!ReadFile(source.Get(), piece.data(), want, &got, nullptr) || got != want) return false;
-    sum += ArchiveWordSum(piece.data(), got);
-    left -= got;
+    if (own) {
+      if (!ReadOwnImage(at, piece.data(), want)) return false;
+    } else {
+      OVERLAPPED position{};
+      position.Offset = static_cast<DWORD>(at);
+      position.OffsetHigh = static_cast<DWORD>(at >> 32);
+      DWORD got = 0;
+      if (!ReadFile(source.Get(), piece.data(), want, &got, &position) || got != want) return false;
+    }
+    sum += ArchiveWordSum(piece.data(), want);
+    left -= want;
+    at += want;
   }
   *checksum = sum == 0 ? 1 : sum;
   return true;

@@ -10,6 +10,7 @@
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -29,8 +30,7 @@ const WChar kResultTag[] = u"[result]";
 // The relay file opened for this process alone, or an invalid handle with
 // the reason in error.
 ScopedFileHandle OpenAlone(const WideString& path, DWORD* error) {
-  ScopedFileHandle file(CreateFileW(LongPathForm(path, MAX_PATH).W(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file = OpenByPath(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
   *error = file ? ERROR_SUCCESS : GetLastError();
   return file;
 }

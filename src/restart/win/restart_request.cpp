@@ -7,6 +7,7 @@
 #include "util/wide_string.h"
 #include "util/win/install_log.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ void EnableShutdownPrivilege() {
 DWORD AskWindowsToRestart() {
   EnableShutdownPrivilege();
   using InitiateShutdownFunction = DWORD(WINAPI*)(LPWSTR, LPWSTR, DWORD, DWORD, DWORD);
-  ScopedModule advapi(LoadLibraryW(L"advapi32.dll"));
+  ScopedModule advapi(LoadLibraryExW(L"advapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   auto initiateShutdown = reinterpret_cast<InitiateShutdownFunction>(
       reinterpret_cast<void*>(advapi ? GetProcAddress(advapi.Get(), "InitiateShutdownW") : nullptr));
   wchar_t message[sizeof kRestartMessage / sizeof kRestartMessage[0]];
@@ -56,8 +57,7 @@ WideString TestLogPath() {
 }
 
 void AppendToTestLog(const WideString& path) {
-  ScopedFileHandle file(CreateFileW(path.W(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file = OpenByPath(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS);
   if (!file) return;
   static const char kLine[] = "restart requested\r\n";
   DWORD written = 0;

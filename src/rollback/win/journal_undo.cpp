@@ -10,6 +10,7 @@
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -24,13 +25,13 @@ bool RemoveFile(const WideString& path) {
     LogEvent(log_kind::kRollback, u"removed " + path);
     return true;
   }
-  MoveFileExW(Long(path).W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveItem(path, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
   return false;
 }
 
 bool PutBack(const WideString& aside, const WideString& path) {
-  SetFileAttributesW(Long(path).W(), FILE_ATTRIBUTE_NORMAL);
-  if (!MoveFileExW(Long(aside).W(), Long(path).W(), MOVEFILE_REPLACE_EXISTING)) return false;
+  SetItemAttributes(path, FILE_ATTRIBUTE_NORMAL);
+  if (!MoveItem(aside, path, MOVEFILE_REPLACE_EXISTING)) return false;
   LogEvent(log_kind::kRollback, u"put back " + path);
   return true;
 }
@@ -82,7 +83,10 @@ bool UndoRecord(const JournalRecord& record) {
     case JournalKind::PlannedFile:
       switch (UndoOfPlannedFile(record.type != 0, Exists(record.other), Exists(record.path))) {
         case PlannedUndo::PutBack: return PutBack(record.other, record.path);
-        case PlannedUndo::Delete: return RemoveFile(record.path);
+        case PlannedUndo::Delete:
+          // The run's first copy, kept aside by a second placement, goes too.
+          if (Exists(record.other)) RemoveFile(record.other);
+          return RemoveFile(record.path);
         case PlannedUndo::Nothing: return true;
       }
       return true;
@@ -151,7 +155,7 @@ void UndoJournalRecords(const std::vector<JournalRecord>& records, StringList& n
 void RemoveFoldersOfRun(const std::vector<JournalRecord>& records) {
   for (size_t i = records.size(); i-- > 0;) {
     // Removed only when empty: what is left in one is not the run's.
-    if (records[i].kind == JournalKind::FolderCreated && RemoveDirectoryW(LongPathForm(records[i].path, 248).W()))
+    if (records[i].kind == JournalKind::FolderCreated && RemoveEmptyFolder(records[i].path))
       LogEvent(log_kind::kFolderRemoved, records[i].path);
   }
 }
@@ -172,8 +176,7 @@ bool RollBackRunJournal(StringList& notRestored) {
 
 EarlierRun RecoverEarlierRun(const WideString& uninstallFolder, const WideString& product, StringList& notRestored) {
   const WideString path = RunJournalPath(uninstallFolder, product);
-  ScopedFileHandle file(CreateFileW(Long(path).W(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file = OpenByPath(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
   if (!file) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return EarlierRun::None;
@@ -200,8 +203,8 @@ EarlierRun RecoverEarlierRun(const WideString& uninstallFolder, const WideString
     UndoJournalRecords(reading.records, notRestored);
   }
   file.Reset();
-  SetFileAttributesW(Long(path).W(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(Long(path).W());
+  SetItemAttributes(path, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileNoFollow(path);
   if (result == EarlierRun::RolledBack) RemoveFoldersOfRun(reading.records);
   return result;
 }

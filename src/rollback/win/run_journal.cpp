@@ -7,6 +7,8 @@
 #include "util/win/install_log.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/random.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -140,21 +142,29 @@ bool BeginRunJournal(const WideString& uninstallFolder, const WideString& produc
   Journal* journal = new Journal;
   journal->planning = true;  // the folder and the beginning are flushed with the plan
   NoteMissingFolders(*journal, uninstallFolder);
-  for (const WideString& folder : journal->madeFolders) CreateDirectoryW(LongPathForm(folder, 248).W(), nullptr);
+  for (const WideString& folder : journal->madeFolders) CreateNewFolder(folder);
   journal->ownFolders = journal->madeFolders.size();
   const WideString path = RunJournalPath(uninstallFolder, product);
   // Readable by another run, which can tell from a refused write access
-  // that this one is live.
-  journal->file.Reset(CreateFileW(LongPathForm(path, MAX_PATH).W(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr));
+  // that this one is live; by nobody but the administrative accounts, as it
+  // names the files kept aside.
+  journal->file = OpenByPath(path, GENERIC_READ | GENERIC_WRITE | WRITE_DAC, FILE_SHARE_READ, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_HIDDEN);
+  if (journal->file && !ProtectThroughHandle(journal->file.Get(), Protection::AdministratorsOnly)) {
+    LogWindowsError(log_kind::kFailure, u"access rules of the rollback journal " + path, GetLastError());
+  }
   if (!journal->file) {
     LogWindowsError(log_kind::kFailure, u"rollback journal " + path + u" (the run cannot be undone)", GetLastError());
-    for (size_t i = journal->madeFolders.size(); i-- > 0;) RemoveDirectoryW(journal->madeFolders[i].W());
+    for (size_t i = journal->madeFolders.size(); i-- > 0;) RemoveEmptyFolder(journal->madeFolders[i]);
     delete journal;
     return false;
   }
   journal->path = path;
-  journal->tag = WideString::Hex(GetTickCount() ^ (GetCurrentProcessId() << 16));
+  // The kept-aside names must not be guessable before the journal shows
+  // them: 128 bits of the system's cryptographic source.
+  uint64_t random[2] = {GetTickCount(), GetCurrentProcessId()};
+  CryptoRandom(random, sizeof random);
+  journal->tag = WideString::Hex16(random[0]) + WideString::Hex16(random[1]);
   std::vector<uint8_t> header;
   AppendJournalHeader(header);
   journal->buffer.insert(journal->buffer.begin(), header.begin(), header.end());
@@ -294,14 +304,14 @@ KeepAside JournalBeforeFile(const WideString& path) {
     Note(journal, record, true);
   }
   const WideString aside = planned != nullptr ? planned->aside : record.other;
-  const WideString from = LongPathForm(path, MAX_PATH);
-  const WideString to = LongPathForm(aside, MAX_PATH);
-  bool kept = MoveFileExW(from.W(), to.W(), 0) != FALSE;
+  const WideString& from = path;
+  const WideString& to = aside;
+  bool kept = MoveItem(from, to, 0);
   if (!kept) {
     const DWORD error = GetLastError();
     if (FileInUse(error)) return KeepAside::InUse;
     // Not renamed (another volume, say): a copy keeps it as well.
-    kept = CopyFileW(from.W(), to.W(), TRUE) != FALSE;
+    kept = CopyItem(from, to, true);
     if (!kept) {
       LogWindowsError(log_kind::kFailure, u"keeping aside " + path + u" (a rollback cannot restore it)",
                       GetLastError());
@@ -329,9 +339,7 @@ void JournalKeepOldFile(const WideString& path) {
   record.path = path;
   record.other = ParentFolder(path) + KeptAsideName(journal.tag + u"o", journal.unplannedAsides++);
   Note(journal, record, true);
-  const WideString from = LongPathForm(path, MAX_PATH);
-  const WideString to = LongPathForm(record.other, MAX_PATH);
-  if (CreateHardLinkW(to.W(), from.W(), nullptr) || CopyFileW(from.W(), to.W(), TRUE)) {
+  if (LinkItem(record.other, path) || CopyItem(path, record.other, true)) {
     journal.keptAsides.push_back(record.other);
   } else {
     LogWindowsError(log_kind::kFailure, u"keeping " + path + u" of the old version", GetLastError());
@@ -415,13 +423,13 @@ void JournalRegistryValue(HKEY root, const WideString& keyPath, const WideString
 }
 
 void DeleteKeptAside(const WideString& aside) {
-  const WideString path = LongPathForm(aside, MAX_PATH);
-  SetFileAttributesW(path.W(), FILE_ATTRIBUTE_NORMAL);
-  if (DeleteFileW(path.W())) return;
+  const WideString& path = aside;
+  SetItemAttributes(path, FILE_ATTRIBUTE_NORMAL);
+  if (DeleteFileNoFollow(path)) return;
   const DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
   // In use: it goes at the next restart.
-  MoveFileExW(path.W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveItem(path, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void DeleteKeptAsideFiles(const std::vector<JournalRecord>& records) {
@@ -442,10 +450,10 @@ void CloseJournal(bool deleteFile) {
   if (journal == nullptr) return;
   journal->file.Reset();
   if (deleteFile && !journal->path.IsEmpty()) {
-    DeleteFileW(LongPathForm(journal->path, MAX_PATH).W());
+    DeleteFileNoFollow(journal->path);
     // The folder made for the journal, when nothing else came into it
     // (an install without an uninstaller).
-    for (size_t i = journal->ownFolders; i-- > 0;) RemoveDirectoryW(LongPathForm(journal->madeFolders[i], 248).W());
+    for (size_t i = journal->ownFolders; i-- > 0;) RemoveEmptyFolder(journal->madeFolders[i]);
   }
   delete journal;
 }

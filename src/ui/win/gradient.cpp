@@ -2,6 +2,7 @@
 
 #include "ui/ui_rules.h"
 #include "ui/win/gdi_objects.h"
+#include "util/win/system_library.h"
 
 void FillGradient(HDC dc, const RECT& rect, COLORREF topLeft, COLORREF topRight, COLORREF bottomLeft,
                   COLORREF bottomRight) {
@@ -45,5 +46,5 @@ void GradientLine(HDC dc, int x1, int x2, int y, COLORREF left, COLORREF right) 
   vertices[1].Green = static_cast<COLOR16>(GetGValue(right) << 8);
   vertices[1].Blue = static_cast<COLOR16>(GetBValue(right) << 8);
   GRADIENT_RECT mesh{0, 1};
-  GradientFill(dc, vertices, 2, &mesh, 1, GRADIENT_FILL_RECT_H);
+  SystemGradientFill(dc, vertices, 2, &mesh, 1, GRADIENT_FILL_RECT_H);
 }

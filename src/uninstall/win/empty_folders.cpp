@@ -4,6 +4,7 @@
 #include "util/path_text.h"
 #include "util/win/install_log.h"
 #include "util/win/windows_api.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ void RemoveEmptyFolders(const WideString& folder) {
   if (path.CharAt(kLastPosition) == u'\\') path.RemoveLast(1);
   while (path.Length() > 3) {
     if (IsProtectedFolder(path)) return;
-    if (RemoveDirectoryW(LongPathForm(path, 248).W())) LogEvent(log_kind::kFolderRemoved, path);
+    if (RemoveEmptyFolder(path)) LogEvent(log_kind::kFolderRemoved, path);
     int slash = path.FindLast(u'\\');
     if (slash == 0) return;
     path.Truncate(slash - 1);

@@ -9,6 +9,7 @@
 #include "restart/win/rebooting_window.h"
 #include "ui/win/dpi.h"
 #include "uninstall/win/uninstall_worker.h"
+#include "util/win/system_library.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ dlgUnInstall::~dlgUnInstall() {
 
 void dlgUnInstall::Run() {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  SystemInitCommonControls(&controls);
   InstallState& state = State();
   if (RunDialog(IDD_UNINSTALL, nullptr, true) == -1 && state.Outcome == InstallOutcome::None) {
     state.Outcome = InstallOutcome::Failed;

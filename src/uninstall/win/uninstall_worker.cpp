@@ -7,6 +7,7 @@
 #include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/native_system_folder.h"
+#include "engine/win/product_folder.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/uninstall_record.h"
 #include "script/directives.h"
@@ -21,6 +22,7 @@
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/registry.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -75,6 +77,13 @@ int RunUninstallActions(DiskFile& record, HWND window) {
 
 // Deletes the file now or, when that fails, at the next restart.
 void RemoveFile(const WideString& path) {
+  // A link in the product folder (another user may write it) is not the
+  // product's: nothing is deleted through it.
+  const WideString link = LinkInProductFolder(path);
+  if (!link.IsEmpty()) {
+    LogEvent(log_kind::kFailure, path + u" left: " + link + u" is a link");
+    return;
+  }
   // A 64-bit product's file in the system folder is in the real one.
   NativeSystemFolderScope native(path);
   if (!PathExists(path)) return;
@@ -83,7 +92,7 @@ void RemoveFile(const WideString& path) {
   } else {
     LogWindowsError(log_kind::kFileRemovedAtRestart, path, GetLastError());
     State().UninstallRebootRequired = true;
-    MoveFileExW(LongPathForm(path, 248).W(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveItem(path, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }
 
@@ -107,13 +116,13 @@ void RemoveListed(const StringList& removals, int fileCount) {
 // copy (not an installer started with "--uninstall=" from anywhere else).
 void CleanUp(const WideString& recordPath) {
   InstallState& state = State();
-  if (DeleteFileW(recordPath.W())) LogEvent(log_kind::kFileRemoved, recordPath);
+  if (DeleteFileNoFollow(recordPath)) LogEvent(log_kind::kFileRemoved, recordPath);
   if (!state.ProjectName.IsEmpty() &&
       DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), state.ProjectName))
     LogEvent(log_kind::kRegistryKeyRemoved, u"HKLM\\" + UninstallKeyPath(state.ProjectName));
   wchar_t self[MAX_PATH] = {};
   if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0 && InUninstallerFolder(WideString(self)) &&
-      MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+      MoveItem(WideString(self), WideString(), MOVEFILE_DELAY_UNTIL_REBOOT))
     LogEvent(log_kind::kFileRemovedAtRestart, WideString(self));
 }
 

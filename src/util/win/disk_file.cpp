@@ -4,6 +4,7 @@
 
 #include "util/path_text.h"
 #include "util/win/message_door.h"
+#include "util/win/safe_files.h"
 
 namespace {
 const UINT kRetryFlags = MB_RETRYCANCEL | MB_ICONINFORMATION;
@@ -28,8 +29,7 @@ bool DiskFile::Open(const WideString& path, DWORD access, DWORD disposition, boo
   reportErrors_ = reportErrors;
   WideString longForm = LongPathForm(path, 260);
   for (;;) {
-    handle_ = CreateFileW(longForm.W(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_ = OpenByPath(longForm, access, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition).Release();
     if (handle_ != INVALID_HANDLE_VALUE) {
       ownsHandle_ = true;
       return true;

@@ -1,5 +1,5 @@
 #pragma once
-// A file opened through CreateFileW. With reportErrors set, open, read and
+// A file opened by name (OpenByPath, util/win/safe_files.h). With reportErrors set, open, read and
 // write failures ask the user Retry/Cancel through the message door; without
 // it they just return the failure.
 
@@ -17,7 +17,7 @@ class DiskFile {
   DiskFile& operator=(DiskFile&& other) noexcept;
   ~DiskFile() { Close(); }
 
-  // CreateFileW(LongPathForm(path, 260), access, share read|write,
+  // OpenByPath(LongPathForm(path, 260), access, share read|write,
   // disposition, FILE_ATTRIBUTE_NORMAL). Closes a file already open first.
   bool Open(const WideString& path, DWORD access, DWORD disposition, bool reportErrors);
   // OPEN_ALWAYS with reportErrors set.

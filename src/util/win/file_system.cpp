@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "util/path_text.h"
-#include "util/win/file_finder.h"
+#include "util/win/safe_files.h"
 #include "util/win/scoped_handle.h"
 
 namespace {
@@ -26,37 +26,15 @@ bool CreateFolderTree(const WideString& path) {
   FolderTreeLevels(p, levels);
   for (int i = 0; i < levels.Count(); ++i) {
     const WideString& level = levels.Item(i);
-    if (!CreateDirectoryW(level.W(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (!CreateNewFolder(level) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }
   return true;
 }
 
-bool DeleteFileForced(const WideString& path) {
-  WideString longForm = LongPathForm(path, 248);
-  if (DeleteFileW(longForm.W())) return true;
-  if (GetLastError() != ERROR_ACCESS_DENIED) return false;
-  ClearReadOnly(path);
-  return DeleteFileW(longForm.W()) != FALSE;
-}
+bool DeleteFileForced(const WideString& path) { return DeleteFileNoFollow(path); }
 
 bool DeleteFolderTree(const WideString& path, const WideString& pattern, bool recurse) {
-  if (path.Length() < 3) return false;
-  WideString folder = path;
-  RemoveTrailingBackslashes(folder);
-  bool allRemoved = true;
-  {
-    FileFinder finder;
-    finder.Start(folder, pattern.IsEmpty() ? WideString(u"*.*") : pattern);
-    while (finder.Next()) {
-      if (finder.Attributes() & FILE_ATTRIBUTE_DIRECTORY) {
-        if (recurse && !DeleteFolderTree(finder.Path(), pattern, true)) allRemoved = false;
-      } else if (!DeleteFileForced(finder.Path())) {
-        allRemoved = false;
-      }
-    }
-  }
-  if (allRemoved) RemoveDirectoryW(LongPathForm(folder, 248).W());
-  return allRemoved;
+  return RemoveFolderTree(path, pattern, recurse);
 }
 
 WideString AbsolutePath(const WideString& path) {
@@ -98,6 +76,5 @@ bool ClearReadOnly(const WideString& path) {
   bool notFound = false;
   DWORD attributes = FileAttributesOf(path, &notFound);
   if (notFound) return false;
-  return SetFileAttributesW(LongPathForm(path, 248).W(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) !=
-         FALSE;
+  return SetItemAttributes(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }

@@ -9,11 +9,13 @@
 
 // Creates every missing level; an existing level counts as success.
 bool CreateFolderTree(const WideString& path);
-// DeleteFileW; on ERROR_ACCESS_DENIED clears the read-only bit and tries once more.
+// Deletes a file, a read-only one too; a link goes itself, never its target
+// (DeleteFileNoFollow, util/win/safe_files.h).
 bool DeleteFileForced(const WideString& path);
 // Removes what path\pattern matches (sub-folders only when recurse), then the
-// folder itself when everything went. True when everything matched was
-// removed; paths shorter than 3 characters are refused.
+// folder itself when everything went. A link is removed as a link and never
+// entered. True when everything matched was removed; paths shorter than 3
+// characters are refused.
 bool DeleteFolderTree(const WideString& path, const WideString& pattern = WideString(u"*.*"),
                       bool recurse = true);
 // The full path of a path relative to the current folder (GetFullPathNameW);

@@ -9,6 +9,7 @@
 #include "util/win/file_system.h"
 #include "util/win/scoped_handle.h"
 #include "util/win/sync.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -93,9 +94,8 @@ bool OpenInstallLog(const WideString& givenPath, const WideString& role, const W
   if (!folder.IsEmpty() && !PathExists(folder)) CreateFolderTree(folder);
   // Appending only: every write lands at the end of the file as it is then,
   // whoever else appends to it.
-  ScopedFileHandle file(CreateFileW(LongPathForm(path, MAX_PATH).W(), FILE_APPEND_DATA,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file =
+      OpenByPath(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_ALWAYS);
   if (!file) return false;
   StartLocked(log, std::move(file), path, role, commandLine);
   return true;

@@ -5,6 +5,7 @@
 
 #include "util/win/install_log.h"
 #include "util/win/scoped_handle.h"
+#include "util/win/safe_files.h"
 
 namespace {
 
@@ -52,8 +53,7 @@ class TranscriptLock {
 };
 
 std::string ReadAll(const WideString& path) {
-  ScopedFileHandle file(CreateFileW(path.W(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file = OpenByPath(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
   std::string bytes;
   if (!file) return bytes;
   char chunk[4096];
@@ -63,9 +63,8 @@ std::string ReadAll(const WideString& path) {
 }
 
 void WriteAll(const WideString& path, const std::string& bytes, bool append) {
-  ScopedFileHandle file(CreateFileW(path.W(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file = OpenByPath(path, append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, append ? OPEN_ALWAYS : CREATE_ALWAYS);
   if (!file) return;
   DWORD written = 0;
   WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

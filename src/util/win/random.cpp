@@ -35,3 +35,8 @@ uint32_t Random(uint32_t n) {
   LeaveCriticalSection(&source.lock);
   return ScaleRandom(x, n);
 }
+
+// RtlGenRandom, exported by advapi32 under this name.
+extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);
+
+bool CryptoRandom(void* buffer, unsigned long size) { return SystemFunction036(buffer, size) != FALSE; }

@@ -1,9 +1,9 @@
 #include "util/win/temp_names.h"
 
 #include "util/path_text.h"
-#include "util/win/disk_file.h"
 #include "util/win/file_system.h"
 #include "util/win/random.h"
+#include "util/win/safe_files.h"
 
 WideString TempFolder() {
   wchar_t buffer[MAX_PATH + 1] = {};
@@ -14,11 +14,21 @@ WideString TempFolder() {
 }
 
 namespace {
-// An empty file through the file object (long paths included), no reporting.
+
+// A new empty file: a name that is there already is a failure, never
+// opened (it may be a link planted in a folder every user can write).
 bool CreateEmpty(const WideString& path) {
-  DiskFile file;
-  return file.Open(path, GENERIC_WRITE, CREATE_ALWAYS, false);
+  return CreateNewFile(path, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL).IsValid();
 }
+
+uint32_t UnguessableNumber() {
+  uint32_t number = 0;
+  if (!CryptoRandom(&number, sizeof number)) number = Random(0);
+  return number;
+}
+
+constexpr int kNameTries = 16;
+
 }  // namespace
 
 bool MakeTempFileName(WideString& name, const char* prefix8, const char* suffix8) {
@@ -26,19 +36,25 @@ bool MakeTempFileName(WideString& name, const char* prefix8, const char* suffix8
   WideString folder = TempFolder();
   // Only a missing prefix is "TMP": an empty one asks for none.
   const WideString prefix = prefix8 != nullptr ? WideString::FromAnsi(prefix8) : WideString(u"TMP");
-  wchar_t buffer[MAX_PATH + 1] = {};
-  if (GetTempFileNameW(folder.W(), prefix.W(), 0, buffer) != 0) {
-    name = WideString(buffer);
-  } else {
-    name = WideString::Format(u"%s%s%d.tmp", folder, prefix, Random(9999));
+  const bool suffixed = suffix8 != nullptr && *suffix8 != 0;
+  for (int attempt = 0; attempt < kNameTries; ++attempt) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    // GetTempFileNameW creates the file it names, as a new file.
+    if (attempt == 0 && GetTempFileNameW(folder.W(), prefix.W(), 0, buffer) != 0) {
+      name = WideString(buffer);
+      if (!suffixed) return true;
+      DeleteFileForced(name);
+    } else {
+      name = WideString::Format(u"%s%s%d.tmp", folder, prefix, static_cast<int>(UnguessableNumber() % 9999u));
+    }
+    if (suffixed) name.Append(WideString::FromAnsi(suffix8));
+    if (CreateEmpty(name)) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_PATH_NOT_FOUND) CreateFolderTree(folder);
+    else if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
-  if (suffix8 != nullptr && *suffix8 != 0) {
-    DeleteFileForced(name);
-    name.Append(WideString::FromAnsi(suffix8));
-  }
-  if (CreateEmpty(name)) return true;
-  CreateFolderTree(folder);
-  return CreateEmpty(name);
+  name.Clear();
+  return false;
 }
 
 void DeleteTempFile(WideString& name) {
@@ -49,10 +65,21 @@ void DeleteTempFile(WideString& name) {
 
 bool MakeTempFolder(WideString& folder) {
   if (!folder.IsEmpty()) DeleteFolderTree(folder, WideString(u"*.*"), true);
-  WideString name;
-  MakeTempFileName(name, "PLI");
-  DeleteFileForced(name);
-  folder = name;
-  AddBackslash(folder);
-  return CreateFolderTree(folder);
+  folder.Clear();
+  const WideString temp = TempFolder();
+  // An administrator's folder is for the administrative accounts alone;
+  // another user's %TEMP% is that user's already.
+  const Protection protection = ProcessIsAdministrator() ? Protection::AdministratorsOnly : Protection::Inherited;
+  for (int attempt = 0; attempt < kNameTries; ++attempt) {
+    const WideString name = WideString::Format(u"%sPLI%08X.tmp", temp, UnguessableNumber());
+    if (CreateNewFolder(name, protection)) {
+      folder = name;
+      AddBackslash(folder);
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_PATH_NOT_FOUND) CreateFolderTree(temp);
+    else if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+  }
+  return false;
 }

@@ -11,10 +11,14 @@ WideString TempFolder();
 // file "<temp><prefix>XXXX.tmp" (+ suffix when given) and stores its name in
 // name. prefix8 and suffix8 are 8-bit ANSI texts; a null prefix means "TMP",
 // an empty one no prefix at all.
-// Returns false when the file could not be created.
+// The file is always a new one (an existing name is another try, never
+// opened). Returns false (name empty) when no file could be created.
 bool MakeTempFileName(WideString& name, const char* prefix8, const char* suffix8 = nullptr);
 // Deletes the file name holds and clears name.
 void DeleteTempFile(WideString& name);
-// Removes the folder already held, then creates a new "PLI" folder and stores
-// its path (with trailing backslash) in folder.
+// Removes the folder already held, then creates a new "PLI" folder under an
+// unguessable name (an existing name is another try, never used) and stores
+// its path (with trailing backslash) in folder; folder is empty when none
+// could be made. An administrator's folder gets rules for the administrative
+// accounts alone.
 bool MakeTempFolder(WideString& folder);

@@ -18,6 +18,7 @@
 #include "wizard/win/license_window.h"
 #include "wizard/win/script_scan.h"
 #include "wizard/wizard_rules.h"
+#include "util/win/system_library.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ dlgInstall::~dlgInstall() {
 void dlgInstall::Run() {
   // The template holds a progress bar and a SysLink control.
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  SystemInitCommonControls(&controls);
   InstallState& state = State();
   if (RunDialog(IDD_INSTALL, nullptr, true) == -1 && state.Outcome == InstallOutcome::None) {
     state.Outcome = InstallOutcome::Failed;

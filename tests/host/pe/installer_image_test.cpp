@@ -224,15 +224,18 @@ TEST(UninstallerRecipe, DamageIsRefused) {
     std::function<void(std::vector<uint8_t>&)> damage;
   } cases[] = {
       {"magic", [](std::vector<uint8_t>& r) { r[0] ^= 1; }},
-      {"version", [](std::vector<uint8_t>& r) { StoreU32(&r[4], 2); }},
+      {"version", [](std::vector<uint8_t>& r) { StoreU32(&r[4], 3); }},
+      // The old layout, patches behind a 32-bit sum alone: never applied.
+      {"version 1", [](std::vector<uint8_t>& r) { StoreU32(&r[4], 1); r.erase(r.begin() + 24, r.begin() + 56); }},
       {"prefix longer than the uninstaller", [](std::vector<uint8_t>& r) { StoreU32(&r[8], 5001); }},
       {"length over the limit", [](std::vector<uint8_t>& r) { StoreU32(&r[12], kMaxUninstallerSize + 1); }},
-      {"patch beyond the uninstaller", [](std::vector<uint8_t>& r) { StoreU32(&r[24], 4999); }},
-      {"patch longer than the recipe", [](std::vector<uint8_t>& r) { StoreU32(&r[28], 100000); }},
+      {"patch beyond the uninstaller", [](std::vector<uint8_t>& r) { StoreU32(&r[56], 4999); }},
+      {"patch longer than the recipe", [](std::vector<uint8_t>& r) { StoreU32(&r[60], 100000); }},
       {"patch list cut short", [](std::vector<uint8_t>& r) { r.resize(r.size() - 1); }},
       {"more patches than stored", [](std::vector<uint8_t>& r) { StoreU32(&r[20], 3); }},
       {"hash", [](std::vector<uint8_t>& r) { r[16] ^= 1; }},
-      {"header only", [](std::vector<uint8_t>& r) { r.resize(23); }},
+      {"SHA-256", [](std::vector<uint8_t>& r) { r[24 + 31] ^= 1; }},
+      {"header only", [](std::vector<uint8_t>& r) { r.resize(55); }},
   };
   for (const auto& c : cases) {
     std::vector<uint8_t> recipe = good;

@@ -112,7 +112,8 @@ TEST(JournalRecords, PlannedFileUndoFollowsTheDisk) {
       {true, false, true, PlannedUndo::Nothing},   // kept, or never reached
       {false, false, true, PlannedUndo::Delete},   // placed new
       {false, false, false, PlannedUndo::Nothing},  // never reached
-      {false, true, true, PlannedUndo::PutBack},   // placed twice: the first copy comes back
+      {false, true, true, PlannedUndo::Delete},    // placed twice, or a planted kept-aside file: none comes back
+      {false, true, false, PlannedUndo::Nothing},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(UndoOfPlannedFile(c.existed, c.asidePresent, c.destinationPresent), c.undo);

@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "engine/win/installed_version.h"
 #include "engine/win/uninstall_record.h"
+#include "engine/win/uninstaller_image.h"
 #include "scripted_messages.h"
 #include "test_folder.h"
 #include "uninstall/win/record_product.h"
@@ -47,7 +48,7 @@ TEST(UninstallRecord, RecordCopyAndValues) {
   EXPECT_EQ(FileText(record),
             "[Project Name]\r\nRec App\r\n\r\n[Install To]\r\nC:\\Program Files (x86)\\Chosen Folder\\\r\n"
             "[ProgramVersion]\r\n2.0\r\n[CopyFile]\r\nx.txt\r\n<Destination>x.txt\r\n");
-  EXPECT_EQ(FileSizeOf(copy), FileSizeOf(ModulePath()));
+  EXPECT_EQ(FileText(copy), "MZ uninstaller of the test installs");  // the prepared one
 
   const WideString key = UninstallKeyPath(u"Rec App");
   auto text = [&key](const char16_t* name) { return ReadRegistryString(HKEY_LOCAL_MACHINE, key, name); };
@@ -165,26 +166,22 @@ TEST(UninstallRecord, FreshUninstallerCopySurvivesTheRestart) {
 
   TestInstall install(u"Rec Again", u"C:\\Rec Again\\", {{"setup.dat", ScriptOf({"[Project Name]", "Rec Again"})}});
   WriteUninstallRecord();
-  EXPECT_EQ(FileSizeOf(copy), FileSizeOf(ModulePath()));
+  EXPECT_EQ(FileText(copy), "MZ uninstaller of the test installs");  // the prepared one
   const StringList pending = PendingRenameSources();
   ASSERT_EQ(pending.Count(), expected.Count());
   for (int i = 0; i < pending.Count(); ++i) EXPECT_EQ(pending.Item(i), expected.Item(i)) << i;
   ForgetProduct(u"Rec Again");
 }
 
-TEST(UninstallRecord, UnreadableProgramLeavesTheUninstallerCopyAlone) {
-  // When the running program cannot be copied, a working uninstaller copy
-  // from an earlier install stays as it is.
+TEST(UninstallRecord, NoUninstallerIsWrittenThatWasNotMadeFromTheInstaller) {
+  // This program has no recipe: nothing can be prepared, and a working
+  // uninstaller copy from an earlier install stays as it is (no copy of the
+  // program whole takes its place).
   TestFolder folder;
   const WideString copy = folder / u"Uninstall-Rec Keep.exe";
   ASSERT_TRUE(WriteWholeFile(copy, "working uninstaller"));
-  EXPECT_FALSE(CopyUninstaller(folder / u"missing.exe", copy));
-  EXPECT_FALSE(CopyUninstaller(WideString(), copy));
+  SetPreparedUninstallerForTests({});
+  EXPECT_FALSE(PrepareOwnUninstaller());
+  EXPECT_FALSE(WriteUninstallerCopy(copy));
   EXPECT_EQ(FileText(copy), "working uninstaller");
-
-  // A readable program does replace it.
-  const WideString program = folder / u"program.exe";
-  ASSERT_TRUE(WriteWholeFile(program, "new uninstaller"));
-  EXPECT_TRUE(CopyUninstaller(program, copy));
-  EXPECT_EQ(FileText(copy), "new uninstaller");
 }

@@ -13,6 +13,7 @@
 #include "engine/win/installed_files.h"
 #include "engine/win/record_file_marks.h"
 #include "engine/win/uninstall_record.h"
+#include "engine/win/uninstaller_image.h"
 #include "payload_builder.h"
 #include "restart/win/relay_file.h"
 #include "test_folder.h"
@@ -36,6 +37,9 @@ TestInstall::TestInstall(const WideString& projectName, const WideString& instal
   state.InstallTo = installTo;
   ExpandFolderMacros(state.InstallTo);
   state.Is64BitWindows = true;
+  // What an installer would have made from its own file and recipe.
+  static const char kUninstaller[] = "MZ uninstaller of the test installs";
+  SetPreparedUninstallerForTests(std::vector<uint8_t>(kUninstaller, kUninstaller + sizeof kUninstaller - 1));
   bytes_ = BuildTestPayload(members);
   bool failed = false;
   payload_.OpenFromMemory(bytes_.data(), bytes_.size(), &failed);

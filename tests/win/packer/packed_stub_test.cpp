@@ -294,10 +294,11 @@ TEST_F(PackedStub, LeavesTheUninstallerThePackerLaidOutWhichRemovesTheProduct) {
   }
 }
 
-TEST_F(PackedStub, UninstallerCopyFallsBackToTheWholeProgram) {
-  // The recipe of a packed installer, read from it as a data file; applied
-  // to the wrong file, the recipe's hash catches it and the program is
-  // copied whole, as an installer without a recipe is.
+TEST_F(PackedStub, UninstallerIsMadeOnlyFromTheFileItsRecipeFits) {
+  // The recipe of a packed installer, read from it as a data file: applied
+  // to that installer's file it gives the uninstaller; applied to any other
+  // file (another program put at the installer's path) it gives nothing,
+  // and nothing is copied whole in its place.
   const WideString installer = folder_ / u"packed.exe";
   const std::vector<uint8_t> packed = Packed();
   ASSERT_TRUE(WriteBytes(installer, packed));
@@ -307,30 +308,26 @@ TEST_F(PackedStub, UninstallerCopyFallsBackToTheWholeProgram) {
   ASSERT_EQ(image.Prepare(stub_.data(), stub_.size(), kPayloadResourceId), PeStatus::Ok);
   ScopedHandle<ModuleTraits> owner(LoadLibraryExW(installer.W(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(owner);
-  const WideString copy = folder_ / u"Uninstall-Small.exe";
   const struct {
     const char* what;
     HMODULE module;
     WideString program;
-    std::vector<uint8_t> expected;
+    bool made;
   } cases[] = {
-      {"recipe applied", owner.Get(), installer, image.Uninstaller()},
-      {"recipe of another file", owner.Get(), stub, stub_},
-      {"no recipe", GetModuleHandleW(nullptr), installer, packed},
+      {"recipe applied", owner.Get(), installer, true},
+      {"recipe of another file", owner.Get(), stub, false},
+      {"no recipe", GetModuleHandleW(nullptr), installer, false},
   };
   for (const auto& c : cases) {
-    ASSERT_TRUE(WriteWholeFile(copy, "older uninstaller"));
-    EXPECT_TRUE(WriteUninstallerCopy(c.module, c.program, copy)) << c.what;
-    std::string written;
-    ASSERT_TRUE(ReadWholeFile(copy, written));
-    EXPECT_EQ(Bytes(written), c.expected) << c.what;
+    ScopedFileHandle file(
+        CreateFileW(c.program.W(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file) << c.what;
+    std::vector<uint8_t> made;
+    EXPECT_EQ(UninstallerImageOf(c.module, file.Get(), made), c.made) << c.what;
+    EXPECT_EQ(made, c.made ? image.Uninstaller() : std::vector<uint8_t>()) << c.what;
   }
-  // A program that cannot be read leaves the older copy alone.
-  ASSERT_TRUE(WriteWholeFile(copy, "older uninstaller"));
-  EXPECT_FALSE(WriteUninstallerCopy(owner.Get(), folder_ / u"missing.exe", copy));
-  std::string kept;
-  ASSERT_TRUE(ReadWholeFile(copy, kept));
-  EXPECT_EQ(kept, "older uninstaller");
+  std::vector<uint8_t> none;
+  EXPECT_FALSE(UninstallerImageOf(owner.Get(), INVALID_HANDLE_VALUE, none));
 }
 
 TEST_F(PackedStub, ADamagedPayloadIsReportedByTheStub) {

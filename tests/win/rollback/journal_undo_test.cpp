@@ -9,6 +9,10 @@
 #include "rollback/win/run_journal.h"
 #include "test_folder.h"
 #include "util/win/registry.h"
+#include "util/win/scoped_handle.h"
+// windows_api.h first
+#include <aclapi.h>
+#include <sddl.h>
 
 namespace {
 
@@ -202,4 +206,39 @@ TEST(JournalUndo, InterruptedRunIsUndoneByTheNextRun) {
     EXPECT_EQ(RecoverEarlierRun(records, u"Killed Test", notRestored), EarlierRun::None);
     DeleteRegistryTree(HKEY_CURRENT_USER, WideString(u"Software"), u"PloveRollbackTest");
   }
+}
+
+// The journal names the files kept aside while the run is live: it is for
+// the administrative accounts only (Wine shows that as no access for
+// others), and the names carry 128 random bits.
+TEST(JournalUndo, TheJournalIsForAdministratorsAndItsNamesUnguessable) {
+  TestFolder folder;
+  const WideString records = folder / u"PloveUninstall\\";
+  const WideString app = folder / u"App\\";
+  ASSERT_TRUE(CreateDirectoryW(app.W(), nullptr));
+  ASSERT_TRUE(WriteWholeFile(app + u"old.txt", "old content"));
+  ASSERT_TRUE(BeginRunJournal(records, u"Private Test"));
+  EXPECT_EQ(JournalBeforeFile(app + u"old.txt"), KeepAside::Kept);
+
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  wchar_t* text = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoW(RunJournalPath(records, u"Private Test").W(), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                   DACL_SECURITY_INFORMATION, &text, nullptr));
+  const WideString rules(text);
+  LocalFree(text);
+  LocalFree(descriptor);
+  EXPECT_EQ(rules.Find(WideString(u";;;WD)")), 0) << rules.ToUtf8();
+
+  WIN32_FIND_DATAW found;
+  ScopedFindHandle find(FindFirstFileW((app + u"~PLI*.old").W(), &found));
+  ASSERT_TRUE(find);
+  const WideString name(found.cFileName);  // "~PLI" + tag + "-" + number + ".old"
+  EXPECT_GE(name.FindChar(u'-') - 5, 32) << name.ToUtf8();
+
+  StringList notRestored;
+  EXPECT_TRUE(RollBackRunJournal(notRestored));
+  EXPECT_EQ(Content(app + u"old.txt"), "old content");
 }

@@ -3,7 +3,12 @@
 #include "test_folder.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
+#include "unix_link.h"
+#include "util/win/safe_files.h"
 #include "util/win/temp_names.h"
+// windows_api.h first
+#include <aclapi.h>
+#include <sddl.h>
 
 TEST(TempNames, MakeTempFileNameTwiceDeletesTheFirstFile) {
   WideString name;
@@ -102,4 +107,33 @@ TEST(TempNames, MissingTempFolderFallsBackToARandomNameAndCreatesTheFolder) {
   EXPECT_TRUE(PathExists(name));
   EXPECT_EQ(FileSizeOf(name), 0u);
   DeleteTempFile(name);
+}
+
+TEST(TempNames, MakeTempFolderIsNewAndProtectedAndItsCleanupStaysInside) {
+  WideString folder;
+  ASSERT_TRUE(MakeTempFolder(folder));
+  EXPECT_TRUE(ProcessIsAdministrator()) << "Wine runs programs as an administrator";
+  EXPECT_FALSE(CreateNewFolder(folder)) << "the name was made new";
+  // For the administrative accounts only: Wine shows no access for others.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  wchar_t* text = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoW(folder.W(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                  nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                   DACL_SECURITY_INFORMATION, &text, nullptr));
+  EXPECT_EQ(WideString(text).Find(WideString(u";;;WD)")), 0) << WideString(text).ToUtf8();
+  LocalFree(text);
+  LocalFree(descriptor);
+  // A link inside (a junction, under Wine a Unix link) is removed, never entered.
+  TestFolder outside;
+  ASSERT_TRUE(WriteWholeFile(outside / u"keep.txt", "x"));
+  WideString target = outside.Path();
+  RemoveTrailingBackslashes(target);
+  ASSERT_TRUE(MakeUnixLink(folder + u"link", target));
+  WideString none;
+  ASSERT_TRUE(MakeTempFolder(none));
+  DeleteFolderTree(folder);
+  EXPECT_TRUE(PathExists(outside / u"keep.txt"));
+  DeleteFolderTree(none);
 }

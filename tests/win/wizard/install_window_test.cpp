@@ -15,6 +15,7 @@
 #include "app/outcome.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/uninstall_record.h"
+#include "engine/win/uninstaller_image.h"
 #include "payload/win/payload_context.h"
 #include "payload_builder.h"
 #include "resources/resource_ids.h"
@@ -43,6 +44,9 @@ class WizardSession {
  public:
   explicit WizardSession(const Members& members, bool silent = false) {
     ResetInstallState();
+    // What the installer would have made from its own file and recipe.
+    static const char kUninstaller[] = "MZ uninstaller of the wizard tests";
+    SetPreparedUninstallerForTests(std::vector<uint8_t>(kUninstaller, kUninstaller + sizeof kUninstaller - 1));
     State().Silent = silent;
     bytes_ = BuildTestPayload(members);
     bool failed = false;

@@ -1,4 +1,4 @@
-#include "packer/sha256.h"
+#include "util/sha256.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,0 +1,69 @@
+#include "engine/win/product_folder.h"
+
+#include "app/install_state.h"
+#include "util/file_trust.h"
+#include "util/path_text.h"
+#include "util/string_list.h"
+#include "util/win/file_system.h"
+#include "util/win/install_log.h"
+#include "util/win/safe_files.h"
+
+namespace {
+
+WideString ProductFolder() {
+  WideString folder = State().InstallTo;
+  RemoveTrailingBackslashes(folder);
+  return folder;
+}
+
+bool InProgramFiles(const WideString& folder) {
+  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
+    wchar_t value[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) continue;
+    const WideString root(value);
+    if (SamePath(root, folder) || LiesUnder(root, folder)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void GuardProductFolder() {
+  static WideString guarded;
+  const WideString folder = ProductFolder();
+  if (folder.Length() <= 3 || SamePath(folder, guarded)) return;
+  guarded = folder;
+  if (!ProcessIsAdministrator()) return;
+  if (PathExists(folder)) {
+    if (NonAdministratorsCanWriteFolder(folder))
+      LogEvent(log_kind::kFolderOpen, folder + u" (it existed; its access rules are kept)");
+    return;
+  }
+  if (InProgramFiles(folder)) return;
+  StringList levels;
+  FolderTreeLevels(folder, levels);
+  for (int i = 0; i < levels.Count(); ++i) {
+    if (PathExists(levels.Item(i))) continue;
+    // Everything the run puts below inherits the rules of this level.
+    if (CreateNewFolder(levels.Item(i), Protection::ProgramFiles)) {
+      LogEvent(log_kind::kFolderProtected, levels.Item(i));
+    } else {
+      LogWindowsError(log_kind::kFailure, u"protected folder " + levels.Item(i), GetLastError());
+    }
+    return;
+  }
+}
+
+WideString LinkInProductFolder(const WideString& path) {
+  const WideString folder = ProductFolder();
+  if (folder.Length() <= 3 || !(SamePath(folder, path) || LiesUnder(folder, path))) return WideString();
+  StringList levels;
+  FolderTreeLevels(path, levels);
+  for (int i = 0; i < levels.Count(); ++i) {
+    const WideString& level = levels.Item(i);
+    if (level.Length() < folder.Length()) continue;
+    if (PathIsLink(level)) return level;
+  }
+  return WideString();
+}
