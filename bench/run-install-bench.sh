@@ -9,7 +9,11 @@
 #   - builds it into one installer with plovepack (x64 stub) and one with
 #     makensis (NSIS from Debian, non-solid LZMA, amd64-unicode stub when the
 #     package has it, with an uninstaller and an Uninstall entry, as ours
-#     leaves), timing both builds;
+#     leaves), and the 32-bit ones: plovepack with the x86 stub (the one it
+#     ships), makensis with its x86-unicode stub, and Inno Setup (npm
+#     "innosetup", its ISCC.exe run under Wine; the defaults of its script
+#     wizard: solid LZMA, its uninstaller and Uninstall entry), timing every
+#     build;
 #   - under one Wine display, for each try a fresh prefix copied from a
 #     template prefix, with its wineserver started persistently and warmed
 #     up before the clock starts: BENCH_RUNS (default 3) silent installs of
@@ -26,7 +30,8 @@
 #   - times writing out a 100 MB stored member against CopyFileW of the same
 #     bytes, under Wine (stored_decode_bench.cpp);
 #   - measures the integrity sums natively (checksum_bench.cpp).
-# and prints one table. BENCH_MB=n scales both corpora (default 200);
+# and prints one table. BENCH_KINDS picks the installers (default "plove
+# nsis plove32 nsis32 inno"). BENCH_MB=n scales both corpora (default 200);
 # BENCH_CORPORA picks them (default "mixed media"); BENCH_OPEN=0 leaves out
 # the open times (their 1 GiB installer takes a while to pack once; it is
 # kept under build/bench for later runs).
@@ -63,8 +68,24 @@ if [ ! -f "$root/win64/build.ninja" ]; then
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
 fi
 cmake --build "$root/win64" --target setup_stub stored_decode_bench >/dev/null
+if [ ! -f "$root/win32/build.ninja" ]; then
+  cmake -S "$top" -B "$root/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-mingw32.cmake" >/dev/null
+fi
+cmake --build "$root/win32" --target setup_stub >/dev/null
 pack=$root/host-release/src/packer/plovepack
 stub=$root/win64/src/app/setup-stub-x64.exe
+stub32=$root/win32/src/app/setup-stub-x86.exe
+# Inno Setup from npm, for the benchmark only (nothing is compiled, no
+# install scripts run).
+inno_dir=$bench/innosetup
+iscc=$inno_dir/node_modules/innosetup/bin/ISCC.exe
+if [ ! -f "$iscc" ]; then
+  mkdir -p "$inno_dir"
+  (cd "$inno_dir" && npm install --no-save --ignore-scripts --no-audit --no-fund --loglevel=error innosetup@6)
+fi
+# A Linux path as Wine's drive Z: shows it.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 g++ -O2 -std=c++17 -I"$top/src" "$top/bench/checksum_bench.cpp" "$top/src/payload/archive_format.cpp" \
   -o "$bench/checksum_bench"
 
@@ -252,8 +273,36 @@ SectionEnd
 EOF
   timed t makensis -V1 "$dir/bench.nsi"
   results[$name:nsis:build]=$t
-  results[$name:plove:size]=$(stat -c %s "$dir/plove-setup.exe")
-  results[$name:nsis:size]=$(stat -c %s "$dir/nsis-setup.exe")
+  # The 32-bit installers.
+  timed t "$pack" build "$dir/corpus/setup.dat" --files "$dir/corpus/files" --stub "$stub32" \
+    -o "$dir/plove32-setup.exe" --quiet
+  results[$name:plove32:build]=$t
+  grep -v '^Target ' "$dir/bench.nsi" | sed 's|nsis-setup\.exe|nsis32-setup.exe|' > "$dir/bench32.nsi"
+  timed t makensis -V1 "$dir/bench32.nsi"
+  results[$name:nsis32:build]=$t
+  cat > "$dir/bench.iss" <<ISS
+[Setup]
+AppName=BenchInno
+AppVersion=1.0
+DefaultDirName={autopf}\BenchInno
+UninstallFilesDir={autopf}\BenchInnoUninstall
+DisableProgramGroupPage=yes
+OutputDir=$(winpath "$dir")
+OutputBaseFilename=inno-setup
+Compression=lzma
+SolidCompression=yes
+WizardStyle=modern
+[Files]
+Source: "$(winpath "$dir/corpus/files")\*"; DestDir: "{app}"; Flags: ignoreversion recursesubdirs createallsubdirs
+ISS
+  fresh_prefix inno-compile
+  timed t wine "$iscc" /Q "$(winpath "$dir/bench.iss")"
+  end_prefix
+  results[$name:inno:build]=$t
+  local kind
+  for kind in plove nsis plove32 nsis32 inno; do
+    results[$name:$kind:size]=$(stat -c %s "$dir/$kind-setup.exe")
+  done
   tree_hashes "$dir/corpus/files" > "$dir/corpus.sha256"
 }
 
@@ -266,10 +315,14 @@ install() {
   # goes to "Program Files" then.
   local exe=$dir/$kind-setup.exe args=(--silent) tree="Program Files*/Bench"
   local uninstaller="Program Files*/PloveUninstall/Uninstall-Bench.exe"
-  if [ "$kind" = nsis ]; then
-    exe=$dir/nsis-setup.exe args=(/S) tree="Program Files (x86)/BenchNSIS"
-    uninstaller="Program Files (x86)/BenchNSISUninstall/uninstall.exe"
-  fi
+  case $kind in
+    nsis|nsis32)
+      args=(/S) tree="Program Files (x86)/BenchNSIS"
+      uninstaller="Program Files (x86)/BenchNSISUninstall/uninstall.exe" ;;
+    inno)
+      args=(/VERYSILENT /SUPPRESSMSGBOXES /NORESTART) tree="Program Files (x86)/BenchInno"
+      uninstaller="Program Files (x86)/BenchInnoUninstall/unins000.exe" ;;
+  esac
   fresh_prefix "$name-$kind-$try"
   cat "$exe" > /dev/null  # in the page cache for every try alike
   sync  # the copied prefix and the last try's files on disk, not written during this try
@@ -290,8 +343,9 @@ install() {
 # BENCH_BASELINE_STUB=PATH: also an installer of each corpus with that stub
 # (the product before a change), installed in turn with the others.
 baseline_stub=${BENCH_BASELINE_STUB:-}
-kinds=(plove nsis)
-[ -z "$baseline_stub" ] || kinds=(plove base nsis)
+read -r -a kinds <<< "${BENCH_KINDS:-plove nsis plove32 nsis32 inno}"
+[ -z "$baseline_stub" ] || kinds=(plove base "${kinds[@]:1}")
+has_kind() { [[ " ${kinds[*]} " == *" $1 "* ]]; }
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for name in "${corpora[@]}"; do
   prepare_corpus "$name"
@@ -313,7 +367,9 @@ for name in "${corpora[@]}"; do
   for kind in "${kinds[@]}"; do
     results[$name:$kind:times]=$(printf '%s\n' ${walls[$kind]} | sort -n |
       awk '{ v[NR] = $1 } END { printf "%s %s", v[1], v[int((NR + 1) / 2)] }')
-    [ "$kind" = base ] || install "$name" "$kind" memory memory > "$work/$name/$kind.memory"
+    # Peak memory of the 64-bit pair (Inno's work is done by a process of
+    # another name).
+    case $kind in plove|nsis) install "$name" "$kind" memory memory > "$work/$name/$kind.memory" ;; esac
   done
   unset walls
   results[$name:files]="$(du -sm "$work/$name/corpus/files" | cut -f1) MB in $(find "$work/$name/corpus/files" -type f | wc -l) files"
@@ -361,6 +417,7 @@ end_prefix
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2fx", a / b }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
 row() { printf '%-46s %16s %16s %8s  %s\n' "$@"; }
+row4() { printf '%-46s %14s %14s %14s %8s %8s\n' "$@"; }
 first() { echo "${1%% *}"; }
 second() { local rest=${1#* }; echo "${rest%% *}"; }
 
@@ -368,6 +425,8 @@ printf '\nInstall benchmark: %s processors, %s; load average %s before the insta
   "$(nproc)" "$(wine --version)" "$load_before" "$load_after"
 printf 'NSIS: makensis %s, %s, non-solid LZMA, with an uninstaller and an Uninstall entry\n' \
   "$(makensis -VERSION)" "${nsis_target:-x86-unicode stub}"
+printf 'Inno Setup: npm innosetup %s (ISCC.exe under Wine), solid LZMA, its uninstaller and entry\n' \
+  "$(sed -n 's/.*"version": *"\([^"]*\)".*/\1/p' "$inno_dir/node_modules/innosetup/package.json" | head -n 1)"
 for name in "${corpora[@]}"; do
   printf '\nCorpus "%s": %s\n' "$name" "${results[$name:files]}"
   row "measure" "plovepack" "NSIS" "ratio" "target"
@@ -399,7 +458,26 @@ for name in "${corpora[@]}"; do
   row "installed trees equal the corpus (SHA-256)" "yes" "yes" "" ""
   packed=$("$pack" list "$work/$name/plove-setup.exe" | awk '$3 == "stored" { n++; b += $2 } END { printf "%d members, %.1f MB", n, b / 1e6 }')
   row "stored members" "$packed" "" "" ""
+  if has_kind plove32 && has_kind nsis32 && has_kind inno; then
+    printf '\n  32-bit installers, corpus "%s"\n' "$name"
+    row4 "measure" "plovepack x86" "NSIS x86" "Inno Setup" "to NSIS" "to Inno"
+    for m in build size times uninstaller; do
+      a=${results[$name:plove32:$m]} b=${results[$name:nsis32:$m]} c=${results[$name:inno:$m]}
+      case $m in
+        build) label="build, wall s" a=$(first "$a") b=$(first "$b") c=$(first "$c") ;;
+        size) label="installer size, bytes" ;;
+        times) label="silent install, s (min of $runs)" a=$(first "$a") b=$(first "$b") c=$(first "$c") ;;
+        uninstaller) label="uninstaller left, bytes" ;;
+      esac
+      row4 "$label" "$a" "$b" "$c" "$(ratio "$a" "$b")" "$(ratio "$a" "$c")"
+    done
+    pt=${results[$name:plove32:times]} nt=${results[$name:nsis32:times]} it=${results[$name:inno:times]}
+    row4 "silent install, s (median of $runs)" "$(second "$pt")" "$(second "$nt")" "$(second "$it")" \
+      "$(ratio "$(second "$pt")" "$(second "$nt")")" "$(ratio "$(second "$pt")" "$(second "$it")")"
+  fi
 done
+echo
+row "installer stub, bytes (x86 / x64)" "$(stat -c %s "$stub32") / $(stat -c %s "$stub")" "" "" ""
 echo
 for r in "${open_rows[@]}"; do
   read -r bytes window start <<< "$r"

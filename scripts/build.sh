@@ -3,8 +3,9 @@
 # Configures (once) and builds each tree under build/ (or $PLOVE_BUILD_ROOT).
 #   host          host g++, sanitizers on, tests
 #   host-release  host g++, optimised, no tests (packer for benchmarks)
-#   win64         x86_64-w64-mingw32, the Wine tests
-#   win32         i686-w64-mingw32, the shipped installer (no tests)
+#   win64         x86_64-w64-mingw32, its Windows test suites
+#   win32         i686-w64-mingw32, the shipped installer, its Windows test
+#                 suites (run under Wine's WoW64)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 trees=("$@")
@@ -13,11 +14,13 @@ jobs=$(nproc)
 
 configure() {
   local dir=$1; shift
-  # Configured every time: suite folders are picked up when they appear.
+  # Configured every time, with the options of the tree (a tree configured
+  # before an option changed gets the new value): suite folders are picked
+  # up when they appear.
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
   else
-    cmake "$dir" >/dev/null
+    cmake "$dir" "$@" >/dev/null
   fi
 }
 
@@ -29,7 +32,7 @@ for tree in "${trees[@]}"; do
     host-release) configure "$dir" -DCMAKE_BUILD_TYPE=Release -DPLOVE_BUILD_TESTS=OFF ;;
     win64) configure "$dir" -DCMAKE_BUILD_TYPE=Release \
              -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" ;;
-    win32) configure "$dir" -DCMAKE_BUILD_TYPE=Release -DPLOVE_BUILD_TESTS=OFF \
+    win32) configure "$dir" -DCMAKE_BUILD_TYPE=Release -DPLOVE_BUILD_TESTS=ON \
              -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-mingw32.cmake" ;;
     *) echo "build.sh: unknown tree '$tree'" >&2; exit 2 ;;
   esac

@@ -32,8 +32,10 @@ echo
 echo "main-job: the example installers are ready:"
 for setup in "${made[@]}"; do echo "  $setup"; done
 
-# Install the x64 example silently into a fresh Wine prefix, as an
-# administrator's script would, and show what it left behind.
+# Install the example silently into a fresh Wine prefix, as an
+# administrator's script would, and show what it left behind: the x86
+# installer, the one publishers ship, where this machine and its Wine run
+# 32-bit programs, else the x64 one.
 wine_dir=$root/main-job-wine
 "$top/scripts/wine/environment.sh" start "$wine_dir" >/dev/null
 stop_wine() { "$top/scripts/wine/environment.sh" stop "$wine_dir" >/dev/null 2>&1 || true; }
@@ -43,11 +45,15 @@ rm -rf "$prefix"
 cp -a "$wine_dir/template/." "$prefix/"
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 [ -n "${DISPLAY:-}" ] || export DISPLAY=$(cat "$wine_dir/display")
+arch=x64
+if bash "$top/scripts/wine/runs-32bit.sh" && [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
+  arch=x86
+fi
 status=0
-wine "$out/plove-hello-setup-x64.exe" --silent || status=$?
+wine "$out/plove-hello-setup-$arch.exe" --silent || status=$?
 wineserver -w
 echo
-echo "main-job: 'plove-hello-setup-x64.exe --silent' ended with exit code $status"
+echo "main-job: 'plove-hello-setup-$arch.exe --silent' ended with exit code $status"
 echo "main-job: installed files:"
 (cd "$prefix/drive_c" && find "Program Files (x86)/Plove Hello" "Program Files (x86)/PloveUninstall" \
    "ProgramData/Microsoft/Windows/Start Menu/Programs/Plove Hello" -type f 2>/dev/null | sed 's/^/  C:\\/; s/\//\\/g')

@@ -34,7 +34,14 @@ umask 022
 
 if [ $build = 1 ]; then
   bash "$top/scripts/setup.sh"
-  bash "$top/scripts/build.sh" host-release win32 win64
+  bash "$top/scripts/build.sh" host-release win32
+  # Of the win64 tree only what the packages carry, not its test suites
+  # (configured as scripts/build.sh configures it).
+  if [ ! -f "$root/win64/build.ninja" ]; then
+    cmake -S "$top" -B "$root/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
+  fi
+  cmake --build "$root/win64" -j "$(nproc)" --target plovepack setup_stub
 fi
 
 stage=$out/.stage
@@ -58,6 +65,8 @@ install_tree() {  # install_tree TREE PREFIX [DESTDIR]
 deb_root=$stage/deb
 install_tree host-release /usr "$deb_root"
 doc=$deb_root/usr/share/doc/plove-install
+# Debian keeps manual pages compressed.
+gzip -9 -n "$deb_root/usr/share/man/man1/plovepack.1"
 cat > "$doc/copyright" <<EOF
 Plove Install $version: plovepack, the packer of self-extracting installers
 for Windows, and the installer stubs it packs into.
@@ -75,14 +84,18 @@ depends=$(cd "$stage/shlibs" && dpkg-shlibdeps -O "$deb_root/usr/bin/plovepack" 
 normalise "$deb_root"
 installed_size=$(du -s -k --apparent-size "$deb_root/usr" | cut -f1)
 mkdir -p "$deb_root/DEBIAN"
-# The maintainer's name and address: PLOVE_MAINTAINER="Name <address>".
-maintainer=${PLOVE_MAINTAINER:+Maintainer: $PLOVE_MAINTAINER
+# The maintainer's name and address: PLOVE_MAINTAINER="Name <address>";
+# without one apt warns on every command while the package is installed,
+# so there is always one. PLOVE_HOMEPAGE="https://..." adds a Homepage.
+maintainer="Maintainer: ${PLOVE_MAINTAINER:-Plove Install developers <plove-install@packages.invalid>}
+"
+homepage=${PLOVE_HOMEPAGE:+Homepage: $PLOVE_HOMEPAGE
 }
 cat > "$deb_root/DEBIAN/control" <<EOF
 Package: plove-install
 Version: $version
 Architecture: amd64
-${maintainer}Depends: $depends
+${maintainer}${homepage}Depends: $depends
 Installed-Size: $installed_size
 Section: devel
 Priority: optional
@@ -96,9 +109,8 @@ EOF
 normalise "$deb_root"
 chmod 0644 "$deb_root/DEBIAN/control"
 deb=$out/plove-install_${version}_amd64.deb
-if [ -z "$maintainer" ]; then
-  echo "package.sh: the .deb has no Maintainer field: set PLOVE_MAINTAINER=\"Name <address>\" to give one"
-fi
+[ -n "${PLOVE_MAINTAINER:-}" ] ||
+  echo "package.sh: the .deb names a placeholder maintainer: set PLOVE_MAINTAINER=\"Name <address>\" to give yours"
 dpkg-deb --root-owner-group -Zxz --threads-max=1 --build "$deb_root" "$deb" 2>&1 >/dev/null |
   { grep -v -e "missing 'Maintainer' field" -e "ignoring 1 warning about the control file" -e "^dpkg-deb: warning: parsing file" || true; } >&2
 
@@ -106,6 +118,7 @@ dpkg-deb --root-owner-group -Zxz --threads-max=1 --build "$deb_root" "$deb" 2>&1
 archive_folder() {  # archive_folder TREE NAME
   local folder=$stage/$2/$2
   install_tree "$1" "$folder"
+  if [ -f "$folder/share/man/man1/plovepack.1" ]; then gzip -9 -n "$folder/share/man/man1/plovepack.1"; fi
   normalise "$stage/$2"
 }
 linux=plove-install-$version-linux-x86_64

@@ -52,12 +52,57 @@ if [ ! -f "$src_list" ]; then
   need_update=1
 fi
 
+# An index that is out of step (a mirror in the middle of a sync, often one
+# architecture's security index) makes apt-get update fail although the rest
+# is usable: say so and go on; an install that really lacks something fails
+# on its own.
+apt_update() {
+  as_root apt-get update -q || echo "setup: apt-get update reported errors (see above); going on"
+}
+
 if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
-  as_root apt-get update -q
+  apt_update
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The 32-bit Windows programs (the shipped installer, the i686 test suites)
+# run under Wine's WoW64: Debian's wine32:i386 beside wine64. Only where this
+# machine runs 32-bit programs at all: elsewhere wine32 cannot start and
+# breaks /usr/bin/wine for the 64-bit programs too.
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+if bash "$here/scripts/wine/runs-32bit.sh"; then
+  if ! installed wine32:i386; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      as_root dpkg --add-architecture i386
+    fi
+    apt_update
+    echo "setup: installing wine32:i386"
+    if ! as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends wine32:i386; then
+      # The i386 index of a suite beside the main one (security updates) may
+      # lag behind its amd64 index, and wine32's libraries must then match
+      # amd64 libraries apt cannot see for i386. Take both architectures from
+      # the main suite of this release for this one install.
+      codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+      [ -n "$codename" ] || { echo "setup: no release codename in /etc/os-release" >&2; exit 1; }
+      pin=$(mktemp)
+      printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n' "$codename" > "$pin"
+      chmod 644 "$pin"
+      echo "setup: installing wine32:i386 from the $codename suite, with the libraries it shares with amd64"
+      as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends --allow-downgrades \
+        -o Dir::Etc::Preferences="$pin" wine32:i386 || { rm -f "$pin"; exit 1; }
+      rm -f "$pin"
+    fi
+  fi
+  echo "setup: 32-bit programs run here: Wine runs the i686 Windows suites (WoW64)"
+else
+  if installed wine32:i386; then
+    echo "setup: removing wine32:i386, which cannot run here and breaks /usr/bin/wine"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q wine32:i386
+  fi
+  echo "setup: this machine does not run 32-bit programs: wine32 is not installed and the i686 Windows suites are skipped"
 fi
 
 # liblzma for the Windows targets is compiled from Debian's xz-utils source.

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # start DIR: make the template Wine prefix (once per build tree) and start an
-#            Xvfb display unless DISPLAY is set.
+#            Xvfb display unless DISPLAY is set. Where the tree's programs
+#            cannot run here (DIR/arch says x86 and the machine or Wine runs
+#            no 32-bit programs), writes the reason to DIR/unavailable, says
+#            "run-test: skipped: REASON" and ends with 77.
 # stop DIR:  end every wineserver of the test prefixes under DIR and the Xvfb
 #            started here.
 set -uo pipefail
@@ -11,19 +14,33 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 seed_registry() {
-  # What 64-bit Windows has in the 32-bit registry view and a wine64-only
-  # prefix lacks.
+  # A WoW64 prefix has the 32-bit registry view as 64-bit Windows has it;
+  # where Wine has no 32-bit part, the prefix lacks what 32-bit programs read
+  # there: add it.
   local wow='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion'
   local cv='HKLM\Software\Microsoft\Windows\CurrentVersion'
-  wine reg add "$wow" /v ProgramFilesDir /t REG_SZ /d 'C:\Program Files (x86)' /f >/dev/null
-  wine reg add "$wow" /v CommonFilesDir /t REG_SZ /d 'C:\Program Files (x86)\Common Files' /f >/dev/null
-  wine reg add "$wow" /v ProgramW6432Dir /t REG_SZ /d 'C:\Program Files' /f >/dev/null
+  if ! wine reg query "$wow" /v ProgramFilesDir >/dev/null 2>&1; then
+    wine reg add "$wow" /v ProgramFilesDir /t REG_SZ /d 'C:\Program Files (x86)' /f >/dev/null
+    wine reg add "$wow" /v CommonFilesDir /t REG_SZ /d 'C:\Program Files (x86)\Common Files' /f >/dev/null
+    wine reg add "$wow" /v ProgramW6432Dir /t REG_SZ /d 'C:\Program Files' /f >/dev/null
+  fi
   if ! wine reg query "$cv" /v ProgramW6432Dir >/dev/null 2>&1; then
     wine reg add "$cv" /v ProgramW6432Dir /t REG_SZ /d 'C:\Program Files' /f >/dev/null
   fi
   # No window manager runs on the test display: unmanaged windows spare Wine
   # its wait for one each time a window is hidden.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+}
+
+# Why this tree's programs cannot run here, or nothing. The i686 tree's need
+# a machine that runs 32-bit programs and a Wine with its 32-bit part.
+unavailable_reason() {
+  [ "$(cat "$dir/arch" 2>/dev/null)" = x86 ] || return 0
+  if ! bash "$(dirname "$0")/runs-32bit.sh"; then
+    echo "this machine does not run 32-bit programs"
+  elif [ -f "$dir/template/.ready" ] && [ ! -f "$dir/template/drive_c/windows/syswow64/kernel32.dll" ]; then
+    echo "Wine has no 32-bit part here (wine32:i386 is not installed; scripts/setup.sh installs it)"
+  fi
 }
 
 start_display() {
@@ -49,6 +66,13 @@ start_display() {
 
 case $action in
 start)
+  rm -f "$dir/unavailable"
+  reason=$(unavailable_reason)
+  if [ -n "$reason" ]; then
+    echo "$reason" > "$dir/unavailable"
+    echo "run-test: skipped: $reason"
+    exit 77
+  fi
   start_display || exit 1
   if [ ! -f "$dir/template/.ready" ]; then
     export WINEPREFIX="$dir/template"
@@ -69,6 +93,12 @@ start)
       echo "wine template: attempt $attempt failed" >&2
     done
     [ -f "$dir/template/.ready" ] || { echo "could not make the Wine template prefix" >&2; exit 1; }
+    reason=$(unavailable_reason)
+    if [ -n "$reason" ]; then
+      echo "$reason" > "$dir/unavailable"
+      echo "run-test: skipped: $reason"
+      exit 77
+    fi
   fi
   echo "wine template ready at $dir/template, display $(cat "$dir/display")"
   ;;

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # run-test.sh WINE_DIR SECONDS PROGRAM.exe [ARGS...]
-# Runs a Windows test program under wine64 in a fresh copy of the template
+# Runs a Windows test program under Wine in a fresh copy of the template
 # prefix, stops that prefix's wineserver afterwards and removes the copy.
+# Where the tree's programs cannot run here (environment.sh), says
+# "run-test: skipped: REASON" and ends with 77.
 # PLOVE_KEEP_PREFIX=1 keeps the copy for a look afterwards.
 set -uo pipefail
 dir=$1; limit=$2; exe=$3; shift 3
-if [ ! -f "$dir/template/.ready" ]; then
-  "$(dirname "$0")/environment.sh" start "$dir" >/dev/null || exit 1
+if [ ! -f "$dir/template/.ready" ] && [ ! -f "$dir/unavailable" ]; then
+  "$(dirname "$0")/environment.sh" start "$dir" >/dev/null
+  started=$?
+  [ $started = 0 ] || [ $started = 77 ] || exit 1
+fi
+if [ -f "$dir/unavailable" ]; then
+  echo "run-test: skipped: $(cat "$dir/unavailable")"
+  exit 77
 fi
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Gecko or Mono prompts; no Linux menu entries for the shortcuts tests make

@@ -22,7 +22,11 @@ int RestOfLineStart(const WideString& commandLine, int from) {
   static const WChar* const kMarkers[] = {u"<uninstall>", u"--uninstall=", u"<installto>", u"--installto"};
   int first = commandLine.Length() + 1;
   for (const WChar* marker : kMarkers) {
-    const int at = commandLine.Find(WideString(marker), from);
+    int at = commandLine.Find(WideString(marker), from);
+    // A whole quoted argument ("--installto=D:\My Apps") ends at its quote.
+    while (at > 2 && commandLine.CharAt(at - 1) == u'"' && commandLine.CharAt(at - 2) == u' ') {
+      at = commandLine.Find(WideString(marker), at + 1);
+    }
     if (at != 0 && at < first) first = at;
   }
   return first;
@@ -124,11 +128,21 @@ bool LocateLogOption(const WideString& commandLine, LogOptionSpan* span) {
     while (commandLine.CharAt(position) == u' ') ++position;
     if (position > length || position >= restOfLine) return false;
     if (commandLine.Mid(position, position + kOption.Length() - 1) == kOption) break;
+    // The whole argument quoted, as programs that start others with an
+    // argument list write one that holds a blank: "--log=C:\a b.log".
+    if (commandLine.CharAt(position) == u'"' && commandLine.Mid(position + 1, position + kOption.Length()) == kOption) {
+      break;
+    }
     position = ArgumentEnd(commandLine, position);
   }
   span->first = position;
-  const int valueStart = position + kOption.Length();
-  if (commandLine.CharAt(valueStart) == u'"') {
+  const bool wholeQuoted = commandLine.CharAt(position) == u'"';
+  const int valueStart = position + kOption.Length() + (wholeQuoted ? 1 : 0);
+  if (wholeQuoted) {
+    const int close = commandLine.FindChar(u'"', valueStart);
+    span->last = close == 0 ? length : close;
+    span->value = commandLine.Mid(valueStart, close == 0 ? length : close - 1);
+  } else if (commandLine.CharAt(valueStart) == u'"') {
     const int close = commandLine.FindChar(u'"', valueStart + 1);
     span->last = close == 0 ? length : close;
     span->value = commandLine.Mid(valueStart + 1, close == 0 ? length : close - 1);

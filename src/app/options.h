@@ -49,7 +49,9 @@ struct LogOptionSplit {
 // or "--installto", wherever a substring search finds it), since what
 // follows one of those is its value. The log option's value is the text
 // within double quotes (to the end of the line when the closing quote is
-// missing) or up to the next space. The option is removed with one space
+// missing) or up to the next space; the whole argument may be quoted
+// instead ("--log=C:\a b.log"), as an argument list quotes one that holds
+// a blank. The option is removed with one space
 // beside it; everything else stays as it was. Not found: the command line
 // unchanged.
 LogOptionSplit SplitLogOption(const WideString& commandLine);

@@ -17,7 +17,7 @@ uint32_t HashOf(const std::u16string& key) {
 // No path is empty; an empty key would read as a free slot.
 std::u16string KeyOf(const WideString& path) {
   std::u16string key = PathKey(path);
-  if (key.empty()) key = u"\\";
+  if (key.empty()) key.push_back(u'\\');
   return key;
 }
 

@@ -11,6 +11,12 @@ target_link_libraries(plove_engine_rules PUBLIC plove_util)
 plove_warnings(plove_engine_rules)
 
 if(WIN32)
+  # The real system folder for a 64-bit product of the 32-bit program: the
+  # placement and the run's journal both need it.
+  add_library(plove_native_system STATIC ${CMAKE_CURRENT_LIST_DIR}/win/native_system_folder.cpp)
+  target_link_libraries(plove_native_system PUBLIC plove_state plove_util_win)
+  plove_warnings(plove_native_system)
+
   add_library(plove_engine_placement STATIC
     ${CMAKE_CURRENT_LIST_DIR}/win/folder_macros.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/file_placement.cpp
@@ -25,7 +31,7 @@ if(WIN32)
   # Program runs hand work to the relay, whose reader runs programs: the two
   # libraries need each other.
   target_link_libraries(plove_engine_placement PUBLIC
-    plove_engine_rules plove_relay plove_payload_win plove_rollback_win plove_state plove_util_win
+    plove_engine_rules plove_relay plove_payload_win plove_rollback_win plove_native_system plove_state plove_util_win
     ole32 shell32 uuid)
   plove_warnings(plove_engine_placement)
 endif()

@@ -23,7 +23,19 @@ RecordArgumentSpan ValueOf(const WideString& commandLine, const WChar* option) {
   const WideString name(option);
   const int at = commandLine.Find(name);
   if (at == 0) return RecordArgumentSpan();
-  return ValueAt(commandLine, at + name.Length());
+  const int position = at + name.Length();
+  // The quote that opens the whole argument stands after a blank.
+  if (at > 2 && commandLine.CharAt(at - 1) == u'"' && commandLine.CharAt(at - 2) == u' ' &&
+      commandLine.CharAt(position) != u'"') {
+    RecordArgumentSpan span;
+    const int close = commandLine.FindChar(u'"', position);
+    span.first = position;
+    span.last = close == 0 ? commandLine.Length() : close;
+    span.openingQuote = at - 1;
+    span.value = commandLine.Mid(position, close == 0 ? commandLine.Length() : close - 1);
+    return span;
+  }
+  return ValueAt(commandLine, position);
 }
 
 }  // namespace
@@ -40,5 +52,10 @@ WideString RecordArgument(const WideString& commandLine) { return LocateRecordAr
 WideString ReplaceRecordArgument(const WideString& commandLine, const WideString& path) {
   const RecordArgumentSpan span = LocateRecordArgument(commandLine);
   if (span.first == 0) return commandLine;
-  return commandLine.Left(span.first - 1) + u"\"" + path + u"\"" + commandLine.From(span.last + 1);
+  // A whole quoted argument becomes the usual form: the option, then the
+  // path in quotes.
+  const WideString before = span.openingQuote != 0
+                                ? commandLine.Left(span.openingQuote - 1) + commandLine.Mid(span.openingQuote + 1, span.first - 1)
+                                : commandLine.Left(span.first - 1);
+  return before + u"\"" + path + u"\"" + commandLine.From(span.last + 1);
 }

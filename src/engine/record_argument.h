@@ -10,6 +10,7 @@
 struct RecordArgumentSpan {
   int first = 0;
   int last = 0;
+  int openingQuote = 0;  // where the quote of a whole quoted argument stands; 0 for none
   WideString value;
 };
 
@@ -18,7 +19,10 @@ struct RecordArgumentSpan {
 // next double quote (to the end of the line when there is none) and is
 // taken without its quotes; any other value runs up to the next blank. So
 // options after the record ("--silent" appended by an administrator's
-// tool, a trailing blank) are not part of its path.
+// tool, a trailing blank) are not part of its path. The whole argument may
+// be quoted instead ("--uninstall=C:\Program Files\r.dat", as an argument
+// list quotes one that holds a blank): the value then runs to the closing
+// quote.
 RecordArgumentSpan LocateRecordArgument(const WideString& commandLine);
 
 // The record path of a command line (LocateRecordArgument's value); empty

@@ -26,11 +26,19 @@ bool LocateArchive(const ByteSource& file, ArchiveLocation* location, std::strin
   uint32_t size = 0;
   PeStatus status = LocateResource(file, kResourceTypeRcData, kPayloadResourceId, -1, &offset, &size);
   if (status == PeStatus::NotPe) {
+    // A payload archive by itself (as a resource editor extracts it) ends
+    // with the trailer's magic; anything else is no file of ours.
+    uint8_t magic[4];
+    if (file.Size() < kArchiveTrailerSize || !file.ReadAt(file.Size() - 4, magic, 4) ||
+        LoadU32(magic) != kArchiveMagic2) {
+      *error = "not an installer built by plovepack (neither a Windows program nor a payload archive)";
+      return false;
+    }
     *location = ArchiveLocation{0, file.Size(), true};
     return true;
   }
   if (status == PeStatus::NotFound) {
-    *error = "the executable holds no payload (resource RT_RCDATA 24356)";
+    *error = "not an installer built by plovepack: a Windows program without a payload";
     return false;
   }
   if (status != PeStatus::Ok) {

@@ -1,8 +1,10 @@
 #include "packer/chocolatey_package.h"
 
+#include <algorithm>
 #include <regex>
 
 #include "packer/sha256.h"
+#include "packer/winget_manifest.h"
 
 namespace {
 
@@ -66,6 +68,12 @@ bool IsPlainFileName(const std::string& text) {
   return text.size() <= 200 && std::regex_match(text, name);
 }
 
+std::string ChocolateyTags(const std::string& text) {
+  std::string joined;
+  for (const std::string& word : SplitTags(text)) joined += (joined.empty() ? "" : " ") + word;
+  return joined;
+}
+
 std::string ChocolateyNuspec(const ChocolateyPackage& p, bool withFiles) {
   std::string x = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
   x += "<!-- Written by plovepack from the installer. -->\n";
@@ -76,7 +84,11 @@ std::string ChocolateyNuspec(const ChocolateyPackage& p, bool withFiles) {
   x += "    <title>" + Xml(p.title) + "</title>\n";
   x += "    <authors>" + Xml(p.authors) + "</authors>\n";
   if (!p.projectUrl.empty()) x += "    <projectUrl>" + Xml(p.projectUrl) + "</projectUrl>\n";
+  if (!p.packageSourceUrl.empty()) x += "    <packageSourceUrl>" + Xml(p.packageSourceUrl) + "</packageSourceUrl>\n";
+  if (!p.licenseUrl.empty()) x += "    <licenseUrl>" + Xml(p.licenseUrl) + "</licenseUrl>\n";
+  if (!p.iconUrl.empty()) x += "    <iconUrl>" + Xml(p.iconUrl) + "</iconUrl>\n";
   x += "    <requireLicenseAcceptance>false</requireLicenseAcceptance>\n";
+  if (!p.tags.empty()) x += "    <tags>" + Xml(p.tags) + "</tags>\n";
   x += "    <description>" + Xml(p.description) + "</description>\n";
   x += "  </metadata>\n";
   if (withFiles) x += "  <files>\n    <file src=\"tools\\**\" target=\"tools\" />\n  </files>\n";
@@ -166,7 +178,10 @@ std::string ChocolateyVerification(const ChocolateyPackage& p) {
     t += "It must be:\n";
   }
   t += "     SHA256: " + p.sha256 + "\n";
-  if (p.hasLicence) t += "\nLICENSE.txt beside this file is the licence text that the installer shows.\n";
+  if (p.hasLicence) {
+    t += p.licenceGiven ? "\nLICENSE.txt beside this file is the licence the installer is distributed under.\n"
+                        : "\nLICENSE.txt beside this file is the licence text that the installer shows.\n";
+  }
   return t;
 }
 

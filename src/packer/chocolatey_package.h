@@ -14,6 +14,10 @@ struct ChocolateyPackage {
   std::string authors;        // the publisher
   std::string description;
   std::string projectUrl;     // may be empty
+  std::string packageSourceUrl;  // may be empty
+  std::string licenseUrl;     // may be empty
+  std::string iconUrl;        // may be empty
+  std::string tags;           // blank-separated words; may be empty
   std::string productName;    // [Project Name]: the key of the product's uninstall entry
   std::string productVersion; // [ProgramVersion], may be empty
   std::string architecture;   // x86 or x64
@@ -21,6 +25,7 @@ struct ChocolateyPackage {
   std::string sha256;         // of the installer, 64 hex digits
   std::string embeddedFile;   // the installer's name in tools/ when embedded; empty otherwise
   bool hasLicence = false;    // tools/LICENSE.txt holds the installer's licence text
+  bool licenceGiven = false;  // ... given by the publisher rather than the text the installer shows
 };
 
 // A package id NuGet takes: letters, digits and _ in parts joined by . or -,
@@ -32,6 +37,10 @@ bool IsChocolateyVersion(const std::string& text);
 // A file name that can go into tools/, the scripts and the .nupkg as it is
 // (no escaping anywhere): letters, digits and . _ -, not starting with a dot.
 bool IsPlainFileName(const std::string& text);
+
+// Tags as the nuspec writes them: the words of text (separated by commas or
+// blanks), each once, joined by one blank.
+std::string ChocolateyTags(const std::string& text);
 
 // withFiles: the <files> element that `choco pack` reads (the folder's
 // nuspec); the nuspec inside the .nupkg has none.

@@ -3,15 +3,20 @@
 //
 //   build SCRIPT --files DIR -o SETUP.exe [--stub STUB.exe | --arch x86|x64]
 //         [--level 0-9] [--threads N] [--add NAME=PATH]... [--sign-command CMD] [--quiet]
+//         [--company C] [--copyright C] [--description D] [--icon FILE.ico]
+//         [--allow-unknown] [--no-sign-warning]
 //   list SETUP.exe
 //   verify SETUP.exe
 //   extract SETUP.exe [MEMBER...] -o DIR
-//   lint SCRIPT [--files DIR]
+//   lint SCRIPT [--files DIR] [--allow-unknown]
 //   manifest SETUP.exe --id Publisher.App --url URL [--version V] [--manifest-version V]
-//            (-o FILE | --out-dir DIR --license L --short-description S [--publisher P] [--locale L])
-//   choco SETUP.exe --id ID (--url URL | --embed) --short-description S -o DIR [--version V]
-//         [--publisher P] [--project-url URL] [--pack]
-//   --version (instead of a command): the program's version
+//            (-o FILE | --out-dir DIR --license L --short-description S [--publisher P] [--locale L]
+//             [--publisher-url U] [--license-url U] [--moniker M] [--tags T] [--description D]
+//             [--release-notes N])
+//   choco SETUP.exe --id ID (--url URL | --embed --license-file F) --short-description S
+//         --project-url URL -o DIR [--version V] [--publisher P] [--tags T] [--license-url U]
+//         [--package-source-url U] [--icon-url U] [--pack]
+//   help [COMMAND], --help, -h: the usage; --version, -V: the program's version
 
 #include <string>
 #include <utility>
@@ -34,6 +39,20 @@ struct Arguments {
   std::string shortDescription;  // manifest, choco
   std::string locale;            // manifest: default en-US
   std::string projectUrl;        // choco
+  std::string tags;              // manifest, choco: blank- or comma-separated words
+  std::string licenseUrl;        // manifest, choco
+  std::string licenseFile;       // choco --embed: the LICENSE.txt of the package
+  std::string packageSourceUrl;  // choco
+  std::string iconUrl;           // choco
+  std::string publisherUrl;      // manifest
+  std::string moniker;           // manifest
+  std::string description;       // manifest: the long description; build: FileDescription
+  std::string releaseNotes;      // manifest
+  std::string company;           // build: CompanyName (default: the script's [UninstallSettings])
+  std::string copyright;         // build: LegalCopyright
+  std::string icon;              // build: the installer's icon (.ico)
+  bool allowUnknown = false;     // build, lint: unknown directives and macros are warnings
+  bool noSignWarning = false;    // build: no warning about an unsigned uninstaller
   bool embed = false;            // choco: the installer goes into the package
   bool pack = false;             // choco: write the .nupkg too
   std::string signCommand;       // build: signs the uninstaller ({in}, {out})
@@ -45,7 +64,8 @@ struct Arguments {
   std::vector<std::pair<std::string, std::string>> additions;  // --add NAME=PATH, UTF-8
 };
 
-// False with a message when the command line is not valid for its command.
+// False with a message when the command line is not valid for its command
+// (a usage error: exit status kExitUsage).
 bool ParseArguments(const std::vector<std::string>& args, Arguments* parsed, std::string* error);
 
 // The usage text of a command, or of the program when command is empty.

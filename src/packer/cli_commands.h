@@ -2,6 +2,7 @@
 // The subcommands of plovepack; each returns the process exit status
 // (messages.h).
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,17 @@ int CommandChoco(const Arguments& args);
 
 // Lints the script and prints "file:line: error|warning: text" lines on
 // stderr; returns true when there are errors.
-bool ReportLintFindings(const std::string& scriptPath, const std::vector<uint8_t>& script, const MemberLookup& lookup);
+bool ReportLintFindings(const std::string& scriptPath, const std::vector<uint8_t>& script, const MemberLookup& lookup,
+                        const LintOptions& options);
+
+// Warns about the files below folder that no line of the script installs
+// (a misspelt directive or member name leaves them out in silence). used
+// holds the Windows-1252 names taken otherwise (setup.lic, --add, ...);
+// skip is called with each file's path and leaves out the script itself or
+// the output.
+void WarnAboutUninstalledFiles(const std::string& folder, const std::vector<uint8_t>& script,
+                               const std::vector<std::string>& used,
+                               const std::function<bool(const std::string& path)>& skip);
 
 // Reads an input file: kExitOk, kExitBadInput when it is missing, or
 // kExitIoFailure when it exists but cannot be read (with the message shown).

@@ -3,6 +3,7 @@
 
 #include "packer/cli_commands.h"
 #include "packer/container_members.h"
+#include "packer/installer_facts.h"
 #include "packer/file_io.h"
 #include "packer/messages.h"
 #include "packer/pack_installer.h"
@@ -13,7 +14,11 @@
 #include "packer/script_scan.h"
 #include "packer/stub_lookup.h"
 #include "packer/sign_command.h"
+#include "packer/version_resource.h"
+#include "packer/winget_manifest.h"
+#include "pe/icon_resource.h"
 #include "pe/installer_image.h"
+#include "wizard/wizard_rules.h"
 
 namespace {
 
@@ -70,13 +75,55 @@ bool LeavesUninstaller(const ScriptScan& scan) {
                       [](const ScriptDirective& d) { return d.Is(Directive::NoUnInstall); });
 }
 
+// The message for a --files that is not a folder.
+std::string FolderProblem(const std::string& path) {
+  switch (KindOfPath(path)) {
+    case PathKind::File: return "--files '" + path + "' is a file; give the folder that holds the product's files";
+    case PathKind::Missing: return "--files '" + path + "': folder not found";
+    default: return "--files '" + path + "' is not a folder";
+  }
+}
+
+constexpr uint16_t kResourceTypeVersion = 16;
+
+// The installer's version block: the product's names and version, so that
+// the elevation prompt, the file's Properties and reputation services see
+// the product rather than the installer engine.
+VersionFields ProductVersionFields(const WingetProduct& product, const Arguments& args) {
+  VersionFields fields;
+  VersionNumbers(product.version, fields.version);
+  fields.productName = product.name;
+  fields.productVersion = product.version.empty() ? VersionNumbersText(fields.version) : product.version;
+  fields.fileVersion = VersionNumbersText(fields.version);
+  fields.fileDescription = !args.description.empty() ? args.description
+                           : product.name.empty()     ? std::string("Setup")
+                                                      : product.name + " Setup";
+  fields.companyName = !args.company.empty() ? args.company : product.publisher;
+  fields.legalCopyright = args.copyright;
+  fields.originalFilename = FileNameOf(args.output);
+  fields.comments = std::string("Built with plovepack ") + PLOVE_VERSION_TEXT;
+  return fields;
+}
+
+// Whether an install of the script is a 64-bit one on 64-bit Windows
+// (Program Files rather than Program Files (x86)): [Windows Version] 4, or
+// every program and DLL it places with a __PLI_WIN64 twin.
+bool InstallsAs64Bit(const ScriptScan& scan) {
+  StringList destinations;
+  for (const ScriptDirective& d : scan.directives) {
+    if (d.Is(Directive::WindowsVersion) && d.Value(0).text.ParseInteger() == 4) return true;
+    if (d.Is(Directive::CopyFile) && d.values.size() >= 2) destinations.Add(d.Value(1).text);
+  }
+  return destinations.Count() != 0 && DestinationsWant64Bit(destinations);
+}
+
 }  // namespace
 
 int CommandBuild(const Arguments& args) {
   const std::string& scriptPath = args.operands[0];
   std::vector<uint8_t> script;
   if (int status = ReadInputFile(scriptPath, "script", &script)) return status;
-  if (KindOfPath(args.files) != PathKind::Folder) return Fail(kExitBadInput, "folder '" + args.files + "' not found");
+  if (KindOfPath(args.files) != PathKind::Folder) return Fail(kExitBadInput, FolderProblem(args.files));
   // Without --stub, the shipped stub of --arch; found before the long part.
   std::string stubPath = args.stub;
   if (stubPath.empty()) {
@@ -109,7 +156,9 @@ int CommandBuild(const Arguments& args) {
   MemberLookup lookup = [&](const std::string& name) {
     return added(name) || KindOfPath(inFolder(name)) == PathKind::File;
   };
-  if (ReportLintFindings(scriptPath, script, lookup)) {
+  LintOptions lintOptions;
+  lintOptions.allowUnknown = args.allowUnknown;
+  if (ReportLintFindings(scriptPath, script, lookup, lintOptions)) {
     return Fail(kExitBadInput, "the script has errors; nothing written");
   }
 
@@ -154,6 +203,45 @@ int CommandBuild(const Arguments& args) {
     }
   }
 
+  // The output must not be any of the inputs, under whatever name or link.
+  std::vector<std::string> inputs = {stubPath};
+  for (const MemberPlan& member : plan.Members()) inputs.push_back(member.path);
+  if (!args.icon.empty()) inputs.push_back(args.icon);
+  for (const std::string& input : inputs) {
+    if (IsSameFile(input, args.output)) {
+      return Fail(kExitBadInput, "-o '" + args.output + "' is the input '" + input +
+                                     "' (the same file); write the installer elsewhere; nothing written");
+    }
+  }
+  if (!scan.container) {
+    std::vector<std::string> used;
+    for (const MemberPlan& member : plan.Members()) used.push_back(member.name);
+    WarnAboutUninstalledFiles(args.files, script, used, [&](const std::string& path) {
+      return IsSameFile(path, scriptPath) || IsSameFile(path, args.output) || IsSameFile(path, stubPath);
+    });
+  }
+
+  WingetProduct product = ReadWingetProduct(script.data(), script.size());
+  if (!scan.container && product.version.empty()) {
+    PrintWarning("the script has no [ProgramVersion]: the installer's version resource says 0.0.0.0, and "
+                 "plovepack manifest and choco will need --version");
+  }
+  std::vector<IconImage> icon;
+  if (!args.icon.empty()) {
+    std::vector<uint8_t> iconFile;
+    if (int status = ReadInputFile(args.icon, "icon", &iconFile)) return status;
+    std::string error;
+    if (!ParseIconFile(iconFile.data(), iconFile.size(), &icon, &error)) {
+      return Fail(kExitBadInput, "--icon '" + args.icon + "': " + error);
+    }
+  }
+  const std::vector<uint8_t> versionBlock = BuildVersionResource(ProductVersionFields(product, args));
+  ResourceEdit brand = [&](ResourceTree* tree) {
+    tree->Remove(kResourceTypeVersion, 1);
+    tree->Set(kResourceTypeVersion, 1, kVersionLanguage, versionBlock.data(), versionBlock.size());
+    return icon.empty() ? PeStatus::Ok : ReplaceFirstIconGroup(icon, tree);
+  };
+
   std::vector<PackSource> sources;
   for (const MemberPlan& member : plan.Members()) {
     if (member.name.size() > kMaxMemberNameBytes) {
@@ -186,8 +274,12 @@ int CommandBuild(const Arguments& args) {
   if (int status = ReadInputFile(stubPath, "stub", &stub)) return status;
   // The stub is laid out (and refused when unusable) before the long part.
   InstallerImage image;
-  PeStatus stubStatus = image.Prepare(stub.data(), stub.size(), kPayloadResourceId);
+  PeStatus stubStatus = image.Prepare(stub.data(), stub.size(), kPayloadResourceId, brand);
   if (stubStatus != PeStatus::Ok) return Fail(kExitBadInput, "stub '" + stubPath + "': " + PeStatusText(stubStatus));
+  const bool stub64 = [&] {
+    MemorySource source(stub.data(), stub.size());
+    return InstallerArchitecture(source) == "x64";
+  }();
   stub = {};
   std::vector<uint8_t> uninstaller = image.Uninstaller();
   if (!args.signCommand.empty()) {
@@ -195,12 +287,13 @@ int CommandBuild(const Arguments& args) {
     if (!SignUninstaller(args.signCommand, args.output, image.Uninstaller(), &uninstaller, &error)) {
       return Fail(kExitBadInput, error + "; nothing written");
     }
-  } else if (LeavesUninstaller(scan)) {
-    PrintWarning("no --sign-command: the uninstaller will be unsigned, and Windows' elevation prompt will name "
-                 "its publisher \"Unknown publisher\"");
   }
+  const bool warnUnsigned = args.signCommand.empty() && !args.noSignWarning && LeavesUninstaller(scan);
 
-  Progress progress(!args.quiet && StderrIsTerminal(), sources.size());
+  uint64_t inputBytes = 0;
+  for (const PackSource& source : sources) inputBytes += source.data.size();
+  Progress progress(args.quiet ? ProgressStyle::None : StderrIsTerminal() ? ProgressStyle::Terminal : ProgressStyle::Log,
+                    inputBytes);
   PackSettings settings;
   settings.lzma.preset = uint32_t(args.level);
   settings.threads = args.threads != 0 ? args.threads : HardwareThreads();
@@ -214,10 +307,20 @@ int CommandBuild(const Arguments& args) {
   PeStatus status = image.Finish(archive.data(), archive.size(), uninstaller, &installer);
   if (status != PeStatus::Ok) return Fail(kExitBadInput, std::string("stub: ") + PeStatusText(status) + "; nothing written");
 
-  uint64_t inputBytes = 0;
-  for (const PackSource& source : sources) inputBytes += source.data.size();
-  if (!WriteFileAtomically(args.output, installer.data(), installer.size())) {
-    return Fail(kExitIoFailure, "cannot write '" + args.output + "'");
+  std::string cause;
+  if (!WriteFileAtomically(args.output, installer.data(), installer.size(), &cause)) {
+    return Fail(kExitIoFailure, "cannot write '" + args.output + "': " + cause);
+  }
+  if (warnUnsigned) {
+    PrintWarning("no --sign-command: the uninstaller is unsigned, and Windows' elevation prompt names its "
+                 "publisher \"Unknown publisher\" (--no-sign-warning: no such warning)");
+  }
+  if (stub64 && !scan.container && !args.quiet) {
+    PrintLine(InstallsAs64Bit(scan)
+                  ? "note: a 64-bit install: <Program Files> is Program Files"
+                  : "note: a 64-bit stub, but <Program Files> is Program Files (x86): the install is a 32-bit one "
+                    "unless the script has [Windows Version] 4 or a __PLI_WIN64 twin of every .exe and .dll it "
+                    "places");
   }
   if (!args.quiet) {
     PrintLine("wrote " + args.output + ": " + std::to_string(sources.size()) + " members, " +

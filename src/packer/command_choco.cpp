@@ -91,6 +91,42 @@ int WriteNupkg(const ChocolateyPackage& package, const std::vector<PackageFile>&
   return kExitOk;
 }
 
+// Removes what an earlier run into folder wrote and this one did not: the
+// optional files of tools/, an installer carried before (it has its
+// .ignore beside it), other .nupkg files of the package and other .nuspec
+// files (choco pack refuses a folder with two). Other files are the
+// publisher's and stay. Returns the paths removed.
+std::vector<std::string> RemoveStaleFiles(const std::string& folder, const std::string& id,
+                                          const std::vector<std::string>& written) {
+  auto wrote = [&](const std::string& path) { return std::find(written.begin(), written.end(), path) != written.end(); };
+  auto endsWith = [](const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && MemberKey(text.substr(text.size() - tail.size())) == MemberKey(tail);
+  };
+  std::vector<std::string> stale;
+  std::vector<std::string> names;
+  const std::string tools = JoinPath(folder, "tools");
+  if (ListFolderFiles(tools, &names)) {
+    for (const std::string& name : names) {
+      const bool optional = MemberKey(name) == "verification.txt" || MemberKey(name) == "license.txt";
+      const bool carried = endsWith(name, ".exe.ignore") || (endsWith(name, ".exe") &&
+                                                             std::find(names.begin(), names.end(), name + ".ignore") != names.end());
+      if (optional || carried) stale.push_back(JoinPath(tools, name));
+    }
+  }
+  if (ListFolderFiles(folder, &names)) {
+    for (const std::string& name : names) {
+      const bool nupkg = endsWith(name, ".nupkg") && MemberKey(name).rfind(MemberKey(id) + ".", 0) == 0;
+      if (nupkg || endsWith(name, ".nuspec")) stale.push_back(JoinPath(folder, name));
+    }
+  }
+  std::vector<std::string> removed;
+  std::sort(stale.begin(), stale.end());
+  for (const std::string& path : stale) {
+    if (!wrote(path) && DeleteFileUtf8(path)) removed.push_back(path);
+  }
+  return removed;
+}
+
 }  // namespace
 
 int CommandChoco(const Arguments& args) {
@@ -100,10 +136,26 @@ int CommandChoco(const Arguments& args) {
                                    "' is not a package id: letters, digits and _ in parts joined by . or -, such as "
                                    "plove-hello, at most 100 characters");
   }
-  for (const std::string* url : {&args.url, &args.projectUrl}) {
+  // What the community repository's validator requires of every package,
+  // and of one that carries its installer.
+  if (args.projectUrl.empty()) {
+    return Fail(kExitBadInput, "give --project-url: Chocolatey's community repository requires the product's home "
+                               "page (projectUrl) in every package");
+  }
+  if (args.embed && args.url.empty()) {
+    return Fail(kExitBadInput, "give --url with --embed: VERIFICATION.txt must name where the moderators can "
+                               "download the same installer, as Chocolatey requires of a package that carries one");
+  }
+  for (const std::string* url :
+       {&args.url, &args.projectUrl, &args.licenseUrl, &args.packageSourceUrl, &args.iconUrl}) {
     if (!url->empty() && !IsInstallerUrl(*url)) {
       return Fail(kExitBadInput, "'" + *url + "' is not an http or https address");
     }
+  }
+  std::vector<uint8_t> givenLicence;
+  if (!args.licenseFile.empty()) {
+    if (!args.embed) return Fail(kExitBadInput, "--license-file belongs to --embed: it becomes tools/LICENSE.txt");
+    if (int status = ReadInputFile(args.licenseFile, "licence file", &givenLicence)) return status;
   }
   FileSource file;
   ArchiveLocation location;
@@ -143,6 +195,11 @@ int CommandChoco(const Arguments& args) {
     if (!IsXmlText(*text)) return Fail(kExitBadInput, "'" + *text + "' holds control characters");
   }
   package.projectUrl = args.projectUrl;
+  package.packageSourceUrl = args.packageSourceUrl;
+  package.licenseUrl = args.licenseUrl;
+  package.iconUrl = args.iconUrl;
+  package.tags = ChocolateyTags(args.tags);
+  if (!IsXmlText(package.tags)) return Fail(kExitBadInput, "'" + package.tags + "' holds control characters");
   package.url = args.url;
   if (args.embed) {
     package.embeddedFile = FileNameOf(path);
@@ -157,9 +214,17 @@ int CommandChoco(const Arguments& args) {
       return Fail(kExitBadInput, "'" + package.embeddedFile + "' is the name of another file of the package");
     }
     // The licence the installer shows goes beside it, as the moderators ask.
-    read = ReadMemberNamed(file, location, "setup.lic", &licence, &error);
-    if (read == MemberRead::Failed) return Fail(kExitBadInput, path + ": " + error);
-    package.hasLicence = read == MemberRead::Found;
+    if (!args.licenseFile.empty()) {
+      package.hasLicence = package.licenceGiven = true;
+    } else {
+      read = ReadMemberNamed(file, location, "setup.lic", &licence, &error);
+      if (read == MemberRead::Failed) return Fail(kExitBadInput, path + ": " + error);
+      package.hasLicence = read == MemberRead::Found;
+    }
+    if (!package.hasLicence) {
+      return Fail(kExitBadInput, "give --license-file with --embed: the installer shows no licence (no setup.lic), "
+                                 "and Chocolatey requires LICENSE.txt in a package that carries binaries");
+    }
   }
   if (!HashFile(file, &package.sha256)) return Fail(kExitIoFailure, "cannot read '" + path + "'");
 
@@ -168,7 +233,9 @@ int CommandChoco(const Arguments& args) {
       {"tools/chocolateyuninstall.ps1", PowerShellFileText(ChocolateyUninstallScript(package))}};
   if (args.embed) {
     files.push_back({"tools/VERIFICATION.txt", ChocolateyVerification(package)});
-    if (package.hasLicence) {
+    if (package.licenceGiven) {
+      files.push_back({"tools/LICENSE.txt", std::string(givenLicence.begin(), givenLicence.end())});
+    } else if (package.hasLicence) {
       std::string text = Cp1252ToUtf8(std::string(licence.begin(), licence.end()));
       files.push_back({"tools/LICENSE.txt", text});
     }
@@ -206,5 +273,6 @@ int CommandChoco(const Arguments& args) {
     written.push_back(nupkg);
   }
   for (const std::string& done : written) PrintLine("wrote " + done);
+  for (const std::string& gone : RemoveStaleFiles(folder, package.id, written)) PrintLine("removed " + gone);
   return kExitOk;
 }

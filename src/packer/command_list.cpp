@@ -23,6 +23,8 @@ int CommandList(const Arguments& args) {
   VersionResource version;
   if (!location.bare && ReadVersionResource(file, &version)) {
     std::printf("version resource: %s\n", version.Describe().c_str());
+    if (version.hasFixed) std::printf("  file version: %s\n", VersionNumbersText(version.fileVersion).c_str());
+    for (const auto& [key, value] : version.strings) std::printf("  %s: %s\n", key.c_str(), value.c_str());
   }
   ArchiveListing listing;
   bool readable = ReadArchiveListing(file, location, &listing);

@@ -23,8 +23,17 @@ int CommandManifest(const Arguments& args) {
     return Fail(kExitBadInput, "--manifest-version '" + manifestVersion + "' is not written: give 1.12.0 or 1.6.0");
   }
   const bool submission = !args.outDir.empty();
-  WingetLocale locale{args.locale.empty() ? "en-US" : args.locale, args.publisher, args.license,
-                      args.shortDescription};
+  WingetLocale locale;
+  locale.locale = args.locale.empty() ? "en-US" : args.locale;
+  locale.publisher = args.publisher;
+  locale.license = args.license;
+  locale.shortDescription = args.shortDescription;
+  locale.publisherUrl = args.publisherUrl;
+  locale.licenseUrl = args.licenseUrl;
+  locale.moniker = args.moniker;
+  locale.tags = SplitTags(args.tags);
+  locale.description = args.description;
+  locale.releaseNotes = args.releaseNotes;
   if (submission && !IsLocaleTag(locale.locale)) {
     return Fail(kExitBadInput, "--locale '" + locale.locale + "' is not a language tag such as en-US");
   }
@@ -69,13 +78,29 @@ int CommandManifest(const Arguments& args) {
     } texts[] = {{locale.publisher, "the publisher", 2, 256},
                  {installer.product.name, "the product name (the script's [Project Name])", 2, 256},
                  {locale.license, "--license", 3, 512},
-                 {locale.shortDescription, "--short-description", 3, 256}};
+                 {locale.shortDescription, "--short-description", 3, 256},
+                 {locale.description, "--description", 0, 10000},
+                 {locale.releaseNotes, "--release-notes", 0, 10000},
+                 {locale.moniker, "--moniker", 0, 40}};
     for (const auto& t : texts) {
       size_t count = CharacterCount(t.text);
+      if (t.low == 0 && count == 0) continue;  // optional, not given
       if (count < t.low || count > t.high) {
         return Fail(kExitBadInput, std::string(t.what) + " must have " + std::to_string(t.low) + " to " +
                                        std::to_string(t.high) + " characters for winget");
       }
+    }
+    for (const std::string* url : {&locale.publisherUrl, &locale.licenseUrl}) {
+      if (!url->empty() && (!IsInstallerUrl(*url) || url->size() > 2048)) {
+        return Fail(kExitBadInput, "'" + *url + "' is not an http or https address");
+      }
+    }
+    if (locale.moniker.find(' ') != std::string::npos) {
+      return Fail(kExitBadInput, "--moniker '" + locale.moniker + "' is one word to install by, without blanks");
+    }
+    if (locale.tags.size() > 16) return Fail(kExitBadInput, "--tags: winget takes at most 16 tags");
+    for (const std::string& tag : locale.tags) {
+      if (CharacterCount(tag) > 40) return Fail(kExitBadInput, "tag '" + tag + "' is longer than 40 characters");
     }
     // The version names a folder: nothing that climbs out of it or that
     // Windows would change.
@@ -101,6 +126,12 @@ int CommandManifest(const Arguments& args) {
     folder = JoinPath(folder, part);
   }
   if (!MakeFolderTree(folder)) return Fail(kExitIoFailure, "cannot create folder '" + folder + "'");
+  // Texts an earlier run was given and this one is not are kept.
+  std::vector<uint8_t> earlier;
+  const std::string localeFile = JoinPath(folder, installer.identifier + ".locale." + locale.locale + ".yaml");
+  if (KindOfPath(localeFile) == PathKind::File && ReadWholeFile(localeFile, &earlier)) {
+    KeepEarlierLocaleTexts(std::string(earlier.begin(), earlier.end()), &locale);
+  }
   const std::pair<std::string, std::string> files[] = {
       {installer.identifier + ".yaml", WriteWingetVersionManifest(installer, locale.locale, manifestVersion)},
       {installer.identifier + ".locale." + locale.locale + ".yaml",

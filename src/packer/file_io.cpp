@@ -10,11 +10,21 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {
   return source.ReadAt(0, data->data(), data->size());
 }
 
-bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size) {
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size, std::string* cause) {
+  std::string ignored;
+  if (cause == nullptr) cause = &ignored;
+  if (KindOfPath(path) == PathKind::Folder) {
+    *cause = "it is a folder";
+    return false;
+  }
   std::string temporary = path + ".partial";
   OutputFile out;
-  if (!out.Open(temporary) || !out.Write(data, size) || !out.Commit()) return false;
+  if (!out.Open(temporary) || !out.Write(data, size) || !out.Commit()) {
+    *cause = out.Cause();
+    return false;
+  }
   if (!ReplaceFileWith(temporary, path)) {
+    *cause = KindOfPath(path) == PathKind::File ? LastFileErrorCause() + " (the file there is kept)" : LastFileErrorCause();
     DeleteFileUtf8(temporary);
     return false;
   }
@@ -65,19 +75,26 @@ bool OutputFile::Open(const std::string& path) {
   path_ = path;
   failed_ = false;
   file_ = OpenFileUtf8(path, "wb");
+  if (file_ == nullptr) cause_ = LastFileErrorCause();
   return file_ != nullptr;
 }
 
 bool OutputFile::Write(const uint8_t* data, size_t size) {
   if (file_ == nullptr || failed_) return false;
-  if (size != 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) {
+    failed_ = true;
+    cause_ = LastFileErrorCause();
+  }
   return !failed_;
 }
 
 bool OutputFile::Commit() {
   if (file_ == nullptr) return false;
   bool ok = !failed_ && std::fflush(file_) == 0;
-  ok = std::fclose(file_) == 0 && ok;
+  if (!ok && cause_.empty()) cause_ = LastFileErrorCause();
+  bool closed = std::fclose(file_) == 0;
+  if (!closed && ok) cause_ = LastFileErrorCause();
+  ok = closed && ok;
   file_ = nullptr;
   if (!ok) DeleteFileUtf8(path_);
   return ok;

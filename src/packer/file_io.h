@@ -12,8 +12,9 @@
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* data);
 
 // Writes data to "<path>.partial" beside path and renames it over path only
-// when everything was written; on failure nothing is left behind.
-bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size);
+// when everything was written; on failure nothing is left behind and cause,
+// when given, says why (LastFileErrorCause, or "it is a folder").
+bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t size, std::string* cause = nullptr);
 
 // folder + separator + name, where name may use "\" between levels (member
 // names do); the separators become the platform's.
@@ -52,9 +53,12 @@ class OutputFile {
   bool Commit();
   // Closes and removes the file.
   void Discard();
+  // Why Open, Write or Commit failed.
+  const std::string& Cause() const { return cause_; }
 
  private:
   FILE* file_ = nullptr;
   std::string path_;
+  std::string cause_;
   bool failed_ = false;
 };

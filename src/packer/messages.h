@@ -4,7 +4,9 @@
 
 #include <string>
 
-enum ExitStatus { kExitOk = 0, kExitBadInput = 1, kExitIoFailure = 2 };
+// 1 for every failure of the work itself, bad input and I/O alike (nothing
+// is written then); 2 for a command line that is not valid.
+enum ExitStatus { kExitOk = 0, kExitBadInput = 1, kExitIoFailure = 1, kExitUsage = 2 };
 
 // "plovepack: error: text"; returns status so callers can `return Fail(...)`.
 int Fail(int status, const std::string& text);

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "packer/platform_files.h"
 
@@ -38,6 +40,26 @@ bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names)
   return true;
 }
 
+bool ListSubfolders(const std::string& folder, std::vector<std::string>* names) {
+  names->clear();
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return false;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat info;
+    if (lstat((folder + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) names->push_back(name);
+  }
+  closedir(dir);
+  return true;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  if (stat(a.c_str(), &first) != 0 || stat(b.c_str(), &second) != 0) return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool MakeFolder(const std::string& path) {
   return mkdir(path.c_str(), 0777) == 0 || KindOfPath(path) == PathKind::Folder;
 }
@@ -46,7 +68,10 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
   // A file without any write permission is left alone, as Windows leaves a
   // read-only file alone.
   struct stat info;
-  if (stat(to.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) return false;
+  if (stat(to.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) {
+    errno = EACCES;
+    return false;
+  }
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
@@ -55,3 +80,17 @@ bool DeleteFileUtf8(const std::string& path) { return unlink(path.c_str()) == 0;
 bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
 
 char PathSeparator() { return '/'; }
+
+std::string LastFileErrorCause() {
+  switch (errno) {
+    case ENOENT: return "its folder does not exist";
+    case ENOTDIR: return "a part of its path is a file, not a folder";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case ENOSPC:
+    case EDQUOT: return "the disk is full";
+    case EISDIR: return "it is a folder";
+    case EROFS: return "the file system is read-only";
+    default: return std::strerror(errno);
+  }
+}

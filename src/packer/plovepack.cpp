@@ -5,6 +5,17 @@
 #include "packer/messages.h"
 #include "packer/platform_files.h"
 
+namespace {
+
+const char kLicenceText[] =
+    "Plove Install is free software under the MIT licence (LICENSE.txt beside the guide).\n"
+    "The installer stubs, and so every installer plovepack builds, carry liblzma from XZ Utils\n"
+    "(public domain), the mingw-w64 runtime (Zope Public License 2.1, parts public domain or\n"
+    "under BSD-style notices) and GCC's runtime libraries (GPL with the GCC Runtime Library\n"
+    "Exception); the licence texts are installed in the licenses folder beside the guide.\n";
+
+}  // namespace
+
 int ReadInputFile(const std::string& path, const char* what, std::vector<uint8_t>* data) {
   if (KindOfPath(path) != PathKind::File) return Fail(kExitBadInput, std::string(what) + " '" + path + "' not found");
   if (!ReadWholeFile(path, data)) return Fail(kExitIoFailure, std::string("cannot read ") + what + " '" + path + "'");
@@ -16,14 +27,14 @@ int RunPlovepack(const std::vector<std::string>& args) {
   std::string error;
   if (!ParseArguments(args, &parsed, &error)) {
     std::fprintf(stderr, "plovepack: error: %s\n%s", error.c_str(), UsageText(parsed.command).c_str());
-    return kExitBadInput;
+    return kExitUsage;
   }
   if (parsed.help) {
     std::fputs(UsageText(parsed.command).c_str(), stdout);
     return kExitOk;
   }
   if (parsed.showVersion) {
-    std::printf("plovepack %s\n", PLOVE_VERSION_TEXT);
+    std::printf("plovepack %s\n%s", PLOVE_VERSION_TEXT, kLicenceText);
     return kExitOk;
   }
   if (parsed.command == "build") return CommandBuild(parsed);

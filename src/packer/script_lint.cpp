@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/folder_macro_text.h"
+#include "packer/name_suggestion.h"
 #include "packer/script_members.h"
 #include "packer/script_scan.h"
 #include "util/cp1252.h"
@@ -19,12 +21,65 @@ bool OneOf(const WideString& text, const char16_t* const (&list)[N]) {
 
 std::string Quote(const WideString& text) { return "'" + text.ToUtf8() + "'"; }
 
+std::vector<std::u16string> SectionNames() {
+  std::vector<std::u16string> names;
+  for (int i = 0; i < DirectiveCount(); ++i) names.push_back(AllDirectives()[i].section);
+  return names;
+}
+
+const char16_t kTempInstallMacro[] = u"<TempInstall>";
+
+std::vector<std::u16string> MacroNames() {
+  std::vector<std::u16string> names;
+  for (int i = 0; i < kFolderMacroCount; ++i) names.push_back(FolderMacroName(FolderMacro(i)));
+  return names;
+}
+
+// How a value line treats folder macros: not at all, as text (a word in
+// angle brackets may be meant literally, so only a near miss of a macro is
+// reported), or as a path (every word in angle brackets should be a macro).
+enum class MacroUse { None, Text, Path };
+
+MacroUse MacroUseOf(const ScriptDirective& d, size_t index) {
+  struct Entry {
+    const char16_t* section;
+    size_t index;
+    MacroUse use;
+  };
+  static const Entry kTable[] = {
+      {Directive::InstallTo, 0, MacroUse::Path},      {Directive::LocateInstall, 0, MacroUse::Path},
+      {Directive::CopyFile, 1, MacroUse::Path},       {Directive::CreateIcon, 0, MacroUse::Path},
+      {Directive::CreateIcon, 1, MacroUse::Path},     {Directive::CreateIcon, 2, MacroUse::Text},
+      {Directive::RunFile, 0, MacroUse::Path},        {Directive::RunFile, 1, MacroUse::Text},
+      {Directive::RunAndWaitFile, 0, MacroUse::Path}, {Directive::RunAndWaitFile, 1, MacroUse::Text},
+      {Directive::UninstallAction, 0, MacroUse::Path}, {Directive::UninstallAction, 1, MacroUse::Text},
+      {Directive::Registry, 1, MacroUse::Path},       {Directive::Registry, 4, MacroUse::Text},
+      {Directive::Message, 0, MacroUse::Text},
+  };
+  for (const Entry& e : kTable) {
+    if (e.index == index && d.Is(e.section)) return e.use;
+  }
+  return MacroUse::None;
+}
+
+bool IsMacroWordChar(char16_t c) {
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u' ' || c == u'_';
+}
+
 class Linter {
  public:
-  explicit Linter(const MemberLookup& lookup) : lookup_(lookup) {}
+  Linter(const MemberLookup& lookup, const LintOptions& options) : lookup_(lookup), options_(options) {}
 
   void Error(int line, std::string text) { findings_.push_back({line, LintSeverity::Error, std::move(text)}); }
   void Warning(int line, std::string text) { findings_.push_back({line, LintSeverity::Warning, std::move(text)}); }
+  // A name no reader knows: an error unless the publisher allows them.
+  void Unknown(int line, std::string text) {
+    if (options_.allowUnknown) {
+      Warning(line, std::move(text));
+    } else {
+      Error(line, text + " (--allow-unknown keeps it)");
+    }
+  }
 
   void CheckBytes(const ScriptLine& line) {
     for (char c : line.bytes) {
@@ -54,6 +109,44 @@ class Linter {
         Error(line.number, Quote(line.text) + " is not a section line; write " + Quote(section) +
                                " exactly (letter case, no trailing blanks)");
         return;
+      }
+    }
+    // Anything else in square brackets was meant as a directive.
+    const std::u16string& t = trimmed.Str();
+    if (t.size() >= 3 && t.front() == u'[' && t.back() == u']') {
+      static const std::vector<std::u16string> kSections = SectionNames();
+      std::u16string nearest = NearestName(t, kSections);
+      Unknown(line.number, "unknown directive " + Quote(line.text) +
+                               (nearest.empty() ? std::string(", which the installer skips")
+                                                : "; did you mean " + WideString(nearest).ToUtf8() + "?"));
+    }
+  }
+
+  // Words in angle brackets of a value line that folder macros expand.
+  void CheckMacros(const ScriptDirective& d) {
+    static const std::vector<std::u16string> kMacros = MacroNames();
+    for (size_t i = 0; i < d.values.size(); ++i) {
+      MacroUse use = MacroUseOf(d, i);
+      if (use == MacroUse::None) continue;
+      const std::u16string& text = d.values[i].text.Str();
+      for (size_t open = text.find(u'<'); open != std::u16string::npos; open = text.find(u'<', open + 1)) {
+        size_t close = open + 1;
+        while (close < text.size() && IsMacroWordChar(text[close])) ++close;
+        if (close >= text.size() || text[close] != u'>' || close == open + 1) continue;
+        std::u16string word = text.substr(open, close - open + 1);
+        // The installer substitutes macros ignoring ASCII case.
+        bool known = std::any_of(kMacros.begin(), kMacros.end(), [&](const std::u16string& m) {
+          return WideString(m).Equals(WideString(word), true);
+        });
+        bool program = i == 0 && (d.Is(Directive::RunFile) || d.Is(Directive::RunAndWaitFile));
+        if (known || (program && word == kTempInstallMacro)) continue;
+        std::vector<std::u16string> candidates = kMacros;
+        if (program) candidates.push_back(kTempInstallMacro);
+        std::u16string nearest = NearestName(word, candidates);
+        if (use == MacroUse::Text && nearest.empty()) continue;
+        Unknown(d.values[i].number, "unknown folder macro " + Quote(WideString(word)) +
+                                        (nearest.empty() ? std::string(", which stays in the path as it stands")
+                                                         : "; did you mean " + WideString(nearest).ToUtf8() + "?"));
       }
     }
   }
@@ -125,6 +218,7 @@ class Linter {
 
  private:
   const MemberLookup& lookup_;
+  const LintOptions& options_;
   std::vector<LintFinding> findings_;
 };
 
@@ -149,8 +243,9 @@ bool IsWindowsFileName(const std::u16string& text) {
   return true;
 }
 
-std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const MemberLookup& lookup) {
-  Linter linter(lookup);
+std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const MemberLookup& lookup,
+                                    const LintOptions& options) {
+  Linter linter(lookup, options);
   if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
     linter.Error(1, "the script starts with a UTF-8 byte-order mark; save it as Windows-1252 text");
   }
@@ -164,6 +259,7 @@ std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const Memb
   for (const ScriptDirective& d : scan.directives) {
     for (const ScriptLine& value : d.values) linter.CheckBytes(value);
     linter.CheckDirective(d);
+    linter.CheckMacros(d);
     if (scan.container && d.Is(Directive::CopyFile) && !d.values.empty()) {
       linter.Warning(d.line, "a container places no files: member " + Quote(d.Value(0).text) +
                                  " is packed and run as an installer like every other member");

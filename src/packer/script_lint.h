@@ -1,7 +1,9 @@
 #pragma once
 // Checks an install script for mistakes the installer would pass over in
 // silence: misspelt section lines, value lines that other readers take as
-// directives, a script that ends inside a directive, unknown registry roots
+// directives, a script that ends inside a directive, section lines and
+// folder macros that no reader knows (with the nearest known name), unknown
+// registry roots
 // and types, message kinds, a missing product name or install folder,
 // members that are not there, files to place in a container script, and
 // text that is not Windows-1252.
@@ -23,8 +25,15 @@ struct LintFinding {
 // Answers whether a payload member (its Windows-1252 name) can be found.
 using MemberLookup = std::function<bool(const std::string& name)>;
 
+struct LintOptions {
+  // Unknown section lines and folder macros are warnings, not errors: the
+  // installer skips such lines, and a publisher may keep one on purpose.
+  bool allowUnknown = false;
+};
+
 // The findings in line order. Without a lookup, members are not looked for.
-std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const MemberLookup& lookup);
+std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const MemberLookup& lookup,
+                                    const LintOptions& options = {});
 
 bool HasLintErrors(const std::vector<LintFinding>& findings);
 

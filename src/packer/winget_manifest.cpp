@@ -1,5 +1,8 @@
 #include "packer/winget_manifest.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include <regex>
 #include <vector>
 
@@ -167,7 +170,7 @@ std::string WriteWingetManifest(const WingetInstaller& in, const std::string& ma
   y += "    InstallerSha256: " + Quoted(in.sha256) + "\n";
   y += "    Scope: machine\n";
   y += "    ElevationRequirement: elevatesSelf\n";
-  y += "    InstallModes:\n      - interactive\n      - silent\n";
+  y += "    InstallModes:\n      - interactive\n      - silent\n      - silentWithProgress\n";
   // winget joins the switches in the order: experience, Log, custom,
   // upgrade, InstallLocation; "--installto" takes the rest of the command
   // line, so nothing may follow it, and nothing does.
@@ -207,8 +210,17 @@ std::string WriteWingetLocaleManifest(const WingetInstaller& in, const WingetLoc
   y += "PackageLocale: " + locale.locale + "\n";
   y += "Publisher: " + Quoted(locale.publisher) + "\n";
   y += "PackageName: " + Quoted(in.product.name) + "\n";
+  if (!locale.publisherUrl.empty()) y += "PublisherUrl: " + Quoted(locale.publisherUrl) + "\n";
   y += "License: " + Quoted(locale.license) + "\n";
+  if (!locale.licenseUrl.empty()) y += "LicenseUrl: " + Quoted(locale.licenseUrl) + "\n";
   y += "ShortDescription: " + Quoted(locale.shortDescription) + "\n";
+  if (!locale.description.empty()) y += "Description: " + Quoted(locale.description) + "\n";
+  if (!locale.moniker.empty()) y += "Moniker: " + Quoted(locale.moniker) + "\n";
+  if (!locale.tags.empty()) {
+    y += "Tags:\n";
+    for (const std::string& tag : locale.tags) y += "  - " + Quoted(tag) + "\n";
+  }
+  if (!locale.releaseNotes.empty()) y += "ReleaseNotes: " + Quoted(locale.releaseNotes) + "\n";
   return y + Trailer("defaultLocale", manifestVersion);
 }
 
@@ -227,4 +239,73 @@ std::vector<std::string> WingetManifestFolders(const std::string& identifier, co
   folders.push_back(identifier.substr(start));
   folders.push_back(version);
   return folders;
+}
+
+std::vector<std::string> SplitTags(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    const char c = i < text.size() ? text[i] : ' ';
+    if (c == ',' || c == ' ' || c == '\t') {
+      if (!word.empty() && std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  return words;
+}
+
+namespace {
+
+// The text of a double-quoted scalar as Quoted writes it; false for
+// anything else.
+bool Unquoted(const std::string& scalar, std::string* text) {
+  if (scalar.size() < 2 || scalar.front() != '"' || scalar.back() != '"') return false;
+  text->clear();
+  for (size_t i = 1; i + 1 < scalar.size(); ++i) {
+    char c = scalar[i];
+    if (c != '\\') {
+      *text += c;
+      continue;
+    }
+    if (++i + 1 > scalar.size() - 1) return false;
+    c = scalar[i];
+    if (c == 'x' && i + 2 < scalar.size() - 1) {
+      *text += char(std::stoi(scalar.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      *text += c;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void KeepEarlierLocaleTexts(const std::string& yaml, WingetLocale* locale) {
+  const std::pair<const char*, std::string*> fields[] = {
+      {"PublisherUrl: ", &locale->publisherUrl}, {"LicenseUrl: ", &locale->licenseUrl},
+      {"Moniker: ", &locale->moniker},           {"Description: ", &locale->description},
+      {"ReleaseNotes: ", &locale->releaseNotes}};
+  std::vector<std::string> tags;
+  bool inTags = false;
+  size_t start = 0;
+  while (start < yaml.size()) {
+    size_t end = yaml.find('\n', start);
+    if (end == std::string::npos) end = yaml.size();
+    std::string line = yaml.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    start = end + 1;
+    std::string text;
+    if (inTags && line.rfind("  - ", 0) == 0) {
+      if (Unquoted(line.substr(4), &text)) tags.push_back(text);
+      continue;
+    }
+    inTags = line == "Tags:";
+    for (const auto& [key, field] : fields) {
+      if (field->empty() && line.rfind(key, 0) == 0 && Unquoted(line.substr(strlen(key)), &text)) *field = text;
+    }
+  }
+  if (locale->tags.empty()) locale->tags = tags;
 }

@@ -57,7 +57,22 @@ struct WingetLocale {
   std::string publisher;
   std::string license;
   std::string shortDescription;
+  // Optional; left out when empty.
+  std::string publisherUrl;
+  std::string licenseUrl;
+  std::string moniker;
+  std::vector<std::string> tags;
+  std::string description;
+  std::string releaseNotes;
 };
+
+// The words of text separated by commas or blanks, each once, in order.
+std::vector<std::string> SplitTags(const std::string& text);
+
+// Fills the optional texts of locale that are empty from a default locale
+// manifest written before (this packer's own YAML), so that writing the
+// files again keeps what an earlier run was given.
+void KeepEarlierLocaleTexts(const std::string& yaml, WingetLocale* locale);
 
 // True for a locale tag as the schema has it (en-US, de, x-custom, ...).
 bool IsLocaleTag(const std::string& text);

@@ -36,7 +36,7 @@ std::vector<RecipeRange> Joined(std::vector<RecipeRange> ranges) {
 
 }  // namespace
 
-PeStatus InstallerImage::Prepare(const uint8_t* stub, size_t stubSize, uint16_t payloadId) {
+PeStatus InstallerImage::Prepare(const uint8_t* stub, size_t stubSize, uint16_t payloadId, const ResourceEdit& edit) {
   *this = InstallerImage{};
   MemorySource source(stub, stubSize);
   PeHeaders h;
@@ -50,6 +50,7 @@ PeStatus InstallerImage::Prepare(const uint8_t* stub, size_t stubSize, uint16_t 
 
   ResourceTree tree;
   if ((status = ReadResourceTree(source, h, true, &tree)) != PeStatus::Ok) return status;
+  if (edit && (status = edit(&tree)) != PeStatus::Ok) return status;
   tree.Remove(kResourceTypeRcData, payloadId);
   tree.Remove(kResourceTypeRcData, kUninstallerRecipeResourceId);
   // The two must be the last names of their type: the uninstaller hides

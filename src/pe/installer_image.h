@@ -30,11 +30,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "pe/pe_headers.h"
 #include "pe/pe_status.h"
+#include "pe/resource_tree.h"
 #include "pe/uninstaller_recipe.h"
+
+// Changes to the stub's resources (the product's icon and version block)
+// before the installer is laid out; the uninstaller carries them too.
+using ResourceEdit = std::function<PeStatus(ResourceTree* tree)>;
 
 class InstallerImage {
  public:
@@ -43,8 +49,9 @@ class InstallerImage {
   // (an installer given as stub) are dropped, with every other language
   // version of them. Refused like EmbedResource (resource_writer.h): NotPe,
   // Corrupt, Signed, Overlay, Unsupported (also when the stub numbers other
-  // RT_RCDATA resources above the recipe's), TooLarge.
-  PeStatus Prepare(const uint8_t* stub, size_t stubSize, uint16_t payloadId);
+  // RT_RCDATA resources above the recipe's), TooLarge. edit, when given,
+  // changes the resources first; its failure is the result.
+  PeStatus Prepare(const uint8_t* stub, size_t stubSize, uint16_t payloadId, const ResourceEdit& edit = {});
 
   // The uninstaller: the program without the payload, checksummed. Empty
   // until Prepare has succeeded.

@@ -74,7 +74,19 @@ WideString InstallToOverride(const WideString& commandLine, const WideString& de
   WideString path = defaultPath;
   WideString rest;
   if (TextAfter(commandLine, u"<installto>", rest)) path = rest;
-  if (TextAfter(commandLine, u"--installto", rest)) {
+  const int quoted = commandLine.Find(u" \"--installto") + 1;
+  if (quoted != 1 && quoted + 1 == commandLine.Find(u"--installto")) {
+    // The whole argument quoted ("--installto=D:\My Apps\App"): the value
+    // ends at the closing quote, and options after it stay options.
+    rest = commandLine.From(quoted + 12);
+    const int close = rest.FindChar(u'"');
+    if (close != 0) rest = rest.Left(close - 1);
+    rest.TrimLeadingSpaces();
+    if (rest.StartsWith(WideString(u"="))) rest.RemoveAt(1);
+    rest.TrimLeadingSpaces();
+    rest.TrimTrailingSpaces();
+    path = rest;
+  } else if (TextAfter(commandLine, u"--installto", rest)) {
     // Blanks around the "=" and the quotes are what people type
     // (--installto "D:\Apps"); no folder starts or ends with one.
     rest.TrimLeadingSpaces();

@@ -22,6 +22,20 @@ mkdir empty
 "$PLOVEPACK" manifest setup.exe --id Plove.CliDemo --url https://x.example/s.exe --version 2.1 --out-dir tree16 \
   --manifest-version 1.6.0 --license MIT --short-description 'A demo.' --publisher 'Plove Demo' --locale de-DE \
   >/dev/null && check --tree tree16 setup.exe
+# The optional texts of the locale, valid by both schemas, and kept when the
+# files are written again without them.
+"$PLOVEPACK" manifest named.exe --id Plove.Demo.Two --url https://x.example/s.exe --out-dir tree \
+  --license Proprietary --short-description 'Short.' --publisher-url https://plove.example/ \
+  --license-url https://plove.example/licence --moniker plovedemo --tags 'demo, installer demo' \
+  --description 'A longer text about "Démo".' --release-notes 'First release.' >/dev/null &&
+  "$PLOVEPACK" manifest named.exe --id Plove.Demo.Two --url https://x.example/s.exe --out-dir tree \
+    --license MIT --short-description 'Short again.' --tags again >/dev/null && check --tree tree named.exe >/dev/null &&
+  grep -E '^(PublisherUrl|LicenseUrl|License|Moniker|Description|ReleaseNotes|ShortDescription|Tags|  - )' \
+    "tree/manifests/p/Plove/Demo/Two/1.0 beta/Plove.Demo.Two.locale.en-US.yaml"
+"$PLOVEPACK" manifest named.exe --id Plove.Demo.Two --url https://x.example/s.exe --out-dir tree \
+  --manifest-version 1.6.0 --license MIT --short-description 'Short.' >/dev/null && check --tree tree named.exe |
+  grep -c valid
+grep -A3 InstallModes tree16/manifests/p/Plove/CliDemo/2.1/Plove.CliDemo.installer.yaml
 # Refusals.
 "$PLOVEPACK" manifest setup.exe --id Plove.CliDemo --url https://x.example/s.exe
 "$PLOVEPACK" manifest named.exe --id Plove --url https://x.example/s.exe
@@ -41,6 +55,9 @@ submit named.exe --id Plove.App --license MI
 submit named.exe --id Plove.App --license MIT --locale en_US
 submit named.exe --id Plove.App --license MIT --version ..
 submit named.exe --id Plove.App --license MIT --manifest-version 1.28.0
+submit named.exe --id Plove.App --license MIT --moniker 'two words'
+submit named.exe --id Plove.App --license MIT --publisher-url plove.example
+submit named.exe --id Plove.App --license MIT --tags 'a b c d e f g h i j k l m n o p q'
 "$PLOVEPACK" manifest named.exe --id Plove.App --url https://x.example/s.exe --out-dir bad -o x.yaml 2>&1 | head -n 1
 "$PLOVEPACK" manifest named.exe --id Plove.App --url https://x.example/s.exe --license MIT 2>&1 | head -n 1
 ls bad 2>&1

@@ -4,6 +4,7 @@
 #include "engine/variant_rules.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/installed_files.h"
+#include "engine/win/native_system_folder.h"
 #include "engine/win/pending_renames.h"
 #include "engine/win/product_folder.h"
 #include "engine/win/program_runs.h"
@@ -93,15 +94,18 @@ bool AcceptVariant(WideString& destination, const StringList& copyTargets) {
 
 namespace {
 
-// The destination's folder with every missing level; failures show up as
-// failed placements later.
-WideString PrepareDestination(const WideString& destination) {
+WideString ExpandedDestination(const WideString& destination) {
   WideString target = destination;
   ExpandFolderMacros(target);
   GuardProductFolder();
-  // Nothing is made through a link (the placement refuses the file).
-  if (LinkInProductFolder(ParentFolder(target)).IsEmpty()) CreateDestinationFolder(ParentFolder(target), nullptr);
   return target;
+}
+
+// The destination's folder with every missing level; failures show up as
+// failed placements later. Nothing is made through a link (the placement
+// refuses the file).
+void PrepareDestination(const WideString& target) {
+  if (LinkInProductFolder(ParentFolder(target)).IsEmpty()) CreateDestinationFolder(ParentFolder(target), nullptr);
 }
 
 // Reading a version has the loader map the file: not for a file that is not
@@ -176,15 +180,15 @@ bool PlacePrepared(PreparedMember& prepared, const WideString& target, HWND wind
 bool PlaceFile(const WideString& member, const WideString& destination, HWND window) {
   WideString memberName = member;
   ExpandFolderMacros(memberName);
-  WideString expanded = destination;
-  ExpandFolderMacros(expanded);
+  const WideString target = ExpandedDestination(destination);
   // Outside the plan: the folders it makes and its temporary file are noted
   // before they are there.
-  if (!JournalTempFolder(ParentFolder(expanded))) {
-    ShowMessage(window, WideString::Format(kCannotInstall, expanded), State().InstallerTitle, MB_OK | MB_ICONERROR);
+  if (!JournalTempFolder(ParentFolder(target))) {
+    ShowMessage(window, WideString::Format(kCannotInstall, target), State().InstallerTitle, MB_OK | MB_ICONERROR);
     return true;
   }
-  const WideString target = PrepareDestination(destination);
+  NativeSystemFolderScope native(target);
+  PrepareDestination(target);
   PreparedMember prepared;
   PayloadContext* payload = PublishedPayload();
   MemberEntries entries;
@@ -197,7 +201,10 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
 }
 
 bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, HWND window) {
-  return PlacePrepared(prepared, PrepareDestination(destination), window);
+  const WideString target = ExpandedDestination(destination);
+  NativeSystemFolderScope native(target);
+  PrepareDestination(target);
+  return PlacePrepared(prepared, target, window);
 }
 
 bool PutInPlace(ExtractedSource& source, const WideString& path) {

@@ -8,6 +8,7 @@
 #include "engine/variant_rules.h"
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/native_system_folder.h"
 #include "engine/win/program_runs.h"
 #include "engine/win/shortcuts.h"
 #include "engine/win/run_rollback.h"
@@ -124,9 +125,11 @@ void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std
     if (!Accept(destination)) continue;
     WideString member = members[i];
     ExpandFolderMacros(member);
-    // Each member is decoded beside its destination, to be renamed there.
+    // Each member is decoded beside its destination, to be renamed there;
+    // not one for the real system folder, which the decoding thread does not
+    // see: the pass decodes that itself.
     ExpandFolderMacros(destination);
-    planned.push_back(PlannedMember{member, ParentFolder(destination)});
+    if (!WantsNativeSystemFolder(destination)) planned.push_back(PlannedMember{member, ParentFolder(destination)});
     targets.push_back(destination);
   }
   // Before anything is decoded beside a destination: the decoding makes

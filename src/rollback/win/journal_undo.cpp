@@ -1,5 +1,6 @@
 #include "rollback/win/journal_undo.h"
 
+#include "engine/win/native_system_folder.h"
 #include "engine/win/pending_renames.h"
 #include "engine/win/program_runs.h"
 #include "rollback/win/journal_roots.h"
@@ -270,6 +271,8 @@ WideString WhatItChanged(const JournalRecord& record) {
 void UndoJournalRecords(const std::vector<JournalRecord>& records, StringList& notRestored, bool allRecords) {
   const JournalContext context = ContextOf(records, allRecords);
   for (size_t i = records.size(); i-- > 0;) {
+    // A 64-bit product's file in the system folder is in the real one.
+    NativeSystemFolderScope native(records[i].path);
     if (UndoRecord(records[i], context)) continue;
     notRestored.Add(WhatItChanged(records[i]));
     LogEvent(log_kind::kFailure, u"rollback could not restore " + WhatItChanged(records[i]));

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "engine/win/native_system_folder.h"
 #include "rollback/journal_records.h"
 
 #include <sddl.h>
@@ -349,6 +350,8 @@ bool NoteRunFolders(const std::vector<WideString>& destinations) {
     reserve += kReservedPerFile + 4u * static_cast<uint64_t>(destination.Length());
     const WideString folder = ParentFolder(destination);
     if (SamePath(folder, lastFolder)) continue;
+    // A 64-bit product's folders in the system folder are in the real one.
+    NativeSystemFolderScope native(folder);
     NoteMissingFolders(journal, folder);
     NoteTempFolder(journal, folder);
     lastFolder = folder;
@@ -390,7 +393,10 @@ void StartRunPlan(const std::vector<WideString>& destinations, const std::vector
       lastFolderMade = Listed(journal.madeFolders, FolderLevel(folder));
     }
     entry.aside = folder + KeptAsideName(journal.tag, static_cast<uint32_t>(journal.plan.size()));
-    entry.existed = !lastFolderMade && Exists(destination);
+    {
+      NativeSystemFolderScope native(destination);
+      entry.existed = !lastFolderMade && Exists(destination);
+    }
     JournalRecord record;
     record.kind = JournalKind::PlannedFile;
     record.number = static_cast<uint32_t>(journal.plan.size());

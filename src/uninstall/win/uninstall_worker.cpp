@@ -6,6 +6,7 @@
 #include "app/install_state.h"
 #include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/native_system_folder.h"
 #include "engine/win/pending_renames.h"
 #include "engine/win/product_folder.h"
 #include "engine/win/program_runs.h"
@@ -75,32 +76,40 @@ int RunUninstallActions(DiskFile& record, HWND window) {
   return fileCount;
 }
 
+// Deletes the file now or, when that fails, at the next restart.
+void RemoveFile(const WideString& path) {
+  // A link in the product folder (another user may write it) is not the
+  // product's: nothing is deleted through it.
+  const WideString link = LinkInProductFolder(path);
+  if (!link.IsEmpty()) {
+    LogEvent(log_kind::kFailure, path + u" left: " + link + u" is a link");
+    return;
+  }
+  // A 64-bit product's file in the system folder is in the real one.
+  NativeSystemFolderScope native(path);
+  // A replacement an install staged for the restart would bring the file
+  // back: taken back with its staged copy.
+  const WideString staged = path + u"-PLITMP";
+  if (ReplacementPendingAtRestart(LongPathForm(path, MAX_PATH), LongPathForm(staged, MAX_PATH)) &&
+      CancelReplacementAtRestart(LongPathForm(path, MAX_PATH), LongPathForm(staged, MAX_PATH)) &&
+      DeleteFileForced(staged))
+    LogEvent(log_kind::kFileRemoved, staged);
+  if (!PathExists(path)) return;
+  if (DeleteFileForced(path)) {
+    LogEvent(HasExtension(path, u".lnk") ? log_kind::kShortcutRemoved : log_kind::kFileRemoved, path);
+  } else {
+    LogWindowsError(log_kind::kFileRemovedAtRestart, path, GetLastError());
+    State().UninstallRebootRequired = true;
+    MoveItem(path, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+}
+
 void RemoveListed(const StringList& removals, int fileCount) {
   InstallState& state = State();
   for (int i = 0; i < removals.Count(); ++i) UnregisterDll(removals.Item(i));
   for (int i = 0; i < removals.Count(); ++i) {
     const WideString& path = removals.Item(i);
-    // A link in the product folder (another user may write it) is not the
-    // product's: nothing is deleted through it.
-    const WideString link = LinkInProductFolder(path);
-    // A replacement an install staged for the restart would bring the
-    // file back: taken back with its staged copy.
-    const WideString staged = path + u"-PLITMP";
-    if (link.IsEmpty() && ReplacementPendingAtRestart(LongPathForm(path, MAX_PATH), LongPathForm(staged, MAX_PATH)) &&
-        CancelReplacementAtRestart(LongPathForm(path, MAX_PATH), LongPathForm(staged, MAX_PATH)) &&
-        DeleteFileForced(staged))
-      LogEvent(log_kind::kFileRemoved, staged);
-    if (!link.IsEmpty()) {
-      LogEvent(log_kind::kFailure, path + u" left: " + link + u" is a link");
-    } else if (PathExists(path)) {
-      if (DeleteFileForced(path)) {
-        LogEvent(HasExtension(path, u".lnk") ? log_kind::kShortcutRemoved : log_kind::kFileRemoved, path);
-      } else {
-        LogWindowsError(log_kind::kFileRemovedAtRestart, path, GetLastError());
-        state.UninstallRebootRequired = true;
-        MoveItem(path, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
-      }
-    }
+    RemoveFile(path);
     RemoveAppPath(path);
     RemoveEmptyFolders(ParentFolder(path));
     MutexGuard guard(state.ProgressLock);

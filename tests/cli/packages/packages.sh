@@ -9,8 +9,8 @@
 #   SOURCE_DATE_EPOCH;
 # - the quick start on the .deb's files (dpkg-deb -x): the example packed
 #   without --stub, for x86 and with --arch x64, passes plovepack verify,
-#   and plovepack --version, the stubs' version block (plovepack list) and
-#   the project's version agree;
+#   and plovepack --version, the packer named in the installer's version
+#   block (plovepack list) and the project's version agree;
 # - the .tar.gz holds the same files as the .deb in the installed layout
 #   and its packer finds its stubs too; the .zip holds plovepack.exe with
 #   stubs\ beside it, sorted, dated, without extra fields.
@@ -60,23 +60,27 @@ expected="-rwxr-xr-x ./usr/bin/plovepack
 -rw-r--r-- ./usr/share/doc/plove-install/licenses/liblzma.txt
 -rw-r--r-- ./usr/share/doc/plove-install/licenses/mingw-w64.txt
 -rw-r--r-- ./usr/share/doc/plove-install/publishing.md
+-rw-r--r-- ./usr/share/man/man1/plovepack.1.gz
 -rwxr-xr-x ./usr/share/plove-install/stubs/setup-stub-x64.exe
 -rwxr-xr-x ./usr/share/plove-install/stubs/setup-stub-x86.exe"
 [ -f "$top/LICENSE" ] && expected=$(sed 's|^\(.*licenses/\)README.txt$|-rw-r--r-- ./usr/share/doc/plove-install/licenses/LICENSE.txt\n&|' <<<"$expected")
 [ "$files" = "$expected" ] || fail "files of the .deb: $(diff <(echo "$expected") <(echo "$files"))"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer field"
 echo "deb: $(field Depends); $(wc -l <<<"$files") files, root/root, $date"
 
 # The quick start on the .deb's files, with the bundled example.
 dpkg-deb -x "one/$deb" debroot || fail "dpkg-deb -x"
 pack=debroot/usr/bin/plovepack
-[ "$("$pack" --version)" = "plovepack $version" ] || fail "--version: $("$pack" --version)"
+[ "$("$pack" --version | head -n 1)" = "plovepack $version" ] || fail "--version: $("$pack" --version)"
+"$pack" --version | grep -q 'MIT licence' || fail "--version names no licence"
 hello=$top/examples/hello
 for arch in x86 x64; do
   "$pack" build "$hello/setup.dat" --files "$hello/files" --add "hello-app.exe=$root/win32/examples/hello/hello-app.exe" \
     --arch "$arch" -o "hello-$arch.exe" --quiet || fail "build --arch $arch"
   "$pack" verify "hello-$arch.exe" >/dev/null || fail "verify hello-$arch.exe"
-  [ "$("$pack" list "hello-$arch.exe" | head -n 1)" = "version resource: Plove Install $version" ] ||
-    fail "list hello-$arch.exe: $("$pack" list "hello-$arch.exe" | head -n 1)"
+  # The version block names the product, and the packer that built it.
+  "$pack" list "hello-$arch.exe" | grep -qx "  Comments: Built with plovepack $version" ||
+    fail "list hello-$arch.exe: $("$pack" list "hello-$arch.exe" | head -n 12)"
   made=$("$pack" manifest "hello-$arch.exe" --id Plove.Hello --url https://x.example/h.exe | grep -c "Architecture: $arch")
   [ "$made" = 1 ] || fail "hello-$arch.exe is not an $arch installer"
 done
@@ -88,9 +92,11 @@ mkdir tarroot && tar xzf "one/$tgz" -C tarroot || fail "tar x"
 (cd debroot/usr && find . -type f ! -name copyright | sort) > deb-files
 (cd "tarroot/plove-install-$version-linux-x86_64" && find . -type f | sort) > tar-files
 cmp -s deb-files tar-files || fail "tarball files: $(diff deb-files tar-files)"
-"tarroot/plove-install-$version-linux-x86_64/bin/plovepack" build "$hello/setup.dat" --files "$hello/files" \
-  --add "hello-app.exe=$root/win32/examples/hello/hello-app.exe" -o tar-hello.exe --quiet || fail "build from the tarball"
-cmp -s tar-hello.exe hello-x86.exe || fail "the tarball's packer made another installer"
+mkdir tar && "tarroot/plove-install-$version-linux-x86_64/bin/plovepack" build "$hello/setup.dat" --files "$hello/files" \
+  --add "hello-app.exe=$root/win32/examples/hello/hello-app.exe" -o tar/hello-x86.exe --quiet ||
+  fail "build from the tarball"
+# (The same output name: it is in the installer's version block.)
+cmp -s tar/hello-x86.exe hello-x86.exe || fail "the tarball's packer made another installer"
 echo "tarball: $(wc -l < tar-files) files as in the .deb; its packer makes the same installer"
 
 # The zip.

@@ -43,7 +43,7 @@ expect() { grep -qxF -- "$1" lines.txt || fail "no line '$1' in: $(cat lines.txt
 expect "plovepack $version"
 expect "hello-x86.exe: OK, 4 members"
 expect "hello-x64.exe: OK, 4 members"
-expect "version resource: Plove Install $version"
+expect "  Comments: Built with plovepack $version"
 [ -f never.exe ] && fail "never.exe written"
 grep -F "no x86 installer stub: looked for '" lines.txt | grep -qF 'nostubs\stubs\setup-stub-x86.exe' ||
   fail "the missing stub's message: $(cat lines.txt)"

@@ -163,6 +163,7 @@ TEST(LogOption, RelaunchGetsTheFullPathEverythingElseAsItWas) {
        u"\"s.exe\" --silent --log=\"C:\\Work dir\\a.log\" --installto=\"D:\\A\""},
       {u"\"s.exe\" --log=\"a.log\"", u"\"s.exe\" --log=\"C:\\Work dir\\a.log\""},
       {u"\"s.exe\" --log=\"a", u"\"s.exe\" --log=\"C:\\Work dir\\a.log\""},
+      {u"\"s.exe\" \"--log=a b.log\" --silent", u"\"s.exe\" --log=\"C:\\Work dir\\a.log\" --silent"},
       // Nothing to replace.
       {u"\"s.exe\" --silent", u"\"s.exe\" --silent"},
       {u"\"s.exe\" --installto=D:\\A --log=x", u"\"s.exe\" --installto=D:\\A --log=x"},

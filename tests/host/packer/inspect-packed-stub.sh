@@ -36,9 +36,15 @@ size=$("$plovepack" list setup.exe | awk 'END { print $10 }')
 payload="--type=10 --name=24356 --language=0 [type=rcdata size=$size]"
 grep -qxF -- "$payload" <<<"$after" || fail "payload not listed as '$payload'"
 grep -qE -- '^--type=10 --name=24357 --language=0 \[type=rcdata size=[0-9]+\]$' <<<"$after" || fail "no recipe listed"
-diff <(echo "$before") <(grep -vxF -- "$payload" <<<"$after" | grep -v -- '--name=24357 ') ||
-  fail "the stub's own resources changed"
+# The version block is the product's; everything else is the stub's.
+grep -qE -- '^--type=16 --name=1 --language=1033 \[type=version size=[0-9]+\]$' <<<"$after" || fail "no version block"
+diff <(grep -v -- '--type=16 ' <<<"$before") <(grep -vxF -- "$payload" <<<"$after" | grep -v -- '--name=24357 ' |
+  grep -v -- '--type=16 ') || fail "the stub's own resources changed"
 wrestool -x --raw --type=10 --name=24356 setup.exe > payload.bin || fail "wrestool cannot extract the payload"
 [ "$(stat -c %s payload.bin)" = "$size" ] || fail "extracted payload has the wrong size"
 "$plovepack" verify payload.bin >/dev/null || fail "the payload extracted by wrestool does not verify"
+# A 64-bit stub: the build says which Program Files the product goes to.
+note=$("$plovepack" build "$data/setup.dat" --files "$data/files" --stub "$stub" -o x64-note.exe --no-sign-warning 2>&1 |
+  grep '^note:') || fail "no note about Program Files for a 64-bit stub"
+grep -q '<Program Files> is Program Files' <<<"$note" || fail "note: $note"
 echo "objdump and wrestool agree: $(wc -l <<<"$after") resources, payload $size bytes"

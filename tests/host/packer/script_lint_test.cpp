@@ -171,3 +171,44 @@ TEST(ScriptMembers, NameConversion) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScriptLint, UnknownDirectivesAndMacros) {
+  struct Case {
+    std::string lines;
+    std::string finding;  // "" for none
+  } cases[] = {
+      {"[CopyFlie]\r\n", "unknown directive '[CopyFlie]'; did you mean [CopyFile]?"},
+      {"[Copy File]\r\n", "did you mean [CopyFile]?"},
+      {"[Regsitry]\r\n", "did you mean [Registry]?"},
+      {"[Frobnicate]\r\n", "unknown directive '[Frobnicate]', which the installer skips"},
+      {"[CopyFile]\r\na.txt\r\n<Destnation>a.txt\r\n", "unknown folder macro '<Destnation>'; did you mean <Destination>?"},
+      {"[CopyFile]\r\na.txt\r\n<Apps>a.txt\r\n", "unknown folder macro '<Apps>', which stays in the path"},
+      {"[CopyFile]\r\na.txt\r\n<destination>a.txt\r\n", ""},  // macros ignore letter case
+      {"[RunFile]\r\n<TempInstall>a.txt\r\n\r\n\r\n", ""},
+      {"[RunFile]\r\n<TempInstal>a.txt\r\n\r\n\r\n", "did you mean <TempInstall>?"},
+      {"[Message]\r\n<b>Note</b>\r\nInformation\r\n", ""},  // a text may hold angle brackets
+      {"[Message]\r\nSee <DeskTopp>\r\nInformation\r\n", "did you mean <DeskTop>?"},
+      {"[Registry]\r\nHKLM\r\n<Progam Files>\r\nSTRING\r\nv\r\n<x>\r\n", "did you mean <Program Files>?"},
+  };
+  for (const Case& c : cases) {
+    std::string script = kHeader + c.lines;
+    const uint8_t* data = reinterpret_cast<const uint8_t*>(script.data());
+    std::vector<LintFinding> strict = LintScript(data, script.size(), nullptr);
+    if (c.finding.empty()) {
+      EXPECT_EQ(Summary(strict), "") << c.lines;
+      continue;
+    }
+    ASSERT_EQ(strict.size(), 1u) << c.lines << Summary(strict);
+    EXPECT_EQ(strict[0].severity, LintSeverity::Error);
+    EXPECT_NE(strict[0].text.find(c.finding), std::string::npos) << strict[0].text;
+    LintOptions allow;
+    allow.allowUnknown = true;
+    std::vector<LintFinding> kept = LintScript(data, script.size(), nullptr, allow);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].severity, LintSeverity::Warning) << c.lines;
+  }
+}
+
+}  // namespace

@@ -73,3 +73,39 @@ TEST(WingetManifest, ProductFromTheScriptAndArchitectureFromTheHeader) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WingetManifest, LocaleTextsWrittenBeforeAreKept) {
+  WingetInstaller installer;
+  installer.identifier = "Plove.App";
+  installer.version = "1.0";
+  installer.product.name = "App";
+  WingetLocale given;
+  given.locale = "en-US";
+  given.publisher = "Plove";
+  given.license = "MIT";
+  given.shortDescription = "Short.";
+  given.publisherUrl = "https://plove.example/";
+  given.licenseUrl = "https://plove.example/licence";
+  given.moniker = "app";
+  given.tags = SplitTags("one, two  one,three");
+  given.description = "Line one\nline \"two\" \\ caf\xC3\xA9";
+  given.releaseNotes = "\tNotes.";
+  EXPECT_EQ(given.tags, (std::vector<std::string>{"one", "two", "three"}));
+  const std::string yaml = WriteWingetLocaleManifest(installer, given, kWingetManifestVersion);
+
+  WingetLocale again;
+  again.moniker = "new";  // given anew: wins over the earlier text
+  KeepEarlierLocaleTexts(yaml, &again);
+  EXPECT_EQ(again.publisherUrl, given.publisherUrl);
+  EXPECT_EQ(again.licenseUrl, given.licenseUrl);
+  EXPECT_EQ(again.moniker, "new");
+  EXPECT_EQ(again.tags, given.tags);
+  EXPECT_EQ(again.description, given.description);
+  EXPECT_EQ(again.releaseNotes, given.releaseNotes);
+  EXPECT_NE(WriteWingetLocaleManifest(installer, again, kWingetManifestVersion).find("\nMoniker: \"new\"\n"),
+            std::string::npos);
+}
+
+}  // namespace

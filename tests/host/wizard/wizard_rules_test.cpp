@@ -115,6 +115,10 @@ TEST(InstallToOverride, CommandLineOptions) {
       {u"setup.exe --installto==D:\\Apps", u"=D:\\Apps"},                       // one "=" only
       {u"setup.exe --installto=\"D:\\Apps\" --silent", u"D:\\Apps\" --silent"},  // later options stay
       {u"setup.exe --installto=\"\"D:\\Apps\"\"", u"\"D:\\Apps\""},             // one pair of quotes
+      // The whole argument quoted: the value ends at its closing quote.
+      {u"setup.exe \"--installto=D:\\My Apps\\App\"", u"D:\\My Apps\\App"},
+      {u"setup.exe \"--installto=D:\\My Apps\\App\" --silent", u"D:\\My Apps\\App"},
+      {u"setup.exe --silent \"--installto = D:\\Apps", u"D:\\Apps"},
       {u"setup.exe <installto>D:\\Apps", u"D:\\Apps"},
       {u"setup.exe <installto>\"D:\\Apps\"", u"\"D:\\Apps\""},  // no unquoting after "<installto>"
       {u"setup.exe <installto>D:\\A --installto=\"E:\\B\"", u"E:\\B"},  // "--installto" is applied last

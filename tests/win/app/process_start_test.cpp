@@ -29,7 +29,7 @@ HWND ShownWindowOfThisProcess() {
     HWND found = nullptr;
   } search;
   EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
+      [](HWND window, LPARAM context) CALLBACK -> BOOL {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if (owner != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;

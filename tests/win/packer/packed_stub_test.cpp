@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <imagehlp.h>
+#include <shellapi.h>
+#include <winver.h>
 
 #include <random>
 
@@ -359,9 +361,9 @@ TEST_F(PackedStub, WindowsPlovepackBuildsVerifiesAndExtracts) {
   RunResult result = RunProgram(tool, 120000, build);
   ASSERT_TRUE(result.ended);
   ASSERT_EQ(result.exitCode, 0u);
-  std::string written;
-  ASSERT_TRUE(ReadWholeFile(setup, written));
-  EXPECT_EQ(Bytes(written), Packed()) << "the same bytes as the library makes";
+  // The same payload as the library makes (the tool adds the product's
+  // version block around it).
+  ExpectPayload(setup, archive_, folder_);
 
   result = RunProgram(tool, 60000, u"verify \"" + setup + u"\"");
   EXPECT_EQ(result.exitCode, 0u);
@@ -391,11 +393,117 @@ TEST_F(PackedStub, WindowsPlovepackBuildsVerifiesAndExtracts) {
   EXPECT_FALSE(PathExists(refused + u".uninstaller.exe"));
 
   // A missing member: exit status 1 and no output file.
+  // (The folder is named without a closing backslash, which would quote
+  // the quote after it.)
   WideString missing = folder_ / u"missing.exe";
+  const WideString empty = folder_ / u"empty";
+  ASSERT_TRUE(CreateFolderTree(empty));
   result = RunProgram(tool, 60000, WideString::Format(u"build \"%s\" --files \"%s\" --stub \"%s\" -o \"%s\" --quiet",
-                                                      folder_ / u"setup.dat", folder_.Path(), StubPath(), missing));
+                                                      folder_ / u"setup.dat", empty, StubPath(), missing));
   EXPECT_EQ(result.exitCode, 1u);
   EXPECT_FALSE(PathExists(missing));
 }
 
 }  // namespace
+
+namespace {
+
+// An .ico file of 16x16 and 32x32 images, 32 bits, of one colour.
+std::vector<uint8_t> IconFile(uint32_t bgra) {
+  auto put16 = [](std::vector<uint8_t>& out, uint32_t v) { out.push_back(uint8_t(v)), out.push_back(uint8_t(v >> 8)); };
+  auto put32 = [&](std::vector<uint8_t>& out, uint32_t v) { put16(out, v & 0xFFFF), put16(out, v >> 16); };
+  std::vector<std::vector<uint8_t>> images;
+  for (uint32_t size : {16u, 32u}) {
+    std::vector<uint8_t> image;
+    for (uint32_t v : {40u, size, 2 * size}) put32(image, v);
+    put16(image, 1), put16(image, 32);
+    for (int i = 0; i < 6; ++i) put32(image, 0);
+    for (uint32_t i = 0; i < size * size; ++i) put32(image, bgra);
+    image.resize(image.size() + 4 * size, 0);  // the mask, all shown
+    images.push_back(image);
+  }
+  std::vector<uint8_t> out;
+  put16(out, 0), put16(out, 1), put16(out, uint32_t(images.size()));
+  uint32_t offset = uint32_t(6 + 16 * images.size());
+  for (size_t i = 0; i < images.size(); ++i) {
+    const uint8_t size = i == 0 ? 16 : 32;
+    out.insert(out.end(), {size, size, 0, 0});
+    put16(out, 1), put16(out, 32), put32(out, uint32_t(images[i].size())), put32(out, offset);
+    offset += uint32_t(images[i].size());
+  }
+  for (const auto& image : images) out.insert(out.end(), image.begin(), image.end());
+  return out;
+}
+
+WideString VersionText(const std::vector<uint8_t>& block, const WChar* key) {
+  void* value = nullptr;
+  UINT length = 0;
+  const WideString path = WideString(u"\\StringFileInfo\\040904B0\\") + key;
+  if (!VerQueryValueW(block.data(), path.W(), &value, &length) || value == nullptr) return WideString();
+  return WideString(static_cast<const WChar*>(value));
+}
+
+}  // namespace
+
+// What Windows reads from an installer built with the product's identity:
+// the version block through GetFileVersionInfo, the icon through the shell.
+TEST_F(PackedStub, VersionBlockAndIconAreTheProducts) {
+  WideString files = folder_ / u"files";
+  ASSERT_TRUE(CreateFolderTree(files));
+  ASSERT_TRUE(WriteBytes(folder_ / u"setup.dat",
+                         Bytes("[Project Name]\r\nPlove Identity\r\n[ProgramVersion]\r\n2.5.1\r\n"
+                               "[UninstallSettings]\r\nPlove Publishing\r\n[Install To]\r\n<Program Files>Identity\\\r\n"
+                               "[CopyFile]\r\ndata.bin\r\n<Destination>data.bin\r\n")));
+  ASSERT_TRUE(WriteBytes(files + u"\\data.bin", Bytes("data")));
+  ASSERT_TRUE(WriteBytes(folder_ / u"product.ico", IconFile(0xFF2040C0)));
+  const WideString setup = folder_ / u"Identity Setup.exe";
+  RunResult result = RunProgram(
+      HostPath(PLOVE_PLOVEPACK_PATH), 120000,
+      WideString::Format(u"build \"%s\" --files \"%s\" --stub \"%s\" -o \"%s\" --quiet --no-sign-warning "
+                         u"--copyright \"(c) 2025 Plove Publishing\" --icon \"%s\"",
+                         folder_ / u"setup.dat", files, StubPath(), setup, folder_ / u"product.ico"));
+  ASSERT_TRUE(result.ended);
+  ASSERT_EQ(result.exitCode, 0u);
+
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(setup.W(), &handle);
+  ASSERT_NE(size, 0u) << GetLastError();
+  std::vector<uint8_t> block(size);
+  ASSERT_TRUE(GetFileVersionInfoW(setup.W(), 0, size, block.data()));
+  EXPECT_EQ(VersionText(block, u"ProductName"), WideString(u"Plove Identity"));
+  EXPECT_EQ(VersionText(block, u"FileDescription"), WideString(u"Plove Identity Setup"));
+  EXPECT_EQ(VersionText(block, u"CompanyName"), WideString(u"Plove Publishing"));
+  EXPECT_EQ(VersionText(block, u"ProductVersion"), WideString(u"2.5.1"));
+  EXPECT_EQ(VersionText(block, u"FileVersion"), WideString(u"2.5.1.0"));
+  EXPECT_EQ(VersionText(block, u"LegalCopyright"), WideString(u"(c) 2025 Plove Publishing"));
+  EXPECT_EQ(VersionText(block, u"OriginalFilename"), WideString(u"Identity Setup.exe"));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00020005u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00010000u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00020005u);
+
+  // The shell's icon of the file is the 32x32 image given, in its colour.
+  HICON large = nullptr;
+  ASSERT_EQ(ExtractIconExW(setup.W(), 0, &large, nullptr, 1), 1u);
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(large, &info));
+  BITMAP bitmap{};
+  GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+  EXPECT_EQ(bitmap.bmWidth, 32);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP canvas = CreateCompatibleBitmap(screen, 32, 32);
+  HGDIOBJ old = SelectObject(dc, canvas);
+  DrawIconEx(dc, 0, 0, large, 32, 32, 0, nullptr, DI_NORMAL);
+  const COLORREF pixel = GetPixel(dc, 16, 16);
+  SelectObject(dc, old);
+  DeleteObject(canvas);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  DestroyIcon(large);
+  EXPECT_EQ(pixel, RGB(0x20, 0x40, 0xC0)) << std::hex << pixel;
+}

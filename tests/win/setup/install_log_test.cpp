@@ -411,3 +411,33 @@ TEST(InstallLog, ElevatedCopyThatNobodyServesDoesNotWaitForEver) {
             u"relay command [setreg_hkcu_dword] Count Software\\Plove Unserved 7 was not taken by the first process "
             u"within 30 s: " + ErrorDetail(WindowsErrorText(ERROR_TIMEOUT), ERROR_TIMEOUT));
 }
+
+// Programs that start others with an argument list (PowerShell's
+// Start-Process -ArgumentList, Python's subprocess, .NET's ArgumentList)
+// quote every argument that holds a blank as a whole: "--log=C:\a b.log".
+TEST(InstallLog, WholeQuotedArgumentsOfInstallerAndUninstaller) {
+  TestFolder folder;
+  const WideString setup =
+      PackSetup(folder, u"setup.exe", Product("Plove Quoted", "[CopyFile]\r\napp.txt\r\n<Destination>app.txt\r\n"));
+  const WideString installLog = folder / u"install log.txt";
+  {
+    SetupProcess install(setup, u"--silent \"--installto=C:\\Plove Quoted\\My App\" \"--log=" + installLog + u"\"");
+    ASSERT_EQ(install.Wait(), 0u);
+  }
+  EXPECT_TRUE(FileExists(u"C:\\Plove Quoted\\My App\\app.txt"));
+  ExpectEachProcessFramed(ReadInstallLog(installLog), kFirst, 0);
+
+  // Where the install put them follows its 32-bit or 64-bit choice: read from the entry.
+  const WideString record = UninstallRecordArgument(
+      ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Plove Quoted"), u"UninstallString"));
+  ASSERT_NE(record.Find(u" "), 0) << "the record's path holds a blank: " << record.ToUtf8();
+  const WideString uninstallLog = folder / u"uninstall log.txt";
+  const WideString uninstaller =
+      ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Plove Quoted"), u"DisplayIcon");
+  SetupProcess run(uninstaller, u"--silent \"--log=" + uninstallLog + u"\" \"--uninstall=" + record + u"\"");
+  ASSERT_TRUE(run.Started()) << uninstaller.ToUtf8();
+  EXPECT_EQ(run.Wait(60000), 0u) << FileBytes(uninstallLog);
+  EXPECT_FALSE(FileExists(u"C:\\Plove Quoted\\My App\\app.txt"));
+  EXPECT_FALSE(FileExists(record));
+  ExpectEachProcessFramed(ReadInstallLog(uninstallLog), u"uninstaller", 0);
+}

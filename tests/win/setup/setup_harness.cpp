@@ -24,8 +24,9 @@ std::vector<uint8_t> ReadHostFile(const char* unixPath) {
 
 std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-WideString PackSetup(const TestFolder& folder, const WideString& fileName, const std::vector<PackSource>& members) {
-  std::vector<uint8_t> stub = ReadHostFile(PLOVE_STUB_PATH);
+WideString PackSetup(const TestFolder& folder, const WideString& fileName, const std::vector<PackSource>& members,
+                     const char* stubPath) {
+  std::vector<uint8_t> stub = ReadHostFile(stubPath);
   PackSettings settings;
   settings.threads = 2;
   std::vector<uint8_t> installer;

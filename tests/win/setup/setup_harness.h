@@ -20,8 +20,10 @@ WideString HostPath(const char* unixPath);
 std::vector<uint8_t> ReadHostFile(const char* unixPath);
 std::vector<uint8_t> Bytes(const std::string& text);
 
-// Packs members into folder\fileName with this tree's installer stub.
-WideString PackSetup(const TestFolder& folder, const WideString& fileName, const std::vector<PackSource>& members);
+// Packs members into folder\fileName with this tree's installer stub, or
+// with the stub at stubPath (a file of the build machine).
+WideString PackSetup(const TestFolder& folder, const WideString& fileName, const std::vector<PackSource>& members,
+                     const char* stubPath = PLOVE_STUB_PATH);
 
 // One line of the message transcript.
 struct TranscriptMessage {
