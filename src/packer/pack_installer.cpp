@@ -6,6 +6,7 @@
 
 #include "packer/parallel_for.h"
 #include "packer/script_members.h"
+#include "packer/store_probe.h"
 #include "pe/installer_image.h"
 
 uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize) {
@@ -21,9 +22,10 @@ uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize) {
 }
 
 bool PackMemberData(const uint8_t* data, size_t size, const LzmaOptions& options, std::vector<uint8_t>& out) {
+  if (StoreWithoutCompressing(data, size, kStoreBelowSaving)) return StoreMember(data, size, out);
   if (!CompressLzmaAlone(data, size, options, out)) return false;
-  // Stored when LZMA saves less than a hundredth: decoding such a stream
-  // costs far more than reading the few bytes more.
+  // Stored, too, when the whole member saves less than a hundredth:
+  // decoding such a stream costs far more than reading the few bytes more.
   if (out.size() <= size - size / kStoreBelowSaving) return true;
   return StoreMember(data, size, out);
 }

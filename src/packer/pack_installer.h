@@ -1,7 +1,8 @@
 #pragma once
 // Builds an installer from a stub executable and the members' bytes: every
 // member compressed as one LZMA-alone stream (in parallel), or stored as it
-// is when LZMA would save less than a hundredth of it, the archive laid
+// is when LZMA would save less than a hundredth of it (judged from its
+// first megabyte where that does not compress), the archive laid
 // out in the given member order, and the archive embedded in a copy of the
 // stub as RT_RCDATA 24356, language neutral, at the end of the file, with
 // the recipe of the uninstaller behind it (pe/installer_image.h). The result depends only on the
@@ -38,8 +39,10 @@ uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize);
 
 // A member's packed data: its LZMA-alone stream, or its stored form
 // (payload/member_method.h) when the stream is not at least a
-// kStoreBelowSaving-th smaller than the member. False when the encoder fails
-// or the member is 4 GiB or larger.
+// kStoreBelowSaving-th smaller than the member. Members whose first
+// megabyte does not compress by that much at a fast setting are stored
+// without the full pass (packer/store_probe.h). False when the encoder
+// fails or the member is 4 GiB or larger.
 constexpr size_t kStoreBelowSaving = 100;
 bool PackMemberData(const uint8_t* data, size_t size, const LzmaOptions& options, std::vector<uint8_t>& out);
 
