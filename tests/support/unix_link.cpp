@@ -22,11 +22,9 @@ std::string UnixName(const WideString& path) {
 
 }  // namespace
 
-bool MakeUnixLink(const WideString& link, const WideString& target) {
-  const std::string from = UnixName(link), to = UnixName(target);
-  if (from.empty() || to.empty()) return false;
-  const WideString command = u"Z:\\bin\\ln -sfn \"" + WideString::FromUtf8(to.c_str()) + u"\" \"" +
-                             WideString::FromUtf8(from.c_str()) + u"\"";
+bool StartUnixLn(const std::string& unixTarget, const std::string& unixLink) {
+  const WideString command = u"Z:\\bin\\ln -sfn \"" + WideString::FromUtf8(unixTarget.c_str()) + u"\" \"" +
+                             WideString::FromUtf8(unixLink.c_str()) + u"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION created{};
@@ -36,6 +34,12 @@ bool MakeUnixLink(const WideString& link, const WideString& target) {
   }
   ScopedKernelHandle thread(created.hThread);
   ScopedKernelHandle process(created.hProcess);
+  return true;
+}
+
+bool MakeUnixLink(const WideString& link, const WideString& target) {
+  const std::string from = UnixName(link), to = UnixName(target);
+  if (from.empty() || to.empty() || !StartUnixLn(to, from)) return false;
   // A Unix program gives no handle to wait on: wait for the link instead.
   for (int waited = 0; waited < 10000; waited += 20) {
     const DWORD attributes = GetFileAttributesW(link.W());

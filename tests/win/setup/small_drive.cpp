@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "unix_link.h"
 #include "util/win/scoped_handle.h"
 #include "util/win/windows_api.h"
 
@@ -33,23 +34,17 @@ bool LinkDrive(std::string* whyNot) {
     *whyNot = "PLOVE_WINE_PREFIX is not set: the small drive is mapped only in the prefix of a ctest run";
     return false;
   }
-  WideString command = u"Z:\\bin\\ln -sfn \"" + WideString::FromUtf8(PLOVE_SMALL_DRIVE_PATH) + u"\" \"" +
-                       WideString(prefix) + u"/dosdevices/s:\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION created{};
-  if (!CreateProcessW(nullptr, const_cast<wchar_t*>(command.W()), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &created)) {
-    *whyNot = "could not start " + command.ToUtf8() + ", error " + std::to_string(GetLastError());
+  const std::string link = WideString(prefix).ToUtf8() + "/dosdevices/s:";
+  if (!StartUnixLn(PLOVE_SMALL_DRIVE_PATH, link)) {
+    *whyNot = std::string("could not start ln for ") + PLOVE_SMALL_DRIVE_PATH + ", error " +
+              std::to_string(GetLastError());
     return false;
   }
-  ScopedKernelHandle thread(created.hThread);
-  ScopedKernelHandle process(created.hProcess);
   for (int waited = 0; waited < 10000; waited += 50) {
     if (IsSmall(WideString(kRoot))) return true;
     Sleep(50);
   }
-  *whyNot = "the small drive did not appear as S: after " + command.ToUtf8();
+  *whyNot = std::string("the small drive did not appear as S: after linking ") + PLOVE_SMALL_DRIVE_PATH;
   return false;
 }
 
