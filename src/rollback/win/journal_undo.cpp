@@ -271,8 +271,10 @@ WideString WhatItChanged(const JournalRecord& record) {
 void UndoJournalRecords(const std::vector<JournalRecord>& records, StringList& notRestored, bool allRecords) {
   const JournalContext context = ContextOf(records, allRecords);
   for (size_t i = records.size(); i-- > 0;) {
-    // A 64-bit product's file in the system folder is in the real one.
-    NativeSystemFolderScope native(records[i].path);
+    // A 64-bit product's file in the system folder is in the real one. An
+    // old version's file was kept where this process sees it: it goes back
+    // there.
+    NativeSystemFolderScope native(records[i].kind == JournalKind::OldFileKept ? WideString() : records[i].path);
     if (UndoRecord(records[i], context)) continue;
     notRestored.Add(WhatItChanged(records[i]));
     LogEvent(log_kind::kFailure, u"rollback could not restore " + WhatItChanged(records[i]));
