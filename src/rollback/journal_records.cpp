@@ -1,5 +1,7 @@
 #include "rollback/journal_records.h"
 
+#include "util/path_text.h"
+
 namespace {
 
 const uint8_t kMagic[7] = {'P', 'L', 'I', 'J', 'R', 'N', 'L'};
@@ -200,7 +202,7 @@ std::vector<uint8_t> PlannedSizeBytes(uint64_t size) {
 }
 
 bool PlannedSize(const JournalRecord& record, uint64_t& size) {
-  if (record.bytes.size() != 8) return false;
+  if (record.bytes.size() != 8 && record.bytes.size() != 8 + kKeptIdentityBytes) return false;
   size = 0;
   for (int i = 0; i < 8; ++i) size |= static_cast<uint64_t>(record.bytes[i]) << (8 * i);
   return true;
@@ -219,4 +221,41 @@ PlannedUndo UndoOfPlannedFile(bool existedBefore, bool keptAsidePresent, bool de
   if (!existedBefore) return destinationPresent ? PlannedUndo::Delete : PlannedUndo::Nothing;
   if (keptAsidePresent) return PlannedUndo::PutBack;
   return PlannedUndo::Nothing;
+}
+
+void AppendKeptIdentity(const KeptIdentity& identity, std::vector<uint8_t>& bytes) {
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(identity.volumeSerial >> (8 * i)));
+  for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<uint8_t>(identity.fileId >> (8 * i)));
+}
+
+bool KeptIdentityOf(const JournalRecord& record, KeptIdentity& identity) {
+  size_t at = 0;
+  switch (record.kind) {
+    case JournalKind::PlannedFile:
+      if (record.bytes.size() == 8 + kKeptIdentityBytes) {
+        at = 8;
+      } else if (record.bytes.size() != kKeptIdentityBytes) {
+        return false;
+      }
+      break;
+    case JournalKind::FileReplaced:
+    case JournalKind::OldFileKept:
+    case JournalKind::AsideIdentity:
+      if (record.bytes.size() != kKeptIdentityBytes) return false;
+      break;
+    default: return false;
+  }
+  identity = KeptIdentity();
+  for (int i = 0; i < 4; ++i) identity.volumeSerial |= static_cast<uint32_t>(record.bytes[at + i]) << (8 * i);
+  for (int i = 0; i < 8; ++i) identity.fileId |= static_cast<uint64_t>(record.bytes[at + 4 + i]) << (8 * i);
+  return true;
+}
+
+bool KeptAsideBeside(const WideString& destination, const WideString& aside) {
+  const int slash = destination.FindLast(u'\\');
+  const int asideSlash = aside.FindLast(u'\\');
+  if (slash == 0 || asideSlash != slash) return false;
+  const WideString name = aside.From(asideSlash + 1);
+  return SamePath(aside.Left(asideSlash), destination.Left(slash)) && name.StartsWith(u"~PLI", true) &&
+         name.FindChar(u'/') == 0;
 }

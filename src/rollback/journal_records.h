@@ -40,15 +40,19 @@ enum class JournalKind : uint8_t {
   TempFiles = 15,  // path: a folder where the run's temporary files (RunTempFileName) may lie
   RunUser = 16,    // path: the SID of the account that ran it, whose hive kRootCurrentUser names
   DeletionCancelled = 17,  // path: a deletion at the next restart that placing a file took back
+  AsideIdentity = 18,      // path: a kept-aside file; bytes: its identity (KeptIdentityBytes), which
+                           // replaces the one an earlier record gave it (it was copied aside, say)
 };
-constexpr uint8_t kLastJournalKind = 17;
+constexpr uint8_t kLastJournalKind = 18;
 // The version written; versions 1 to this one are read.
 constexpr uint8_t kJournalVersion = 2;
 
 // Version 2 meanings of fields version 1 left at zero or empty:
 // PlannedFile.bytes: the member's size (64 bits, little-endian), which tells
 //   a file this run wrote from another one when a crash lost its
-//   FilePlaced record.
+//   FilePlaced record; for a file that existed, the identity of the file
+//   then (KeptIdentityBytes) follows, or stands alone when no size is known.
+// FileReplaced.bytes, OldFileKept.bytes: the identity of the file kept aside.
 // DllRegistered.type: kDllWasThere when the file at path was there before
 //   the run (kept by the version rule, or replaced): its registration is not
 //   the run's to take away; a replaced one is registered again once its old
@@ -124,6 +128,28 @@ WideString RunTempFilePattern(const WideString& tag);
 // (false when the record holds no size).
 std::vector<uint8_t> PlannedSizeBytes(uint64_t size);
 bool PlannedSize(const JournalRecord& record, uint64_t& size);
+
+// A kept-aside file's identity on its volume (volume serial number and file
+// ID), which a rename keeps and another file under its name does not have:
+// nothing is put back from a kept-aside name that holds another file.
+struct KeptIdentity {
+  uint32_t volumeSerial = 0;
+  uint64_t fileId = 0;
+  bool operator==(const KeptIdentity& other) const {
+    return volumeSerial == other.volumeSerial && fileId == other.fileId;
+  }
+};
+constexpr size_t kKeptIdentityBytes = 12;
+// Appended to a record's bytes (little-endian serial, then the ID).
+void AppendKeptIdentity(const KeptIdentity& identity, std::vector<uint8_t>& bytes);
+// The identity a PlannedFile, FileReplaced, OldFileKept or AsideIdentity
+// record holds (false: none, as in journals of version 1).
+bool KeptIdentityOf(const JournalRecord& record, KeptIdentity& identity);
+
+// A kept-aside name that undoing may take a file from: one of ours
+// ("~PLI...") right in the destination's own folder, never anywhere else a
+// damaged or forged record names.
+bool KeptAsideBeside(const WideString& destination, const WideString& aside);
 
 // What undoing a planned file comes to, told by the disk alone (a file
 // placed as planned is not flushed to the journal, so after a crash its

@@ -1,5 +1,7 @@
 #include "rollback/win/journal_undo.h"
 
+#include <utility>
+
 #include "engine/win/native_system_folder.h"
 #include "engine/win/pending_renames.h"
 #include "engine/win/program_runs.h"
@@ -30,11 +32,45 @@ bool RemoveFile(const WideString& path) {
   return false;
 }
 
-bool PutBack(const WideString& aside, const WideString& path) {
+// A kept-aside file, opened as itself (never through a link) once it is
+// known to lie beside its destination and to be the file the run put aside
+// when the journal says which that was. Invalid when it is not (logged).
+ScopedFileHandle OpenKeptAside(const WideString& aside, const WideString& path, const KeptIdentity* identity) {
+  if (!KeptAsideBeside(path, aside)) {
+    LogEvent(log_kind::kFailure, u"a kept-aside name outside the folder of " + path + u", left: " + aside);
+    return ScopedFileHandle();
+  }
+  ScopedFileHandle file =
+      OpenNoFollow(aside, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true);
+  if (!file) {
+    LogWindowsError(log_kind::kFailure, u"opening the kept-aside file " + aside, GetLastError());
+    return file;
+  }
+  ItemIdentity found;
+  if (identity != nullptr && (!HandleIdentity(file.Get(), &found) || found.volumeSerial != identity->volumeSerial ||
+                              found.fileId != identity->fileId)) {
+    LogEvent(log_kind::kFailure, u"not the file this run kept aside, nothing put back: " + aside);
+    return ScopedFileHandle();
+  }
+  return file;
+}
+
+bool PutBack(const WideString& aside, const WideString& path, const KeptIdentity* identity) {
+  ScopedFileHandle file = OpenKeptAside(aside, path, identity);
+  if (!file) return false;
   SetItemAttributes(path, FILE_ATTRIBUTE_NORMAL);
-  if (!MoveItem(aside, path, MOVEFILE_REPLACE_EXISTING)) return false;
+  if (!RenameThroughHandle(file.Get(), path, true)) return false;
   LogEvent(log_kind::kRollback, u"put back " + path);
   return true;
+}
+
+// A kept-aside file that is not to come back (the run's own first copy, an
+// old version's file that is there again).
+bool RemoveKeptAside(const WideString& aside, const WideString& path, const KeptIdentity* identity) {
+  ScopedFileHandle file = OpenKeptAside(aside, path, identity);
+  if (!file) return false;
+  SetAttributesThroughHandle(file.Get(), FILE_ATTRIBUTE_NORMAL);
+  return DeleteThroughHandle(file.Get());
 }
 
 bool UndoRegistryValue(const JournalRecord& record, HKEY root, const WideString& path) {
@@ -86,6 +122,14 @@ struct JournalContext {
   std::vector<WideString> keepRegistered;  // DLLs that were there before the run
   WideString userSid;                      // whose hive kRootCurrentUser was, when another's
   std::vector<WideString> replacedPaths;   // FileReplaced: what was there is put back by that record
+  std::vector<std::pair<WideString, KeptIdentity>> asideIdentities;  // AsideIdentity, the last one's
+  // The identity of record's kept-aside file: null when the journal has none.
+  const KeptIdentity* IdentityOf(const JournalRecord& record, KeptIdentity& held) const {
+    for (size_t i = asideIdentities.size(); i-- > 0;) {
+      if (SamePath(asideIdentities[i].first, record.other)) return &asideIdentities[i].second;
+    }
+    return KeptIdentityOf(record, held) ? &held : nullptr;
+  }
 };
 
 // The root and path a registry record names here: the current user's
@@ -122,6 +166,11 @@ JournalContext ContextOf(const std::vector<JournalRecord>& records, bool allReco
         if (!SamePath(record.path, ProcessUserSid())) context.userSid = record.path;
         break;
       case JournalKind::FileReplaced: context.replacedPaths.push_back(record.path); break;
+      case JournalKind::AsideIdentity: {
+        KeptIdentity identity;
+        if (KeptIdentityOf(record, identity)) context.asideIdentities.emplace_back(record.path, identity);
+        break;
+      }
       default: break;
     }
   }
@@ -151,9 +200,15 @@ bool WrittenByTheRun(const JournalRecord& record, const JournalContext& context)
   return PlannedFileIsTheRuns(placedNoted, laterNoted, sizeKnown, sizeKnown && SizeOf(record.path) == size);
 }
 
-// The run's temporary files in folder, wherever the run stopped.
+// The run's temporary files in folder, wherever the run stopped: only
+// there, never through a link on the way (a folder swapped for one since).
 void RemoveTempFiles(const WideString& folder, const WideString& tag) {
   if (tag.IsEmpty()) return;
+  const WideString link = FirstLinkOnPath(folder);
+  if (!link.IsEmpty()) {
+    LogEvent(log_kind::kFailure, u"a link on the way to the run's temporary files, nothing removed through it: " + link);
+    return;
+  }
   WideString prefix = folder;
   AddBackslash(prefix);
   WIN32_FIND_DATAW found{};
@@ -161,8 +216,10 @@ void RemoveTempFiles(const WideString& folder, const WideString& tag) {
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
-    const WideString path = prefix + WideString(reinterpret_cast<const WChar*>(found.cFileName));
-    if (DeleteFileForced(Long(path))) LogEvent(log_kind::kRollback, u"removed " + path);
+    const WideString name(reinterpret_cast<const WChar*>(found.cFileName));
+    if (!name.StartsWith(RunTempPrefix(tag), true)) continue;  // matched by its short name
+    const WideString path = prefix + name;
+    if (DeleteFileNoFollow(path)) LogEvent(log_kind::kRollback, u"removed " + path);
   } while (FindNextFileW(find, &found));
   FindClose(find);
 }
@@ -173,8 +230,10 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
   switch (record.kind) {
     case JournalKind::PlannedFile: {
       bool undone = true;
+      KeptIdentity held;
+      const KeptIdentity* identity = context.IdentityOf(record, held);
       switch (UndoOfPlannedFile(record.type != 0, Exists(record.other), Exists(record.path))) {
-        case PlannedUndo::PutBack: undone = PutBack(record.other, record.path); break;
+        case PlannedUndo::PutBack: undone = PutBack(record.other, record.path, identity); break;
         case PlannedUndo::Delete:
           // Someone else's file there, kept aside apart (FileReplaced), is
           // back by now: not the run's to delete.
@@ -183,7 +242,7 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
             return true;
           }
           // The run's first copy, kept aside by a second placement, goes too.
-          if (Exists(record.other)) RemoveFile(record.other);
+          if (Exists(record.other)) RemoveKeptAside(record.other, record.path, nullptr);
           return RemoveFile(record.path);
         case PlannedUndo::Nothing: break;
       }
@@ -200,19 +259,24 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
       CancelDeletionAtRestart(record.path);
       return ScheduleMoveAtRestart(Long(record.path), WideString());
     case JournalKind::FileCreated: return RemoveFile(record.path);
-    case JournalKind::FileReplaced: return !Exists(record.other) || PutBack(record.other, record.path);
+    case JournalKind::FileReplaced: {
+      KeptIdentity held;
+      return !Exists(record.other) || PutBack(record.other, record.path, context.IdentityOf(record, held));
+    }
     case JournalKind::OldFileKept: {
       // Its uninstaller may have left its deletion for the restart. The new
       // install's own changes are undone by now: a file at path is the old
       // one, which its uninstaller did not remove (the link is that file).
       CancelDeletionAtRestart(record.path);
+      KeptIdentity held;
+      const KeptIdentity* identity = context.IdentityOf(record, held);
       bool back = false;
       if (!Exists(record.other)) {
         back = Exists(record.path);
       } else if (Exists(record.path)) {
-        back = DeleteFileForced(Long(record.other));
+        back = RemoveKeptAside(record.other, record.path, identity);
       } else {
-        back = PutBack(record.other, record.path);
+        back = PutBack(record.other, record.path, identity);
       }
       // Its uninstaller unregistered every DLL and control it removed; the
       // old version registered them at its install, so they are again.
@@ -253,6 +317,7 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
     case JournalKind::None:
     case JournalKind::Begin:
     case JournalKind::RunUser:
+    case JournalKind::AsideIdentity:
     case JournalKind::PlanEnd:
     case JournalKind::FilePlaced:
     case JournalKind::Committed: return true;

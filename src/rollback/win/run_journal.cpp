@@ -32,6 +32,8 @@ struct PlanEntry {
   bool kept = false;    // its old content is aside now
   bool placed = false;  // the pass went on to write it
   bool foreign = false;  // not there at plan time, someone else's at placement: kept aside apart
+  bool identified = false;  // identity: of the file there at plan time
+  KeptIdentity identity;
 };
 
 struct Journal {
@@ -71,6 +73,20 @@ bool FileInUse(DWORD error) {
 }
 
 bool Exists(const WideString& path) { return GetFileAttributesW(LongPathForm(path, MAX_PATH).W()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IdentityOf(const WideString& path, KeptIdentity& identity) {
+  ItemIdentity item;
+  if (!PathIdentity(path, &item)) return false;
+  identity.volumeSerial = item.volumeSerial;
+  identity.fileId = item.fileId;
+  return true;
+}
+
+// The identity of the file at path, which is about to go aside.
+void AddIdentity(const WideString& path, JournalRecord& record) {
+  KeptIdentity identity;
+  if (IdentityOf(path, identity)) AppendKeptIdentity(identity, record.bytes);
+}
 
 bool Failed(Journal& journal, const WChar* what, DWORD error) {
   if (!journal.failed) LogWindowsError(log_kind::kFailure, WideString(what) + u" " + journal.path, error);
@@ -404,6 +420,11 @@ void StartRunPlan(const std::vector<WideString>& destinations, const std::vector
     record.path = entry.path;
     record.other = entry.aside;
     if (journal.plan.size() < sizes.size()) record.bytes = PlannedSizeBytes(sizes[journal.plan.size()]);
+    if (entry.existed) {
+      NativeSystemFolderScope native(destination);
+      entry.identified = IdentityOf(destination, entry.identity);
+      if (entry.identified) AppendKeptIdentity(entry.identity, record.bytes);
+    }
     Note(journal, record, false);
     journal.plan.push_back(entry);
   }
@@ -438,6 +459,19 @@ bool PlacedEarlier(const Journal& journal, uint32_t index) {
     if (journal.plan[i].placed && SamePath(journal.plan[i].path, journal.plan[index].path)) return true;
   }
   return false;
+}
+
+// Notes (and flushes) the identity of what aside holds now, when it is not
+// the one the journal gave it.
+bool NoteAsideIdentity(Journal& journal, const WideString& aside, const WideString& file, bool known,
+                       const KeptIdentity& noted) {
+  KeptIdentity identity;
+  if (!IdentityOf(file, identity) || (known && identity == noted)) return true;
+  JournalRecord record;
+  record.kind = JournalKind::AsideIdentity;
+  record.path = aside;
+  AppendKeptIdentity(identity, record.bytes);
+  return Note(journal, record, true);
 }
 
 KeepAside NotKept(const WideString& path, DWORD error) {
@@ -479,6 +513,7 @@ KeepAside JournalBeforeFile(const WideString& path) {
       record.kind = JournalKind::FileReplaced;
       record.path = path;
       record.other = ParentFolder(path) + KeptAsideName(journal.tag + u"u", journal.unplannedAsides++);
+      AddIdentity(path, record);
       if (!Note(journal, record, true)) return NotKept(path, ERROR_WRITE_FAULT);
     }
   } else {
@@ -496,19 +531,26 @@ KeepAside JournalBeforeFile(const WideString& path) {
     record.kind = JournalKind::FileReplaced;
     record.path = path;
     record.other = ParentFolder(path) + KeptAsideName(journal.tag + u"u", journal.unplannedAsides++);
+    AddIdentity(path, record);
     if (!Note(journal, record, true)) return NotKept(path, ERROR_WRITE_FAULT);
   }
   const bool plannedAside = planned != nullptr && planned->existed;
   const WideString aside = plannedAside ? planned->aside : record.other;
   const WideString& from = path;
   const WideString& to = aside;
+  // Another file than the one planned is there now: its identity is noted
+  // before it goes aside.
+  if (plannedAside && !NoteAsideIdentity(journal, aside, path, planned->identified, planned->identity))
+    return NotKept(path, ERROR_WRITE_FAULT);
   bool kept = g_keepAsideMove != nullptr ? g_keepAsideMove(from, to) : MoveItem(from, to, 0);
   if (!kept) {
     const DWORD error = GetLastError();
     if (FileInUse(error)) return KeepAside::InUse;
-    // Not renamed (another volume, say): a copy keeps it as well.
+    // Not renamed (another volume, say): a copy keeps it as well, as a
+    // file of its own.
     kept = CopyItem(from, to, true);
     if (!kept) return NotKept(path, GetLastError());
+    if (!NoteAsideIdentity(journal, aside, aside, false, KeptIdentity())) return NotKept(path, ERROR_WRITE_FAULT);
   }
   if (plannedAside) {
     planned->kept = true;
@@ -535,8 +577,15 @@ void JournalKeepOldFile(const WideString& path) {
   // link shares them.
   const DWORD attributes = GetFileAttributesW(LongPathForm(path, MAX_PATH).W());
   record.type = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes | kAttributesNoted;
+  // A hard link is the same file.
+  AddIdentity(path, record);
   Note(journal, record, true);
-  if (LinkItem(record.other, path) || CopyItem(path, record.other, true)) {
+  bool kept = LinkItem(record.other, path);
+  if (!kept && CopyItem(path, record.other, true)) {
+    kept = true;
+    NoteAsideIdentity(journal, record.other, record.other, false, KeptIdentity());
+  }
+  if (kept) {
     journal.keptAsides.push_back(record.other);
   } else {
     LogWindowsError(log_kind::kFailure, u"keeping " + path + u" of the old version", GetLastError());

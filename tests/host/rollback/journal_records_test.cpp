@@ -175,3 +175,67 @@ TEST(JournalRecords, PlannedFileUndoFollowsTheDisk) {
   }
   EXPECT_EQ(KeptAsideName(u"00AB", 12), WideString(u"~PLI00AB-12.old"));
 }
+
+// A kept-aside file's identity survives the journal beside the member's
+// size, alone, and in the records that keep files aside; a version 1
+// journal's records hold none. Only a "~PLI" name in the destination's own
+// folder is a kept-aside name to take a file from.
+TEST(JournalRecords, KeptAsideIdentityAndPlace) {
+  const KeptIdentity identity{0xA1B2C3D4u, 0x0102030405060708ull};
+  JournalRecord sized;
+  sized.kind = JournalKind::PlannedFile;
+  sized.bytes = PlannedSizeBytes(42);
+  AppendKeptIdentity(identity, sized.bytes);
+  JournalRecord alone = sized;
+  alone.bytes.clear();
+  AppendKeptIdentity(identity, alone.bytes);
+  JournalRecord replaced = alone;
+  replaced.kind = JournalKind::FileReplaced;
+  JournalRecord later = alone;
+  later.kind = JournalKind::AsideIdentity;
+  const std::vector<uint8_t> bytes = Encode({sized, alone, replaced, later});
+  const JournalReading reading = ReadJournal(bytes.data(), bytes.size());
+  ASSERT_FALSE(reading.Refused());
+  ASSERT_EQ(reading.records.size(), 4u);
+  for (const JournalRecord& record : reading.records) {
+    KeptIdentity read;
+    ASSERT_TRUE(KeptIdentityOf(record, read));
+    EXPECT_TRUE(read == identity);
+  }
+  uint64_t size = 0;
+  ASSERT_TRUE(PlannedSize(reading.records[0], size));
+  EXPECT_EQ(size, 42u);
+  EXPECT_FALSE(PlannedSize(reading.records[1], size));
+
+  KeptIdentity none;
+  JournalRecord old;
+  old.kind = JournalKind::PlannedFile;
+  old.bytes = PlannedSizeBytes(42);
+  EXPECT_FALSE(KeptIdentityOf(old, none));
+  old.kind = JournalKind::FileReplaced;
+  old.bytes.clear();
+  EXPECT_FALSE(KeptIdentityOf(old, none));
+  // Version 1 knows no identity record: such a journal is refused whole.
+  std::vector<uint8_t> v1 = Encode({later});
+  v1[7] = 1;
+  EXPECT_EQ(ReadJournal(v1.data(), v1.size()).refusal, JournalRefusal::UnknownKind);
+
+  struct Place {
+    const char16_t* destination;
+    const char16_t* aside;
+    bool beside;
+  };
+  const Place places[] = {
+      {u"C:\\App\\a.dll", u"C:\\App\\~PLIab-3.old", true},
+      {u"C:\\App\\a.dll", u"c:\\app\\~pliAB-3.old", true},
+      {u"C:\\App\\a.dll", u"C:\\App\\Sub\\~PLIab-3.old", false},
+      {u"C:\\App\\a.dll", u"C:\\Windows\\~PLIab-3.old", false},
+      {u"C:\\App\\a.dll", u"C:\\App\\a.dll.old", false},
+      {u"C:\\App\\a.dll", u"C:\\App\\~PLIab-3.old/../x", false},
+      {u"a.dll", u"~PLIab-3.old", false},
+  };
+  for (const Place& p : places) {
+    EXPECT_EQ(KeptAsideBeside(WideString(p.destination), WideString(p.aside)), p.beside)
+        << WideString(p.aside).ToUtf8();
+  }
+}

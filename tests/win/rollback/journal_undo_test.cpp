@@ -9,6 +9,7 @@
 #include "rollback/win/journal_undo.h"
 #include "rollback/win/run_journal.h"
 #include "test_folder.h"
+#include "unix_link.h"
 #include "util/path_text.h"
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
@@ -624,4 +625,110 @@ TEST(JournalUndo, TheJournalIsForAdministratorsAndItsNamesUnguessable) {
   StringList notRestored;
   EXPECT_TRUE(RollBackRunJournal(notRestored));
   EXPECT_EQ(Content(app + u"old.txt"), "old content");
+}
+
+namespace {
+
+// The one kept-aside file in folder.
+WideString KeptAsideIn(const WideString& folder) {
+  const std::vector<WideString> names = NamesIn(folder, u"~PLI*.old", true);
+  return names.size() == 1 ? folder + u"\\" + names[0] : WideString();
+}
+
+void WriteJournal(const WideString& records, const WideString& product, const std::vector<JournalRecord>& list) {
+  std::vector<uint8_t> bytes;
+  AppendJournalHeader(bytes);
+  for (const JournalRecord& record : list) AppendJournalRecord(record, bytes);
+  CreateDirectoryW(records.W(), nullptr);
+  ASSERT_TRUE(WriteWholeFile(RunJournalPath(records, product), bytes.data(), bytes.size()));
+}
+
+}  // namespace
+
+// Another file put under a kept-aside name between the keeping and the
+// undo (a planned destination and one outside the plan; the run's own
+// rollback and the next run's): nothing is put back, the file stays where
+// it was put, and so does the journal, as for a put-back that failed.
+TEST(JournalUndo, SwappedKeptAsideFileIsNotPutBack) {
+  struct Case {
+    const char* what;
+    bool planned;
+    bool nextRun;
+  };
+  const Case cases[] = {{"planned, rolled back", true, false},
+                        {"planned, next run", true, true},
+                        {"outside the plan, rolled back", false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder folder;
+    const WideString records = folder / u"PloveUninstall\\";
+    const WideString file = folder / u"a.txt";
+    ASSERT_TRUE(WriteWholeFile(file, "old"));
+    ASSERT_TRUE(BeginRunJournal(records, u"Swap Test"));
+    if (c.planned) {
+      StartRunPlan({file});
+      ASSERT_TRUE(EndRunPlan());
+    }
+    ASSERT_EQ(JournalBeforeFile(file), KeepAside::Kept);
+    ASSERT_TRUE(WriteWholeFile(file, "new"));
+    const WideString aside = KeptAsideIn(folder.Path());
+    ASSERT_FALSE(aside.IsEmpty());
+    ASSERT_TRUE(MoveFileW(aside.W(), (folder / u"moved.txt").W()));
+    ASSERT_TRUE(WriteWholeFile(aside, "planted"));
+    StringList notRestored;
+    if (c.nextRun) {
+      LeaveRunJournalAsAfterPowerLoss();
+      EXPECT_EQ(RecoverEarlierRun(records, u"Swap Test", notRestored), EarlierRun::RolledBack);
+    } else {
+      ASSERT_TRUE(RollBackRunJournal(notRestored));
+    }
+    EXPECT_EQ(notRestored.Count(), 1);
+    EXPECT_EQ(Content(file), "new");
+    EXPECT_EQ(Content(aside), "planted");
+    EXPECT_TRUE(Exists(RunJournalPath(records, u"Swap Test")));
+    DeleteFileW(RunJournalPath(records, u"Swap Test").W());
+  }
+}
+
+// Undoing takes files only from where the run put them: a kept-aside name
+// outside the destination's folder brings nothing back, and the run's
+// temporary files are not looked for through a link that has taken the
+// place of their folder (the Unix link stands in for a junction).
+TEST(JournalUndo, NothingIsTakenFromOutsideTheRunsFolders) {
+  TestFolder folder;
+  const WideString records = folder / u"PloveUninstall\\";
+  const WideString app = folder / u"App\\";
+  const WideString elsewhere = folder / u"Elsewhere\\";
+  const WideString target = folder / u"Target\\";
+  for (const WideString* made : {&app, &elsewhere, &target}) ASSERT_TRUE(CreateDirectoryW(made->W(), nullptr));
+  const WideString tag(u"AB12");
+  ASSERT_TRUE(WriteWholeFile(app + RunTempFileName(tag, 1), "temp"));
+  ASSERT_TRUE(WriteWholeFile(target + RunTempFileName(tag, 2), "someone else's"));
+  ASSERT_TRUE(MakeUnixLink(folder / u"Linked", folder / u"Target"));
+  ASSERT_TRUE(WriteWholeFile(elsewhere + KeptAsideName(tag, 0), "elsewhere"));
+
+  JournalRecord begin;
+  begin.kind = JournalKind::Begin;
+  begin.path = u"Place Test";
+  begin.other = tag;
+  JournalRecord planned;
+  planned.kind = JournalKind::PlannedFile;
+  planned.type = 1;
+  planned.path = app + u"a.txt";
+  planned.other = elsewhere + KeptAsideName(tag, 0);
+  JournalRecord temp;
+  temp.kind = JournalKind::TempFiles;
+  temp.path = app;
+  JournalRecord linked = temp;
+  linked.path = folder / u"Linked";
+  WriteJournal(records, u"Place Test", {begin, planned, temp, linked});
+  StringList notRestored;
+  EXPECT_EQ(RecoverEarlierRun(records, u"Place Test", notRestored), EarlierRun::RolledBack);
+  EXPECT_EQ(notRestored.Count(), 1);
+  EXPECT_FALSE(Exists(app + u"a.txt"));
+  EXPECT_EQ(Content(elsewhere + KeptAsideName(tag, 0)), "elsewhere");
+  EXPECT_FALSE(Exists(app + RunTempFileName(tag, 1)));
+  EXPECT_EQ(Content(target + RunTempFileName(tag, 2)), "someone else's");
+  RemoveDirectoryW((folder / u"Linked").W());
+  DeleteFileW(RunJournalPath(records, u"Place Test").W());
 }

@@ -206,6 +206,42 @@ TEST(RollbackInstall, CancelThroughTheWizard) {
   }
 }
 
+// A newer registered DLL that the version rule keeps in place is
+// registered again by the run; a cancel during a later registration leaves
+// it registered (it was not the run's to take away).
+TEST(RollbackInstall, CancelLeavesAKeptNewerDllRegistered) {
+  TestFolder folder;
+  const WideString install(u"C:\\Plove Kept Newer\\");
+  ASSERT_TRUE(CreateDirectoryW(install.W(), nullptr));
+  const std::vector<uint8_t> newer = ReadHostFile(PLOVE_REGISTRY_MARK_V2_PATH);
+  ASSERT_TRUE(WriteWholeFile(install + u"mark.dll", newer.data(), newer.size()));
+  // Registered by whatever put it there (the fixture's own mark).
+  const DWORD one = 1;
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Plove Rollback\\Registered", (install + u"mark.dll").W(),
+                            REG_DWORD, &one, sizeof one),
+            ERROR_SUCCESS);
+  const std::string extra =
+      "[CopyFile]\r\nmark.dll\r\n<Destination>mark.dll\r\n[CopyFile]\r\nslow.dll\r\n<Destination>slow.dll\r\n";
+  const WideString setup = PackSetup(folder, u"setup.exe",
+                                     Product("Plove Kept Newer", "1.0", install.ToUtf8(), 2, extra, 0,
+                                             {{"mark.dll", ReadHostFile(PLOVE_REGISTRY_MARK_V1_PATH)},
+                                              {"slow.dll", ReadHostFile(PLOVE_SLOW_REGISTER_PATH)}}));
+  const PrefixSnapshot before = TakePrefixSnapshot();
+  SetupProcess run(setup, u"", {IDYES});
+  HWND wizard = StartWizardInstall(run);
+  ASSERT_NE(wizard, nullptr);
+  const WideString marker = install + u"slow.dll.registering";
+  ASSERT_TRUE(driver::WaitFor([&] { return FileExists(marker); }, 30000));
+  PostMessageW(GetDlgItem(wizard, IDC_CANCEL_INSTALL), BM_CLICK, 0, 0);
+  EXPECT_EQ(run.Wait(), 1602u);
+  DeleteFileW(marker.W());
+  EXPECT_EQ(FileBytes(install + u"mark.dll"), std::string(newer.begin(), newer.end()));
+  ExpectSameMachine(before);
+  DeleteFileW((install + u"mark.dll").W());
+  RemoveDirectoryW(install.W());
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Plove Rollback\\Registered", (install + u"mark.dll").W());
+}
+
 // An upgrade: the removal offer is answered Yes, the old version's
 // uninstaller removes it (and unregisters its DLL, and counts its shared
 // system file down), then the user cancels the new install: the old

@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "engine/win/uninstall_record.h"
+#include "rollback/journal_records.h"
 #include "setup_harness.h"
+#include "util/path_text.h"
 #include "util/win/registry.h"
 
 namespace {
@@ -113,4 +115,50 @@ TEST(Wow64SystemFolder, AFailed64BitInstallPutsTheRealSystemFileBack) {
   EXPECT_FALSE(FileExists(wow64 + u"plv-native64-old.txt"));
   EXPECT_FALSE(FileExists(native + u"plv-native64-missing.txt"));
   DeleteFileW(old.W());
+}
+
+// An install of a 64-bit product that was cut short leaves its journal in
+// the 64-bit uninstaller folder: the product's uninstaller finds it there,
+// undoes it first, then removes the product.
+TEST(Wow64SystemFolder, A64BitProductsUninstallerUndoesAnInterruptedRunFirst) {
+  if (!On64BitWindowsWith32BitPart()) GTEST_SKIP() << "not 64-bit Windows with its 32-bit part";
+  TestFolder folder;
+  const std::string script =
+      "[Project Name]\r\nPlove Native Cut\r\n[ProgramVersion]\r\n1.0\r\n[Install To]\r\nC:\\Plove Native Cut\\\r\n"
+      "[Windows Version]\r\n4\r\n[UninstallSettings]\r\nPlove Tests\r\n[CopyFile]\r\nnote.txt\r\n<Destination>note.txt\r\n";
+  {
+    SetupProcess run(PackSetup(folder, u"cut.exe", {{"setup.dat", Bytes(script)}, {"note.txt", Bytes("note\r\n")}}),
+                     u"--silent");
+    ASSERT_EQ(run.Wait(), 0u);
+  }
+  const WideString uninstall = ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Plove Native Cut"),
+                                                  WideString(u"UninstallString"));
+  const WideString records = ParentFolder(UninstallRecordArgument(uninstall));
+  ASSERT_FALSE(records.IsEmpty());
+  // What the cut run had made: a file outside what the record lists.
+  const WideString extra(u"C:\\Plove Native Cut\\extra.txt");
+  ASSERT_TRUE(WriteWholeFile(extra, "of the cut run"));
+  std::vector<uint8_t> bytes;
+  AppendJournalHeader(bytes);
+  JournalRecord begin;
+  begin.kind = JournalKind::Begin;
+  begin.path = u"Plove Native Cut";
+  begin.other = u"C0FFEE";
+  JournalRecord created;
+  created.kind = JournalKind::FileCreated;
+  created.path = extra;
+  AppendJournalRecord(begin, bytes);
+  AppendJournalRecord(created, bytes);
+  WideString journal = records;
+  AddBackslash(journal);
+  journal += u"PloveRollback-Plove Native Cut.dat";
+  ASSERT_TRUE(WriteWholeFile(journal, bytes.data(), bytes.size()));
+
+  const WideString quiet = ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Plove Native Cut"),
+                                              WideString(u"QuietUninstallString"));
+  ASSERT_FALSE(quiet.IsEmpty());
+  EXPECT_EQ(RunEntryCommand(quiet), 0u);
+  EXPECT_FALSE(FileExists(extra));
+  EXPECT_FALSE(FileExists(journal));
+  EXPECT_FALSE(FileExists(u"C:\\Plove Native Cut\\note.txt"));
 }
