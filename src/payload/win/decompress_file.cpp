@@ -32,6 +32,8 @@ constexpr size_t kDirectWrite = 1u << 20;
 class TargetWriter {
  public:
   TargetWriter(const WideString& path, DecodeTarget mode) : path_(path), scratch_(mode == DecodeTarget::Scratch) {}
+  // Into a file the caller holds open, written from its start.
+  explicit TargetWriter(HANDLE handle) : scratch_(true), given_(handle) {}
   ~TargetWriter() {
     if (!committed_ && created_) {
       file_.Close();
@@ -82,6 +84,11 @@ class TargetWriter {
   // scratch target is written in place (opened as it is: re-creating a
   // hidden file is refused).
   bool CreatePart() {
+    if (given_ != INVALID_HANDLE_VALUE) {
+      file_.Attach(given_);
+      created_ = file_.Seek(0, false);
+      return created_;
+    }
     if (scratch_) {
       created_ = file_.Open(path_, GENERIC_WRITE, OPEN_ALWAYS, false);
       partPath_.Clear();  // nothing to delete on failure: the caller's own file
@@ -104,6 +111,7 @@ class TargetWriter {
   std::vector<uint8_t> buffer_;
   uint64_t expected_ = 0;
   bool scratch_;
+  HANDLE given_ = INVALID_HANDLE_VALUE;
   bool created_ = false;
   bool committed_ = false;
 };
@@ -113,6 +121,10 @@ class Decoding {
  public:
   Decoding(const WideString& targetPath, const DecodeCancel* cancel, DecodeTarget mode)
       : target_(targetPath, mode),
+        cancel_(cancel),
+        decoder_([this](const uint8_t* data, size_t size) { return Take(data, size); }) {}
+  Decoding(HANDLE handle, const DecodeCancel* cancel)
+      : target_(handle),
         cancel_(cancel),
         decoder_([this](const uint8_t* data, size_t size) { return Take(data, size); }) {}
 
@@ -155,14 +167,18 @@ class Decoding {
   bool cancelled_ = false;
 };
 
-DecodeFailure DecodeMemory(const uint8_t* packed, size_t size, const WideString& targetPath,
-                           const DecodeCancel* cancel, DecodeTarget mode) {
-  Decoding decoding(targetPath, cancel, mode);
+DecodeFailure DecodeInto(Decoding& decoding, const uint8_t* packed, size_t size, const DecodeCancel* cancel) {
   if (size == 0) return decoding.Empty();
   if (cancel != nullptr && cancel->Requested()) return DecodeFailure::Cancelled;
   LzmaDecodeStatus status = decoding.Feed(packed, size);
   if (status == LzmaDecodeStatus::NeedInput) status = decoding.Finish();
   return decoding.End(status);
+}
+
+DecodeFailure DecodeMemory(const uint8_t* packed, size_t size, const WideString& targetPath,
+                           const DecodeCancel* cancel, DecodeTarget mode) {
+  Decoding decoding(targetPath, cancel, mode);
+  return DecodeInto(decoding, packed, size, cancel);
 }
 
 DecodeFailure DecodeFile(const WideString& sourcePath, const WideString& targetPath) {
@@ -197,6 +213,15 @@ DecodeFailure DecodeMemoryToFile(const uint8_t* packed, size_t size, const WideS
     // write error, as for a decoder that runs out of memory. Everything
     // allocated so far has been given back on the way here.
     return DecodeFailure::Write;
+  }
+}
+
+DecodeFailure DecodeMemoryToHandle(const uint8_t* packed, size_t size, void* handle, const DecodeCancel* cancel) {
+  try {
+    Decoding decoding(static_cast<HANDLE>(handle), cancel);
+    return DecodeInto(decoding, packed, size, cancel);
+  } catch (const std::bad_alloc&) {
+    return DecodeFailure::Write;  // as in DecodeMemoryToFile
   }
 }
 

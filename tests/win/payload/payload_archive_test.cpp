@@ -8,6 +8,7 @@
 #include "scripted_messages.h"
 #include "test_folder.h"
 #include "util/win/file_system.h"
+#include "util/win/scoped_handle.h"
 
 namespace {
 
@@ -172,6 +173,26 @@ TEST(PayloadArchive, DuplicateFailingPastTheMemoryBufferKeepsTheEarlierOne) {
   archive.OpenFromMemory(bytes.data(), bytes.size());
   EXPECT_FALSE(archive.ExtractTo(WideString(u"cut.bin"), target));
   EXPECT_EQ(ReadFile(target), "kept");
+
+  // Into a file held open: the failing second one wrote over the first,
+  // which is decoded into it again.
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  std::vector<uint8_t> both;
+  ASSERT_EQ(WriteArchive({first, second}, both), ArchiveWriteStatus::Ok);
+  archive.OpenFromMemory(both.data(), both.size());
+  MemberEntries entries;
+  ASSERT_TRUE(archive.CollectEntries(WideString(u"big.bin"), entries));
+  {
+    ScopedFileHandle held(CreateFileW((folder / u"held.bin").W(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    DecodeReport report;
+    DecodeEntriesToHandle(entries, held.Get(), nullptr, report);
+    EXPECT_TRUE(report.extracted);
+    EXPECT_EQ(report.failures, std::vector<DecodeFailure>{DecodeFailure::Read});
+  }
+  EXPECT_EQ(ReadFile(folder / u"held.bin"), "the first one");
+  DeleteFileForced(folder / u"held.bin");
 
   EXPECT_EQ(NamesIn(folder.Path(), WideString(u"*"), true).size(), 1u);
   ResetInstallState();
