@@ -37,6 +37,7 @@ class TargetWriter {
   ~TargetWriter() {
     if (!committed_ && created_) {
       file_.Close();
+      owned_.Reset();
       if (!scratch_) DeleteFileForced(partPath_);
     }
   }
@@ -63,6 +64,7 @@ class TargetWriter {
       return committed_;
     }
     file_.Close();
+    owned_.Reset();
     if (!MoveItem(partPath_, path_, MOVEFILE_REPLACE_EXISTING)) return false;
     committed_ = true;
     return true;
@@ -96,7 +98,13 @@ class TargetWriter {
     }
     for (int attempt = 0; attempt < 8; ++attempt) {
       partPath_ = path_ + WideString::Format(u".%08X.plx", Random(0));
-      if (file_.Open(partPath_, GENERIC_WRITE, CREATE_NEW, false)) {
+      // Files extracted by name are the run's temporary ones (the script,
+      // programs it runs, data it imports): an administrator's are for the
+      // administrative accounts alone, and keep those rules when renamed.
+      owned_ = CreateNewFile(partPath_, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL,
+                             ProcessIsAdministrator() ? Protection::AdministratorsOnly : Protection::Inherited);
+      if (owned_) {
+        file_.Attach(owned_.Get());
         created_ = true;
         return true;
       }
@@ -108,6 +116,7 @@ class TargetWriter {
   WideString path_;
   WideString partPath_;
   DiskFile file_;
+  ScopedFileHandle owned_;  // the part file, for as long as it is written
   std::vector<uint8_t> buffer_;
   uint64_t expected_ = 0;
   bool scratch_;
