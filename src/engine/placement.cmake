@@ -31,7 +31,8 @@ if(WIN32)
   # Program runs hand work to the relay, whose reader runs programs: the two
   # libraries need each other.
   target_link_libraries(plove_engine_placement PUBLIC
-    plove_engine_rules plove_relay plove_payload_win plove_rollback_win plove_native_system plove_state plove_util_win
+    plove_engine_rules plove_pe plove_relay plove_payload_win plove_rollback_win plove_native_system plove_state
+    plove_util_win
     ole32 shell32 uuid)
   plove_warnings(plove_engine_placement)
 endif()

@@ -55,7 +55,13 @@ bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const
     if (answer != IDRETRY) return true;
   }
   // The temporary file was made hidden; what takes its place must not be.
-  if (source.movable) SetItemAttributes(source.file, FILE_ATTRIBUTE_ARCHIVE);
+  if (source.movable) {
+    if (source.handle != INVALID_HANDLE_VALUE) {
+      SetAttributesThroughHandle(source.handle, FILE_ATTRIBUTE_ARCHIVE);
+    } else {
+      SetItemAttributes(source.file, FILE_ATTRIBUTE_ARCHIVE);
+    }
+  }
   for (;;) {
     // Read-only, hidden and system files are overwritten as well (a file
     // that is not there has no attributes to clear).
@@ -148,6 +154,17 @@ bool PlaceExtracted(bool ready, ExtractedSource& extracted, const FileVersion& i
   return cancelled;
 }
 
+// The version of a decoded member. An image's is read from its version
+// resource through the handle that wrote it; a file in Windows' LZ-compressed
+// format is read by name, as only Windows' version functions expand it
+// (nobody can rename, delete or write it while that handle is open).
+// (Beside a long destination the temporary file has a long path too.)
+FileVersion IncomingVersion(const PreparedMember& prepared) {
+  const bool image = prepared.headSize >= 2 && prepared.head[0] == 'M' && prepared.head[1] == 'Z';
+  if (image && prepared.handle) return ReadFileVersionThroughHandle(prepared.handle.Get());
+  return ReadFileVersion(LongPathForm(prepared.file, MAX_PATH));
+}
+
 // Places a member at target (macros expanded, folder made).
 bool PlacePrepared(PreparedMember& prepared, const WideString& target, HWND window) {
   // Whether it was decoded into memory or into a temporary file: the
@@ -161,11 +178,10 @@ bool PlacePrepared(PreparedMember& prepared, const WideString& target, HWND wind
   }
   const bool ready = prepared.Ready();
   // A member that may carry a version is never held in memory.
-  // (Beside a long destination the temporary file has a long path too.)
   const FileVersion incoming = ready && !prepared.inMemory && prepared.MayCarryVersion()
-                                   ? ReadFileVersion(LongPathForm(prepared.file, MAX_PATH))
+                                   ? IncomingVersion(prepared)
                                    : FileVersion();
-  ExtractedSource source{prepared.file, prepared.inMemory ? &prepared.bytes : nullptr};
+  ExtractedSource source{prepared.file, prepared.handle.Get(), prepared.inMemory ? &prepared.bytes : nullptr};
   // Renamed into place only from the destination's own folder, whose
   // permissions it then has (not from the temporary folder it may have
   // fallen back to).
@@ -196,7 +212,7 @@ bool PlaceFile(const WideString& member, const WideString& destination, HWND win
     DecodeIntoFolder(entries, ParentFolder(target), nullptr, nullptr, prepared);
   }
   const bool cancelled = PlacePrepared(prepared, target, window);
-  if (!prepared.fileMoved && !prepared.file.IsEmpty()) DeleteFileForced(prepared.file);
+  DeletePreparedFile(prepared);
   return cancelled;
 }
 
@@ -208,7 +224,14 @@ bool PlacePreparedFile(PreparedMember& prepared, const WideString& destination, 
 }
 
 bool PutInPlace(ExtractedSource& source, const WideString& path) {
-  if (source.movable && !source.moved) {
+  if (source.movable && !source.moved && source.handle != INVALID_HANDLE_VALUE) {
+    // Renamed through the handle that created and wrote it: what lands at
+    // the destination is that file, whatever carries its name meanwhile.
+    if (RenameThroughHandle(source.handle, path, true)) {
+      source.moved = true;
+      return true;
+    }
+  } else if (source.movable && !source.moved) {
     // The temporary file itself, opened for this alone and never through a
     // link, is renamed through its handle: whatever else takes its name
     // meanwhile is never what lands at the destination.
@@ -224,16 +247,46 @@ bool PutInPlace(ExtractedSource& source, const WideString& path) {
   return true;
 }
 
+namespace {
+
+// Copies everything behind from (read from its start) to out; false with
+// the error set when a read or a write fails.
+bool CopyThroughHandles(HANDLE from, HANDLE out) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) return false;
+  std::vector<uint8_t> chunk(1u << 20);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(from, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) return false;
+    if (got == 0) return true;
+    DWORD written = 0;
+    if (!WriteFile(out, chunk.data(), got, &written, nullptr)) return false;
+    if (written != got) {
+      SetLastError(ERROR_DISK_FULL);
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
 bool ExtractedSource::CopyTo(const WideString& path) const {
-  if (bytes == nullptr) return CopyItem(file, path, false);
+  if (bytes == nullptr && handle == INVALID_HANDLE_VALUE) return CopyItem(file, path, false);
   ScopedFileHandle out = OpenByPath(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (!out) return false;
-  if (bytes->empty()) return true;
-  DWORD written = 0;
-  const bool wrote = WriteFile(out.Get(), bytes->data(), static_cast<DWORD>(bytes->size()), &written, nullptr);
-  if (wrote && written == bytes->size()) return true;
+  bool wrote = true;
+  DWORD error = ERROR_SUCCESS;
+  if (bytes == nullptr) {
+    wrote = CopyThroughHandles(handle, out.Get());
+    if (!wrote) error = GetLastError();
+  } else if (!bytes->empty()) {
+    DWORD written = 0;
+    wrote = WriteFile(out.Get(), bytes->data(), static_cast<DWORD>(bytes->size()), &written, nullptr);
+    error = wrote ? ERROR_DISK_FULL : GetLastError();
+    wrote = wrote && written == bytes->size();
+  }
+  if (wrote) return true;
   // No partial file: what was there is gone already, as with a failed copy.
-  const DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
   out.Reset();
   DeleteFileNoFollow(path);
   SetLastError(error);

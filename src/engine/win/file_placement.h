@@ -46,6 +46,9 @@ void PendingDeletionsMayHaveChanged();
 // A member ready to be placed: its temporary file, or its bytes in memory.
 struct ExtractedSource {
   WideString file;
+  // The handle that created file, when the caller holds it: the file is
+  // then renamed, copied from and marked through it, never opened by name.
+  HANDLE handle = INVALID_HANDLE_VALUE;
   const std::vector<uint8_t>* bytes = nullptr;  // when not null, the member itself
   // file is a temporary file of the caller's in the destination's folder:
   // it may be renamed into place instead of copied.
@@ -72,6 +75,9 @@ bool ScheduleReplaceAtRestart(ExtractedSource& newFile, const WideString& destin
 
 // The fixed file version of path; (0, 0) when missing or without one.
 FileVersion ReadFileVersion(const WideString& path);
+// The same for the executable image behind an open handle (read access),
+// from its version resource, without opening anything by name.
+FileVersion ReadFileVersionThroughHandle(HANDLE file);
 
 // Appends path to DllRegistrationList() when its extension is ".dll" or
 // ".ocx" (ASCII case folded).

@@ -206,7 +206,7 @@ void DecodeAhead::Decode(Job& job) {
   }
   const bool stopped = cancel.Requested() || prepared.report.cancelled;
   if (g_decodeEndHook != nullptr) g_decodeEndHook(job.index);
-  WideString unwanted;
+  bool unwanted = false;
   {
     SrwGuard guard(lock_);
     if (job.outOfOrder) --outOfOrder_;
@@ -220,13 +220,14 @@ void DecodeAhead::Decode(Job& job) {
       // Nobody will take it.
       job.state = JobState::Dropped;
       Release(job);
-      unwanted = std::move(job.file);
+      unwanted = true;
       job.file.Clear();
       std::vector<uint8_t>().swap(prepared.bytes);
     }
   }
   WakeAllConditionVariable(&changed_);
-  if (!unwanted.IsEmpty()) DeleteFileForced(unwanted);
+  // Nobody takes a dropped job: its file is this thread's to delete.
+  if (unwanted) DeletePreparedFile(prepared);
 }
 
 void DecodeAhead::HandBack(PreparedMember& member) {
@@ -238,7 +239,11 @@ void DecodeAhead::HandBack(PreparedMember& member) {
       jobs_[member.planIndex]->file.Clear();
     }
   }
-  if (!made.IsEmpty() && !member.fileMoved) DeleteFileForced(made);
+  if (member.handle || member.fileMoved) {
+    DeletePreparedFile(member);
+  } else if (!made.IsEmpty()) {
+    DeleteFileForced(made);
+  }
   member.file.Clear();
 }
 
@@ -258,7 +263,7 @@ void DecodeAhead::Drop(Job& job) {
       job.abandoned = true;  // its thread deletes the file and releases it
       break;
     case JobState::Ready:
-      if (!job.file.IsEmpty()) DeleteFileForced(job.file);
+      DeletePreparedFile(job.prepared);
       job.file.Clear();
       std::vector<uint8_t>().swap(job.prepared.bytes);
       job.state = JobState::Dropped;
@@ -303,10 +308,9 @@ TakeResult DecodeAhead::TakeMember(const WideString& name, PreparedMember& out) 
                      std::find(out.report.failures.begin(), out.report.failures.end(), DecodeFailure::Write) ==
                          out.report.failures.end();
   if (wrote) return TakeResult::Taken;
-  WideString made = std::move(job->file);
   job->file.Clear();
+  DeletePreparedFile(out);
   out = PreparedMember();
-  if (!made.IsEmpty()) DeleteFileForced(made);
   return TakeResult::Retry;
 }
 
@@ -319,7 +323,11 @@ void DecodeAhead::Stop() {
   for (ScopedKernelHandle& thread : threads_) WaitForSingleObject(thread.Get(), INFINITE);
   threads_.clear();
   for (const std::unique_ptr<Job>& job : jobs_) {
-    if (!job->file.IsEmpty()) DeleteFileForced(job->file);
+    if (job->prepared.handle) {
+      DeletePreparedFile(job->prepared);
+    } else if (!job->file.IsEmpty()) {
+      DeleteFileForced(job->file);
+    }
   }
   jobs_.clear();
   largeJobs_.clear();

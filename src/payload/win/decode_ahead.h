@@ -93,9 +93,10 @@ class DecodeAhead {
   void HandBack(PreparedMember& member);
 
   // Stops the threads (a member being decoded stops between two pieces of
-  // output), waits for them and deletes every temporary file they made, the
-  // files of taken members included, and then the folders made for them
-  // that are left empty.
+  // output), waits for them and deletes every temporary file they made (a
+  // taken member's only once its taker has closed its handle: until then
+  // it is the taker's, which DeletePreparedFile deletes), and then the
+  // folders made for them that are left empty.
   void Stop();
 
   // The most members and declared bytes held at once (for tests).

@@ -32,9 +32,12 @@ constexpr size_t kDirectWrite = 1u << 20;
 class TargetWriter {
  public:
   TargetWriter(const WideString& path, DecodeTarget mode) : path_(path), scratch_(mode == DecodeTarget::Scratch) {}
+  // Into a file the caller holds open, written from its start.
+  explicit TargetWriter(HANDLE handle) : scratch_(true), given_(handle) {}
   ~TargetWriter() {
     if (!committed_ && created_) {
       file_.Close();
+      owned_.Reset();
       if (!scratch_) DeleteFileForced(partPath_);
     }
   }
@@ -61,6 +64,7 @@ class TargetWriter {
       return committed_;
     }
     file_.Close();
+    owned_.Reset();
     if (!MoveItem(partPath_, path_, MOVEFILE_REPLACE_EXISTING)) return false;
     committed_ = true;
     return true;
@@ -82,6 +86,11 @@ class TargetWriter {
   // scratch target is written in place (opened as it is: re-creating a
   // hidden file is refused).
   bool CreatePart() {
+    if (given_ != INVALID_HANDLE_VALUE) {
+      file_.Attach(given_);
+      created_ = file_.Seek(0, false);
+      return created_;
+    }
     if (scratch_) {
       created_ = file_.Open(path_, GENERIC_WRITE, OPEN_ALWAYS, false);
       partPath_.Clear();  // nothing to delete on failure: the caller's own file
@@ -89,7 +98,13 @@ class TargetWriter {
     }
     for (int attempt = 0; attempt < 8; ++attempt) {
       partPath_ = path_ + WideString::Format(u".%08X.plx", Random(0));
-      if (file_.Open(partPath_, GENERIC_WRITE, CREATE_NEW, false)) {
+      // Files extracted by name are the run's temporary ones (the script,
+      // programs it runs, data it imports): an administrator's are for the
+      // administrative accounts alone, and keep those rules when renamed.
+      owned_ = CreateNewFile(partPath_, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL,
+                             ProcessIsAdministrator() ? Protection::AdministratorsOnly : Protection::Inherited);
+      if (owned_) {
+        file_.Attach(owned_.Get());
         created_ = true;
         return true;
       }
@@ -101,9 +116,11 @@ class TargetWriter {
   WideString path_;
   WideString partPath_;
   DiskFile file_;
+  ScopedFileHandle owned_;  // the part file, for as long as it is written
   std::vector<uint8_t> buffer_;
   uint64_t expected_ = 0;
   bool scratch_;
+  HANDLE given_ = INVALID_HANDLE_VALUE;
   bool created_ = false;
   bool committed_ = false;
 };
@@ -113,6 +130,10 @@ class Decoding {
  public:
   Decoding(const WideString& targetPath, const DecodeCancel* cancel, DecodeTarget mode)
       : target_(targetPath, mode),
+        cancel_(cancel),
+        decoder_([this](const uint8_t* data, size_t size) { return Take(data, size); }) {}
+  Decoding(HANDLE handle, const DecodeCancel* cancel)
+      : target_(handle),
         cancel_(cancel),
         decoder_([this](const uint8_t* data, size_t size) { return Take(data, size); }) {}
 
@@ -155,14 +176,18 @@ class Decoding {
   bool cancelled_ = false;
 };
 
-DecodeFailure DecodeMemory(const uint8_t* packed, size_t size, const WideString& targetPath,
-                           const DecodeCancel* cancel, DecodeTarget mode) {
-  Decoding decoding(targetPath, cancel, mode);
+DecodeFailure DecodeInto(Decoding& decoding, const uint8_t* packed, size_t size, const DecodeCancel* cancel) {
   if (size == 0) return decoding.Empty();
   if (cancel != nullptr && cancel->Requested()) return DecodeFailure::Cancelled;
   LzmaDecodeStatus status = decoding.Feed(packed, size);
   if (status == LzmaDecodeStatus::NeedInput) status = decoding.Finish();
   return decoding.End(status);
+}
+
+DecodeFailure DecodeMemory(const uint8_t* packed, size_t size, const WideString& targetPath,
+                           const DecodeCancel* cancel, DecodeTarget mode) {
+  Decoding decoding(targetPath, cancel, mode);
+  return DecodeInto(decoding, packed, size, cancel);
 }
 
 DecodeFailure DecodeFile(const WideString& sourcePath, const WideString& targetPath) {
@@ -197,6 +222,15 @@ DecodeFailure DecodeMemoryToFile(const uint8_t* packed, size_t size, const WideS
     // write error, as for a decoder that runs out of memory. Everything
     // allocated so far has been given back on the way here.
     return DecodeFailure::Write;
+  }
+}
+
+DecodeFailure DecodeMemoryToHandle(const uint8_t* packed, size_t size, void* handle, const DecodeCancel* cancel) {
+  try {
+    Decoding decoding(static_cast<HANDLE>(handle), cancel);
+    return DecodeInto(decoding, packed, size, cancel);
+  } catch (const std::bad_alloc&) {
+    return DecodeFailure::Write;  // as in DecodeMemoryToFile
   }
 }
 

@@ -38,6 +38,11 @@ enum class DecodeTarget : uint8_t {
 DecodeFailure DecodeMemoryToFile(const uint8_t* packed, size_t size, const WideString& targetPath,
                                  const DecodeCancel* cancel, DecodeTarget mode = DecodeTarget::Replace);
 
+// The same into the open file behind handle, from its start, cut to what
+// it holds at the end; on failure it holds something partial. The handle
+// stays open.
+DecodeFailure DecodeMemoryToHandle(const uint8_t* packed, size_t size, void* handle, const DecodeCancel* cancel);
+
 // Shows the message of a failure, without owner window, with the
 // installer's caption, MB_ICONERROR | MB_TOPMOST:
 //   Read:  "Error whilst uncompressing '<target>', unable to read '<source>'"

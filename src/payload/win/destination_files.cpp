@@ -27,13 +27,15 @@ WideString TempPrefix() {
   return g_prefix;
 }
 
+constexpr DWORD kTempAccess = GENERIC_READ | GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+
 // A new hidden file of a name nobody uses in folder (with its backslash).
-bool MakeTempIn(const WideString& folder, WideString& path) {
+bool MakeTempIn(const WideString& folder, WideString& path, ScopedFileHandle& handle) {
   const WideString prefix = TempPrefix();
   for (int attempt = 0; attempt < 8; ++attempt) {
     path = folder + prefix + WideString::Format(u"%08X.tmp", Random(0));
-    ScopedFileHandle file = CreateNewFile(path, GENERIC_WRITE, 0, FILE_ATTRIBUTE_HIDDEN);
-    if (file) return true;
+    handle = CreateNewFile(path, kTempAccess, FILE_SHARE_READ, FILE_ATTRIBUTE_HIDDEN);
+    if (handle) return true;
     if (GetLastError() != ERROR_FILE_EXISTS) break;
   }
   path.Clear();
@@ -42,14 +44,9 @@ bool MakeTempIn(const WideString& folder, WideString& path) {
 
 void ReadHead(PreparedMember& member) {
   DiskFile file;
-  if (!file.Open(member.file, GENERIC_READ, OPEN_EXISTING, false)) return;
+  file.Attach(member.handle.Get());
+  if (!file.Seek(0, false)) return;
   member.headSize = static_cast<int>(file.Read(member.head, sizeof(member.head)));
-}
-
-void DropFile(PreparedMember& member) {
-  if (!member.file.IsEmpty()) DeleteFileForced(member.file);
-  member.file.Clear();
-  member.fileMade = false;
 }
 
 }  // namespace
@@ -96,16 +93,32 @@ bool CreateDestinationFolder(const WideString& folder, MadeFolders* made) {
   return IsFolder(folder);
 }
 
-bool MakeDestinationTemp(const WideString& folder, WideString& path) {
+bool MakeDestinationTemp(const WideString& folder, WideString& path, ScopedFileHandle& handle) {
   if (!folder.IsEmpty()) {
     WideString inFolder = folder;
     AddBackslash(inFolder);
-    if (MakeTempIn(inFolder, path)) return true;
+    if (MakeTempIn(inFolder, path, handle)) return true;
   }
   const WideString temp = TempFolder();
-  if (MakeTempIn(temp, path)) return true;
+  if (MakeTempIn(temp, path, handle)) return true;
   CreateFolderTree(temp);
-  return MakeTempIn(temp, path);
+  return MakeTempIn(temp, path, handle);
+}
+
+void DeletePreparedFile(PreparedMember& member) {
+  if (member.fileMoved) {
+    // The handle is the placed file's now.
+    member.handle.Reset();
+  } else if (member.handle) {
+    // Gone when the handle closes, whatever name it carries by then.
+    const bool marked = DeleteThroughHandle(member.handle.Get());
+    member.handle.Reset();
+    if (!marked && !member.file.IsEmpty()) DeleteFileForced(member.file);
+  } else if (!member.file.IsEmpty()) {
+    DeleteFileForced(member.file);
+  }
+  member.file.Clear();
+  member.fileMade = false;
 }
 
 void SetDestinationTempPrefix(const WideString& prefix) {
@@ -125,13 +138,13 @@ void DecodeIntoFolder(const MemberEntries& member, const WideString& folder, con
   out.sourcePath = member.sourcePath;
   try {
     if (!folder.IsEmpty()) CreateDestinationFolder(folder, made);
-    out.fileMade = MakeDestinationTemp(folder, out.file);
+    out.fileMade = MakeDestinationTemp(folder, out.file, out.handle);
     if (!out.fileMade) {
       // Nowhere to write it: what extracting it would say.
       out.report.failures.push_back(DecodeFailure::Write);
       return;
     }
-    DecodeEntries(member, out.file, cancel, out.report, true);
+    DecodeEntriesToHandle(member, out.handle.Get(), cancel, out.report);
   } catch (const std::bad_alloc&) {
     // As DecodeEntries reports a member that does not fit in memory.
     out.report.failures.push_back(DecodeFailure::Write);
@@ -140,18 +153,17 @@ void DecodeIntoFolder(const MemberEntries& member, const WideString& folder, con
   if (out.report.extracted && !out.report.cancelled) {
     ReadHead(out);
   } else {
-    DropFile(out);
+    DeletePreparedFile(out);
   }
 }
 
 void MoveIntoFolder(PreparedMember& member, const WideString& folder, MadeFolders* made) {
   if (!folder.IsEmpty()) CreateDestinationFolder(folder, made);
-  member.fileMade = MakeDestinationTemp(folder, member.file);
+  member.fileMade = MakeDestinationTemp(folder, member.file, member.handle);
   if (member.fileMade) {
-    // The file exists and is hidden: opened as it is, never re-created.
     DiskFile file;
-    member.fileMade = file.Open(member.file, GENERIC_WRITE, OPEN_EXISTING, false) &&
-                      file.Write(member.bytes.data(), static_cast<DWORD>(member.bytes.size()));
+    file.Attach(member.handle.Get());
+    member.fileMade = file.Write(member.bytes.data(), static_cast<DWORD>(member.bytes.size()));
   }
   member.inMemory = false;
   std::vector<uint8_t>().swap(member.bytes);
@@ -159,5 +171,5 @@ void MoveIntoFolder(PreparedMember& member, const WideString& folder, MadeFolder
   // The write message, as extracting it to a file would show, and no file.
   member.report.extracted = false;
   member.report.failures.push_back(DecodeFailure::Write);
-  DropFile(member);
+  DeletePreparedFile(member);
 }

@@ -11,7 +11,9 @@
 // Temporary files are named "~PLI" + 8 hexadecimal digits + ".tmp" (or the
 // prefix SetDestinationTempPrefix gave, for the run's journal to find them
 // after a crash), made with CREATE_NEW (so never over another file) and
-// hidden. When none can be
+// hidden. The file is written, read, renamed into place and deleted through
+// the handle that created it, never reopened by name; while that handle is
+// open nobody else may write, rename or delete it. When none can be
 // made in the destination's folder, the member goes to the Windows
 // temporary folder instead and is copied into place, as before.
 
@@ -21,6 +23,7 @@
 #include "payload/win/payload_archive.h"
 #include "util/string_list.h"
 #include "util/wide_string.h"
+#include "util/win/scoped_handle.h"
 #include "util/win/windows_api.h"
 
 // Folders created on the way to destinations, every level noted, so that
@@ -43,9 +46,11 @@ class MadeFolders {
 bool CreateDestinationFolder(const WideString& folder, MadeFolders* made);
 
 // A new empty hidden temporary file in folder, or in the Windows temporary
-// folder when none can be made there (or folder is empty); its path in path.
-// False, with path empty, when neither works.
-bool MakeDestinationTemp(const WideString& folder, WideString& path);
+// folder when none can be made there (or folder is empty); its path in path
+// and the handle that created it (read, write, attributes and delete
+// access; others may only read) in handle. False, with path empty, when
+// neither works.
+bool MakeDestinationTemp(const WideString& folder, WideString& path, ScopedFileHandle& handle);
 
 // The start of every temporary file's name from now on ("~PLI" when empty).
 // Call it before decoding starts.
@@ -55,6 +60,7 @@ void SetDestinationTempPrefix(const WideString& prefix);
 // held in memory, with what decoding it gave.
 struct PreparedMember {
   WideString file;        // the temporary file holding the member
+  ScopedFileHandle handle;  // the handle that created it, open until the member is placed or dropped
   bool fileMade = false;  // false when no temporary file could be made
   bool fileMoved = false;  // placing renamed the file: it is gone from file
   bool inMemory = false;  // held in bytes instead of a file
@@ -73,6 +79,11 @@ struct PreparedMember {
   // functions read through) carry a version: the first bytes tell.
   bool MayCarryVersion() const;
 };
+
+// Deletes the member's temporary file through its handle (by its name only
+// when that fails) and closes the handle; a file placing moved is left where
+// it is.
+void DeletePreparedFile(PreparedMember& member);
 
 // Decodes the member into a new temporary file in folder (made first with
 // its missing levels, noted in made, which may be null). Without a file to

@@ -97,6 +97,28 @@ void DecodeEntries(const MemberEntries& member, const WideString& targetPath, co
   });
 }
 
+void DecodeEntriesToHandle(const MemberEntries& member, HANDLE file, const DecodeCancel* cancel,
+                           DecodeReport& report) {
+  const PayloadEntry* clean = nullptr;
+  bool lastClean = false;
+  DecodeEach(member, report, [&](const PayloadEntry& entry, const uint8_t* packed) {
+    const DecodeFailure failure = DecodeMemoryToHandle(packed, entry.packedSize, file, cancel);
+    lastClean = failure == DecodeFailure::None;
+    if (lastClean) clean = &entry;
+    return failure;
+  });
+  if (clean == nullptr || lastClean || report.cancelled) return;
+  // A failed entry wrote over the clean one: the file holds that again.
+  const DecodeFailure again = DecodeMemoryToHandle(member.data + clean->dataOffset, clean->packedSize, file, cancel);
+  if (again == DecodeFailure::None) return;
+  if (again == DecodeFailure::Cancelled) {
+    report.cancelled = true;
+  } else {
+    report.failures.push_back(again);
+  }
+  report.extracted = false;
+}
+
 void DecodeEntriesToMemory(const MemberEntries& member, std::vector<uint8_t>& out, DecodeReport& report) {
   out.clear();
   std::vector<uint8_t> decoded;

@@ -54,6 +54,11 @@ struct DecodeReport {
 // says extracted; a single entry is then decoded straight into it.
 void DecodeEntries(const MemberEntries& member, const WideString& targetPath, const DecodeCancel* cancel,
                    DecodeReport& report, bool scratch = false);
+// The same into the file behind handle (a temporary file of the caller's,
+// written from its start and cut to what it holds), never opened by name.
+// When a later entry fails, the last that decoded cleanly is decoded again.
+void DecodeEntriesToHandle(const MemberEntries& member, HANDLE file, const DecodeCancel* cancel,
+                           DecodeReport& report);
 // The same into memory, for small members: out holds what the last entry
 // that decoded cleanly gave (empty when none did). Not cancellable: meant
 // for members that decode in a moment.

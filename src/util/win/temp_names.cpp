@@ -17,8 +17,15 @@ namespace {
 
 // A new empty file: a name that is there already is a failure, never
 // opened (it may be a link planted in a folder every user can write).
-bool CreateEmpty(const WideString& path) {
-  return CreateNewFile(path, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL).IsValid();
+bool CreateEmpty(const WideString& path, Protection protection) {
+  return CreateNewFile(path, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL, protection).IsValid();
+}
+
+// An administrator's temporary files (the uninstaller's copy, the programs
+// and data it extracts, its relay file) are for the administrative accounts
+// alone; another user's %TEMP% is that user's already.
+Protection TempProtection() {
+  return ProcessIsAdministrator() ? Protection::AdministratorsOnly : Protection::Inherited;
 }
 
 uint32_t UnguessableNumber() {
@@ -37,10 +44,13 @@ bool MakeTempFileName(WideString& name, const char* prefix8, const char* suffix8
   // Only a missing prefix is "TMP": an empty one asks for none.
   const WideString prefix = prefix8 != nullptr ? WideString::FromAnsi(prefix8) : WideString(u"TMP");
   const bool suffixed = suffix8 != nullptr && *suffix8 != 0;
+  const Protection protection = TempProtection();
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     wchar_t buffer[MAX_PATH + 1] = {};
-    // GetTempFileNameW creates the file it names, as a new file.
-    if (attempt == 0 && GetTempFileNameW(folder.W(), prefix.W(), 0, buffer) != 0) {
+    // GetTempFileNameW creates the file it names, as a new file, with the
+    // folder's rules: not for a protected one.
+    if (attempt == 0 && protection == Protection::Inherited &&
+        GetTempFileNameW(folder.W(), prefix.W(), 0, buffer) != 0) {
       name = WideString(buffer);
       if (!suffixed) return true;
       DeleteFileForced(name);
@@ -48,7 +58,7 @@ bool MakeTempFileName(WideString& name, const char* prefix8, const char* suffix8
       name = WideString::Format(u"%s%s%d.tmp", folder, prefix, static_cast<int>(UnguessableNumber() % 9999u));
     }
     if (suffixed) name.Append(WideString::FromAnsi(suffix8));
-    if (CreateEmpty(name)) return true;
+    if (CreateEmpty(name, protection)) return true;
     const DWORD error = GetLastError();
     if (error == ERROR_PATH_NOT_FOUND) CreateFolderTree(folder);
     else if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
@@ -67,9 +77,7 @@ bool MakeTempFolder(WideString& folder) {
   if (!folder.IsEmpty()) DeleteFolderTree(folder, WideString(u"*.*"), true);
   folder.Clear();
   const WideString temp = TempFolder();
-  // An administrator's folder is for the administrative accounts alone;
-  // another user's %TEMP% is that user's already.
-  const Protection protection = ProcessIsAdministrator() ? Protection::AdministratorsOnly : Protection::Inherited;
+  const Protection protection = TempProtection();
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     const WideString name = WideString::Format(u"%sPLI%08X.tmp", temp, UnguessableNumber());
     if (CreateNewFolder(name, protection)) {

@@ -50,6 +50,42 @@ TEST_F(FilePlacement, ReadsFixedFileVersions) {
   EXPECT_TRUE(ReadFileVersion(folder_ / u"missing.dll").IsNone());
   ASSERT_TRUE(WriteWholeFile(folder_ / u"text.txt", "no resources"));
   EXPECT_TRUE(ReadFileVersion(folder_ / u"text.txt").IsNone());
+  // Through a handle, from the version resource, as Windows reads it.
+  for (const W& path : {FixturePath(u"plv_version1.dll"), FixturePath(u"plv_version2.dll"), folder_ / u"text.txt"}) {
+    SCOPED_TRACE(path.ToUtf8());
+    ScopedFileHandle file(CreateFileW(path.W(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
+    const FileVersion byHandle = ReadFileVersionThroughHandle(file.Get());
+    const FileVersion byName = ReadFileVersion(path);
+    EXPECT_EQ(byHandle.ms, byName.ms);
+    EXPECT_EQ(byHandle.ls, byName.ls);
+  }
+}
+
+// The temporary file a member is decoded into is held by the handle that
+// made it: nobody can write, rename or delete it by its name, and what
+// placing renames into place is that file.
+TEST_F(FilePlacement, DecodedMemberIsHeldUntilPlaced) {
+  ScriptedMessages messages;
+  PublishedTestPayload payload(PayloadMembers{{"new.dll", version2_}});
+  ASSERT_TRUE(payload.Ready());
+  ASSERT_TRUE(WriteWholeFile(folder_ / u"app.dll", version1_.data(), version1_.size()));
+  MemberEntries entries;
+  ASSERT_TRUE(PublishedPayload()->Archive().CollectEntries(W(u"new.dll"), entries));
+  PreparedMember member;
+  DecodeIntoFolder(entries, folder_.Path(), nullptr, nullptr, member);
+  ASSERT_TRUE(member.Ready());
+  ASSERT_TRUE(member.handle);
+  EXPECT_FALSE(ScopedFileHandle(CreateFileW(member.file.W(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr)));
+  EXPECT_FALSE(MoveFileExW(member.file.W(), (folder_ / u"swapped.tmp").W(), 0));
+  EXPECT_FALSE(DeleteFileW(member.file.W()));
+  EXPECT_FALSE(PlacePreparedFile(member, folder_ / u"app.dll", nullptr));
+  EXPECT_TRUE(member.fileMoved);
+  DeletePreparedFile(member);  // the placed file stays
+  EXPECT_TRUE(Contents(folder_ / u"app.dll") == version2_);
+  EXPECT_EQ(GetFileAttributesW((folder_ / u"app.dll").W()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_TRUE(NamesIn(folder_.Path(), W(u"~PLI*"), false).empty());
+  EXPECT_EQ(messages.Count(), 0);
 }
 
 TEST_F(FilePlacement, VersionRuleBothWaysAndEqualVersionsCopied) {
@@ -285,8 +321,9 @@ TEST_F(FilePlacement, MemberFromTheTemporaryFolderIsNotHidden) {
   for (const WChar* name : {u"new.txt", u"over.txt"}) {
     SCOPED_TRACE(W(name).ToUtf8());
     PreparedMember member;
-    ASSERT_TRUE(MakeDestinationTemp(W(), member.file));
-    ASSERT_TRUE(WriteWholeFile(member.file, "decoded"));
+    ASSERT_TRUE(MakeDestinationTemp(W(), member.file, member.handle));
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(member.handle.Get(), "decoded", 7, &written, nullptr));
     member.fileMade = true;
     member.report.extracted = true;
     const W target = folder_ / name;
@@ -294,7 +331,9 @@ TEST_F(FilePlacement, MemberFromTheTemporaryFolderIsNotHidden) {
     EXPECT_FALSE(member.fileMoved);
     EXPECT_EQ(Contents(target), "decoded");
     EXPECT_EQ(GetFileAttributesW(target.W()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-    DeleteFileForced(member.file);
+    const W made = member.file;
+    DeletePreparedFile(member);
+    EXPECT_FALSE(PathExists(made));
   }
   EXPECT_EQ(messages.Count(), 0);
 }

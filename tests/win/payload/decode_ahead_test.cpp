@@ -20,16 +20,18 @@ namespace {
 
 std::string Text(int seed, size_t size) { return PseudoText(seed, size, 16); }
 
-std::string ReadFile(const WideString& path) {
-  std::string bytes;
-  EXPECT_TRUE(ReadWholeFile(path, bytes)) << path;
-  return bytes;
-}
-
-// What a taken member holds, in memory or in its file.
+// What a taken member holds, in memory or in its file (read through the
+// handle that made it: nobody else may open it while that is held).
 std::string Content(const PreparedMember& member) {
   if (member.inMemory) return std::string(member.bytes.begin(), member.bytes.end());
-  return ReadFile(member.file);
+  EXPECT_TRUE(member.handle) << member.file;
+  std::string bytes;
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(member.handle.Get(), start, nullptr, FILE_BEGIN)) return bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(member.handle.Get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
+  return bytes;
 }
 
 // A plan that decodes into the temporary folder, where the tests count files.
@@ -143,8 +145,8 @@ TEST_F(DecodeAheadTest, FailuresWaitForTheTaker) {
 
   PreparedMember member;
   ASSERT_EQ(ahead.TakeMember(WideString(u"good.txt"), member), TakeResult::Taken);
-  EXPECT_EQ(ReadFile(member.file), "good");
-  DeleteTempFile(member.file);
+  EXPECT_EQ(Content(member), "good");
+  DeletePreparedFile(member);
   for (const WChar* name : {u"cut.bin", u"huge.bin"}) {
     ASSERT_EQ(ahead.TakeMember(WideString(name), member), TakeResult::Taken);
     EXPECT_FALSE(member.report.extracted);
@@ -158,7 +160,7 @@ TEST_F(DecodeAheadTest, FailuresWaitForTheTaker) {
                                          ModulePath() + u"'");
     EXPECT_EQ(messages_.Last().flags, UINT(MB_ICONERROR | MB_TOPMOST));
     messages_.Clear();
-    DeleteTempFile(member.file);
+    DeletePreparedFile(member);
   }
 }
 
@@ -181,7 +183,7 @@ TEST_F(DecodeAheadTest, WindowBoundsTheMembersWaiting) {
     Sleep(30);  // a slow taker: the threads fill the window meanwhile
     PreparedMember member;
     ASSERT_EQ(ahead.TakeMember(plan[i], member), TakeResult::Taken);
-    EXPECT_TRUE(ReadFile(member.file) == contents[i]) << i;
+    EXPECT_TRUE(Content(member) == contents[i]) << i;
     // The decoded members waiting, plus the one just taken: files handed
     // back are used again, so no more are ever made.
     EXPECT_LE(temp_.Files(WideString(u"~PLI*.tmp")), 4) << i;
@@ -259,13 +261,16 @@ TEST_F(DecodeAheadTest, SkippedMembersAreDroppedAndStopDeletesEveryFile) {
   for (int i = 0; i < 600 && ahead.DecodedMembers() < 5; ++i) Sleep(50);
   PreparedMember member;
   ASSERT_EQ(ahead.TakeMember(WideString(u"c"), member), TakeResult::Taken);
-  EXPECT_EQ(ReadFile(member.file), "gamma");
+  EXPECT_EQ(Content(member), "gamma");
   // a and b were passed over: gone with their files, and not taken any more.
   PreparedMember other;
   EXPECT_EQ(ahead.TakeMember(WideString(u"a"), other), TakeResult::NotPlanned);
-  // Stop deletes the others, the taken member's as well.
+  // Stop deletes the others; the taken member's is its taker's while it
+  // holds the file open.
   EXPECT_EQ(temp_.Files(WideString(u"~PLI*.tmp")), 3);
   ahead.Stop();
+  EXPECT_EQ(temp_.Files(), 1);
+  DeletePreparedFile(member);
   EXPECT_EQ(temp_.Files(), 0);
 }
 
@@ -285,7 +290,7 @@ TEST_F(DecodeAheadTest, CancelStopsTheThreadsAndTheTaker) {
     ahead.Start(InTemp(plan), 1);
     PreparedMember member;
     ASSERT_EQ(ahead.TakeMember(plan[0], member), TakeResult::Taken);
-    DeleteTempFile(member.file);
+    DeletePreparedFile(member);
     if (how[0] == 'I') {
       State().InstallFailed = true;
     } else {
@@ -364,6 +369,7 @@ TEST_F(DecodeAheadTest, StoppingDecodersDeleteTheFilesNobodyTook) {
   for (int i = 0; i < 200 && temp_.Files() > 1; ++i) Sleep(25);
   EXPECT_EQ(temp_.Files(), 1);
   EXPECT_TRUE(PathExists(held.file));
+  held.handle.Reset();  // the taker is done with it, without handing it back
   ahead->Stop();
   EXPECT_EQ(temp_.Files(), 0);
 }

@@ -6,8 +6,10 @@
 #include "payload_builder.h"
 #include "payload_test_util.h"
 #include "scripted_messages.h"
+#include "access_rules.h"
 #include "test_folder.h"
 #include "util/win/file_system.h"
+#include "util/win/scoped_handle.h"
 
 namespace {
 
@@ -80,6 +82,23 @@ TEST(PayloadArchive, DuplicateNamesFindTheFirstAndExtractEveryOne) {
   ASSERT_EQ(archive.Count(), 2);
   EXPECT_TRUE(archive.ExtractTo(WideString(u"data.bin"), folder / u"again.bin"));
   EXPECT_EQ(ReadFile(folder / u"again.bin"), "first");
+}
+
+// What is extracted by name is the run's temporary file: an administrator's
+// is for the administrative accounts alone, over a file that was there too.
+TEST(PayloadArchive, ExtractedFilesOfAnAdministratorAreItsAlone) {
+  const std::vector<uint8_t> bytes = BuildTestPayload({{"tool.exe", "MZ tool"}});
+  PayloadArchive archive;
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  TestFolder folder;
+  ASSERT_TRUE(WriteWholeFile(folder / u"over.exe", "old"));
+  for (const WChar* name : {u"new.exe", u"over.exe"}) {
+    ASSERT_TRUE(archive.ExtractTo(WideString(u"tool.exe"), folder / name));
+    EXPECT_EQ(ReadFile(folder / name), "MZ tool");
+    const WideString rules = DaclTextOf(folder / name);
+    EXPECT_NE(rules.Find(WideString(u"FA;;;SY)")), 0) << rules.ToUtf8();
+    EXPECT_EQ(rules.Find(WideString(u";;;WD)")), 0) << rules.ToUtf8();
+  }
 }
 
 TEST(PayloadArchive, PackedSumMismatchIsSkippedSilently) {
@@ -172,6 +191,26 @@ TEST(PayloadArchive, DuplicateFailingPastTheMemoryBufferKeepsTheEarlierOne) {
   archive.OpenFromMemory(bytes.data(), bytes.size());
   EXPECT_FALSE(archive.ExtractTo(WideString(u"cut.bin"), target));
   EXPECT_EQ(ReadFile(target), "kept");
+
+  // Into a file held open: the failing second one wrote over the first,
+  // which is decoded into it again.
+  archive.OpenFromMemory(bytes.data(), bytes.size());
+  std::vector<uint8_t> both;
+  ASSERT_EQ(WriteArchive({first, second}, both), ArchiveWriteStatus::Ok);
+  archive.OpenFromMemory(both.data(), both.size());
+  MemberEntries entries;
+  ASSERT_TRUE(archive.CollectEntries(WideString(u"big.bin"), entries));
+  {
+    ScopedFileHandle held(CreateFileW((folder / u"held.bin").W(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    DecodeReport report;
+    DecodeEntriesToHandle(entries, held.Get(), nullptr, report);
+    EXPECT_TRUE(report.extracted);
+    EXPECT_EQ(report.failures, std::vector<DecodeFailure>{DecodeFailure::Read});
+  }
+  EXPECT_EQ(ReadFile(folder / u"held.bin"), "the first one");
+  DeleteFileForced(folder / u"held.bin");
 
   EXPECT_EQ(NamesIn(folder.Path(), WideString(u"*"), true).size(), 1u);
   ResetInstallState();

@@ -6,6 +6,7 @@
 #include "unix_link.h"
 #include "util/win/safe_files.h"
 #include "util/win/temp_names.h"
+#include "access_rules.h"
 // windows_api.h first
 #include <aclapi.h>
 #include <sddl.h>
@@ -107,6 +108,20 @@ TEST(TempNames, MissingTempFolderFallsBackToARandomNameAndCreatesTheFolder) {
   EXPECT_TRUE(PathExists(name));
   EXPECT_EQ(FileSizeOf(name), 0u);
   DeleteTempFile(name);
+}
+
+// An administrator's temporary files (the uninstaller's copy "Ins", the
+// relay file, the names programs are extracted beside) are its own too.
+TEST(TempNames, AnAdministratorsTemporaryFilesAreForAdministratorsOnly) {
+  ASSERT_TRUE(ProcessIsAdministrator());
+  for (const char* suffix : {static_cast<const char*>(nullptr), "-"}) {
+    WideString name;
+    ASSERT_TRUE(MakeTempFileName(name, "Ins", suffix));
+    const WideString rules = DaclTextOf(name);
+    EXPECT_NE(rules.Find(WideString(u"FA;;;SY)")), 0) << rules.ToUtf8();
+    EXPECT_EQ(rules.Find(WideString(u";;;WD)")), 0) << rules.ToUtf8();
+    DeleteTempFile(name);
+  }
 }
 
 TEST(TempNames, MakeTempFolderIsNewAndProtectedAndItsCleanupStaysInside) {
