@@ -27,31 +27,36 @@ PathKind KindOfPath(const std::string& path) {
   return PathKind::Other;
 }
 
-bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names) {
+namespace {
+
+// The names in folder, without "." and "..", that keep() accepts for the
+// entry's full path.
+template <typename Keep>
+bool ListNames(const std::string& folder, std::vector<std::string>* names, Keep keep) {
   names->clear();
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return false;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    if (KindOfPath(folder + "/" + name) == PathKind::File) names->push_back(name);
+    if (keep(folder + "/" + name)) names->push_back(name);
   }
   closedir(dir);
   return true;
 }
 
+}  // namespace
+
+bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names) {
+  return ListNames(folder, names, [](const std::string& path) { return KindOfPath(path) == PathKind::File; });
+}
+
+// A link to a folder is not a subfolder: lstat, not stat.
 bool ListSubfolders(const std::string& folder, std::vector<std::string>* names) {
-  names->clear();
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return false;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+  return ListNames(folder, names, [](const std::string& path) {
     struct stat info;
-    if (lstat((folder + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) names->push_back(name);
-  }
-  closedir(dir);
-  return true;
+    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  });
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {

@@ -3,10 +3,11 @@
 // back what the run gave what it created. Wine keeps no rules of its own:
 // it derives them from the Unix mode, so others' access shows as ";;;WD)".
 
+#include "util/wide_string.h"
+#include "util/win/windows_api.h"
+// windows_api.h first
 #include <aclapi.h>
 #include <sddl.h>
-
-#include "util/wide_string.h"
 
 inline WideString DaclTextOf(const WideString& path) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;

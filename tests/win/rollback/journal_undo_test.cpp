@@ -8,6 +8,7 @@
 #include "pending_restart.h"
 #include "rollback/win/journal_undo.h"
 #include "rollback/win/run_journal.h"
+#include "access_rules.h"
 #include "test_folder.h"
 #include "unix_link.h"
 #include "util/path_text.h"
@@ -604,16 +605,8 @@ TEST(JournalUndo, TheJournalIsForAdministratorsAndItsNamesUnguessable) {
   ASSERT_TRUE(BeginRunJournal(records, u"Private Test"));
   EXPECT_EQ(JournalBeforeFile(app + u"old.txt"), KeepAside::Kept);
 
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  wchar_t* text = nullptr;
-  ASSERT_EQ(GetNamedSecurityInfoW(RunJournalPath(records, u"Private Test").W(), SE_FILE_OBJECT,
-                                  DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &descriptor),
-            static_cast<DWORD>(ERROR_SUCCESS));
-  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
-                                                                   DACL_SECURITY_INFORMATION, &text, nullptr));
-  const WideString rules(text);
-  LocalFree(text);
-  LocalFree(descriptor);
+  const WideString rules = DaclTextOf(RunJournalPath(records, u"Private Test"));
+  ASSERT_FALSE(rules.IsEmpty());
   EXPECT_EQ(rules.Find(WideString(u";;;WD)")), 0) << rules.ToUtf8();
 
   WIN32_FIND_DATAW found;

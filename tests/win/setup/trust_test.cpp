@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "access_rules.h"
 #include "engine/win/uninstall_record.h"
 #include "engine/win/uninstaller_image.h"
 #include "install_log_reading.h"
@@ -211,16 +212,8 @@ TEST(Trust, AProductFolderMadeOutsideProgramFilesIsProtected) {
   const std::vector<InstallLogLine> guarded = LinesOfKind(lines, u"folder protected");
   ASSERT_EQ(guarded.size(), 1u);
   EXPECT_EQ(guarded[0].detail, WideString(u"C:\\Plove Guarded"));
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  wchar_t* text = nullptr;
-  ASSERT_EQ(GetNamedSecurityInfoW(L"C:\\Plove Guarded\\Deep", SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                  nullptr, nullptr, nullptr, &descriptor),
-            static_cast<DWORD>(ERROR_SUCCESS));
-  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
-                                                                   DACL_SECURITY_INFORMATION, &text, nullptr));
-  const WideString rules(text);
-  LocalFree(text);
-  LocalFree(descriptor);
+  const WideString rules = DaclTextOf(WideString(u"C:\\Plove Guarded\\Deep"));
+  ASSERT_FALSE(rules.IsEmpty());
   EXPECT_EQ(rules.Find(WideString(u"FA;;;WD)")), 0) << rules.ToUtf8();
 
   // Installed again: the folder exists, keeps its rules, and the log says

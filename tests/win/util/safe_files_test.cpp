@@ -1,32 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "access_rules.h"
 #include "test_folder.h"
 #include "unix_link.h"
 #include "util/win/safe_files.h"
-// windows_api.h first
-#include <aclapi.h>
-#include <sddl.h>
 
 namespace {
 
 bool Exists(const WideString& path) { return GetFileAttributesW(path.W()) != INVALID_FILE_ATTRIBUTES; }
-
-WideString DaclText(const WideString& path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoW(path.W(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
-                            &descriptor) != ERROR_SUCCESS) {
-    return WideString();
-  }
-  wchar_t* text = nullptr;
-  WideString result;
-  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                           &text, nullptr)) {
-    result = WideString(text);
-    LocalFree(text);
-  }
-  LocalFree(descriptor);
-  return result;
-}
 
 }  // namespace
 
@@ -101,22 +82,22 @@ TEST(SafeFiles, LinksAreSeenAndNeverEntered) {
 TEST(SafeFiles, ProtectionsGiveTheirRules) {
   TestFolder folder;
   ASSERT_TRUE(CreateNewFolder(folder / u"plain"));
-  const WideString plain = DaclText(folder / u"plain");
+  const WideString plain = DaclTextOf(folder / u"plain");
   ASSERT_NE(plain.Find(WideString(u";;;WD)")), 0) << plain.ToUtf8();  // the mode's "others"
 
   ASSERT_TRUE(CreateNewFolder(folder / u"admins", Protection::AdministratorsOnly));
-  const WideString admins = DaclText(folder / u"admins");
+  const WideString admins = DaclTextOf(folder / u"admins");
   EXPECT_NE(admins.Find(WideString(u"FA;;;SY)")), 0) << admins.ToUtf8();
   EXPECT_EQ(admins.Find(WideString(u";;;WD)")), 0) << admins.ToUtf8();
 
   ASSERT_TRUE(CreateNewFolder(folder / u"product", Protection::ProgramFiles));
-  const WideString product = DaclText(folder / u"product");
+  const WideString product = DaclTextOf(folder / u"product");
   EXPECT_EQ(product.Find(WideString(u"FA;;;WD)")), 0) << product.ToUtf8();
 
   ScopedFileHandle file = CreateNewFile(folder / u"journal", GENERIC_WRITE | WRITE_DAC, 0, 0);
   ASSERT_TRUE(file.IsValid());
   EXPECT_TRUE(ProtectThroughHandle(file.Get(), Protection::AdministratorsOnly));
   file.Reset();
-  const WideString journal = DaclText(folder / u"journal");
+  const WideString journal = DaclTextOf(folder / u"journal");
   EXPECT_EQ(journal.Find(WideString(u";;;WD)")), 0) << journal.ToUtf8();
 }

@@ -130,16 +130,9 @@ TEST(TempNames, MakeTempFolderIsNewAndProtectedAndItsCleanupStaysInside) {
   EXPECT_TRUE(ProcessIsAdministrator()) << "Wine runs programs as an administrator";
   EXPECT_FALSE(CreateNewFolder(folder)) << "the name was made new";
   // For the administrative accounts only: Wine shows no access for others.
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  wchar_t* text = nullptr;
-  ASSERT_EQ(GetNamedSecurityInfoW(folder.W(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                  nullptr, &descriptor),
-            static_cast<DWORD>(ERROR_SUCCESS));
-  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
-                                                                   DACL_SECURITY_INFORMATION, &text, nullptr));
-  EXPECT_EQ(WideString(text).Find(WideString(u";;;WD)")), 0) << WideString(text).ToUtf8();
-  LocalFree(text);
-  LocalFree(descriptor);
+  const WideString rules = DaclTextOf(folder);
+  ASSERT_FALSE(rules.IsEmpty());
+  EXPECT_EQ(rules.Find(WideString(u";;;WD)")), 0) << rules.ToUtf8();
   // A link inside (a junction, under Wine a Unix link) is removed, never entered.
   TestFolder outside;
   ASSERT_TRUE(WriteWholeFile(outside / u"keep.txt", "x"));
