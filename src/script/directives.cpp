@@ -8,7 +8,7 @@ const DirectiveInfo kDirectives[] = {
     {Directive::Action, 1},          {Directive::CopyFile, 2},        {Directive::CreateIcon, 4},
     {Directive::RunAndWaitFile, 3},  {Directive::RunFile, 3},         {Directive::Message, 2},
     {Directive::Registry, 5},        {Directive::UninstallAction, 2}, {Directive::InstallContainer, 0},
-    {Directive::NoTestAdmin, 0},
+    {Directive::NoTestAdmin, 0},     {Directive::InstallScope, 1},
 };
 }  // namespace
 

@@ -32,6 +32,7 @@ constexpr const char16_t* Registry = u"[Registry]";
 constexpr const char16_t* UninstallAction = u"[UninstallAction]";
 constexpr const char16_t* InstallContainer = u"[InstallContainer]";
 constexpr const char16_t* NoTestAdmin = u"[NoTestAdmin]";
+constexpr const char16_t* InstallScope = u"[InstallScope]";
 }  // namespace Directive
 
 // The option-line marker of [CreateIcon], [RunFile] and [RunAndWaitFile];
