@@ -45,21 +45,30 @@ unavailable_reason() {
 
 start_display() {
   [ -n "${DISPLAY:-}" ] && { echo "$DISPLAY" > "$dir/display"; return 0; }
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    local pid=$!
-    for _ in $(seq 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      sleep 0.1
-    done
-    if kill -0 $pid 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
-      echo ":$n" > "$dir/display"
-      echo $pid > "$dir/xvfb.pid"
-      return 0
-    fi
+  # A display this tree started before and that still runs is kept.
+  if [ -f "$dir/xvfb.pid" ] && [ -f "$dir/display" ] && kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null; then
+    return 0
+  fi
+  # Xvfb picks a free display itself and names it once it takes clients:
+  # two trees starting at the same moment never end up on one display
+  # (where one's mouse and focus would steer the other's windows).
+  local number=$dir/display.number
+  rm -f "$number"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+  local pid=$!
+  for _ in $(seq 100); do
+    grep -qE '^[0-9]+$' "$number" 2>/dev/null && break
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.1
   done
+  if kill -0 $pid 2>/dev/null && grep -qE '^[0-9]+$' "$number" 2>/dev/null; then
+    echo ":$(cat "$number")" > "$dir/display"
+    echo $pid > "$dir/xvfb.pid"
+    rm -f "$number"
+    return 0
+  fi
+  kill $pid 2>/dev/null
+  rm -f "$number"
   echo "could not start Xvfb" >&2
   return 1
 }
