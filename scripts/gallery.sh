@@ -34,14 +34,17 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 150 190); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
-    xvfb_pid=
+  # Xvfb picks a free display itself: a test run beside never shares it.
+  number=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    grep -qE '^[0-9]+$' "$number" && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
+  grep -qE '^[0-9]+$' "$number" && kill -0 "$xvfb_pid" 2>/dev/null && export DISPLAY=":$(cat "$number")"
+  rm -f "$number"
   [ -n "${DISPLAY:-}" ] || { echo "gallery.sh: could not start Xvfb" >&2; exit 1; }
 fi
 
