@@ -887,7 +887,8 @@ TEST(JournalUndo, AReaderOfTheJournalDoesNotBlockRecovery) {
   const WideString journal = RunJournalPath(records, u"Reader Test");
   StringList notRestored;
   {
-    ScopedFileHandle reader(CreateFileW(journal.W(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ScopedFileHandle reader(
+        CreateFileW(journal.W(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(reader);
     EXPECT_EQ(RecoverEarlierRun(records, u"Reader Test", notRestored), EarlierRun::RolledBack);
     EXPECT_EQ(notRestored.Count(), 0);

@@ -329,8 +329,8 @@ TEST(RollbackInstall, FailedRunLeavesWhatItsPrerequisitePlaced) {
                                     "[Install To]\r\n" + install.ToUtf8() + "\r\n[NoUnInstall]\r\n"
                                     "[CopyFile]\r\nmark.dll\r\n<Destination>mark.dll\r\n";
   std::string runtime;
-  ASSERT_TRUE(ReadWholeFile(PackSetup(folder, u"runtime.exe", {{"setup.dat", Bytes(runtimeScript)}, {"mark.dll", newer}}),
-                            runtime));
+  ASSERT_TRUE(ReadWholeFile(
+      PackSetup(folder, u"runtime.exe", {{"setup.dat", Bytes(runtimeScript)}, {"mark.dll", newer}}), runtime));
   const std::string extra = "[RunAndWaitFile]\r\n<TempInstall>runtime.exe\r\n--silent\r\n\r\n"
                             "[CopyFile]\r\nmark.dll\r\n<Destination>mark.dll\r\n";
   // Where the DLL's registration writes its mark, made beforehand.
@@ -350,7 +350,8 @@ TEST(RollbackInstall, FailedRunLeavesWhatItsPrerequisitePlaced) {
   EXPECT_EQ(FileBytes(install + u"mark.dll"), std::string(newer.begin(), newer.end()));
   EXPECT_FALSE(FileExists(install + u"f1.txt"));
   // Registered by the prerequisite, which the rollback leaves alone.
-  EXPECT_EQ(RegQueryValueExW(key.Get(), (install + u"mark.dll").W(), nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExW(key.Get(), (install + u"mark.dll").W(), nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
   RegDeleteValueW(key.Get(), (install + u"mark.dll").W());
   DeleteFileW((install + u"mark.dll").W());
   RemoveDirectoryW(install.W());
