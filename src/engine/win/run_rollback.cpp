@@ -5,6 +5,7 @@
 #include "payload/win/destination_files.h"
 #include "rollback/journal_records.h"
 #include "rollback/win/journal_undo.h"
+#include "rollback/win/old_version_folders.h"
 #include "rollback/win/run_journal.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
@@ -95,7 +96,10 @@ void RollBackThisRun(HWND owner) {
 }
 
 bool CommitThisRun() {
+  const std::vector<WideString> oldFiles = KeptOldVersionFiles();
   if (!CommitRunJournal()) return false;
   SetDestinationTempPrefix(WideString());
+  // The old version's folders that only its kept files held.
+  RemoveOldVersionFolders(oldFiles);
   return true;
 }

@@ -4,8 +4,10 @@
 
 #include "engine/win/native_system_folder.h"
 #include "engine/win/pending_renames.h"
+#include "engine/win/product_folder.h"
 #include "engine/win/program_runs.h"
 #include "rollback/win/journal_roots.h"
+#include "rollback/win/old_version_folders.h"
 #include "rollback/win/run_journal.h"
 #include "util/path_text.h"
 #include "util/win/temp_names.h"
@@ -20,10 +22,54 @@ namespace {
 WideString Long(const WideString& path) { return LongPathForm(path, MAX_PATH); }
 bool Exists(const WideString& path) { return GetFileAttributesW(Long(path).W()) != INVALID_FILE_ATTRIBUTES; }
 
+bool Listed(const std::vector<WideString>& list, const WideString& item) {
+  for (const WideString& entry : list) {
+    if (SamePath(entry, item)) return true;
+  }
+  return false;
+}
+
+// A link on the way to path (path itself included) where the run had none:
+// at or below the product folder (placement stops at a link there), or at
+// or below a folder the run made. Someone swapped it in since: nothing is
+// removed through it. Empty when there is none.
+WideString LinkSwappedIn(const WideString& path, const std::vector<WideString>& madeFolders) {
+  const WideString link = LinkInProductFolder(path);
+  if (!link.IsEmpty()) return link;
+  StringList levels;
+  FolderTreeLevels(path, levels);
+  bool made = false;
+  for (int i = 0; i < levels.Count(); ++i) {
+    made = made || Listed(madeFolders, levels.Item(i));
+    if (made && PathIsLink(levels.Item(i))) return levels.Item(i);
+  }
+  return WideString();
+}
+
+bool LeftForALink(const WideString& path, const std::vector<WideString>& madeFolders) {
+  const WideString link = LinkSwappedIn(path, madeFolders);
+  if (link.IsEmpty()) return false;
+  LogEvent(log_kind::kFailure, u"a link that the run did not make is on the way, nothing removed through it: " +
+                                   link + u" (" + path + u")");
+  return true;
+}
+
+// The folders the records say the run made.
+std::vector<WideString> MadeFolders(const std::vector<JournalRecord>& records) {
+  std::vector<WideString> folders;
+  for (const JournalRecord& record : records) {
+    if (record.kind == JournalKind::FolderCreated) folders.push_back(record.path);
+  }
+  return folders;
+}
+
 // A file of the run that cannot go now (a program of the run holds it)
-// goes at the next restart.
-bool RemoveFile(const WideString& path) {
+// goes at the next restart. One behind a link swapped in since stays.
+bool RemoveFile(const WideString& path, const std::vector<WideString>& madeFolders) {
   if (!Exists(path)) return true;
+  WideString folder = ParentFolder(path);
+  RemoveTrailingBackslashes(folder);
+  if (LeftForALink(folder, madeFolders)) return true;
   if (DeleteFileForced(Long(path))) {
     LogEvent(log_kind::kRollback, u"removed " + path);
     return true;
@@ -123,6 +169,7 @@ struct JournalContext {
   WideString userSid;                      // whose hive kRootCurrentUser was, when another's
   std::vector<WideString> replacedPaths;   // FileReplaced: what was there is put back by that record
   std::vector<std::pair<WideString, KeptIdentity>> asideIdentities;  // AsideIdentity, the last one's
+  std::vector<WideString> madeFolders;                               // FolderCreated
   // The identity of record's kept-aside file: null when the journal has none.
   const KeptIdentity* IdentityOf(const JournalRecord& record, KeptIdentity& held) const {
     for (size_t i = asideIdentities.size(); i-- > 0;) {
@@ -166,6 +213,7 @@ JournalContext ContextOf(const std::vector<JournalRecord>& records, bool allReco
         if (!SamePath(record.path, ProcessUserSid())) context.userSid = record.path;
         break;
       case JournalKind::FileReplaced: context.replacedPaths.push_back(record.path); break;
+      case JournalKind::FolderCreated: context.madeFolders.push_back(record.path); break;
       case JournalKind::AsideIdentity: {
         KeptIdentity identity;
         if (KeptIdentityOf(record, identity)) context.asideIdentities.emplace_back(record.path, identity);
@@ -175,13 +223,6 @@ JournalContext ContextOf(const std::vector<JournalRecord>& records, bool allReco
     }
   }
   return context;
-}
-
-bool Listed(const std::vector<WideString>& list, const WideString& item) {
-  for (const WideString& entry : list) {
-    if (SamePath(entry, item)) return true;
-  }
-  return false;
 }
 
 uint64_t SizeOf(const WideString& path) {
@@ -243,7 +284,7 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
           }
           // The run's first copy, kept aside by a second placement, goes too.
           if (Exists(record.other)) RemoveKeptAside(record.other, record.path, nullptr);
-          return RemoveFile(record.path);
+          return RemoveFile(record.path, context.madeFolders);
         case PlannedUndo::Nothing: break;
       }
       // The run registered the file it replaced (or kept): the file that is
@@ -258,7 +299,7 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
       // Once only, however often the undo runs.
       CancelDeletionAtRestart(record.path);
       return ScheduleMoveAtRestart(Long(record.path), WideString());
-    case JournalKind::FileCreated: return RemoveFile(record.path);
+    case JournalKind::FileCreated: return RemoveFile(record.path, context.madeFolders);
     case JournalKind::FileReplaced: {
       KeptIdentity held;
       return !Exists(record.other) || PutBack(record.other, record.path, context.IdentityOf(record, held));
@@ -305,7 +346,7 @@ bool UndoRecord(const JournalRecord& record, const JournalContext& context) {
         return ScheduleMoveAtRestart(Long(record.path), WideString()) &&
                ScheduleMoveAtRestart(Long(record.other), Long(record.path));
       }
-      return RemoveFile(record.other);
+      return RemoveFile(record.other, context.madeFolders);
     case JournalKind::DllRegistered:
       // Only the run's own new file: one that was there keeps its
       // registration (and a replaced one is registered again when it is back).
@@ -347,14 +388,22 @@ void UndoJournalRecords(const std::vector<JournalRecord>& records, StringList& n
 }
 
 void RemoveFoldersOfRun(const std::vector<JournalRecord>& records) {
+  const std::vector<WideString> madeFolders = MadeFolders(records);
   for (size_t i = records.size(); i-- > 0;) {
     // Removed only when empty: what is left in one is not the run's.
-    if (records[i].kind == JournalKind::FolderCreated && RemoveEmptyFolder(records[i].path))
+    if (records[i].kind == JournalKind::FolderCreated && !LeftForALink(records[i].path, madeFolders) &&
+        RemoveEmptyFolder(records[i].path))
       LogEvent(log_kind::kFolderRemoved, records[i].path);
   }
 }
 
 bool RollBackRunJournal(StringList& notRestored, bool* programsRun) {
+  // Never two undos at once, nor one beside a thread that is still noting
+  // a change: the journal stays as a killed run leaves it, for the next run.
+  if (RunJournalBusyElsewhere()) {
+    LogEvent(log_kind::kFailure, u"another thread is inside the journal: the undo is left to the next run");
+    return false;
+  }
   const JournalBusy busy;
   std::vector<uint8_t> bytes;
   if (!RunJournalActive()) return false;
@@ -422,7 +471,7 @@ EarlierRun RecoverEarlierRun(const WideString& uninstallFolder, const WideString
   EarlierRun result = EarlierRun::RolledBack;
   if (reading.Committed()) {
     LogEvent(log_kind::kRollback, u"an earlier run had ended well: its kept-aside files go, " + path);
-    DeleteKeptAsideFiles(reading.records);
+    DeleteKeptAsideFiles(reading.records, reading.version);
     result = EarlierRun::Committed;
   } else {
     LogEvent(log_kind::kRollback, u"an earlier run was interrupted: undoing it from " + path);
@@ -435,5 +484,12 @@ EarlierRun RecoverEarlierRun(const WideString& uninstallFolder, const WideString
   SetItemAttributes(path, FILE_ATTRIBUTE_NORMAL);
   DeleteFileNoFollow(path);
   if (result == EarlierRun::RolledBack) RemoveFoldersOfRun(reading.records);
+  if (result == EarlierRun::Committed) {
+    std::vector<WideString> oldFiles;
+    for (const JournalRecord& record : reading.records) {
+      if (record.kind == JournalKind::OldFileKept) oldFiles.push_back(record.path);
+    }
+    RemoveOldVersionFolders(oldFiles);
+  }
   return result;
 }

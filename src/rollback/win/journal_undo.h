@@ -23,7 +23,9 @@ void UndoJournalRecords(const std::vector<JournalRecord>& records, StringList& n
 // first; after the journal (which may be in one of them) is gone.
 void RemoveFoldersOfRun(const std::vector<JournalRecord>& records);
 
-// The run's own journal, undone and deleted. False when no journal is open.
+// The run's own journal, undone and deleted. False when no journal is open,
+// or when another thread is inside it (RunJournalBusyElsewhere): nothing is
+// undone then, and the journal is left for the next run.
 // programsRun (may be null): the journal named programs that were run.
 bool RollBackRunJournal(StringList& notRestored, bool* programsRun = nullptr);
 

@@ -55,7 +55,6 @@ struct Journal {
   std::vector<WideString> notedValues;
   std::vector<WideString> madeFolders;
   std::vector<WideString> createdKeys;
-  std::vector<WideString> keptAsides;  // unplanned
   std::vector<WideString> keptOld;     // of the old version
   std::vector<WideString> tempFolders;  // noted for the run's temporary files
   std::vector<WideString> createdFiles;  // unplanned, not there before
@@ -236,9 +235,20 @@ WideString ProcessUserSid() {
   return sid;
 }
 
-JournalBusy::JournalBusy() { ++g_busy; }
-JournalBusy::~JournalBusy() { --g_busy; }
+namespace {
+thread_local int t_busy = 0;  // of g_busy, this thread's
+}  // namespace
+
+JournalBusy::JournalBusy() {
+  ++t_busy;
+  ++g_busy;
+}
+JournalBusy::~JournalBusy() {
+  --g_busy;
+  --t_busy;
+}
 bool RunJournalBusy() { return g_busy.load() != 0; }
+bool RunJournalBusyElsewhere() { return g_busy.load() > t_busy; }
 
 WideString RunJournalPath(const WideString& uninstallFolder, const WideString& product) {
   return uninstallFolder + u"PloveRollback-" + product + u".dat";
@@ -552,11 +562,7 @@ KeepAside JournalBeforeFile(const WideString& path) {
     if (!kept) return NotKept(path, GetLastError());
     if (!NoteAsideIdentity(journal, aside, aside, false, KeptIdentity())) return NotKept(path, ERROR_WRITE_FAULT);
   }
-  if (plannedAside) {
-    planned->kept = true;
-  } else {
-    journal.keptAsides.push_back(aside);
-  }
+  if (plannedAside) planned->kept = true;
   return KeepAside::Kept;
 }
 
@@ -585,11 +591,11 @@ void JournalKeepOldFile(const WideString& path) {
     kept = true;
     NoteAsideIdentity(journal, record.other, record.other, false, KeptIdentity());
   }
-  if (kept) {
-    journal.keptAsides.push_back(record.other);
-  } else {
-    LogWindowsError(log_kind::kFailure, u"keeping " + path + u" of the old version", GetLastError());
-  }
+  if (!kept) LogWindowsError(log_kind::kFailure, u"keeping " + path + u" of the old version", GetLastError());
+}
+
+std::vector<WideString> KeptOldVersionFiles() {
+  return g_journal == nullptr ? std::vector<WideString>() : g_journal->keptOld;
 }
 
 bool JournalPendingRename(const WideString& destination, const WideString& staged, bool replacesEarlier) {
@@ -691,22 +697,69 @@ void JournalRegistryValue(HKEY root, const WideString& keyPath, const WideString
   Note(journal, record, true);
 }
 
-void DeleteKeptAside(const WideString& aside) {
-  const WideString& path = aside;
-  SetItemAttributes(path, FILE_ATTRIBUTE_NORMAL);
-  if (DeleteFileNoFollow(path)) return;
-  const DWORD error = GetLastError();
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
-  // In use: it goes at the next restart.
-  MoveItem(path, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
+namespace {
+
+bool IdentityMatches(HANDLE file, const KeptIdentity& identity) {
+  ItemIdentity found;
+  return HandleIdentity(file, &found) && found.volumeSerial == identity.volumeSerial && found.fileId == identity.fileId;
 }
 
-void DeleteKeptAsideFiles(const std::vector<JournalRecord>& records) {
-  for (const JournalRecord& record : records) {
-    if (record.kind == JournalKind::PlannedFile || record.kind == JournalKind::FileReplaced ||
-        record.kind == JournalKind::OldFileKept) {
-      DeleteKeptAside(record.other);
+// A kept-aside file that is not to come back, deleted as itself: opened
+// without following a link, only where a kept-aside name may lie (beside
+// its destination), and only when it is the file that went aside (its
+// journalled identity; a journal without one, of version 1, takes the file
+// that carries the name). In use: it goes at the next restart.
+void DeleteKeptAside(const WideString& aside, const WideString& destination, const KeptIdentity* identity) {
+  if (!KeptAsideBeside(destination, aside)) {
+    LogEvent(log_kind::kFailure, u"a kept-aside name outside the folder of " + destination + u", left: " + aside);
+    return;
+  }
+  ScopedFileHandle file = OpenNoFollow(aside, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true);
+  if (!file) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+    if (FileInUse(error)) {
+      MoveItem(aside, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
+    } else {
+      LogWindowsError(log_kind::kFailure, u"deleting the kept-aside file " + aside, error);
     }
+    return;
+  }
+  if (identity != nullptr && !IdentityMatches(file.Get(), *identity)) {
+    LogEvent(log_kind::kFailure, u"not the file this run kept aside, left: " + aside);
+    return;
+  }
+  DWORD attributes = 0;
+  if (HandleAttributes(file.Get(), &attributes) && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    SetAttributesThroughHandle(file.Get(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if (DeleteThroughHandle(file.Get())) return;
+  // Mapped (a program or a library that runs): at the next restart.
+  file.Reset();
+  MoveItem(aside, WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+}  // namespace
+
+void DeleteKeptAsideFiles(const std::vector<JournalRecord>& records, uint8_t version) {
+  // The identity a kept-aside file got last (it was copied aside, say).
+  std::vector<const JournalRecord*> noted;
+  for (const JournalRecord& record : records) {
+    if (record.kind == JournalKind::AsideIdentity) noted.push_back(&record);
+  }
+  for (const JournalRecord& record : records) {
+    const bool planned = record.kind == JournalKind::PlannedFile;
+    if (!planned && record.kind != JournalKind::FileReplaced && record.kind != JournalKind::OldFileKept) continue;
+    // From version 2 on, nothing goes under the planned name of a file that
+    // was not there.
+    if (planned && record.type == 0 && version >= 2) continue;
+    KeptIdentity identity;
+    bool known = false;
+    for (size_t i = noted.size(); i-- > 0 && !known;) {
+      if (SamePath(noted[i]->path, record.other)) known = KeptIdentityOf(*noted[i], identity);
+    }
+    if (!known) known = KeptIdentityOf(record, identity);
+    DeleteKeptAside(record.other, record.path, known ? &identity : nullptr);
   }
 }
 
@@ -742,10 +795,9 @@ void FinishCommittedRun() {
   const JournalBusy busy;
   if (g_journal == nullptr) return;
   Journal& journal = *g_journal;
-  for (const PlanEntry& entry : journal.plan) {
-    if (entry.kept) DeleteKeptAside(entry.aside);
-  }
-  for (const WideString& aside : journal.keptAsides) DeleteKeptAside(aside);
+  // The records tell every kept-aside file with the identity it went aside
+  // with, as they tell a later run that finds the journal committed.
+  DeleteKeptAsideFiles(ReadJournal(journal.buffer.data(), journal.buffer.size()).records, kJournalVersion);
   LogEvent(log_kind::kRollback, u"committed: the journal and the kept-aside files go");
   CloseJournal(true);
 }

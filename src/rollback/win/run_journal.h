@@ -45,6 +45,8 @@ WideString ProcessUserSid();
 // suspended there must be resumed and left to finish, never joined by a
 // second undo. Every call here (and each undo) holds a JournalBusy.
 bool RunJournalBusy();
+// Another thread than this one is inside (held there by a suspension, say).
+bool RunJournalBusyElsewhere();
 class JournalBusy {
  public:
   JournalBusy();
@@ -171,7 +173,13 @@ void LeaveRunJournalAsAfterPowerLoss();
 using KeepAsideMoveCall = bool (*)(const WideString& from, const WideString& to);
 void SetKeepAsideMoveCallForTests(KeepAsideMoveCall call);
 
-// The kept-aside files of a committed journal are deleted (at the next
-// restart when in use), as CommitRunJournal does.
+// The kept-aside files of a committed journal of version (its header's)
+// are deleted (at the next restart when in use), as CommitRunJournal does:
+// each through the handle whose identity was checked against the journal's,
+// never through a link; another file under a kept-aside name stays.
 struct JournalRecord;
-void DeleteKeptAsideFiles(const std::vector<JournalRecord>& records);
+void DeleteKeptAsideFiles(const std::vector<JournalRecord>& records, uint8_t version);
+
+// The old version's files kept so far (JournalKeepOldFile), to be read
+// before the commit closes the journal.
+std::vector<WideString> KeptOldVersionFiles();

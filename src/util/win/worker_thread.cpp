@@ -66,11 +66,19 @@ void WorkerThread::Stop() {
   stopEvent_.Set();
   DWORD started = GetTickCount();
   while (WaitForSingleObject(thread_.Get(), 25) == WAIT_TIMEOUT) {
-    if (stopTimeoutMs_ != 0 && GetTickCount() - started > stopTimeoutMs_) {
-      SuspendThread(thread_.Get());
-      suspended_ = true;
-      break;
+    if (stopTimeoutMs_ == 0 || GetTickCount() - started <= stopTimeoutMs_) continue;
+    if (SuspendThread(thread_.Get()) == static_cast<DWORD>(-1)) continue;
+    // A suspension takes effect asynchronously: reading the thread's
+    // context waits until it is held.
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL;
+    GetThreadContext(thread_.Get(), &context);
+    if (busy_ != nullptr && busy_()) {
+      ResumeThread(thread_.Get());
+      continue;
     }
+    suspended_ = true;
+    break;
   }
   thread_.Reset();
   stopEvent_.Close();

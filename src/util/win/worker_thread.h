@@ -1,7 +1,9 @@
 #pragma once
 // A thread with its own named stop event. Stop() sets the event and waits;
 // a thread that has not returned when the stop time-out runs out is
-// suspended, never terminated.
+// suspended, never terminated, unless it is inside a stretch that must run
+// to its end (KeepRunningWhile): then it goes on, and is suspended once it
+// is out of it.
 
 #include <cstdint>
 
@@ -22,6 +24,9 @@ class WorkerThread {
   // Stops a thread still running, then starts a new one. stopTimeoutMs 0
   // means Stop() waits without limit. False when no thread could be started.
   bool Start(WorkerProcedure procedure, void* userValue, DWORD stopTimeoutMs);
+  // busy() tells, while the thread is held still, whether it is inside
+  // such a stretch (nullptr: never).
+  void KeepRunningWhile(bool (*busy)()) { busy_ = busy; }
   // True when no thread exists or it has ended.
   bool IsFinished() const;
   void Stop();
@@ -36,4 +41,5 @@ class WorkerThread {
   WideString eventName_;
   DWORD stopTimeoutMs_ = 0;
   bool suspended_ = false;
+  bool (*busy_)() = nullptr;
 };

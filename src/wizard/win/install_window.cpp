@@ -34,16 +34,10 @@ dlgInstall::~dlgInstall() {
   finishThread_.Stop();
   installThread_.Stop();
   // A worker that did not stop in time was suspended before it could undo
-  // its changes: undone here. One suspended inside the journal or its own
-  // undo goes on instead, to the end: two undos at once, or one cut
-  // short, would leave the machine in neither state.
-  if (installThread_.WasSuspended()) {
-    if (RunJournalBusy()) {
-      ResumeThread(installThread_.ThreadHandle());
-      WaitForSingleObject(installThread_.ThreadHandle(), INFINITE);
-    }
-    RollBackThisRun(nullptr);
-  }
+  // its changes: undone here. It is never held inside the journal or its
+  // own undo (it goes on until it is out of them): two undos at once, or
+  // one cut short, would leave the machine in neither state.
+  if (installThread_.WasSuspended()) RollBackThisRun(nullptr);
   Unbind();
   for (HICON icon : optionIcons_) {
     if (icon) DestroyIcon(icon);
@@ -190,6 +184,7 @@ void dlgInstall::OnTimer(UINT id, int) {
 void dlgInstall::StartInstall() {
   InstallState& state = State();
   page_ = WizardPage::Installing;
+  installThread_.KeepRunningWhile(&RunJournalBusy);
   if (!installThread_.Start(InstallWorker, Window(), kThreadStopMs)) {
     state.InstallFailed = true;
     state.Outcome = InstallOutcome::Failed;

@@ -3,10 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+
+#include "app/install_state.h"
 #include "engine/win/pending_renames.h"
 #include "engine/win/program_runs.h"
 #include "pending_restart.h"
 #include "rollback/win/journal_undo.h"
+#include "rollback/win/old_version_folders.h"
 #include "rollback/win/run_journal.h"
 #include "access_rules.h"
 #include "test_folder.h"
@@ -15,6 +20,7 @@
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
 #include "util/win/temp_names.h"
+#include "util/win/worker_thread.h"
 // windows_api.h first
 #include <aclapi.h>
 #include <sddl.h>
@@ -724,4 +730,174 @@ TEST(JournalUndo, NothingIsTakenFromOutsideTheRunsFolders) {
   EXPECT_EQ(Content(target + RunTempFileName(tag, 2)), "someone else's");
   RemoveDirectoryW((folder / u"Linked").W());
   DeleteFileW(RunJournalPath(records, u"Place Test").W());
+}
+
+namespace {
+
+std::atomic<int> g_journalStage{0};
+
+// Inside the journal for a while past the stop time-out, then stubborn
+// outside it.
+void WorkerInsideTheJournal(NamedEvent&, void*) {
+  {
+    const JournalBusy busy;
+    g_journalStage = 1;
+    Sleep(700);
+    g_journalStage = 2;
+  }
+  for (;;) Sleep(10);
+}
+
+}  // namespace
+
+// The stop time-out never holds a worker inside the journal: it goes on
+// until it is out, and is held there; an undo meanwhile is refused (never
+// two at once, nor one beside a change being noted).
+TEST(JournalUndo, StopTimeOutNeverHoldsAWorkerInsideTheJournal) {
+  TestFolder folder;
+  const WideString records = folder / u"PloveUninstall\\";
+  ASSERT_TRUE(BeginRunJournal(records, u"Busy Test"));
+  WorkerThread thread;
+  thread.KeepRunningWhile(&RunJournalBusy);
+  ASSERT_TRUE(thread.Start(WorkerInsideTheJournal, nullptr, 100));
+  while (g_journalStage == 0) Sleep(5);
+  StringList notRestored;
+  EXPECT_FALSE(RollBackRunJournal(notRestored));
+  EXPECT_TRUE(RunJournalActive());
+  thread.Stop();
+  EXPECT_EQ(g_journalStage.load(), 2);
+  EXPECT_TRUE(thread.WasSuspended());
+  EXPECT_TRUE(RollBackRunJournal(notRestored));
+  EXPECT_FALSE(Exists(RunJournalPath(records, u"Busy Test")));
+}
+
+// The commit deletes a kept-aside file only when it is the one that went
+// aside: another file put under its name stays (the run's commit, and a
+// committed journal that a later run finds).
+TEST(JournalUndo, CommitDeletesOnlyTheFileItKeptAside) {
+  for (const bool nextRun : {false, true}) {
+    SCOPED_TRACE(nextRun ? "next run" : "the run's commit");
+    TestFolder folder;
+    const WideString records = folder / u"PloveUninstall\\";
+    const WideString file = folder / u"a.txt";
+    ASSERT_TRUE(WriteWholeFile(file, "old"));
+    ASSERT_TRUE(WriteWholeFile(folder / u"b.txt", "old b"));
+    ASSERT_TRUE(BeginRunJournal(records, u"Commit Swap"));
+    StartRunPlan({file});
+    ASSERT_TRUE(EndRunPlan());
+    ASSERT_EQ(JournalBeforeFile(file), KeepAside::Kept);
+    ASSERT_TRUE(WriteWholeFile(file, "new"));
+    const WideString aside = KeptAsideIn(folder.Path());
+    ASSERT_TRUE(MoveFileW(aside.W(), (folder / u"moved.txt").W()));
+    ASSERT_TRUE(WriteWholeFile(aside, "planted"));
+    // Outside the plan: kept, and goes at the commit.
+    ASSERT_EQ(JournalBeforeFile(folder / u"b.txt"), KeepAside::Kept);
+    ASSERT_TRUE(WriteWholeFile(folder / u"b.txt", "new b"));
+    if (nextRun) {
+      ASSERT_TRUE(MarkRunCommitted());
+      LeaveRunJournalAsAfterPowerLoss();
+      StringList notRestored;
+      EXPECT_EQ(RecoverEarlierRun(records, u"Commit Swap", notRestored), EarlierRun::Committed);
+    } else {
+      ASSERT_TRUE(CommitRunJournal());
+    }
+    EXPECT_EQ(Content(aside), "planted");
+    std::vector<WideString> names = NamesIn(folder.Path(), u"*", true);
+    std::sort(names.begin(), names.end(), [](const WideString& a, const WideString& b) { return a.Str() < b.Str(); });
+    const WideString planted = aside.From(aside.FindLast(u'\\') + 1);
+    EXPECT_EQ(names, (std::vector<WideString>{u"a.txt", u"b.txt", u"moved.txt", planted}));
+  }
+}
+
+// A product folder swapped for a link after the run (the Unix link stands
+// in for a junction): the next run removes nothing through it, whether
+// the run made the folder or it was the product folder already.
+TEST(JournalUndo, NothingIsRemovedThroughAProductFolderSwappedForALink) {
+  for (const bool made : {true, false}) {
+    SCOPED_TRACE(made ? "a folder the run made" : "the product folder that existed");
+    TestFolder folder;
+    const WideString records = folder / u"PloveUninstall\\";
+    const WideString app = folder / u"App";
+    const WideString target = folder / u"Target\\";
+    if (!made) {
+      ASSERT_TRUE(CreateDirectoryW(app.W(), nullptr));
+    }
+    State().InstallTo = made ? WideString() : app + u"\\";
+    ASSERT_TRUE(BeginRunJournal(records, u"Link Swap"));
+    const std::vector<WideString> plan = {app + u"\\a.txt"};
+    ASSERT_TRUE(NoteRunFolders(plan));
+    StartRunPlan(plan);
+    ASSERT_TRUE(EndRunPlan());
+    PlaceText(app + u"\\a.txt", "the run's");
+    PlaceText(app + u"\\Sub\\b.txt", "the run's");
+    LeaveRunJournalAsAfterPowerLoss();
+    // The run's folder goes elsewhere; the link takes its name and leads to
+    // files of the same names that are not the run's.
+    ASSERT_TRUE(MoveFileW(app.W(), (folder / u"Moved").W()));
+    ASSERT_TRUE(CreateDirectoryW(target.W(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((target + u"Sub").W(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(target + u"a.txt", "someone else's"));
+    ASSERT_TRUE(WriteWholeFile(target + u"Sub\\b.txt", "someone else's"));
+    ASSERT_TRUE(MakeUnixLink(app, folder / u"Target"));
+    StringList notRestored;
+    EXPECT_EQ(RecoverEarlierRun(records, u"Link Swap", notRestored), EarlierRun::RolledBack);
+    EXPECT_EQ(Content(target + u"a.txt"), "someone else's");
+    EXPECT_EQ(Content(target + u"Sub\\b.txt"), "someone else's");
+    EXPECT_TRUE(Exists(app));
+    RemoveDirectoryW(app.W());
+    State().InstallTo = WideString();
+  }
+}
+
+// The folders an old version's files lay in go once empty, up the tree;
+// one that holds someone else's file stays, and so does a link with what
+// it leads to.
+TEST(JournalUndo, OldVersionFoldersGoWhenEmpty) {
+  TestFolder folder;
+  const WideString old = folder / u"Old\\";
+  for (const WChar* made : {u"Old", u"Old\\Deep", u"Old\\Deep\\er", u"Old\\Kept", u"Target"})
+    ASSERT_TRUE(CreateDirectoryW((folder / made).W(), nullptr));
+  ASSERT_TRUE(WriteWholeFile(old + u"Kept\\mine.txt", "someone else's"));
+  ASSERT_TRUE(MakeUnixLink(old + u"Linked", folder / u"Target"));
+  RemoveOldVersionFolders({old + u"Deep\\er\\a.txt", old + u"Deep\\b.txt", old + u"Linked\\c.txt"});
+  EXPECT_FALSE(Exists(old + u"Deep"));
+  EXPECT_EQ(Content(old + u"Kept\\mine.txt"), "someone else's");
+  EXPECT_TRUE(Exists(old + u"Linked"));
+  EXPECT_TRUE(Exists(folder / u"Target"));
+  RemoveOldVersionFolders({old + u"Kept\\mine.txt"});
+  EXPECT_TRUE(Exists(old + u"Kept\\mine.txt"));
+  RemoveDirectoryW((old + u"Linked").W());
+}
+
+// A reader holding an interrupted run's journal open (a backup, a virus
+// scanner) does not keep the next run from undoing it; the journal it kept
+// from going is undone again, harmlessly, by the run after.
+TEST(JournalUndo, AReaderOfTheJournalDoesNotBlockRecovery) {
+  TestFolder folder;
+  const WideString records = folder / u"PloveUninstall\\";
+  const WideString file = folder / u"a.txt";
+  ASSERT_TRUE(WriteWholeFile(file, "old"));
+  ASSERT_TRUE(BeginRunJournal(records, u"Reader Test"));
+  StartRunPlan({file});
+  ASSERT_TRUE(EndRunPlan());
+  ASSERT_EQ(JournalBeforeFile(file), KeepAside::Kept);
+  ASSERT_TRUE(WriteWholeFile(file, "new"));
+  PlaceText(folder / u"b.txt", "new b");
+  LeaveRunJournalAsAfterPowerLoss();
+  const WideString journal = RunJournalPath(records, u"Reader Test");
+  StringList notRestored;
+  {
+    ScopedFileHandle reader(
+        CreateFileW(journal.W(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(RecoverEarlierRun(records, u"Reader Test", notRestored), EarlierRun::RolledBack);
+    EXPECT_EQ(notRestored.Count(), 0);
+    EXPECT_EQ(Content(file), "old");
+    EXPECT_FALSE(Exists(folder / u"b.txt"));
+  }
+  const EarlierRun again = RecoverEarlierRun(records, u"Reader Test", notRestored);
+  EXPECT_TRUE(again == EarlierRun::RolledBack || again == EarlierRun::None);
+  EXPECT_EQ(notRestored.Count(), 0);
+  EXPECT_EQ(Content(file), "old");
+  EXPECT_FALSE(Exists(journal));
 }

@@ -283,6 +283,81 @@ TEST(RollbackInstall, CancelledUpgradeBringsTheOldVersionBack) {
   ExpectOldUninstallerWorks(u"Plove Upgrade", u"C:\\Plove Upgrade\\");
 }
 
+// A successful upgrade: the old version's folders that only its files held
+// go (its uninstaller could not remove them while the run kept those
+// files); one that holds someone else's file stays.
+TEST(RollbackInstall, UpgradeLeavesNoEmptiedFolderOfTheOldVersion) {
+  TestFolder folder;
+  const WideString install(u"C:\\Plove Emptied\\");
+  {
+    SetupProcess old(PackSetup(folder, u"v1.exe",
+                               Product("Plove Emptied", "1.0", install.ToUtf8(), 2,
+                                       "[CopyFile]\r\nold.txt\r\n<Destination>Old\\Deeper\\old.txt\r\n"
+                                       "[CopyFile]\r\nkept.txt\r\n<Destination>Kept\\kept.txt\r\n",
+                                       0, {{"old.txt", Bytes("old")}, {"kept.txt", Bytes("kept")}})),
+                     u"--silent");
+    ASSERT_EQ(old.Wait(), 0u);
+  }
+  ASSERT_TRUE(WriteWholeFile(install + u"Kept\\mine.txt", "someone else's"));
+  SetupProcess upgrade(PackSetup(folder, u"v2.exe", Product("Plove Emptied", "2.0", install.ToUtf8(), 2)), u"",
+                       {IDYES});
+  HWND wizard = StartWizardInstall(upgrade);
+  ASSERT_NE(wizard, nullptr);
+  ASSERT_TRUE(driver::WaitFor(
+      [&] { return driver::ControlText(wizard, IDC_CANCEL_INSTALL) == WideString(u"Finish"); }, 60000));
+  SendMessageW(GetDlgItem(wizard, IDC_CANCEL_INSTALL), BM_CLICK, 0, 0);
+  EXPECT_EQ(upgrade.Wait(), 0u);
+  EXPECT_EQ(FileBytes(install + u"f1.txt"), "f1.txt of Plove Emptied 2.0\r\n");
+  EXPECT_FALSE(FileExists(install + u"Old"));
+  EXPECT_FALSE(FileExists(install + u"Kept\\kept.txt"));
+  EXPECT_EQ(FileBytes(install + u"Kept\\mine.txt"), "someone else's");
+  EXPECT_TRUE(NamesIn(install, u"~PLI*", false).empty());
+  ExpectOldUninstallerWorks(u"Plove Emptied", install);
+  DeleteFileW((install + u"Kept\\mine.txt").W());
+  RemoveDirectoryW((install + u"Kept").W());
+  RemoveDirectoryW(install.W());
+}
+
+// A prerequisite (another product's installer, run by the script) puts a
+// newer DLL where the product installs its own, which the version rule
+// then keeps; a later member fails: the prerequisite's DLL stays.
+TEST(RollbackInstall, FailedRunLeavesWhatItsPrerequisitePlaced) {
+  TestFolder folder;
+  const WideString install(u"C:\\Plove Needs Runtime\\");
+  const std::vector<uint8_t> newer = ReadHostFile(PLOVE_REGISTRY_MARK_V2_PATH);
+  const std::string runtimeScript = "[Project Name]\r\nPlove Runtime\r\n[ProgramVersion]\r\n2.0\r\n"
+                                    "[Install To]\r\n" + install.ToUtf8() + "\r\n[NoUnInstall]\r\n"
+                                    "[CopyFile]\r\nmark.dll\r\n<Destination>mark.dll\r\n";
+  std::string runtime;
+  ASSERT_TRUE(ReadWholeFile(
+      PackSetup(folder, u"runtime.exe", {{"setup.dat", Bytes(runtimeScript)}, {"mark.dll", newer}}), runtime));
+  const std::string extra = "[RunAndWaitFile]\r\n<TempInstall>runtime.exe\r\n--silent\r\n\r\n"
+                            "[CopyFile]\r\nmark.dll\r\n<Destination>mark.dll\r\n";
+  // Where the DLL's registration writes its mark, made beforehand.
+  const WideString registered(u"Software\\Plove Rollback\\Registered");
+  ScopedRegistryKey key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, registered.W(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                            nullptr, key.Receive(), nullptr),
+            ERROR_SUCCESS);
+  const PrefixSnapshot before = TakePrefixSnapshot();
+  const WideString setup = PackWithDamagedMember(
+      folder, u"setup.exe",
+      Product("Plove Needs Runtime", "1.0", install.ToUtf8(), 3, extra, 1,
+              {{"runtime.exe", Bytes(runtime)}, {"mark.dll", ReadHostFile(PLOVE_REGISTRY_MARK_V1_PATH)}}),
+      2);
+  SetupProcess run(setup, u"--silent");
+  EXPECT_EQ(run.Wait(), 1603u);
+  EXPECT_EQ(FileBytes(install + u"mark.dll"), std::string(newer.begin(), newer.end()));
+  EXPECT_FALSE(FileExists(install + u"f1.txt"));
+  // Registered by the prerequisite, which the rollback leaves alone.
+  EXPECT_EQ(RegQueryValueExW(key.Get(), (install + u"mark.dll").W(), nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  RegDeleteValueW(key.Get(), (install + u"mark.dll").W());
+  DeleteFileW((install + u"mark.dll").W());
+  RemoveDirectoryW(install.W());
+  ExpectSameMachine(before);
+}
+
 // A file in use is staged for the restart, then a later member is damaged:
 // the staged replacement is taken back, and a restart changes nothing.
 TEST(RollbackInstall, FailureAfterAReplacementAtRestart) {
@@ -459,6 +534,71 @@ TEST(RollbackInstall, JournalOnAFullDriveStopsTheRunFirst) {
   EXPECT_TRUE(RollBackRunJournal(notRestored));
   DeleteFileW(filler.W());
   EXPECT_EQ(NamesIn(root, u"*", false), driveBefore);
+}
+
+namespace {
+
+// Every file below folder with its size, for a comparison.
+std::vector<std::string> TreeOf(const WideString& folder) {
+  std::vector<std::string> files;
+  WIN32_FIND_DATAW found{};
+  HANDLE find = FindFirstFileW((folder + u"*").W(), &found);
+  if (find == INVALID_HANDLE_VALUE) return files;
+  do {
+    const WideString name(reinterpret_cast<const WChar*>(found.cFileName));
+    if (name == WideString(u".") || name == WideString(u"..")) continue;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      files.push_back((folder + name).ToUtf8() + "\\");
+      for (const std::string& below : TreeOf(folder + name + u"\\")) files.push_back(below);
+    } else {
+      files.push_back((folder + name).ToUtf8() + " " + std::to_string(found.nFileSizeLow));
+    }
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace
+
+// The drive that fills up is the one that holds the journal (Program Files
+// is there, with the uninstall folder): an upgrade whose member does not
+// fit fails, and the old version is back as it was, its uninstaller too.
+TEST(RollbackInstall, FullDriveOfTheJournalLeavesTheOldVersion) {
+  WideString root;
+  std::string whyNot;
+  if (!SmallDriveAvailable(&root, &whyNot)) GTEST_SKIP() << whyNot;
+  const WideString key(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+  const WideString programFiles = root + u"Program Files";
+  ASSERT_TRUE(CreateDirectoryW(programFiles.W(), nullptr));
+  const WChar* const names[] = {u"ProgramFilesDir", u"ProgramW6432Dir"};
+  WideString saved[2];
+  for (int i = 0; i < 2; ++i) {
+    saved[i] = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(names[i]));
+    ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(names[i]), programFiles));
+  }
+  TestFolder folder;
+  const std::string install = programFiles.ToUtf8() + "\\Plove Journal Drive\\";
+  {
+    const WideString log = folder / u"v1.log";
+    SetupProcess old(PackSetup(folder, u"v1.exe", Product("Plove Journal Drive", "1.0", install, 3)),
+                     u"--log=\"" + log + u"\" --silent");
+    EXPECT_EQ(old.Wait(), 0u) << FileBytes(log);
+  }
+  EXPECT_TRUE(FileExists(programFiles + u"\\PloveUninstall\\PloveUninstall-Plove Journal Drive.dat"));
+  const std::vector<std::string> driveBefore = TreeOf(root);
+  std::vector<PackSource> members = Product("Plove Journal Drive", "2.0", install, 3);
+  members.push_back({"big.bin", std::vector<uint8_t>(8u << 20, 0x5A)});
+  members[0].data = Bytes(std::string(members[0].data.begin(), members[0].data.end()) +
+                          "[CopyFile]\r\nbig.bin\r\n<Destination>big.bin\r\n");
+  SetupProcess run(PackSetup(folder, u"v2.exe", members), u"--silent");
+  EXPECT_EQ(run.Wait(), 1603u);
+  EXPECT_EQ(TreeOf(root), driveBefore);
+  EXPECT_EQ(FileBytes(WideString::FromUtf8(install.c_str()) + u"f2.txt"), "f2.txt of Plove Journal Drive 1.0\r\n");
+  ExpectOldUninstallerWorks(u"Plove Journal Drive", WideString::FromUtf8(install.c_str()));
+  for (int i = 0; i < 2; ++i) WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(names[i]), saved[i]);
+  RemoveDirectoryW((programFiles + u"\\PloveUninstall").W());
+  RemoveDirectoryW(programFiles.W());
 }
 
 // A drive that fills up: the copy fails unattended, and the drive is as it
