@@ -10,14 +10,16 @@
 #include "util/wide_string.h"
 
 // Why a [Registry] root has no per-user meaning (one clause, UTF-8), or
-// empty for HKCU and HKA and for names that are no root at all.
+// empty for HKCU, HKA and HKCR (a per-user install writes HKCR's keys to
+// the user's own classes, HKCU\Software\Classes) and for names that are no
+// root at all.
 std::string MachineOnlyRootReason(const WideString& root);
 
-// The folder macro of Windows' own folders ("<System>", "<SystemWOW64>",
-// "<Windows>", as the line writes it) that path starts with, or empty. The
-// installer matches macros in any letter case; a path that starts with any
-// other macro or text is not one of these.
-WideString WindowsFolderMacroOf(const WideString& path);
+// The first folder macro of Windows' own folders ("<System>",
+// "<SystemWOW64>", "<Windows>", as the line writes it) anywhere in path, or
+// empty: a per-user install skips every path that names one. Macros match
+// in any letter case, as the installer matches them.
+WideString WindowsFolderMacroIn(const WideString& path);
 
 // True when the installer registers a file placed at destination (its
 // extension is .dll or .ocx, any letter case) when it exports

@@ -72,13 +72,21 @@ class Linter {
  public:
   Linter(const MemberLookup& lookup, const LintOptions& options) : lookup_(lookup), options_(options) {}
 
-  // The scope the installer takes from the script: the last valid
-  // [InstallScope] (the default is machine); other values are errors.
+  // The scope the installer takes from the script: the first
+  // [InstallScope] (the default is machine), which must name one; the
+  // installer reads no other.
   void ReadScope(const ScriptScan& scan) {
     static const std::vector<std::u16string> kScopes = {u"machine", u"user", u"either"};
+    const ScriptDirective* first = nullptr;
     for (const ScriptDirective& d : scan.directives) {
-      if (!d.Is(Directive::InstallScope) || d.values.empty()) continue;
-      if (ParseInstallScope(d.Value(0).text, scope_)) continue;
+      if (!d.Is(Directive::InstallScope)) continue;
+      if (first != nullptr) {
+        Error(d.line, "a second [InstallScope]: the installer reads only the first, on line " +
+                          std::to_string(first->line));
+        continue;
+      }
+      first = &d;
+      if (d.values.empty() || ParseInstallScope(d.Value(0).text, scope_)) continue;
       std::u16string nearest = NearestName(d.Value(0).text.Str(), kScopes);
       Error(d.Value(0).number, "install scope " + Quote(d.Value(0).text) + " is not machine, user or either" +
                                    (nearest.empty() ? std::string() : "; did you mean " + WideString(nearest).ToUtf8() + "?"));
@@ -104,7 +112,7 @@ class Linter {
       if (!why.empty()) MachineOnly(d.Value(0).number, "registry root " + Quote(d.Value(0).text), why);
     } else if (d.Is(Directive::CopyFile) && d.values.size() >= 2) {
       const ScriptLine& destination = d.Value(1);
-      WideString macro = WindowsFolderMacroOf(destination.text);
+      WideString macro = WindowsFolderMacroIn(destination.text);
       if (!macro.IsEmpty()) {
         MachineOnly(destination.number, "a file for " + Quote(macro),
                     Quote(macro) + kWindowsFolder + ", and Windows counts the files there for the machine "
@@ -116,13 +124,13 @@ class Linter {
       }
     } else if ((d.Is(Directive::InstallTo) && !d.values.empty()) || (d.Is(Directive::CreateIcon) && d.values.size() >= 2)) {
       const ScriptLine& path = d.Is(Directive::InstallTo) ? d.Value(0) : d.Value(1);
-      WideString macro = WindowsFolderMacroOf(path.text);
+      WideString macro = WindowsFolderMacroIn(path.text);
       if (macro.IsEmpty()) return;
       if (d.Is(Directive::InstallTo)) {
         MachineOnly(path.number, "install folder " + Quote(path.text), Quote(macro) + kWindowsFolder,
                     "cannot install there");
       } else {
-        MachineOnly(path.number, "a shortcut in " + Quote(macro), Quote(macro) + kWindowsFolder);
+        MachineOnly(path.number, "a shortcut in " + Quote(macro), Quote(macro) + kWindowsFolder, "cannot make it");
       }
     }
   }

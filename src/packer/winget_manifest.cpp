@@ -67,6 +67,7 @@ std::string Quoted(const std::string& utf8) {
 WingetProduct ReadWingetProduct(const uint8_t* script, size_t size) {
   WingetProduct product;
   ScriptScan scan = ScanScript(script, size);
+  bool scopeRead = false;
   for (const ScriptDirective& d : scan.directives) {
     if (d.values.empty()) continue;
     std::string text = d.Value(0).text.ToUtf8();
@@ -77,7 +78,8 @@ WingetProduct ReadWingetProduct(const uint8_t* script, size_t size) {
       product.version = text;
     } else if (d.Is(Directive::UninstallSettings)) {
       product.publisher = text;
-    } else if (d.Is(Directive::InstallScope)) {
+    } else if (d.Is(Directive::InstallScope) && !scopeRead) {
+      scopeRead = true;
       (void)ParseInstallScope(d.Value(0).text, product.scope);
     }
   }

@@ -21,9 +21,10 @@ struct WingetProduct {
   bool hasName = false;
 };
 
-// The product as the installer reads its script (the last of each
-// directive wins, as in the installer's own scan; an [InstallScope] value
-// the installer does not know is passed over).
+// The product as the installer reads its script: the last of each
+// directive wins, as in the installer's own scan, except [InstallScope],
+// of which the installer reads the first (a value it does not know means
+// machine).
 WingetProduct ReadWingetProduct(const uint8_t* script, size_t size);
 
 // "x86" or "x64" from the machine field of a PE image; empty otherwise.

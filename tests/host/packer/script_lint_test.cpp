@@ -225,13 +225,15 @@ TEST(ScriptLint, WhatAPerUserInstallCannotDo) {
     int line;             // of the value line that asks
   } cases[] = {
       {"[Registry]\r\nHKLM\r\nSoftware\\Demo\r\nSTRING\r\nv\r\nd\r\n", "registry root 'HKLM'", 6},
-      {"[Registry]\r\nHKCR\r\n.demo\r\nSTRING\r\n\r\nDemo.File\r\n", "HKLM\\Software\\Classes", 6},
+      // Per user, HKCR's keys go to the user's own classes.
+      {"[Registry]\r\nHKCR\r\n.demo\r\nSTRING\r\n\r\nDemo.File\r\n", "", 6},
       {"[Registry]\r\nHKCC\r\nSoftware\\Demo\r\nDWORD\r\nv\r\n1\r\n", "registry root 'HKCC'", 6},
       {"[Registry]\r\nHKU\r\n.DEFAULT\\Software\\Demo\r\nDWORD\r\nv\r\n1\r\n", "registry root 'HKU'", 6},
       {"[Registry]\r\nHKCU\r\nSoftware\\Demo\r\nSTRING\r\nv\r\nd\r\n", "", 6},
       {"[Registry]\r\nHKA\r\nSoftware\\Classes\\.demo\r\nSTRING\r\n\r\nDemo.File\r\n", "", 6},
       {"[CopyFile]\r\nplain.dll\r\n<System>plain.dll\r\n", "a file for '<System>'", 7},
       {"[CopyFile]\r\nplain.dll\r\n<systemwow64>\\plain.dll\r\n", "'<systemwow64>' is a folder of Windows", 7},
+      {"[CopyFile]\r\napp.ini\r\n<Destination><Windows>app.ini\r\n", "a file for '<Windows>'", 7},
       {"[CopyFile]\r\napp.ini\r\n<Windows>app.ini\r\n", "(SharedDLLs)", 7},
       {"[CopyFile]\r\ncom.dll\r\n<Destination>com.dll\r\n", "'com.dll' registers itself", 7},
       {"[CopyFile]\r\ncom.dll\r\n<Destination>com__PLI_WIN64.OCX\r\n", "registers itself", 7},
@@ -297,6 +299,14 @@ TEST(ScriptLint, InstallScopeValues) {
     EXPECT_EQ(findings[0].severity, LintSeverity::Error);
     EXPECT_NE(findings[0].text.find(c.finding), std::string::npos) << findings[0].text;
   }
+  // The installer reads the first one only.
+  std::vector<LintFinding> findings = Lint(kHeader + "[InstallScope]\r\nuser\r\n[Registry]\r\nHKLM\r\nk\r\nDWORD\r\nv\r\n1\r\n"
+                                                     "[InstallScope]\r\nmachine\r\n");
+  ASSERT_EQ(findings.size(), 2u) << Summary(findings);
+  EXPECT_NE(findings[0].text.find("registry root 'HKLM' in a script installed for the current user"), std::string::npos);
+  EXPECT_EQ(findings[1].line, 13);
+  EXPECT_NE(findings[1].text.find("a second [InstallScope]: the installer reads only the first, on line 5"),
+            std::string::npos);
 }
 
 }  // namespace
