@@ -88,8 +88,8 @@ class Linter {
       first = &d;
       if (d.values.empty() || ParseInstallScope(d.Value(0).text, scope_)) continue;
       std::u16string nearest = NearestName(d.Value(0).text.Str(), kScopes);
-      Error(d.Value(0).number, "install scope " + Quote(d.Value(0).text) + " is not machine, user or either" +
-                                   (nearest.empty() ? std::string() : "; did you mean " + WideString(nearest).ToUtf8() + "?"));
+      std::string hint = nearest.empty() ? std::string() : "; did you mean " + WideString(nearest).ToUtf8() + "?";
+      Error(d.Value(0).number, "install scope " + Quote(d.Value(0).text) + " is not machine, user or either" + hint);
     }
   }
 
@@ -122,7 +122,8 @@ class Linter {
         MachineOnly(destination.number, Quote(d.Value(0).text) + " registers itself (it exports DllRegisterServer)",
                     "registering writes the machine's COM classes", "places it without registering it");
       }
-    } else if ((d.Is(Directive::InstallTo) && !d.values.empty()) || (d.Is(Directive::CreateIcon) && d.values.size() >= 2)) {
+    } else if ((d.Is(Directive::InstallTo) && !d.values.empty()) ||
+               (d.Is(Directive::CreateIcon) && d.values.size() >= 2)) {
       const ScriptLine& path = d.Is(Directive::InstallTo) ? d.Value(0) : d.Value(1);
       WideString macro = WindowsFolderMacroIn(path.text);
       if (macro.IsEmpty()) return;

@@ -38,7 +38,8 @@ done
 grep -E '^  - |Scope|Elevation|Custom' user.yaml either.yaml
 echo "-- choco"
 "$PLOVEPACK" choco either.exe --id per-user --url https://x.example/e.exe --project-url https://x.example/ \
-  --short-description 'Per-user demo.' -o choco-either >/dev/null && grep silentArgs choco-either/tools/chocolateyinstall.ps1 &&
+  --short-description 'Per-user demo.' -o choco-either >/dev/null &&
+  grep silentArgs choco-either/tools/chocolateyinstall.ps1 &&
   NODE_PATH="$DATA/../../../build/deps-src/npm/node_modules" node "$DATA/../choco/parse-powershell.cjs" \
     choco-either/tools/chocolateyinstall.ps1
 "$PLOVEPACK" choco user.exe --id per-user --url https://x.example/u.exe --project-url https://x.example/ \

@@ -300,10 +300,11 @@ TEST(ScriptLint, InstallScopeValues) {
     EXPECT_NE(findings[0].text.find(c.finding), std::string::npos) << findings[0].text;
   }
   // The installer reads the first one only.
-  std::vector<LintFinding> findings = Lint(kHeader + "[InstallScope]\r\nuser\r\n[Registry]\r\nHKLM\r\nk\r\nDWORD\r\nv\r\n1\r\n"
-                                                     "[InstallScope]\r\nmachine\r\n");
+  std::vector<LintFinding> findings =
+      Lint(kHeader + "[InstallScope]\r\nuser\r\n[Registry]\r\nHKLM\r\nk\r\nDWORD\r\nv\r\n1\r\n[InstallScope]\r\nmachine\r\n");
   ASSERT_EQ(findings.size(), 2u) << Summary(findings);
-  EXPECT_NE(findings[0].text.find("registry root 'HKLM' in a script installed for the current user"), std::string::npos);
+  EXPECT_NE(findings[0].text.find("registry root 'HKLM' in a script installed for the current user"),
+            std::string::npos);
   EXPECT_EQ(findings[1].line, 13);
   EXPECT_NE(findings[1].text.find("a second [InstallScope]: the installer reads only the first, on line 5"),
             std::string::npos);
