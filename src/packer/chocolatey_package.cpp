@@ -48,7 +48,7 @@ std::string ShortHash(const std::string& text, size_t digits) {
   return HexDigest(hash.Finish()).substr(0, digits);
 }
 
-const char kSilentArgs[] = "'--silent --noautoreboot'";
+const char kSilentArgs[] = "--silent --noautoreboot";
 const char kValidExitCodes[] = "@(0, 3010, 1641)";
 
 }  // namespace
@@ -120,7 +120,9 @@ std::string ChocolateyInstallScript(const ChocolateyPackage& p) {
   }
   // 3010: done, the files in use are replaced at the next restart (which
   // --noautoreboot leaves to the user); 1641: done, Windows is restarting.
-  s += std::string("  silentArgs     = ") + kSilentArgs + "\n";
+  // Chocolatey installs for the machine: a script that lets the person
+  // choose is told so.
+  s += std::string("  silentArgs     = '") + kSilentArgs + (p.allUsers ? " --allusers" : "") + "'\n";
   s += std::string("  validExitCodes = ") + kValidExitCodes + "\n";
   s += "}\n";
   s += p.embeddedFile.empty() ? "Install-ChocolateyPackage @packageArgs\n" : "Install-ChocolateyInstallPackage @packageArgs\n";

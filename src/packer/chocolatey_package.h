@@ -24,6 +24,7 @@ struct ChocolateyPackage {
   std::string url;            // where the installer is downloaded from; may be empty when embedded
   std::string sha256;         // of the installer, 64 hex digits
   std::string embeddedFile;   // the installer's name in tools/ when embedded; empty otherwise
+  bool allUsers = false;      // the installer asks for its scope: --allusers picks per machine
   bool hasLicence = false;    // tools/LICENSE.txt holds the installer's licence text
   bool licenceGiven = false;  // ... given by the publisher rather than the text the installer shows
 };

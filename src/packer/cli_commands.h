@@ -24,6 +24,10 @@ int CommandChoco(const Arguments& args);
 bool ReportLintFindings(const std::string& scriptPath, const std::vector<uint8_t>& script, const MemberLookup& lookup,
                         const LintOptions& options);
 
+// True when the file at path (UTF-8) is a PE image that exports
+// DllRegisterServer; false for anything else, also a file that cannot be read.
+bool FileRegistersItself(const std::string& path);
+
 // Warns about the files below folder that no line of the script installs
 // (a misspelt directive or member name leaves them out in silence). used
 // holds the Windows-1252 names taken otherwise (setup.lic, --add, ...);

@@ -158,6 +158,13 @@ int CommandBuild(const Arguments& args) {
   };
   LintOptions lintOptions;
   lintOptions.allowUnknown = args.allowUnknown;
+  lintOptions.registersItself = [&](const std::string& name) {
+    // The file packed under the name: an --add replaces the folder's.
+    for (auto it = additions.rbegin(); it != additions.rend(); ++it) {
+      if (MemberKey(it->first) == MemberKey(name)) return FileRegistersItself(it->second);
+    }
+    return FileRegistersItself(inFolder(name));
+  };
   if (ReportLintFindings(scriptPath, script, lookup, lintOptions)) {
     return Fail(kExitBadInput, "the script has errors; nothing written");
   }

@@ -174,6 +174,12 @@ int CommandChoco(const Arguments& args) {
   if (!product.hasName || product.name.empty()) {
     return Fail(kExitBadInput, path + ": the script has no [Project Name], which names the product's uninstall entry");
   }
+  if (product.scope == InstallScope::User) {
+    return Fail(kExitBadInput, path + ": the script installs for the current user alone ([InstallScope] user), and "
+                                      "Chocolatey installs for the whole machine; publish it with winget (Scope: "
+                                      "user), or make the script's scope either");
+  }
+  package.allUsers = product.scope == InstallScope::Either;
   package.id = args.id;
   package.version = args.version.empty() ? product.version : args.version;
   if (package.version.empty()) {

@@ -7,6 +7,7 @@
 #include "packer/messages.h"
 #include "packer/platform_files.h"
 #include "packer/script_members.h"
+#include "pe/export_table.h"
 
 namespace {
 
@@ -58,6 +59,11 @@ void WarnAboutUninstalledFiles(const std::string& folder, const std::vector<uint
   }
 }
 
+bool FileRegistersItself(const std::string& path) {
+  FileSource file;
+  return file.Open(path) && RegistersItself(file);
+}
+
 bool ReportLintFindings(const std::string& scriptPath, const std::vector<uint8_t>& script, const MemberLookup& lookup,
                         const LintOptions& options) {
   std::vector<LintFinding> findings = LintScript(script.data(), script.size(), lookup, options);
@@ -82,6 +88,11 @@ int CommandLint(const Arguments& args) {
   }
   LintOptions options;
   options.allowUnknown = args.allowUnknown;
+  if (!args.files.empty()) {
+    options.registersItself = [&](const std::string& name) {
+      return FileRegistersItself(JoinPath(args.files, Cp1252ToUtf8(name)));
+    };
+  }
   bool errors = ReportLintFindings(scriptPath, script, lookup, options);
   if (!args.files.empty()) {
     WarnAboutUninstalledFiles(args.files, script, {"setup.lic", "setup.bmp"},

@@ -5,12 +5,14 @@
 #include "engine/folder_macro_text.h"
 #include "packer/name_suggestion.h"
 #include "packer/script_members.h"
+#include "packer/scope_rules.h"
 #include "packer/script_scan.h"
+#include "script/install_scope.h"
 #include "util/cp1252.h"
 
 namespace {
 
-const char16_t* const kRoots[] = {u"HKCR", u"HKCU", u"HKLM", u"HKCC", u"HKU"};
+const char16_t* const kRoots[] = {u"HKCR", u"HKCU", u"HKLM", u"HKCC", u"HKU", kScopedRegistryRoot};
 const char16_t* const kTypes[] = {u"STRING", u"DWORD", u"BINARY"};
 const char16_t* const kMessageKinds[] = {u"Warning", u"Information", u"Question", u"Error", u"QuestionYesNo"};
 
@@ -69,6 +71,70 @@ bool IsMacroWordChar(char16_t c) {
 class Linter {
  public:
   Linter(const MemberLookup& lookup, const LintOptions& options) : lookup_(lookup), options_(options) {}
+
+  // The scope the installer takes from the script: the first
+  // [InstallScope] (the default is machine), which must name one; the
+  // installer reads no other.
+  void ReadScope(const ScriptScan& scan) {
+    static const std::vector<std::u16string> kScopes = {u"machine", u"user", u"either"};
+    const ScriptDirective* first = nullptr;
+    for (const ScriptDirective& d : scan.directives) {
+      if (!d.Is(Directive::InstallScope)) continue;
+      if (first != nullptr) {
+        Error(d.line, "a second [InstallScope]: the installer reads only the first, on line " +
+                          std::to_string(first->line));
+        continue;
+      }
+      first = &d;
+      if (d.values.empty() || ParseInstallScope(d.Value(0).text, scope_)) continue;
+      std::u16string nearest = NearestName(d.Value(0).text.Str(), kScopes);
+      std::string hint = nearest.empty() ? std::string() : "; did you mean " + WideString(nearest).ToUtf8() + "?";
+      Error(d.Value(0).number, "install scope " + Quote(d.Value(0).text) + " is not machine, user or either" + hint);
+    }
+  }
+
+  // A line that an install for the current user alone cannot carry out: an
+  // error in a "user" script, a note in an "either" one, whose per-user
+  // runs skip it.
+  void MachineOnly(int line, const std::string& what, const std::string& why, const char* skipped = "skips it") {
+    if (scope_ == InstallScope::User) {
+      Error(line, what + " in a script installed for the current user alone ([InstallScope] user): " + why);
+    } else if (scope_ == InstallScope::Either) {
+      Warning(line, what + ": an install just for the current user " + skipped + " (" + why + ")");
+    }
+  }
+
+  void CheckScope(const ScriptDirective& d) {
+    if (scope_ == InstallScope::Machine) return;
+    static const char kWindowsFolder[] = " is a folder of Windows, where an install for the current user has no rights";
+    if (d.Is(Directive::Registry) && !d.values.empty()) {
+      std::string why = MachineOnlyRootReason(d.Value(0).text);
+      if (!why.empty()) MachineOnly(d.Value(0).number, "registry root " + Quote(d.Value(0).text), why);
+    } else if (d.Is(Directive::CopyFile) && d.values.size() >= 2) {
+      const ScriptLine& destination = d.Value(1);
+      WideString macro = WindowsFolderMacroIn(destination.text);
+      if (!macro.IsEmpty()) {
+        MachineOnly(destination.number, "a file for " + Quote(macro),
+                    Quote(macro) + kWindowsFolder + ", and Windows counts the files there for the machine "
+                                                    "(SharedDLLs); place it below <Destination>");
+      } else if (IsRegisteredExtension(destination.text) && options_.registersItself &&
+                 options_.registersItself(d.Value(0).bytes)) {
+        MachineOnly(destination.number, Quote(d.Value(0).text) + " registers itself (it exports DllRegisterServer)",
+                    "registering writes the machine's COM classes", "places it without registering it");
+      }
+    } else if ((d.Is(Directive::InstallTo) && !d.values.empty()) ||
+               (d.Is(Directive::CreateIcon) && d.values.size() >= 2)) {
+      const ScriptLine& path = d.Is(Directive::InstallTo) ? d.Value(0) : d.Value(1);
+      WideString macro = WindowsFolderMacroIn(path.text);
+      if (macro.IsEmpty()) return;
+      if (d.Is(Directive::InstallTo)) {
+        MachineOnly(path.number, "install folder " + Quote(path.text), Quote(macro) + kWindowsFolder,
+                    "cannot install there");
+      } else {
+        MachineOnly(path.number, "a shortcut in " + Quote(macro), Quote(macro) + kWindowsFolder, "cannot make it");
+      }
+    }
+  }
 
   void Error(int line, std::string text) { findings_.push_back({line, LintSeverity::Error, std::move(text)}); }
   void Warning(int line, std::string text) { findings_.push_back({line, LintSeverity::Warning, std::move(text)}); }
@@ -178,7 +244,8 @@ class Linter {
       CheckMember(d, d.Value(0).bytes, d.Value(0).number);
     } else if (d.Is(Directive::Registry)) {
       if (d.values.size() >= 1 && !OneOf(d.Value(0).text, kRoots)) {
-        Error(d.Value(0).number, "registry root " + Quote(d.Value(0).text) + " is not HKCR, HKCU, HKLM, HKCC or HKU");
+        Error(d.Value(0).number,
+              "registry root " + Quote(d.Value(0).text) + " is not HKCR, HKCU, HKLM, HKCC, HKU or HKA");
       }
       if (d.values.size() >= 3 && !OneOf(d.Value(2).text, kTypes)) {
         Warning(d.Value(2).number,
@@ -219,6 +286,7 @@ class Linter {
  private:
   const MemberLookup& lookup_;
   const LintOptions& options_;
+  InstallScope scope_ = InstallScope::Machine;
   std::vector<LintFinding> findings_;
 };
 
@@ -250,6 +318,7 @@ std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const Memb
     linter.Error(1, "the script starts with a UTF-8 byte-order mark; save it as Windows-1252 text");
   }
   ScriptScan scan = ScanScript(data, size);
+  linter.ReadScope(scan);
   for (const ScriptLine& line : scan.otherLines) {
     linter.CheckBytes(line);
     linter.CheckNearMiss(line);
@@ -260,6 +329,7 @@ std::vector<LintFinding> LintScript(const uint8_t* data, size_t size, const Memb
     for (const ScriptLine& value : d.values) linter.CheckBytes(value);
     linter.CheckDirective(d);
     linter.CheckMacros(d);
+    linter.CheckScope(d);
     if (scan.container && d.Is(Directive::CopyFile) && !d.values.empty()) {
       linter.Warning(d.line, "a container places no files: member " + Quote(d.Value(0).text) +
                                  " is packed and run as an installer like every other member");

@@ -5,8 +5,9 @@
 // folder macros that no reader knows (with the nearest known name), unknown
 // registry roots
 // and types, message kinds, a missing product name or install folder,
-// members that are not there, files to place in a container script, and
-// text that is not Windows-1252.
+// members that are not there, files to place in a container script, text
+// that is not Windows-1252, an unknown install scope, and in a script
+// installed for the current user alone what only a machine install can do.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,10 @@ struct LintOptions {
   // Unknown section lines and folder macros are warnings, not errors: the
   // installer skips such lines, and a publisher may keep one on purpose.
   bool allowUnknown = false;
+  // Answers whether a payload member registers itself (exports
+  // DllRegisterServer), for the DLLs and OCXs a per-user install cannot
+  // register; without it, members are not read.
+  std::function<bool(const std::string& name)> registersItself;
 };
 
 // The findings in line order. Without a lookup, members are not looked for.

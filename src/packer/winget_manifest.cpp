@@ -67,6 +67,7 @@ std::string Quoted(const std::string& utf8) {
 WingetProduct ReadWingetProduct(const uint8_t* script, size_t size) {
   WingetProduct product;
   ScriptScan scan = ScanScript(script, size);
+  bool scopeRead = false;
   for (const ScriptDirective& d : scan.directives) {
     if (d.values.empty()) continue;
     std::string text = d.Value(0).text.ToUtf8();
@@ -77,6 +78,9 @@ WingetProduct ReadWingetProduct(const uint8_t* script, size_t size) {
       product.version = text;
     } else if (d.Is(Directive::UninstallSettings)) {
       product.publisher = text;
+    } else if (d.Is(Directive::InstallScope) && !scopeRead) {
+      scopeRead = true;
+      (void)ParseInstallScope(d.Value(0).text, product.scope);
     }
   }
   return product;
@@ -161,15 +165,23 @@ std::string Trailer(const char* type, const std::string& manifestVersion) {
 
 }  // namespace
 
-std::string WriteWingetManifest(const WingetInstaller& in, const std::string& manifestVersion) {
-  std::string y = Header("Installer", "installer", manifestVersion) + Identity(in);
-  y += "Installers:\n";
-  y += "  - Architecture: " + in.architecture + "\n";
+namespace {
+
+// One entry of the installer manifest, for a machine or a per-user install;
+// scopeSwitch, when given, is the installer's option that picks the scope.
+std::string InstallerEntry(const WingetInstaller& in, RunScope scope, const char* scopeSwitch) {
+  std::string y = "  - Architecture: " + in.architecture + "\n";
   y += "    InstallerType: exe\n";
   y += "    InstallerUrl: " + Quoted(in.url) + "\n";
   y += "    InstallerSha256: " + Quoted(in.sha256) + "\n";
-  y += "    Scope: machine\n";
-  y += "    ElevationRequirement: elevatesSelf\n";
+  if (scope == RunScope::Machine) {
+    y += "    Scope: machine\n";
+    y += "    ElevationRequirement: elevatesSelf\n";
+  } else {
+    // It never elevates, and an elevated winget may still run it: for the
+    // administrator's own profile.
+    y += "    Scope: user\n";
+  }
   y += "    InstallModes:\n      - interactive\n      - silent\n      - silentWithProgress\n";
   // winget joins the switches in the order: experience, Log, custom,
   // upgrade, InstallLocation; "--installto" takes the rest of the command
@@ -178,6 +190,7 @@ std::string WriteWingetManifest(const WingetInstaller& in, const std::string& ma
   y += "      Silent: \"--silent\"\n";
   y += "      SilentWithProgress: \"--silent\"\n";
   y += "      Log: " + Quoted("--log=\"<LOGPATH>\"") + "\n";
+  if (scopeSwitch != nullptr) y += "      Custom: " + Quoted(scopeSwitch) + "\n";
   y += "      InstallLocation: " + Quoted("--installto=\"<INSTALLPATH>\"") + "\n";
   y += "    ExpectedReturnCodes:\n";
   // The schema has no response for a plain failure; contactSupport is the
@@ -195,6 +208,26 @@ std::string WriteWingetManifest(const WingetInstaller& in, const std::string& ma
   if (!in.product.publisher.empty()) y += "        Publisher: " + Quoted(in.product.publisher) + "\n";
   if (!in.product.version.empty()) y += "        DisplayVersion: " + Quoted(in.product.version) + "\n";
   y += "        ProductCode: " + Quoted(in.product.name) + "\n";
+  return y;
+}
+
+}  // namespace
+
+std::string WriteWingetManifest(const WingetInstaller& in, const std::string& manifestVersion) {
+  std::string y = Header("Installer", "installer", manifestVersion) + Identity(in);
+  y += "Installers:\n";
+  switch (in.product.scope) {
+    case InstallScope::Machine:
+      y += InstallerEntry(in, RunScope::Machine, nullptr);
+      break;
+    case InstallScope::User:
+      y += InstallerEntry(in, RunScope::User, nullptr);
+      break;
+    case InstallScope::Either:
+      y += InstallerEntry(in, RunScope::Machine, "--allusers");
+      y += InstallerEntry(in, RunScope::User, "--currentuser");
+      break;
+  }
   return y + Trailer("installer", manifestVersion);
 }
 

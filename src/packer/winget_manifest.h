@@ -11,16 +11,20 @@
 #include <vector>
 
 #include "pe/byte_source.h"
+#include "script/install_scope.h"
 
 struct WingetProduct {
   std::string name;       // [Project Name]; UTF-8
   std::string version;    // [ProgramVersion]
   std::string publisher;  // [UninstallSettings]
+  InstallScope scope = InstallScope::Machine;  // [InstallScope]
   bool hasName = false;
 };
 
-// The product as the installer reads its script (the last of each
-// directive wins, as in the installer's own scan).
+// The product as the installer reads its script: the last of each
+// directive wins, as in the installer's own scan, except [InstallScope],
+// of which the installer reads the first (a value it does not know means
+// machine).
 WingetProduct ReadWingetProduct(const uint8_t* script, size_t size);
 
 // "x86" or "x64" from the machine field of a PE image; empty otherwise.
@@ -79,7 +83,10 @@ bool IsLocaleTag(const std::string& text);
 // Characters (Unicode code points) in UTF-8 text.
 size_t CharacterCount(const std::string& utf8);
 
-// The manifest texts; callers check the fields first.
+// The manifest texts; callers check the fields first. The installer
+// manifest has one entry per scope the script installs for: per machine
+// (the installer elevates itself), per user (it never elevates), or both
+// for an "either" script, each with the switch that picks it.
 std::string WriteWingetManifest(const WingetInstaller& installer, const std::string& manifestVersion);
 std::string WriteWingetVersionManifest(const WingetInstaller& installer, const std::string& locale,
                                        const std::string& manifestVersion);

@@ -10,9 +10,11 @@ installer manifest; the second the three files of a submission that
 them: manifests/<letter>/<one folder per part of the id>/<version>/, named
 <id>.yaml, <id>.locale.<locale>.yaml and <id>.installer.yaml, agreeing on
 the identifier, the version and the locale. Both forms check that the hash
-is that of SETUP.exe and print the facts a publisher relies on, and the
-installer command line winget would build from the switches (experience,
-Log, InstallLocation last: "--installto" takes the rest of the line).
+is that of SETUP.exe and print the facts a publisher relies on, and for
+each installer entry its scope and the command line winget would build
+from the switches (experience, Log, custom, InstallLocation last:
+"--installto" takes the rest of the line); entries must differ in what
+winget picks one by (architecture, type, scope, locale).
 Exit status 1 with the reasons when anything fails.
 """
 import hashlib
@@ -92,19 +94,27 @@ def main():
     if manifest:
         with open(installer_path, "rb") as f:
             digest = hashlib.sha256(f.read()).hexdigest().upper()
-        installer = manifest["Installers"][0]
-        if installer.get("InstallerSha256") != digest:
-            errors.append("hash: %s is not the installer's %s" % (installer.get("InstallerSha256"), digest))
-        switches = installer.get("InstallerSwitches", {})
-        line = " ".join(switches[k] for k in ("Silent", "Log", "InstallLocation") if k in switches)
-        if not line.endswith(switches.get("InstallLocation", "")):
-            errors.append("order")
-        entry = installer["AppsAndFeaturesEntries"][0]
+        installers = manifest["Installers"]
+        entry = installers[0]["AppsAndFeaturesEntries"][0]
         print("identifier %s, version %s, %s, manifest %s" % (manifest["PackageIdentifier"], manifest["PackageVersion"],
-                                                              installer["Architecture"], manifest["ManifestVersion"]))
+                                                              installers[0]["Architecture"], manifest["ManifestVersion"]))
         print("product %r, publisher %r, display version %r" % (entry["DisplayName"], entry.get("Publisher"),
                                                                 entry.get("DisplayVersion")))
-        print("silent install: setup.exe " + line)
+        # winget takes no two entries it cannot tell apart by what it picks
+        # an installer with.
+        keys = [tuple(i.get(k) for k in ("Architecture", "InstallerType", "Scope", "InstallerLocale"))
+                for i in installers]
+        if len(set(keys)) != len(keys):
+            errors.append("entries winget cannot tell apart: %s" % keys)
+        for installer in installers:
+            if installer.get("InstallerSha256") != digest:
+                errors.append("hash: %s is not the installer's %s" % (installer.get("InstallerSha256"), digest))
+            switches = installer.get("InstallerSwitches", {})
+            line = " ".join(switches[k] for k in ("Silent", "Log", "Custom", "InstallLocation") if k in switches)
+            if not line.endswith(switches.get("InstallLocation", "")):
+                errors.append("order")
+            print("silent install (%s): setup.exe %s" % (", ".join(
+                installer[k] for k in ("Scope", "ElevationRequirement") if k in installer), line))
     for error in errors:
         print(error)
     print("valid" if not errors else "INVALID")

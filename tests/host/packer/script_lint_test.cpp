@@ -212,3 +212,102 @@ TEST(ScriptLint, UnknownDirectivesAndMacros) {
 }
 
 }  // namespace
+
+namespace {
+
+// What an install for the current user alone cannot do: refused in a
+// "user" script, noted in an "either" one, whose per-user runs skip it,
+// and nothing to say in a machine script.
+TEST(ScriptLint, WhatAPerUserInstallCannotDo) {
+  const struct {
+    std::string lines;
+    std::string finding;  // "" when every scope takes the line
+    int line;             // of the value line that asks
+  } cases[] = {
+      {"[Registry]\r\nHKLM\r\nSoftware\\Demo\r\nSTRING\r\nv\r\nd\r\n", "registry root 'HKLM'", 6},
+      // Per user, HKCR's keys go to the user's own classes.
+      {"[Registry]\r\nHKCR\r\n.demo\r\nSTRING\r\n\r\nDemo.File\r\n", "", 6},
+      {"[Registry]\r\nHKCC\r\nSoftware\\Demo\r\nDWORD\r\nv\r\n1\r\n", "registry root 'HKCC'", 6},
+      {"[Registry]\r\nHKU\r\n.DEFAULT\\Software\\Demo\r\nDWORD\r\nv\r\n1\r\n", "registry root 'HKU'", 6},
+      {"[Registry]\r\nHKCU\r\nSoftware\\Demo\r\nSTRING\r\nv\r\nd\r\n", "", 6},
+      {"[Registry]\r\nHKA\r\nSoftware\\Classes\\.demo\r\nSTRING\r\n\r\nDemo.File\r\n", "", 6},
+      {"[CopyFile]\r\nplain.dll\r\n<System>plain.dll\r\n", "a file for '<System>'", 7},
+      {"[CopyFile]\r\nplain.dll\r\n<systemwow64>\\plain.dll\r\n", "'<systemwow64>' is a folder of Windows", 7},
+      {"[CopyFile]\r\napp.ini\r\n<Destination><Windows>app.ini\r\n", "a file for '<Windows>'", 7},
+      {"[CopyFile]\r\napp.ini\r\n<Windows>app.ini\r\n", "(SharedDLLs)", 7},
+      {"[CopyFile]\r\ncom.dll\r\n<Destination>com.dll\r\n", "'com.dll' registers itself", 7},
+      {"[CopyFile]\r\ncom.dll\r\n<Destination>com__PLI_WIN64.OCX\r\n", "registers itself", 7},
+      {"[CopyFile]\r\ncom.dll\r\n<Destination>com.dll.txt\r\n", "", 7},  // placed, never registered
+      {"[CopyFile]\r\nplain.dll\r\n<Destination>plain.dll\r\n", "", 7},   // no DllRegisterServer
+      {"[Install To]\r\n<Windows>Demo\\\r\n", "install folder '<Windows>Demo\\'", 6},
+      {"[CreateIcon]\r\n<System>notepad.exe\r\n<Start Programs>Notes.lnk\r\n\r\n\r\n", "", 7},
+      {"[CreateIcon]\r\n<Destination>app.exe\r\n<Windows>App.lnk\r\n\r\n\r\n", "a shortcut in '<Windows>'", 7},
+  };
+  const std::set<std::string> members = {"plain.dll", "com.dll", "app.ini"};
+  LintOptions options;
+  options.allowUnknown = true;  // says nothing about what a scope may do
+  options.registersItself = [](const std::string& name) { return name == "com.dll"; };
+  for (const auto& c : cases) {
+    for (const std::string scope : {"user", "either", "machine", ""}) {
+      std::string script = kHeader + c.lines;
+      if (!scope.empty()) script += "[InstallScope]\r\n" + scope + "\r\n";
+      MemberLookup lookup = [&](const std::string& name) { return members.count(name) != 0; };
+      std::vector<LintFinding> findings =
+          LintScript(reinterpret_cast<const uint8_t*>(script.data()), script.size(), lookup, options);
+      const bool perUser = scope == "user" || scope == "either";
+      if (c.finding.empty() || !perUser) {
+        EXPECT_EQ(Summary(findings), "") << scope << ": " << c.lines;
+        continue;
+      }
+      ASSERT_EQ(findings.size(), 1u) << scope << ": " << c.lines << Summary(findings);
+      EXPECT_EQ(findings[0].line, c.line) << c.lines;
+      EXPECT_NE(findings[0].text.find(c.finding), std::string::npos) << findings[0].text;
+      if (scope == "user") {
+        EXPECT_EQ(findings[0].severity, LintSeverity::Error) << c.lines;
+        EXPECT_NE(findings[0].text.find("current user alone ([InstallScope] user)"), std::string::npos);
+      } else {
+        EXPECT_EQ(findings[0].severity, LintSeverity::Warning) << c.lines;
+        EXPECT_NE(findings[0].text.find("an install just for the current user "), std::string::npos);
+      }
+    }
+  }
+}
+
+TEST(ScriptLint, InstallScopeValues) {
+  const struct {
+    const char* value;
+    const char* finding;  // nullptr for a value the installer takes
+  } cases[] = {
+      {"machine", nullptr}, {"user", nullptr}, {" User ", nullptr}, {"EITHER", nullptr},
+      {"usr", "install scope 'usr' is not machine, user or either; did you mean user?"},
+      {"mashine", "did you mean machine?"},
+      {"all users", "install scope 'all users' is not machine, user or either"},
+      {"", "install scope '' is not"},
+  };
+  for (const auto& c : cases) {
+    std::string script = kHeader + "[InstallScope]\r\n" + c.value + "\r\n";
+    LintOptions options;
+    options.allowUnknown = true;  // a scope is not a name the installer skips
+    std::vector<LintFinding> findings =
+        LintScript(reinterpret_cast<const uint8_t*>(script.data()), script.size(), nullptr, options);
+    if (c.finding == nullptr) {
+      EXPECT_EQ(Summary(findings), "") << c.value;
+      continue;
+    }
+    ASSERT_EQ(findings.size(), 1u) << c.value << Summary(findings);
+    EXPECT_EQ(findings[0].line, 6);
+    EXPECT_EQ(findings[0].severity, LintSeverity::Error);
+    EXPECT_NE(findings[0].text.find(c.finding), std::string::npos) << findings[0].text;
+  }
+  // The installer reads the first one only.
+  std::vector<LintFinding> findings =
+      Lint(kHeader + "[InstallScope]\r\nuser\r\n[Registry]\r\nHKLM\r\nk\r\nDWORD\r\nv\r\n1\r\n[InstallScope]\r\nmachine\r\n");
+  ASSERT_EQ(findings.size(), 2u) << Summary(findings);
+  EXPECT_NE(findings[0].text.find("registry root 'HKLM' in a script installed for the current user"),
+            std::string::npos);
+  EXPECT_EQ(findings[1].line, 13);
+  EXPECT_NE(findings[1].text.find("a second [InstallScope]: the installer reads only the first, on line 5"),
+            std::string::npos);
+}
+
+}  // namespace

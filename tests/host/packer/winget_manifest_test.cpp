@@ -59,6 +59,17 @@ TEST(WingetManifest, ProductFromTheScriptAndArchitectureFromTheHeader) {
   EXPECT_EQ(product.version, "1.0");
   EXPECT_EQ(product.publisher, "Plove");
   EXPECT_FALSE(ReadWingetProduct(nullptr, 0).hasName);
+  // The scope as the installer takes it: the first [InstallScope], machine
+  // for a value it does not know.
+  const std::pair<std::string, InstallScope> scopes[] = {
+      {"", InstallScope::Machine},
+      {"[InstallScope]\r\n User\r\n[InstallScope]\r\nmachine\r\n", InstallScope::User},
+      {"[InstallScope]\r\neither", InstallScope::Either},
+      {"[InstallScope]\r\nusers\r\n[InstallScope]\r\nuser\r\n", InstallScope::Machine},
+  };
+  for (const auto& [text, scope] : scopes) {
+    EXPECT_EQ(ReadWingetProduct(reinterpret_cast<const uint8_t*>(text.data()), text.size()).scope, scope) << text;
+  }
 
   for (bool is64 : {false, true}) {
     SyntheticImage layout;
