@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/outcome.h"
+#include "script/install_scope.h"
 #include "util/string_list.h"
 #include "util/wide_string.h"
 #include "util/win/sync.h"
@@ -51,6 +52,19 @@ struct InstallState {
   NamedEvent RebootEvent;
   PayloadContext* Payload = nullptr;
   HINSTANCE Instance = nullptr;
+  // Who this run installs for: every user (elevated, the default) or the
+  // current user alone (never elevated; its folders, entry and records are
+  // the user's). Set by start-up, or by the wizard's choice.
+  volatile RunScope Scope = RunScope::Machine;
+  // The script lets the person choose and the wizard asks (the first
+  // process of an interactive run of an "either" script).
+  volatile bool AsksForScope = false;
+  // The person chose all users on the wizard of the first process: the
+  // elevated copy is started for them (the wizard ended without installing).
+  volatile bool AllUsersChosen = false;
+  // The elevated copy started for that choice: the folder chosen there
+  // ("--scopechosen"); its wizard installs into it at once.
+  WideString ScopeChosenFolder;
 
   // Install wizard.
   WideString ProgramVersion;

@@ -109,6 +109,10 @@ bool HasUninstallOption(const WideString& commandLine) {
 
 bool HasForce32BitOption(const WideString& commandLine) { return commandLine.Find(u"--force32bit") != 0; }
 
+bool HasAllUsersOption(const WideString& commandLine) { return commandLine.Find(u"--allusers") != 0; }
+
+bool HasCurrentUserOption(const WideString& commandLine) { return commandLine.Find(u"--currentuser") != 0; }
+
 namespace {
 
 // Where the log option stands: its first and last character, and its value.

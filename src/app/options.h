@@ -34,6 +34,8 @@ bool HasSilentOption(const WideString& commandLine);        // "<Silent>" or "--
 bool HasNoAutoRebootOption(const WideString& commandLine);  // "--noautoreboot"
 bool HasUninstallOption(const WideString& commandLine);     // "<uninstall>" or "--uninstall="
 bool HasForce32BitOption(const WideString& commandLine);    // "--force32bit"
+bool HasAllUsersOption(const WideString& commandLine);      // "--allusers"
+bool HasCurrentUserOption(const WideString& commandLine);   // "--currentuser"
 
 // The "--log=" option and the command line without it.
 struct LogOptionSplit {

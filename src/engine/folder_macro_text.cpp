@@ -9,6 +9,7 @@ const WChar* FolderMacroName(FolderMacro macro) {
     case FolderMacro::Windows: return u"<Windows>";
     case FolderMacro::Destination: return u"<Destination>";
     case FolderMacro::ProgramFiles: return u"<Program Files>";
+    case FolderMacro::CommonFiles: return u"<Common Files>";
     case FolderMacro::Startup: return u"<Startup>";
     case FolderMacro::StartPrograms: return u"<Start Programs>";
     case FolderMacro::DeskTop: return u"<DeskTop>";

@@ -12,6 +12,7 @@ enum class FolderMacro {
   Windows,
   Destination,
   ProgramFiles,
+  CommonFiles,
   Startup,
   StartPrograms,
   DeskTop,
@@ -19,7 +20,7 @@ enum class FolderMacro {
   MyDocuments,
   Source,
 };
-constexpr int kFolderMacroCount = 11;
+constexpr int kFolderMacroCount = 12;
 
 // "<System>", "<SystemWOW64>", ... as written in scripts.
 const WChar* FolderMacroName(FolderMacro macro);

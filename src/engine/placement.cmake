@@ -6,7 +6,8 @@ add_library(plove_engine_rules STATIC
   ${CMAKE_CURRENT_LIST_DIR}/variant_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/record_argument.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/path_table.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/path_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scope_rules.cpp)
 target_link_libraries(plove_engine_rules PUBLIC plove_util)
 plove_warnings(plove_engine_rules)
 
@@ -27,7 +28,9 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/win/shortcuts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/dll_registration.cpp
     ${CMAKE_CURRENT_LIST_DIR}/win/program_runs.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/win/product_folder.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/win/product_folder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/run_scope.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/win/logon_deletion.cpp)
   # Program runs hand work to the relay, whose reader runs programs: the two
   # libraries need each other.
   target_link_libraries(plove_engine_placement PUBLIC

@@ -5,7 +5,7 @@
 #include "engine/folder_macro_text.h"
 #include "packer/name_suggestion.h"
 #include "packer/script_members.h"
-#include "packer/scope_rules.h"
+#include "engine/scope_rules.h"
 #include "packer/script_scan.h"
 #include "script/install_scope.h"
 #include "util/cp1252.h"

@@ -59,6 +59,8 @@
 #define IDC_LICENSE_TEXT 1008
 #define IDC_REBOOT_NOW 1016
 #define IDC_CANCEL_REBOOT 1017
+#define IDC_SCOPE_ALL_USERS 1018  // install window, ready page: who the install is for
+#define IDC_SCOPE_JUST_ME 1019
 
 // Version of the executable; the build passes the project's version.
 #ifndef PLOVE_VERSION_MAJOR

@@ -112,6 +112,13 @@ void OpenWizardReadyScene(SceneRun& run) {
   RunWizard(run, WizardPage::Ready, false);
 }
 
+void OpenWizardScopeScene(SceneRun& run) {
+  ScenePayload payload(Product("<Program Files>Plove Hello\\", {"[CopyFile]", "hello-app.exe", "<Destination>hello-app.exe"}));
+  State().AsksForScope = true;
+  RunWizard(run, WizardPage::Ready, false);
+  State().AsksForScope = false;
+}
+
 void OpenWizardInstallingScene(SceneRun& run) {
   const WideString folder = SceneFolder();
   ScenePayload payload(Product(folder.ToUtf8(), {"[Action]", "Copying files", "[CopyFile]", "readme.txt",

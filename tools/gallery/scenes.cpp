@@ -12,6 +12,7 @@ const Scene kScenes[] = {
     {"restart-rerun", &OpenRestartReRunScene}, // the same with "Re-run install after restart"
     {"focus", &OpenFocusScene},                // elevation focus window
     {"wizard-ready", &OpenWizardReadyScene},            // install wizard: Ready page with the licence link
+    {"wizard-scope", &OpenWizardScopeScene},            // Ready page of a script that lets the person choose
     {"wizard-installing", &OpenWizardInstallingScene},  // Installing page, half way
     {"wizard-finished", &OpenWizardFinishedScene},      // Finished page with restart, shortcut and run rows
     {"wizard-failed", &OpenWizardFailedScene},          // Finished page of a failed install

@@ -26,6 +26,7 @@ void OpenRestartScene(SceneRun& run);
 void OpenRestartReRunScene(SceneRun& run);
 void OpenFocusScene(SceneRun& run);
 void OpenWizardReadyScene(SceneRun& run);
+void OpenWizardScopeScene(SceneRun& run);
 void OpenWizardInstallingScene(SceneRun& run);
 void OpenWizardFinishedScene(SceneRun& run);
 void OpenWizardFailedScene(SceneRun& run);

@@ -1,5 +1,6 @@
 #include "app/win/admin_rights.h"
 
+#include "app/install_state.h"
 #include "engine/win/folder_macros.h"
 #include "util/wide_string.h"
 #include "util/win/scoped_handle.h"
@@ -12,7 +13,12 @@ bool HasAdminRights() {
   static LONG counter = 0;
   WideString probe = WideString::Format(u"<Program Files>PloveInstaller-%u-%u.TMP", GetCurrentProcessId(),
                                         static_cast<unsigned>(InterlockedIncrement(&counter)));
+  // The machine's Program Files, whoever this run installs for.
+  InstallState& state = State();
+  const RunScope scope = state.Scope;
+  state.Scope = RunScope::Machine;
   ExpandFolderMacros(probe);
+  state.Scope = scope;
   ScopedFileHandle file =
       CreateNewFile(probe, GENERIC_WRITE, 0, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
   return file.IsValid();

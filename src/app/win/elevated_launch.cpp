@@ -144,7 +144,7 @@ int RelaunchAndWait(const WChar* leadingOptions, const WideString& arguments, HW
   return exitCode;
 }
 
-int RelaunchElevated() {
+int RelaunchElevated(const WideString& options) {
   InstallState& state = State();
   dlgNonElevateWndWithFocus focus;
   focus.Create();
@@ -158,7 +158,8 @@ int RelaunchElevated() {
   // The per-user values this process writes for the copy are undone with
   // the copy's changes when the install is cancelled or fails.
   BeginMemoryJournal();
-  const int exitCode = RelaunchAndWait(u"--selfrun ", RelaunchArguments(), focus.Window(), u"elevated copy");
+  const WideString leading = options + u"--selfrun ";
+  const int exitCode = RelaunchAndWait(leading.Text(), RelaunchArguments(), focus.Window(), u"elevated copy");
   if (exitCode == kExitCancelled || exitCode == kExitFailed) {
     StringList notRestored;
     RollBackRunJournal(notRestored);

@@ -49,6 +49,6 @@ int RelaunchAndWait(const WChar* leadingOptions, const WideString& arguments, HW
                     const WChar* copyRole);
 
 // The whole job of the first process of an install once its payload is
-// ready: the focus window, then RelaunchAndWait with "--selfrun ". Returns
-// the exit code.
-int RelaunchElevated();
+// ready: the focus window, then RelaunchAndWait with options (each followed
+// by a blank) and "--selfrun ". Returns the exit code.
+int RelaunchElevated(const WideString& options = WideString());

@@ -4,6 +4,8 @@
 //   uninstall      "<uninstall>" or "--uninstall=" on the command line
 //   container      the script holds "[InstallContainer]"
 //   elevated copy  the option "IsElevated": the install wizard
+//   per-user run   a script for the current user (or the person's choice):
+//                  the first process installs, never elevated
 //   first process  otherwise: relaunch elevated, wait, serve the relay file
 // The exit code tells the caller how the run ended (see app/outcome.h); the
 // first process passes on the code that its elevated copy hands back. With
@@ -18,6 +20,7 @@
 #include "app/win/elevated_launch.h"
 #include "app/win/log_hand_over.h"
 #include "app/win/process_start.h"
+#include "app/win/scope_choice.h"
 #include "container/win/container_install.h"
 #include "payload/win/payload_context.h"
 #include "restart/win/relay_file.h"
@@ -59,8 +62,22 @@ int RunInstaller(const OptionList& options) {
   PublishPayload(&payload);
   int exitCode = kExitFailed;
   if (!failed && !RunContainerIfAny(&exitCode)) {
-    if (elevated >= 0) {
+    if (!SettleRunScope(elevated >= 0)) {
+      exitCode = kExitFailed;
+    } else if (elevated >= 0) {
+      const int chosen = FindOption(options, WideString(u"scopechosen"));
+      if (chosen >= 0) state.ScopeChosenFolder = options.values.Item(chosen);
       exitCode = RunWizard();
+    } else if (state.Scope == RunScope::User || state.AsksForScope) {
+      // For the current user alone, this process installs; when the person
+      // chooses, its wizard asks first, and the choice of all users goes
+      // on in the elevated copy, which starts installing at once.
+      exitCode = RunWizard();
+      if (state.AllUsersChosen) {
+        state.Outcome = InstallOutcome::None;
+        exitCode = RelaunchElevated(
+            WideString::Format(u"--allusers --scopechosen=\"%s\" ", state.InstallTo));
+      }
     } else {
       exitCode = RelaunchElevated();
     }

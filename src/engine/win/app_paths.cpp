@@ -3,6 +3,7 @@
 
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/run_scope.h"
 #include "util/path_text.h"
 #include "util/win/registry.h"
 
@@ -16,6 +17,6 @@ void RegisterAppPath(const WideString& destination) {
   ExpandFolderMacros(path);
   const WideString key = AppPathKey(path);
   if (key.IsEmpty()) return;
-  WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(), path);
-  WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"Path"), ParentFolder(path));
+  WriteRegistryString(ProductRegistryRoot(), key, WideString(), path);
+  WriteRegistryString(ProductRegistryRoot(), key, WideString(u"Path"), ParentFolder(path));
 }

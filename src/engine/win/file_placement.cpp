@@ -8,6 +8,7 @@
 #include "engine/win/pending_renames.h"
 #include "engine/win/product_folder.h"
 #include "engine/win/program_runs.h"
+#include "engine/win/run_scope.h"
 #include "payload/win/destination_files.h"
 #include "payload/win/payload_context.h"
 #include "rollback/win/run_journal.h"
@@ -320,7 +321,13 @@ bool ScheduleReplaceAtRestart(ExtractedSource& newFile, const WideString& destin
 }
 
 void QueueForRegistration(const WideString& path) {
-  if (IsSelfRegisteringFile(path)) DllRegistrationList().Add(path);
+  if (!IsSelfRegisteringFile(path)) return;
+  // A server registers itself in the machine's classes.
+  if (PerUserRun()) {
+    LogSkippedForUser(u"the registration of " + path, WideString(u"a DLL registers itself for the whole machine"));
+    return;
+  }
+  DllRegistrationList().Add(path);
 }
 
 StringList& DllRegistrationList() {

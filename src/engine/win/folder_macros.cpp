@@ -8,6 +8,7 @@
 
 #include "app/install_state.h"
 #include "engine/folder_macro_text.h"
+#include "engine/win/run_scope.h"
 #include "payload/win/payload_context.h"
 #include "util/path_text.h"
 #include "util/win/registry.h"
@@ -42,13 +43,30 @@ WideString WindowsFolder() {
   return SizedFolder([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
 }
 
-WideString ProgramFilesFolder() {
+// A folder of the machine's Program Files tree: the 64-bit one's value
+// for a 64-bit product, where Windows has one.
+WideString MachineFolder(const WChar* value, const WChar* value64) {
   const WideString key(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
   if (State().Install64Bit) {
-    WideString folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"ProgramW6432Dir"));
+    WideString folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(value64));
     if (!folder.IsEmpty()) return folder;
   }
-  return ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"ProgramFilesDir"));
+  return ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(value));
+}
+
+// A per-user install's programs go to the user's own program folder, 32-bit
+// and 64-bit alike (Windows keeps one).
+WideString ProgramFilesFolder() {
+  if (PerUserRun()) return UserProgramsFolder();
+  return MachineFolder(u"ProgramFilesDir", u"ProgramW6432Dir");
+}
+
+WideString CommonFilesFolder() {
+  if (PerUserRun()) {
+    const WideString programs = UserProgramsFolder();
+    return programs.IsEmpty() ? programs : programs + u"Common";
+  }
+  return MachineFolder(u"CommonFilesDir", u"CommonW6432Dir");
 }
 
 // Empty when the shell does not know the folder.
@@ -96,8 +114,10 @@ void ExpandFolderMacros(WideString& text) {
     SubstituteFolderMacro(text, FolderMacro::Destination, State().InstallTo);
   }
   substitute(FolderMacro::ProgramFiles, ProgramFilesFolder);
+  substitute(FolderMacro::CommonFiles, CommonFilesFolder);
   SubstituteShellFolder(text, FolderMacro::Startup, CSIDL_STARTUP);
-  SubstituteShellFolder(text, FolderMacro::StartPrograms, CSIDL_COMMON_PROGRAMS);
+  // Every user's Start menu, or the user's own in a per-user install.
+  SubstituteShellFolder(text, FolderMacro::StartPrograms, PerUserRun() ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS);
   SubstituteShellFolder(text, FolderMacro::DeskTop, CSIDL_DESKTOPDIRECTORY);
   if (Mentions(text, FolderMacro::QuickLaunch)) {
     WideString quickLaunch = ShellFolder(CSIDL_APPDATA);

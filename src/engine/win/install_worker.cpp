@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "app/install_state.h"
+#include "engine/scope_rules.h"
 #include "engine/variant_rules.h"
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/native_system_folder.h"
 #include "engine/win/program_runs.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/shortcuts.h"
 #include "engine/win/run_rollback.h"
 #include "engine/win/uninstall_record.h"
@@ -72,7 +74,10 @@ class ScriptPass {
   // The platform-variant rule looks for the twins of a destination among
   // every destination; without a marker in any of them there are none (and
   // the pass does not compare every destination with every other).
-  bool Accept(WideString& destination) const { return !variants_ || AcceptVariant(destination, copyTargets_); }
+  bool Accept(WideString& destination) const {
+    if (PerUserRun() && !WindowsFolderMacroIn(destination).IsEmpty()) return false;
+    return !variants_ || AcceptVariant(destination, copyTargets_);
+  }
 
   WideString Next() {
     WideString line;
@@ -148,8 +153,8 @@ void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std
   for (const WideString& target : targets) {
     const WideString key = AppPathKey(target);
     if (key.IsEmpty()) continue;
-    JournalRegistryValue(HKEY_LOCAL_MACHINE, key, WideString());
-    JournalRegistryValue(HKEY_LOCAL_MACHINE, key, WideString(u"Path"));
+    JournalRegistryValue(ProductRegistryRoot(), key, WideString());
+    JournalRegistryValue(ProductRegistryRoot(), key, WideString(u"Path"));
   }
   if (!EndRunPlan()) journalFailed_ = true;
 }
@@ -218,7 +223,11 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
     state.ProgressTotal = copyTotal_;
     state.ProgressChanged = true;
   }
-  if (!Accept(destination)) return true;
+  if (!Accept(destination)) {
+    if (PerUserRun() && !WindowsFolderMacroIn(destination).IsEmpty())
+      LogSkippedForUser(u"[CopyFile] " + destination, WideString(u"Windows' own folders are the machine's"));
+    return true;
+  }
   WideString memberName = member;
   ExpandFolderMacros(memberName);
   PreparedMember prepared;
@@ -374,6 +383,7 @@ void InstallWorker(NamedEvent& stopEvent, void* window) {
     return;
   }
 
+  NameOtherScopeInstall(owner);
   if (state.OfferUninstallOld && !state.Silent && !OfferOldVersionRemoval(owner)) {
     // The old version's uninstaller restarting Windows is not a restart of
     // this install: nothing of it was placed.

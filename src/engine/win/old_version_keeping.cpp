@@ -7,6 +7,7 @@
 #include "engine/win/file_placement.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/record_file_marks.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/shared_file_count.h"
 #include "engine/win/uninstall_record.h"
 #include "engine/win/worker_registry.h"
@@ -64,7 +65,7 @@ void KeepWhatTheRecordLists(const WideString& recordPath, const WideString& oldI
       lastFile = path;
       JournalKeepOldFile(path);
       const WideString key = AppPathKey(path);
-      if (!key.IsEmpty()) KeepValuesOfKey(HKEY_LOCAL_MACHINE, key);
+      if (!key.IsEmpty()) KeepValuesOfKey(ProductRegistryRoot(), key);
     } else if (line.Equals(Directive::CreateIcon)) {
       WideString values[4];  // target, shortcut file, arguments, option
       ReadValueLines(record, values, 4);
@@ -75,8 +76,8 @@ void KeepWhatTheRecordLists(const WideString& recordPath, const WideString& oldI
       WideString values[5];  // root, key, type, name, data
       ReadValueLines(record, values, 5);
       WideString key = values[1];
+      const HKEY root = RegistryRootOfLine(values[0], key);
       ExpandFolderMacros(key);
-      const HKEY root = RegistryRootFromName(values[0]);
       if (root != nullptr) JournalRegistryValue(root, key, values[3]);
     }
   }
@@ -92,10 +93,10 @@ void KeepOldVersion(const WideString& uninstallString) {
   if (!RunJournalActive()) return;
   const WideString entry = UninstallKeyPath(State().ProjectName);
   const WideString recordPath = UninstallRecordArgument(uninstallString);
-  const WideString oldInstallTo = ReadRegistryString(HKEY_LOCAL_MACHINE, entry, WideString(u"InstallTo"));
+  const WideString oldInstallTo = ReadRegistryString(ProductRegistryRoot(), entry, WideString(u"InstallTo"));
   KeepWhatTheRecordLists(recordPath, oldInstallTo);
   JournalKeepOldFile(recordPath);
   JournalKeepOldFile(ProgramOf(uninstallString));
-  KeepValuesOfKey(HKEY_LOCAL_MACHINE, entry);
+  KeepValuesOfKey(ProductRegistryRoot(), entry);
   JournalProgramRun(u"the old version's uninstaller (its uninstall programs cannot be undone): " + uninstallString);
 }

@@ -1,6 +1,7 @@
 #include "engine/win/product_folder.h"
 
 #include "app/install_state.h"
+#include "engine/win/run_scope.h"
 #include "util/file_trust.h"
 #include "util/path_text.h"
 #include "util/string_list.h"
@@ -34,7 +35,8 @@ void GuardProductFolder() {
   const WideString folder = ProductFolder();
   if (folder.Length() <= 3 || SamePath(folder, guarded)) return;
   guarded = folder;
-  if (!ProcessIsAdministrator()) return;
+  // A per-user product's folder is its user's, under the profile's rules.
+  if (!ProcessIsAdministrator() || PerUserRun()) return;
   if (PathExists(folder)) {
     if (NonAdministratorsCanWriteFolder(folder))
       LogEvent(log_kind::kFolderOpen, folder + u" (it existed; its access rules are kept)");

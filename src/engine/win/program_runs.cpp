@@ -11,6 +11,7 @@
 #include "app/install_state.h"
 #include "engine/run_rules.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/run_scope.h"
 #include "payload/win/payload_context.h"
 #include "restart/win/relay_file.h"
 #include "util/path_text.h"
@@ -231,7 +232,8 @@ void RunProgram(const WideString& programLine, const WideString& parametersLine,
   // elevation retry needs them as much as the command line.
   WideString parameters = ExpandParameterMacros(parametersLine, &ExpandFolderMacros);
 
-  if (afterFiles && RunsAsUser(program, parameters, fromPayload)) {
+  // A per-user run is the user's own already: nothing to hand over.
+  if (afterFiles && RunsAsUser(program, parameters, fromPayload) && !PerUserRun()) {
     // The first process runs it with this same procedure, as the user.
     deleteExtracted = false;
     StringList command;

@@ -6,6 +6,7 @@
 #include "engine/record_marks.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/installed_files.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/shared_file_count.h"
 #include "engine/win/uninstall_record.h"
 #include "script/directives.h"
@@ -80,9 +81,9 @@ void ReadPreviousRecordMarks() {
   marks.previousRead = true;
   const WideString entry = UninstallKeyPath(State().ProjectName);
   const WideString recordPath =
-      UninstallRecordArgument(ReadRegistryString(HKEY_LOCAL_MACHINE, entry, WideString(u"UninstallString")));
+      UninstallRecordArgument(ReadRegistryString(ProductRegistryRoot(), entry, WideString(u"UninstallString")));
   if (recordPath.IsEmpty()) return;
-  WideString installTo = ReadRegistryString(HKEY_LOCAL_MACHINE, entry, WideString(u"InstallTo"));
+  WideString installTo = ReadRegistryString(ProductRegistryRoot(), entry, WideString(u"InstallTo"));
   // As the uninstaller has it: no folder is one that holds nothing.
   if (installTo.IsEmpty()) installTo = u"Q:\\invalid\\";
   DiskFile record;

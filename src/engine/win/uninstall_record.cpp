@@ -5,12 +5,15 @@
 #include "engine/record_marks.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/installed_files.h"
+#include "engine/win/logon_deletion.h"
 #include "engine/win/pending_renames.h"
 #include "engine/win/record_file_marks.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/uninstaller_image.h"
 #include "payload/win/payload_context.h"
 #include "rollback/win/run_journal.h"
 #include "script/directives.h"
+#include "script/install_scope.h"
 #include "script/win/read_line.h"
 #include "util/path_text.h"
 #include "util/win/disk_file.h"
@@ -42,7 +45,10 @@ void WriteFileMarks(DiskFile& record, const WideString& destination) {
 // Copies the payload's setup.dat to recordPath line by line, every line
 // ended by CR LF, with the line after each "[Install To]" replaced by the
 // chosen install folder and each "[CopyFile]" entry followed by its file's
-// marks (a mark line of the script itself is left out).
+// marks (a mark line of the script itself is left out). The script's
+// "[InstallScope]" gives way to the scope of this run, at the end; a
+// machine install of a script without one writes none (older uninstallers
+// skip the line, and a record without it is a machine install's).
 void WriteRecordFile(const WideString& recordPath) {
   PayloadContext* payload = PublishedPayload();
   if (payload == nullptr) return;
@@ -52,9 +58,16 @@ void WriteRecordFile(const WideString& recordPath) {
   if (!record.Open(recordPath, GENERIC_WRITE, CREATE_ALWAYS, false)) return;
 
   const WideString installTo = State().InstallTo;
+  bool scopeNamed = PerUserRun();
   WideString line;
   while (ReadLine(script, line, false)) {
     if (IsRecordMark(line)) continue;
+    if (line.Equals(Directive::InstallScope)) {
+      WideString dropped;
+      ReadLine(script, dropped, false);
+      scopeNamed = true;
+      continue;
+    }
     if (line.Equals(Directive::InstallTo)) {
       WideString dropped;
       ReadLine(script, dropped, false);
@@ -74,10 +87,15 @@ void WriteRecordFile(const WideString& recordPath) {
       record.WriteText(line.ToAnsi(), true);
     }
   }
+  if (scopeNamed) {
+    record.WriteText(WideString(Directive::InstallScope).ToAnsi(), true);
+    record.WriteText(WideString(InstallScopeName(PerUserRun() ? InstallScope::User : InstallScope::Machine)).ToAnsi(),
+                     true);
+  }
 }
 
 void WriteDword(const WideString& key, const WChar* name, DWORD value) {
-  WriteRegistryValue(HKEY_LOCAL_MACHINE, key, WideString(name), REG_DWORD, &value, sizeof(value));
+  WriteRegistryValue(ProductRegistryRoot(), key, WideString(name), REG_DWORD, &value, sizeof(value));
 }
 
 // The Uninstall entry's values and the saved install folder, which
@@ -89,10 +107,10 @@ void NoteEntryValuesAhead(const WideString& key) {
                                         u"DisplayIcon",     u"NoModify",    u"NoRepair",       u"EstimatedSize",
                                         u"UninstallString", u"QuietUninstallString", u"InstallTo"};
   JournalNotesAhead ahead;
-  for (const WChar* name : kNames) JournalRegistryValue(HKEY_LOCAL_MACHINE, key, WideString(name));
+  for (const WChar* name : kNames) JournalRegistryValue(ProductRegistryRoot(), key, WideString(name));
   if (state.SaveInstallPathGiven && !state.SaveInstallPathName.IsEmpty()) {
     JournalRegistryValue(HKEY_CURRENT_USER, WideString(kSavedPathKey), state.SaveInstallPathName);
-    JournalRegistryValue(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName);
+    if (!PerUserRun()) JournalRegistryValue(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName);
   }
 }
 
@@ -101,7 +119,7 @@ void WriteUninstallValues(const WideString& copyPath, const WideString& recordPa
   const WideString key = UninstallKeyPath(state.ProjectName);
   NoteEntryValuesAhead(key);
   auto text = [&key](const WChar* name, const WideString& value) {
-    WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(name), value);
+    WriteRegistryString(ProductRegistryRoot(), key, WideString(name), value);
   };
   text(u"DisplayName", state.ProjectName);
   if (!state.Publisher.IsEmpty()) text(u"Publisher", state.Publisher);
@@ -127,6 +145,7 @@ WideString UninstallKeyPath(const WideString& productName) {
 }
 
 WideString UninstallFolder() {
+  if (PerUserRun()) return UserUninstallFolder();
   WideString folder(u"<Program Files>PloveUninstall\\");
   ExpandFolderMacros(folder);
   return folder;
@@ -172,6 +191,10 @@ bool WriteUninstallRecord() {
     return false;
   }
   CancelDeletionAtRestart(copyPath);
+  if (PerUserRun()) {
+    JournalRegistryValue(HKEY_CURRENT_USER, WideString(kRunOnceKey), LogonDeletionValueName(state.ProjectName));
+    CancelDeletionAtNextLogon(state.ProjectName);
+  }
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
   if (JournalBeforeFile(recordPath) == KeepAside::NotKept) return false;
@@ -182,7 +205,8 @@ bool WriteUninstallRecord() {
 
   if (state.SaveInstallPathGiven && !state.SaveInstallPathName.IsEmpty()) {
     WriteRegistryString(HKEY_CURRENT_USER, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
-    WriteRegistryString(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
+    if (!PerUserRun())
+      WriteRegistryString(HKEY_LOCAL_MACHINE, WideString(kSavedPathKey), state.SaveInstallPathName, state.InstallTo);
   }
   return true;
 }

@@ -7,12 +7,14 @@
 #include "util/wide_string.h"
 
 // "Software\Microsoft\Windows\CurrentVersion\Uninstall" (under
-// HKEY_LOCAL_MACHINE) and the product's own key below it.
+// HKEY_LOCAL_MACHINE, or HKEY_CURRENT_USER for a per-user product:
+// ProductRegistryRoot()) and the product's own key below it.
 extern const WChar* const kUninstallKeyParent;
 WideString UninstallKeyPath(const WideString& productName);
 
 // "<Program Files>PloveUninstall\" expanded: the shared uninstaller folder,
-// ending in a backslash.
+// ending in a backslash; a per-user run's is the user's own
+// (UserUninstallFolder()).
 WideString UninstallFolder();
 // The uninstaller copy and the record of a product in that folder.
 WideString UninstallerCopyPath(const WideString& productName);

@@ -3,7 +3,9 @@
 #include <vector>
 
 #include "app/install_state.h"
+#include "engine/scope_rules.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/run_scope.h"
 #include "payload/win/payload_context.h"
 #include "restart/win/relay_file.h"
 #include "util/string_list.h"
@@ -62,9 +64,25 @@ HKEY RegistryRootFromName(const WideString& name) {
   return nullptr;
 }
 
+HKEY RegistryRootOfLine(const WideString& name, WideString& keyPath) {
+  if (name.Equals(kScopedRegistryRoot)) return ProductRegistryRoot();
+  const HKEY root = RegistryRootFromName(name);
+  if (!PerUserRun()) return root;
+  if (root == HKEY_CLASSES_ROOT) {
+    keyPath = u"Software\\Classes\\" + keyPath;
+    return HKEY_CURRENT_USER;
+  }
+  return root == HKEY_CURRENT_USER ? root : nullptr;
+}
+
 void ApplyRegistryDirective(const RegistryDirective& given, HWND window) {
   RegistryDirective directive = given;
-  const HKEY root = RegistryRootFromName(directive.root);
+  const HKEY root = RegistryRootOfLine(directive.root, directive.keyPath);
+  if (root == nullptr && PerUserRun() && RegistryRootFromName(directive.root) != nullptr) {
+    LogSkippedForUser(u"[Registry] " + directive.root + u"\\" + directive.keyPath + u" " + directive.valueName,
+                      WideString::FromUtf8(MachineOnlyRootReason(directive.root).c_str()));
+    return;
+  }
   ExpandFolderMacros(directive.keyPath);
   const bool relayed = root == HKEY_CURRENT_USER && !State().RelayPath.IsEmpty();
 

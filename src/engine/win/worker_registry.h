@@ -8,6 +8,13 @@
 // other text.
 HKEY RegistryRootFromName(const WideString& name);
 
+// The hive a "[Registry]" line of this run writes, with its key path
+// adjusted: "HKA" is the product's own root (HKLM, or HKCU per user); in a
+// per-user run "HKCR" is the user's own classes (HKCU\Software\Classes),
+// and the machine's roots (HKLM, HKCC, HKU) give nullptr: such a line has
+// no per-user meaning. Otherwise as RegistryRootFromName.
+HKEY RegistryRootOfLine(const WideString& name, WideString& keyPath);
+
 // The five value lines of a "[Registry]" directive, in script order.
 struct RegistryDirective {
   WideString root;
@@ -21,7 +28,8 @@ struct RegistryDirective {
 // payload member whose bytes become the value, any other type is a string
 // with folder macros. String and DWORD values under HKEY_CURRENT_USER go
 // through the relay file when State().RelayPath is set, so they land in the
-// account of the user who started the installer. Only a member that cannot
+// account of the user who started the installer. A line without per-user
+// meaning in a per-user run is skipped (logged). Only a member that cannot
 // be extracted is reported ("Unable to extract '%s'", owner window); every
 // other failure is silent.
 void ApplyRegistryDirective(const RegistryDirective& directive, HWND window);

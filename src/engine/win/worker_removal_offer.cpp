@@ -4,6 +4,7 @@
 #include "engine/win/installed_version.h"
 #include "engine/win/old_version_keeping.h"
 #include "engine/win/program_runs.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/uninstall_record.h"
 #include "util/win/message_door.h"
 #include "util/win/registry.h"
@@ -28,7 +29,7 @@ WideString RemovalCommandLine(const WideString& uninstallString) {
 bool OfferOldVersionRemoval(HWND window) {
   InstallState& state = State();
   const WideString uninstallString =
-      ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(state.ProjectName), WideString(u"UninstallString"));
+      ReadRegistryString(ProductRegistryRoot(), UninstallKeyPath(state.ProjectName), WideString(u"UninstallString"));
   if (uninstallString.IsEmpty()) return true;
 
   const WideString existing = ReadRecordVersion(UninstallRecordArgument(uninstallString));
@@ -51,4 +52,21 @@ bool OfferOldVersionRemoval(HWND window) {
     return false;
   }
   return true;
+}
+
+void NameOtherScopeInstall(HWND window) {
+  InstallState& state = State();
+  const HKEY other = PerUserRun() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+  const WideString entry = UninstallKeyPath(state.ProjectName);
+  if (ReadRegistryString(other, entry, WideString(u"UninstallString")).IsEmpty()) return;
+  WideString version = ReadRegistryString(other, entry, WideString(u"DisplayVersion"));
+  if (version.IsEmpty()) version = u"unknown";
+  const WideString text =
+      PerUserRun() ? WideString::Format(u"%s is already installed for all users (version %s). This install is just for "
+                                        u"you; the one for all users stays as it is.",
+                                        state.ProjectName, version)
+                   : WideString::Format(u"%s is already installed just for you (version %s). This install is for all "
+                                        u"users; the one just for you stays as it is.",
+                                        state.ProjectName, version);
+  ShowMessage(window, text, state.InstallerTitle, MB_OK | MB_ICONINFORMATION);
 }

@@ -102,7 +102,7 @@ class TargetWriter {
       // programs it runs, data it imports): an administrator's are for the
       // administrative accounts alone, and keep those rules when renamed.
       owned_ = CreateNewFile(partPath_, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL,
-                             ProcessIsAdministrator() ? Protection::AdministratorsOnly : Protection::Inherited);
+                             RunOwnProtection());
       if (owned_) {
         file_.Attach(owned_.Get());
         created_ = true;

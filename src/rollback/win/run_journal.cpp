@@ -254,6 +254,13 @@ WideString RunJournalPath(const WideString& uninstallFolder, const WideString& p
   return uninstallFolder + u"PloveRollback-" + product + u".dat";
 }
 
+namespace {
+// Empty for a run for every user; a per-user run's user (its SID).
+WideString g_claimOwner;
+}  // namespace
+
+void SetRunClaimOwner(const WideString& user) { g_claimOwner = user; }
+
 bool ClaimProductRun(const WideString& product) {
   if (g_claim != nullptr && SamePath(g_claimed, product)) return true;
   if (g_claim != nullptr) {
@@ -267,7 +274,12 @@ bool ClaimProductRun(const WideString& product) {
   // A kernel object name takes no backslash but the namespace's own.
   WideString name = product;
   name.Replace(u"\\", u"/", false);
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, (u"Global\\PloveInstall-Run-" + name).W());
+  // Each user's own install of a product is a product apart: the runs of
+  // two users, or of one user and the machine, never wait for each other.
+  const WideString claimName = g_claimOwner.IsEmpty()
+                                   ? u"Global\\PloveInstall-Run-" + name
+                                   : u"Global\\PloveInstall-UserRun-" + g_claimOwner + u"-" + name;
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, claimName.W());
   if (mutex == nullptr) {
     LogWindowsError(log_kind::kFailure, u"the claim of the run of " + product, GetLastError());
     return false;
@@ -294,11 +306,13 @@ bool BeginRunJournal(const WideString& uninstallFolder, const WideString& produc
   journal->ownFolders = journal->madeFolders.size();
   const WideString path = RunJournalPath(uninstallFolder, product);
   journal->path = path;
-  // Readable by another run; by nobody but the administrative accounts, as
-  // it names the files kept aside.
+  // Readable by another run; by nobody but the administrative accounts (a
+  // per-user run's: its user), as it names the files kept aside.
   journal->file = OpenByPath(path, GENERIC_READ | GENERIC_WRITE | WRITE_DAC, FILE_SHARE_READ, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_HIDDEN);
-  if (journal->file && !ProtectThroughHandle(journal->file.Get(), Protection::AdministratorsOnly)) {
+  const Protection protection = RunOwnProtection();
+  if (journal->file && protection != Protection::Inherited &&
+      !ProtectThroughHandle(journal->file.Get(), protection)) {
     LogWindowsError(log_kind::kFailure, u"access rules of the rollback journal " + path, GetLastError());
   }
   if (!journal->file) Failed(*journal, u"rollback journal", GetLastError());

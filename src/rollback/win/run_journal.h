@@ -59,6 +59,9 @@ class JournalBusy {
 // until it claims another product with no journal open). False when another
 // process holds it.
 bool ClaimProductRun(const WideString& product);
+// The runs of a per-user install claim their product for their user alone
+// (user: the SID as text); empty, the default: for the machine.
+void SetRunClaimOwner(const WideString& user);
 
 // Opens this run's journal (creating the folder when needed, which is then
 // noted too), written and flushed with its first reserve. False, with no

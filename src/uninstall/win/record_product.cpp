@@ -3,6 +3,7 @@
 #include "app/install_state.h"
 #include "engine/record_argument.h"
 #include "engine/win/folder_macros.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/uninstall_record.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
@@ -16,7 +17,7 @@ WideString ProductNameFromRecord(const WideString& recordPath) {
 
 WideString ReadInstallFolder(const WideString& productName) {
   WideString folder =
-      ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(productName), WideString(u"InstallTo"));
+      ReadRegistryString(ProductRegistryRoot(), UninstallKeyPath(productName), WideString(u"InstallTo"));
   if (folder.IsEmpty()) return WideString(u"Q:\\invalid\\");
   AddBackslash(folder);
   return folder;

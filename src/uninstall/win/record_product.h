@@ -11,7 +11,7 @@
 // when it has no "-".
 WideString ProductNameFromRecord(const WideString& recordPath);
 
-// The product's "InstallTo" value under HKLM "...\Uninstall\<product>",
+// The product's "InstallTo" value under "...\Uninstall\<product>" (HKLM, or HKCU per user),
 // ending in a backslash; "Q:\invalid\" when missing or empty, so that
 // destinations below it match no real file.
 WideString ReadInstallFolder(const WideString& productName);

@@ -4,6 +4,8 @@
 #include "engine/record_marks.h"
 #include "engine/win/folder_macros.h"
 #include "engine/win/record_file_marks.h"
+#include "engine/scope_rules.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/shared_file_count.h"
 #include "engine/win/worker_registry.h"
 #include "script/directives.h"
@@ -82,6 +84,8 @@ void CollectRemovals(DiskFile& record, StringList& removals, RecordMarks& marks)
     if (line.Equals(Directive::CopyFile)) {
       WideString values[2];  // member, destination
       ReadValueLines(record, values, 2);
+      // A per-user install placed nothing in Windows' own folders.
+      if (PerUserRun() && !WindowsFolderMacroIn(values[1]).IsEmpty()) continue;
       WideString path = RemovalPath(values[1]);
       if (!removals.Contains(path, true)) removals.Add(path);
       marked = path;
@@ -93,7 +97,7 @@ void CollectRemovals(DiskFile& record, StringList& removals, RecordMarks& marks)
     } else if (line.Equals(Directive::Registry)) {
       WideString values[5];  // root, key path, type, value name, data
       ReadValueLines(record, values, 5);
-      HKEY root = RegistryRootFromName(values[0]);
+      HKEY root = RegistryRootOfLine(values[0], values[1]);
       if (root == nullptr) continue;
       ExpandFolderMacros(values[1]);
       DeleteNamedValue(root, values[1], values[3]);

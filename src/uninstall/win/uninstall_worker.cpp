@@ -9,7 +9,9 @@
 #include "engine/win/native_system_folder.h"
 #include "engine/win/pending_renames.h"
 #include "engine/win/product_folder.h"
+#include "engine/win/logon_deletion.h"
 #include "engine/win/program_runs.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/uninstall_record.h"
 #include "script/directives.h"
 #include "script/win/read_line.h"
@@ -129,6 +131,9 @@ void RemoveListed(const StringList& removals, int fileCount) {
   }
 }
 
+// "HKLM\" or "HKCU\", as the log names the product's root.
+WideString RootPrefix() { return WideString(PerUserRun() ? u"HKCU\\" : u"HKLM\\"); }
+
 // After the record's files: the record, the product's Uninstall key and,
 // at the next restart, this executable when it is the product's uninstaller
 // copy (not an installer started with "--uninstall=" from anywhere else).
@@ -136,12 +141,15 @@ void CleanUp(const WideString& recordPath) {
   InstallState& state = State();
   if (DeleteFileNoFollow(recordPath)) LogEvent(log_kind::kFileRemoved, recordPath);
   if (!state.ProjectName.IsEmpty() &&
-      DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kUninstallKeyParent), state.ProjectName))
-    LogEvent(log_kind::kRegistryKeyRemoved, u"HKLM\\" + UninstallKeyPath(state.ProjectName));
+      DeleteRegistryTree(ProductRegistryRoot(), WideString(kUninstallKeyParent), state.ProjectName))
+    LogEvent(log_kind::kRegistryKeyRemoved, RootPrefix() + UninstallKeyPath(state.ProjectName));
   wchar_t self[MAX_PATH] = {};
-  if (GetModuleFileNameW(nullptr, self, MAX_PATH) != 0 && InUninstallerFolder(WideString(self)) &&
-      MoveItem(WideString(self), WideString(), MOVEFILE_DELAY_UNTIL_REBOOT))
-    LogEvent(log_kind::kFileRemovedAtRestart, WideString(self));
+  if (GetModuleFileNameW(nullptr, self, MAX_PATH) == 0 || !InUninstallerFolder(WideString(self))) return;
+  // Windows' list of deletions at the restart is the machine's; a
+  // per-user uninstaller goes at the user's next logon instead.
+  const bool scheduled = PerUserRun() ? DeleteAtNextLogon(WideString(self), state.ProjectName)
+                                      : MoveItem(WideString(self), WideString(), MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (scheduled) LogEvent(log_kind::kFileRemovedAtRestart, WideString(self));
 }
 
 }  // namespace
@@ -151,8 +159,8 @@ void UnregisterDll(const WideString& path) {
 }
 
 void RemoveAppPath(const WideString& path) {
-  if (HasExtension(path, u".exe") && DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(kAppPathsKey), FileName(path)))
-    LogEvent(log_kind::kRegistryKeyRemoved, WideString(u"HKLM\\") + kAppPathsKey + u"\\" + FileName(path));
+  if (HasExtension(path, u".exe") && DeleteRegistryTree(ProductRegistryRoot(), WideString(kAppPathsKey), FileName(path)))
+    LogEvent(log_kind::kRegistryKeyRemoved, RootPrefix() + kAppPathsKey + u"\\" + FileName(path));
 }
 
 void UninstallWorker(NamedEvent& /*stopEvent*/, void* window) {

@@ -9,7 +9,9 @@
 #include "app/win/admin_rights.h"
 #include "app/win/elevated_launch.h"
 #include "app/win/focus_window.h"
+#include "app/win/scope_choice.h"
 #include "engine/win/run_rollback.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/uninstall_record.h"
 #include "uninstall/win/quiet_uninstall.h"
 #include "uninstall/win/record_product.h"
@@ -76,12 +78,26 @@ int RelaunchUninstaller() {
   return RelaunchAndWait(u"", WithFullRecordPath(RelaunchArguments()), focus.Window(), u"elevated uninstaller");
 }
 
+// A record that says "[InstallScope]" "user" is a per-user install's: its
+// uninstall is the user's own and never elevates.
+bool PerUserRecord(const WideString& commandLine) {
+  WideString recordPath = UninstallRecordArgument(commandLine);
+  if (recordPath.IsEmpty()) return false;
+  ExpandFolderMacros(recordPath);
+  return ReadScriptScope(AbsolutePath(recordPath)).scope == InstallScope::User;
+}
+
 }  // namespace
 
 int RunUninstaller() {
   InstallState& state = State();
   state.InstallerTitle = u"UnInstaller";
   const WideString commandLine = state.CommandLine;
+  if (PerUserRecord(commandLine)) {
+    EnterRunScope(RunScope::User);
+    LogEvent(log_kind::kScope, WideString(u"a product installed for the current user alone"));
+    return UninstallHere(commandLine);
+  }
   if (HasAdminRights()) return UninstallHere(commandLine);
   if (commandLine.Find(u"--IsElevated") != 0) {
     ShowMessage(nullptr,

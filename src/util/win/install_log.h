@@ -46,6 +46,8 @@ constexpr const WChar* kUninstallRecord = u"uninstall record";
 constexpr const WChar* kContainer = u"container";
 constexpr const WChar* kRelaunch = u"relaunch";
 constexpr const WChar* kRollback = u"rollback";
+constexpr const WChar* kSkipped = u"skipped";  // left out of a per-user install
+constexpr const WChar* kScope = u"scope";      // who the run installs for
 }  // namespace log_kind
 
 // Opens path for appending (creating the file and its folder when missing)

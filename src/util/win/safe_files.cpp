@@ -81,6 +81,16 @@ bool ProcessIsAdministrator() {
   return member != FALSE;
 }
 
+namespace {
+bool g_perUserRun = false;
+}  // namespace
+
+void SetPerUserRun(bool perUser) { g_perUserRun = perUser; }
+
+Protection RunOwnProtection() {
+  return !g_perUserRun && ProcessIsAdministrator() ? Protection::AdministratorsOnly : Protection::Inherited;
+}
+
 ScopedFileHandle OpenByPath(const WideString& path, DWORD access, DWORD share, DWORD disposition,
                             DWORD flagsAndAttributes) {
   return ScopedFileHandle(

@@ -41,6 +41,14 @@ struct ItemIdentity {
 // as SYSTEM): what it creates for itself is then protected from other users.
 bool ProcessIsAdministrator();
 
+// A run for the current user alone (set once at start): what it makes for
+// itself stays under its profile's rules, which are that user's already.
+void SetPerUserRun(bool perUser);
+// The rules of what the run makes for itself alone (its temporary files
+// and folders, its journal): the administrative accounts' alone in an
+// administrator's run for every user, inherited otherwise.
+Protection RunOwnProtection();
+
 // --- Opening -------------------------------------------------------------
 
 // CreateFileW as it is, for files the caller names itself and owns (logs,

@@ -24,9 +24,7 @@ bool CreateEmpty(const WideString& path, Protection protection) {
 // An administrator's temporary files (the uninstaller's copy, the programs
 // and data it extracts, its relay file) are for the administrative accounts
 // alone; another user's %TEMP% is that user's already.
-Protection TempProtection() {
-  return ProcessIsAdministrator() ? Protection::AdministratorsOnly : Protection::Inherited;
-}
+Protection TempProtection() { return RunOwnProtection(); }
 
 uint32_t UnguessableNumber() {
   uint32_t number = 0;

@@ -9,6 +9,7 @@
 #include "app/install_state.h"
 #include "engine/win/install_worker.h"
 #include "engine/win/run_rollback.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/uninstall_record.h"
 #include "payload/win/payload_context.h"
 #include "resources/resource_ids.h"
@@ -76,9 +77,15 @@ void dlgInstall::OnCreate() {
   PayloadContext* payload = PublishedPayload();
   if (payload != nullptr && payload->HasLicence()) ShowWindow(DialogItem(IDC_LICENSE_LINK), SW_SHOW);
   AddCloseButton();
+  // The elevated copy started for the choice of all users: the folder
+  // chosen with it, installed into at once.
+  const bool chosenAlready = !state.ScopeChosenFolder.IsEmpty();
+  if (chosenAlready) state.InstallTo = state.ScopeChosenFolder;
+  scopeFolderSource_ = state.InstallTo;
+  if (state.AsksForScope) ShowScopeChoice();
   ShowInstallFolder();
   pollTimer_ = AddTimer(kPollMs);
-  if (state.Silent) StartInstall();
+  if (state.Silent || chosenAlready) StartInstall();
   SetActiveWindow(Window());
   SetForegroundWindow(Window());
 }
@@ -127,6 +134,12 @@ void dlgInstall::OnCommand(int id, HWND, int code) {
       break;
     case IDC_CHOOSE_FOLDER:
       if (page_ == WizardPage::Ready) ChooseFolder();
+      break;
+    case IDC_SCOPE_ALL_USERS:
+      if (page_ == WizardPage::Ready) ChangeScope(RunScope::Machine);
+      break;
+    case IDC_SCOPE_JUST_ME:
+      if (page_ == WizardPage::Ready) ChangeScope(RunScope::User);
       break;
     default:
       break;
@@ -183,13 +196,23 @@ void dlgInstall::OnTimer(UINT id, int) {
 
 void dlgInstall::StartInstall() {
   InstallState& state = State();
+  if (state.AsksForScope && state.Scope == RunScope::Machine) {
+    // For all users: the elevated copy installs (this process has no
+    // rights to); the wizard ends here without an outcome of its own.
+    state.AllUsersChosen = true;
+    LogEvent(log_kind::kScope, u"the person chose all users: the elevated copy installs into " + state.InstallTo);
+    EndWizard();
+    return;
+  }
+  if (state.AsksForScope) LogEvent(log_kind::kScope, WideString(u"the person chose the current user alone"));
   page_ = WizardPage::Installing;
   installThread_.KeepRunningWhile(&RunJournalBusy);
   if (!installThread_.Start(InstallWorker, Window(), kThreadStopMs)) {
     state.InstallFailed = true;
     state.Outcome = InstallOutcome::Failed;
   }
-  for (int id : {IDC_INSTALL_FOLDER, IDC_CHOOSE_FOLDER, IDC_LICENSE_LINK, IDC_INSTALL}) {
+  for (int id : {IDC_INSTALL_FOLDER, IDC_CHOOSE_FOLDER, IDC_LICENSE_LINK, IDC_INSTALL, IDC_SCOPE_ALL_USERS,
+                 IDC_SCOPE_JUST_ME}) {
     ShowWindow(DialogItem(id), SW_HIDE);
   }
   HWND progress = DialogItem(IDC_PROGRESS);
@@ -313,5 +336,22 @@ void dlgInstall::ChooseFolder() {
   // A virtual folder (such as "This PC") has no path to install to.
   if (!hasPath || path[0] == 0) return;
   state.InstallTo = ChosenInstallFolder(WideString(path), defaultInstallPath_);
+  folderChosen_ = true;
+  ShowInstallFolder();
+}
+
+void dlgInstall::ShowScopeChoice() {
+  const bool allUsers = State().Scope == RunScope::Machine;
+  CheckRadioButton(Window(), IDC_SCOPE_ALL_USERS, IDC_SCOPE_JUST_ME,
+                   allUsers ? IDC_SCOPE_ALL_USERS : IDC_SCOPE_JUST_ME);
+  for (int id : {IDC_SCOPE_ALL_USERS, IDC_SCOPE_JUST_ME}) ShowWindow(DialogItem(id), SW_SHOW);
+}
+
+void dlgInstall::ChangeScope(RunScope scope) {
+  InstallState& state = State();
+  if (state.Scope == scope) return;
+  EnterRunScope(scope);
+  // "<Program Files>" is another folder now.
+  if (!folderChosen_) state.InstallTo = scopeFolderSource_;
   ShowInstallFolder();
 }

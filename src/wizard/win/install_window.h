@@ -2,7 +2,8 @@
 // dlgInstall: the installer's one interactive window. A borderless dialog
 // (template 101) with four pages painted on one background: Ready, where the
 // user sees the product, the install folder and the space it needs, may
-// read the licence and choose another folder; Installing, which follows the
+// read the licence, choose another folder and, for a script that lets the
+// person choose, who the install is for; Installing, which follows the
 // install worker by polling State() every 250 ms; Finished, with the result
 // and the optional actions (restart, shortcuts, program runs); and
 // ProcessingActions while the chosen actions run on a thread of their own.
@@ -15,6 +16,7 @@
 
 #include <cstdint>
 
+#include "script/install_scope.h"
 #include "ui/win/framed_dialog.h"
 #include "ui/win/value_list.h"
 #include "util/wide_string.h"
@@ -52,6 +54,10 @@ class dlgInstall : public FramedDialog {
   void HandleClose();
   void ChooseFolder();
   void ShowLicence();
+  // Who the install is for, on the Ready page: the folder follows the
+  // choice until the person picks one.
+  void ShowScopeChoice();
+  void ChangeScope(RunScope scope);
   void EndWizard();
 
   // install_pages.cpp
@@ -75,6 +81,8 @@ class dlgInstall : public FramedDialog {
   XValueList options_;
   HICON optionIcons_[7]{};  // four state icons, then restart, shortcut and run rows
   WideString defaultInstallPath_;
+  WideString scopeFolderSource_;  // the install folder with its macros, for a change of scope
+  bool folderChosen_ = false;
   WideString headerName_;  // the product in the header: empty without a [Project Name]
   WizardPage page_ = WizardPage::Ready;
   bool installCompleted_ = false;

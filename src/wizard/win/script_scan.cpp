@@ -1,6 +1,7 @@
 #include "wizard/win/script_scan.h"
 
 #include "app/install_state.h"
+#include "engine/win/run_scope.h"
 #include "engine/win/shortcuts.h"
 #include "engine/win/uninstall_record.h"
 #include "payload/win/payload_context.h"
@@ -123,7 +124,7 @@ void Scanner::UseShortcutFolder(const WideString& shortcutPath) {
 // value of the uninstall record that its "UninstallString" names.
 void Scanner::UsePreviousInstallFolder() {
   const WideString uninstallString = ReadRegistryString(
-      HKEY_LOCAL_MACHINE, UninstallKeyPath(State().ProjectName), WideString(u"UninstallString"));
+      ProductRegistryRoot(), UninstallKeyPath(State().ProjectName), WideString(u"UninstallString"));
   if (uninstallString.IsEmpty()) return;
   const WideString recordPath = UninstallRecordArgument(uninstallString);
   if (recordPath.IsEmpty()) return;

@@ -1,4 +1,4 @@
-#include "packer/scope_rules.h"
+#include "engine/scope_rules.h"
 
 #include "engine/folder_macro_text.h"
 #include "util/path_text.h"
