@@ -63,6 +63,7 @@ struct Journal {
 
 Journal* g_journal = nullptr;
 KeepAsideMoveCall g_keepAsideMove = nullptr;
+JournalFlushCall g_flushCall = nullptr;
 
 // Threads inside a journal call or an undo (RunJournalBusy).
 std::atomic<int> g_busy{0};
@@ -103,7 +104,8 @@ bool WriteBytes(Journal& journal, const uint8_t* data, size_t size) {
 
 // What a power loss would leave of the journal is what the flushes took.
 bool Flush(Journal& journal) {
-  if (FlushFileBuffers(journal.file.Get())) {
+  const HANDLE file = journal.file.Get();
+  if (g_flushCall != nullptr ? g_flushCall(file) : FlushFileBuffers(file) != FALSE) {
     journal.durable = journal.written;
     return true;
   }
@@ -839,6 +841,8 @@ void KeepRunJournalForRetry() {
 }
 
 void SetKeepAsideMoveCallForTests(KeepAsideMoveCall call) { g_keepAsideMove = call; }
+
+void SetJournalFlushCallForTests(JournalFlushCall call) { g_flushCall = call; }
 
 void LeaveRunJournalAsAfterPowerLoss() {
   Journal* journal = g_journal;

@@ -175,6 +175,10 @@ void LeaveRunJournalAsAfterPowerLoss();
 // restores it), so that a refused rename (another volume) can be staged.
 using KeepAsideMoveCall = bool (*)(const WideString& from, const WideString& to);
 void SetKeepAsideMoveCallForTests(KeepAsideMoveCall call);
+// Tests only: replaces FlushFileBuffers of the journal (nullptr restores
+// it), so that the flushes can be counted and a failing one staged.
+using JournalFlushCall = bool (*)(HANDLE file);
+void SetJournalFlushCallForTests(JournalFlushCall call);
 
 // The kept-aside files of a committed journal of version (its header's)
 // are deleted (at the next restart when in use), as CommitRunJournal does:

@@ -901,3 +901,37 @@ TEST(JournalUndo, AReaderOfTheJournalDoesNotBlockRecovery) {
   EXPECT_EQ(Content(file), "old");
   EXPECT_FALSE(Exists(journal));
 }
+
+namespace {
+int g_flushes = 0;
+bool CountFlush(HANDLE file) {
+  ++g_flushes;
+  return FlushFileBuffers(file) != FALSE;
+}
+bool RefuseFlush(HANDLE) {
+  SetLastError(ERROR_DISK_FULL);
+  return false;
+}
+}  // namespace
+
+// What a power loss would leave of the journal is what reached the disk:
+// the plan is flushed before the first change, and a flush that fails
+// stops the run (its changes are undone from what the journal holds).
+TEST(JournalUndo, ThePlanIsFlushedAndAFailedFlushStopsTheRun) {
+  TestFolder folder;
+  const WideString file = folder / u"a.txt";
+  ASSERT_TRUE(WriteWholeFile(file, "old"));
+  g_flushes = 0;
+  SetJournalFlushCallForTests(&CountFlush);
+  ASSERT_TRUE(BeginRunJournal(folder / u"PloveUninstall\\", u"Flush Test"));
+  StartRunPlan({file});
+  ASSERT_TRUE(EndRunPlan());
+  EXPECT_GE(g_flushes, 1);
+  SetJournalFlushCallForTests(&RefuseFlush);
+  JournalRegistryValue(HKEY_CURRENT_USER, kKey, WideString(u"Flushed"));
+  SetJournalFlushCallForTests(nullptr);
+  EXPECT_TRUE(RunJournalFailed());
+  StringList notRestored;
+  RollBackRunJournal(notRestored);
+  EXPECT_EQ(Content(file), "old");
+}
