@@ -84,15 +84,6 @@ WideString EntryValue(const WideString& name, const WChar* value) {
   return ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(name), WideString(value));
 }
 
-// Runs a command line of the product's entry ("program" arguments).
-DWORD RunEntryCommand(const WideString& commandLine) {
-  const int close = commandLine.FindChar(u'"', 2);
-  WideString arguments = commandLine.From(close + 1);
-  arguments.TrimLeadingSpaces();
-  SetupProcess run(commandLine.Mid(2, close - 1), arguments);
-  return run.Wait();
-}
-
 // What Wine itself adds the first time a console program (the probe) runs
 // is not the installer's.
 bool WineOwn(const std::string& difference) {

@@ -149,6 +149,14 @@ std::vector<WideString> SetupProcess::Leftovers() const {
   return left;
 }
 
+DWORD RunEntryCommand(const WideString& commandLine, DWORD timeoutMs) {
+  const int close = commandLine.FindChar(u'"', 2);
+  WideString arguments = commandLine.From(close + 1);
+  arguments.TrimLeadingSpaces();
+  SetupProcess run(commandLine.Mid(2, close - 1), arguments);
+  return run.Wait(timeoutMs);
+}
+
 bool FileExists(const WideString& path) { return GetFileAttributesW(path.W()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string FileBytes(const WideString& path) {

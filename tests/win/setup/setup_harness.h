@@ -82,6 +82,11 @@ class SetupProcess {
   std::vector<WideString> entriesBefore_;
 };
 
+// Runs a command line of a product's entry (its quoted program, then the
+// arguments, as UninstallString and QuietUninstallString hold them) and
+// waits for it; the exit code, or STILL_ACTIVE past the time-out.
+DWORD RunEntryCommand(const WideString& commandLine, DWORD timeoutMs = 120000);
+
 // Registry and file helpers.
 bool FileExists(const WideString& path);
 std::string FileBytes(const WideString& path);

@@ -52,14 +52,6 @@ WideString UserPrograms() {
   return WideString(path) + u"\\Programs\\";
 }
 
-DWORD RunEntryCommand(const WideString& commandLine) {
-  const int close = commandLine.FindChar(u'"', 2);
-  WideString arguments = commandLine.From(close + 1);
-  arguments.TrimLeadingSpaces();
-  SetupProcess run(commandLine.Mid(2, close - 1), arguments);
-  return run.Wait();
-}
-
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;

@@ -42,15 +42,6 @@ DWORD RegistrationMark() {
   return value;
 }
 
-// Runs an entry's command line (quoted program, then arguments) and waits.
-DWORD RunEntryCommand(const WideString& commandLine) {
-  const int close = commandLine.FindChar(u'"', 2);
-  WideString arguments = commandLine.From(close + 1);
-  arguments.TrimLeadingSpaces();
-  SetupProcess run(commandLine.Mid(2, close - 1), arguments);
-  return run.Wait(60000);
-}
-
 bool On64BitWindowsWith32BitPart() {
   return !Wow64SystemFolder().IsEmpty() && FileExists(Wow64SystemFolder() + u"kernel32.dll");
 }
@@ -86,7 +77,7 @@ TEST(Wow64SystemFolder, A64BitProductsSystemFileGoesToTheRealSystemFolderAndBack
   const WideString quiet = ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Plove Native"),
                                               WideString(u"QuietUninstallString"));
   ASSERT_FALSE(quiet.IsEmpty());
-  EXPECT_EQ(RunEntryCommand(quiet), 0u);
+  EXPECT_EQ(RunEntryCommand(quiet, 60000), 0u);
   EXPECT_FALSE(FileExists(native + u"plv-native64.dll"));
   EXPECT_FALSE(FileExists(native + u"plv-native64\\note.txt"));
   EXPECT_EQ(RegistrationMark(), 0u) << "the 64-bit DLL was not unregistered";
@@ -157,7 +148,7 @@ TEST(Wow64SystemFolder, A64BitProductsUninstallerUndoesAnInterruptedRunFirst) {
   const WideString quiet = ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKeyPath(u"Plove Native Cut"),
                                               WideString(u"QuietUninstallString"));
   ASSERT_FALSE(quiet.IsEmpty());
-  EXPECT_EQ(RunEntryCommand(quiet), 0u);
+  EXPECT_EQ(RunEntryCommand(quiet, 60000), 0u);
   EXPECT_FALSE(FileExists(extra));
   EXPECT_FALSE(FileExists(journal));
   EXPECT_FALSE(FileExists(u"C:\\Plove Native Cut\\note.txt"));
