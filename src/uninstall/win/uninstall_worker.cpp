@@ -159,7 +159,8 @@ void UnregisterDll(const WideString& path) {
 }
 
 void RemoveAppPath(const WideString& path) {
-  if (HasExtension(path, u".exe") && DeleteRegistryTree(ProductRegistryRoot(), WideString(kAppPathsKey), FileName(path)))
+  if (HasExtension(path, u".exe") &&
+      DeleteRegistryTree(ProductRegistryRoot(), WideString(kAppPathsKey), FileName(path)))
     LogEvent(log_kind::kRegistryKeyRemoved, RootPrefix() + kAppPathsKey + u"\\" + FileName(path));
 }
 

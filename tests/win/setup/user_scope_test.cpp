@@ -245,8 +245,9 @@ TEST(UserScope, WizardChoiceAllUsersGoesToTheElevatedCopy) {
 // the user's own uninstaller folder.
 TEST(UserScope, FailedRunLeavesTheProfileAsItWas) {
   TestFolder folder;
-  const WideString setup = PackSetup(folder, u"setup.exe",
-                                     Product("Plove Undone", "user", "[CopyFile]\r\napp.txt\r\n<Destination>app.txt\\in.txt\r\n"));
+  // The second file's folder would be the first file.
+  const std::string blocked = "[CopyFile]\r\napp.txt\r\n<Destination>app.txt\\in.txt\r\n";
+  const WideString setup = PackSetup(folder, u"setup.exe", Product("Plove Undone", "user", blocked));
   const PrefixSnapshot before = TakePrefixSnapshot();
   const WideString log = folder / u"install.log";
   SetupProcess run(setup, u"--silent --log=\"" + log + u"\"");
