@@ -25,16 +25,18 @@ namespace {
 // Start-menu shortcut, and registry lines for the product's root (HKA), the
 // user's classes (HKCR) and the machine (HKLM).
 std::vector<PackSource> Product(const std::string& name, const std::string& scope,
-                                const std::string& extra = std::string()) {
+                                const std::string& extra = std::string(), const std::string& version = "1.0") {
   const std::string script =
-      "[Project Name]\r\n" + name + "\r\n[ProgramVersion]\r\n1.0\r\n[InstallScope]\r\n" + scope +
+      "[Project Name]\r\n" + name + "\r\n[ProgramVersion]\r\n" + version + "\r\n[InstallScope]\r\n" + scope +
       "\r\n[Install To]\r\n<Program Files>" + name + "\r\n[UninstallSettings]\r\nPlove Tests\r\n"
       "[CopyFile]\r\napp.txt\r\n<Destination>app.txt\r\n"
       "[CopyFile]\r\ncommon.txt\r\n<Common Files>" + name + "\\common.txt\r\n"
       "[CreateIcon]\r\n<Destination>app.txt\r\n<Start Programs>" + name + ".lnk\r\n\r\n\r\n"
       "[Registry]\r\nHKA\r\nSoftware\\" + name + "\r\nSTRING\r\nWhere\r\n<Destination>\r\n"
       "[Registry]\r\nHKCR\r\n." + name + "\r\nSTRING\r\n\r\n" + name + ".File\r\n" + extra;
-  return {{"setup.dat", Bytes(script)}, {"app.txt", Bytes("app\r\n")}, {"common.txt", Bytes("common\r\n")}};
+  return {{"setup.dat", Bytes(script)},
+          {"app.txt", Bytes("app " + version + "\r\n")},
+          {"common.txt", Bytes("common\r\n")}};
 }
 
 const std::string kMachineLines =
@@ -103,7 +105,7 @@ TEST(UserScope, UserScriptStaysInTheProfileAndHive) {
   ASSERT_EQ(run.Wait(), 0u);
 
   const WideString programs = UserPrograms();
-  EXPECT_EQ(FileBytes(programs + u"Plove Mine\\app.txt"), "app\r\n");
+  EXPECT_EQ(FileBytes(programs + u"Plove Mine\\app.txt"), "app 1.0\r\n");
   EXPECT_EQ(FileBytes(programs + u"Common\\Plove Mine\\common.txt"), "common\r\n");
   EXPECT_TRUE(Entry(HKEY_LOCAL_MACHINE, name, u"UninstallString").IsEmpty());
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, WideString(u"Software\\Plove Mine"), WideString(u"Where")),
@@ -260,6 +262,26 @@ TEST(UserScope, FailedRunLeavesTheProfileAsItWas) {
     const std::string lower = Lower(difference);
     if (lower.find("hkcu\\console") == std::string::npos && lower.find("hkcu\\software\\wine") == std::string::npos)
       left.push_back(difference);
+  }
+  EXPECT_TRUE(left.empty()) << DifferencesText(left);
+}
+
+// A newer version over the user's own install: one entry, the new files,
+// and its uninstaller removes them all.
+TEST(UserScope, UpgradeReplacesTheUsersOwnInstall) {
+  TestFolder folder;
+  const WideString name(u"Plove Newer");
+  const PrefixSnapshot before = TakePrefixSnapshot();
+  SetupProcess first(PackSetup(folder, u"v1.exe", Product("Plove Newer", "user")), u"--silent");
+  ASSERT_EQ(first.Wait(), 0u);
+  SetupProcess second(PackSetup(folder, u"v2.exe", Product("Plove Newer", "user", std::string(), "2.0")), u"--silent");
+  ASSERT_EQ(second.Wait(), 0u);
+  EXPECT_EQ(Entry(HKEY_CURRENT_USER, name, u"DisplayVersion"), WideString(u"2.0"));
+  EXPECT_EQ(FileBytes(UserPrograms() + u"Plove Newer\\app.txt"), "app 2.0\r\n");
+  EXPECT_EQ(RunEntryCommand(Entry(HKEY_CURRENT_USER, name, u"QuietUninstallString")), 0u);
+  std::vector<std::string> left;
+  for (const std::string& difference : DifferencesFrom(before, TakePrefixSnapshot())) {
+    if (!LeftByUninstall(difference)) left.push_back(difference);
   }
   EXPECT_TRUE(left.empty()) << DifferencesText(left);
 }
