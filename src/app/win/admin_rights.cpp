@@ -1,6 +1,5 @@
 #include "app/win/admin_rights.h"
 
-#include "app/install_state.h"
 #include "engine/win/folder_macros.h"
 #include "util/wide_string.h"
 #include "util/win/scoped_handle.h"
@@ -11,14 +10,11 @@ bool HasAdminRights() {
   // A name of this process's own: runs at the same time must not find each
   // other's probe in the way. Deleted as it is closed, so none stays behind.
   static LONG counter = 0;
-  WideString probe = WideString::Format(u"<Program Files>PloveInstaller-%u-%u.TMP", GetCurrentProcessId(),
-                                        static_cast<unsigned>(InterlockedIncrement(&counter)));
   // The machine's Program Files, whoever this run installs for.
-  InstallState& state = State();
-  const RunScope scope = state.Scope;
-  state.Scope = RunScope::Machine;
-  ExpandFolderMacros(probe);
-  state.Scope = scope;
+  const WideString folder = MachineProgramFilesFolder();
+  if (folder.IsEmpty()) return false;
+  const WideString probe = WideString::Format(u"%sPloveInstaller-%u-%u.TMP", folder, GetCurrentProcessId(),
+                                              static_cast<unsigned>(InterlockedIncrement(&counter)));
   ScopedFileHandle file =
       CreateNewFile(probe, GENERIC_WRITE, 0, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
   return file.IsValid();

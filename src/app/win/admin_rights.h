@@ -1,8 +1,9 @@
 #pragma once
 // Whether this process may write where an install writes.
 
-// True when a file "<Program Files>PloveInstaller-<process>-<n>.TMP" (a name
-// no other run uses) can be created for writing; it is deleted again as it
+// True when a file "PloveInstaller-<process>-<n>.TMP" (a name no other run
+// uses) can be created for writing in the machine's program folder, also
+// in a per-user run; it is deleted again as it
 // is closed, at once. Nothing is reported.
 bool HasAdminRights();
 

@@ -100,6 +100,12 @@ void SubstituteShellFolder(WideString& text, FolderMacro macro, int csidl) {
 
 }  // namespace
 
+WideString MachineProgramFilesFolder() {
+  WideString folder = MachineFolder(u"ProgramFilesDir", u"ProgramW6432Dir");
+  if (!folder.IsEmpty()) AddBackslash(folder);
+  return folder;
+}
+
 void ExpandFolderMacros(WideString& text) {
   // Each folder is looked up only for a text that names its macro: the
   // look-ups ask the registry and the shell, and every placed file has its

@@ -75,8 +75,11 @@ class ScriptPass {
   // every destination; without a marker in any of them there are none (and
   // the pass does not compare every destination with every other).
   bool Accept(WideString& destination) const {
-    if (PerUserRun() && !WindowsFolderMacroIn(destination).IsEmpty()) return false;
-    return !variants_ || AcceptVariant(destination, copyTargets_);
+    return !LeftOutForUser(destination) && (!variants_ || AcceptVariant(destination, copyTargets_));
+  }
+  // A per-user run places nothing in Windows' own folders.
+  static bool LeftOutForUser(const WideString& destination) {
+    return PerUserRun() && !WindowsFolderMacroIn(destination).IsEmpty();
   }
 
   WideString Next() {
@@ -223,11 +226,11 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
     state.ProgressTotal = copyTotal_;
     state.ProgressChanged = true;
   }
-  if (!Accept(destination)) {
-    if (PerUserRun() && !WindowsFolderMacroIn(destination).IsEmpty())
-      LogSkippedForUser(u"[CopyFile] " + destination, WideString(u"Windows' own folders are the machine's"));
+  if (LeftOutForUser(destination)) {
+    LogSkippedForUser(u"[CopyFile] " + destination, WideString(u"Windows' own folders are the machine's"));
     return true;
   }
+  if (!Accept(destination)) return true;
   WideString memberName = member;
   ExpandFolderMacros(memberName);
   PreparedMember prepared;

@@ -7,13 +7,11 @@
 
 #include "util/wide_string.h"
 
-extern const WChar kRunOnceKey[];
-WideString LogonDeletionValueName(const WideString& product);
-
 // Asks for path's deletion at the next logon. False when the value could
 // not be written.
 bool DeleteAtNextLogon(const WideString& path, const WideString& product);
 
 // Takes back the product's deletion at the next logon (a new install has
-// put its uninstaller where the old one was). True when one was pending.
+// put its uninstaller where the old one was), noted in the run's journal
+// first. True when one was pending.
 bool CancelDeletionAtNextLogon(const WideString& product);

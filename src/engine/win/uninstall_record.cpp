@@ -191,10 +191,7 @@ bool WriteUninstallRecord() {
     return false;
   }
   CancelDeletionAtRestart(copyPath);
-  if (PerUserRun()) {
-    JournalRegistryValue(HKEY_CURRENT_USER, WideString(kRunOnceKey), LogonDeletionValueName(state.ProjectName));
-    CancelDeletionAtNextLogon(state.ProjectName);
-  }
+  if (PerUserRun()) CancelDeletionAtNextLogon(state.ProjectName);
 
   const WideString recordPath = WideString::Format(u"%sPloveUninstall-%s.dat", folder, state.ProjectName);
   if (JournalBeforeFile(recordPath) == KeepAside::NotKept) return false;

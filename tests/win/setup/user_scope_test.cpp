@@ -59,32 +59,50 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// The differences that touch the machine rather than the user's profile and
-// hive (what Wine adds for its own sake aside).
-std::vector<std::string> MachineChanges(const PrefixSnapshot& before) {
+// The prefix's differences from before that expected does not allow.
+template <typename Allowed>
+std::vector<std::string> ChangesExcept(const PrefixSnapshot& before, Allowed expected) {
   std::vector<std::string> found;
   for (const std::string& difference : DifferencesFrom(before, TakePrefixSnapshot())) {
     const std::string lower = Lower(difference);
-    if (lower.find("hkcu\\") != std::string::npos || lower.find("c:\\users\\") != std::string::npos) continue;
-    found.push_back(difference);
+    if (!expected(lower)) found.push_back(difference);
   }
   return found;
+}
+
+// What Wine adds for its own sake the first time a program runs.
+bool WineOwn(const std::string& lower) {
+  return lower.find("hkcu\\console") != std::string::npos || lower.find("hkcu\\software\\wine") != std::string::npos;
+}
+
+// The user's profile and hive, where a per-user install may write.
+bool InTheUsersOwn(const std::string& lower) {
+  return lower.find("hkcu\\") != std::string::npos || lower.find("c:\\users\\") != std::string::npos;
 }
 
 // What stays after a per-user uninstall: its own file, until the RunOnce
 // value removes it at the next logon, keys emptied of their values, and the
 // user's program folder itself.
-bool LeftByUninstall(const std::string& difference) {
-  const std::string lower = Lower(difference);
-  return lower.find("ploveuninstall") != std::string::npos || lower.find("runonce") != std::string::npos ||
-         lower.find("added key") == 0 || lower.find("hkcu\\console") != std::string::npos ||
-         lower == "added folder " + Lower(UserPrograms().ToUtf8()).substr(0, UserPrograms().Length() - 1) ||
-         lower.find("hkcu\\software\\wine") != std::string::npos;
+bool LeftByUninstall(const std::string& lower) {
+  return WineOwn(lower) || lower.find("ploveuninstall") != std::string::npos ||
+         lower.find("runonce") != std::string::npos || lower.find("added key") == 0 ||
+         lower == "added folder " + Lower(UserPrograms().ToUtf8()).substr(0, UserPrograms().Length() - 1);
 }
 
 bool LoggedByElevatedCopy(const std::vector<InstallLogLine>& log) {
   return std::any_of(log.begin(), log.end(),
                      [](const InstallLogLine& line) { return line.role.Find(u"elevated") != 0; });
+}
+
+// The wizard's install went to root's entry (HKLM or HKCU) and not the
+// other's, by an elevated copy or by the first process alone; its
+// uninstaller then removes it.
+void ExpectInstalledUnder(HKEY root, const WideString& name, const WideString& log) {
+  const HKEY other = root == HKEY_CURRENT_USER ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+  EXPECT_FALSE(Entry(root, name, u"UninstallString").IsEmpty());
+  EXPECT_TRUE(Entry(other, name, u"UninstallString").IsEmpty());
+  EXPECT_EQ(LoggedByElevatedCopy(ReadInstallLog(log)), root == HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(RunEntryCommand(Entry(root, name, u"QuietUninstallString")), 0u);
 }
 
 bool LogMentions(const std::vector<InstallLogLine>& log, const WChar* kind, const WChar* part) {
@@ -112,7 +130,7 @@ TEST(UserScope, UserScriptStaysInTheProfileAndHive) {
             programs + u"Plove Mine\\");
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, WideString(u"Software\\Classes\\.Plove Mine"), WideString()),
             WideString(u"Plove Mine.File"));
-  const std::vector<std::string> machine = MachineChanges(before);
+  const std::vector<std::string> machine = ChangesExcept(before, InTheUsersOwn);
   EXPECT_TRUE(machine.empty()) << DifferencesText(machine);
   EXPECT_FALSE(LoggedByElevatedCopy(ReadInstallLog(log)));
 
@@ -123,10 +141,7 @@ TEST(UserScope, UserScriptStaysInTheProfileAndHive) {
   EXPECT_FALSE(FileExists(programs + u"Plove Mine\\app.txt"));
   EXPECT_TRUE(Entry(HKEY_CURRENT_USER, name, u"UninstallString").IsEmpty());
   EXPECT_FALSE(LoggedByElevatedCopy(ReadInstallLog(log)));
-  std::vector<std::string> left;
-  for (const std::string& difference : DifferencesFrom(before, TakePrefixSnapshot())) {
-    if (!LeftByUninstall(difference)) left.push_back(difference);
-  }
+  const std::vector<std::string> left = ChangesExcept(before, LeftByUninstall);
   EXPECT_TRUE(left.empty()) << DifferencesText(left);
 }
 
@@ -208,10 +223,7 @@ TEST(UserScope, WizardChoiceJustForMe) {
   ASSERT_TRUE(driver::WaitFor([&] { return driver::ControlText(wizard, IDC_CANCEL_INSTALL) == u"Finish"; }, 60000));
   driver::ClickByMessage(GetDlgItem(wizard, IDC_CANCEL_INSTALL));
   EXPECT_EQ(run.Wait(), 0u);
-  EXPECT_FALSE(Entry(HKEY_CURRENT_USER, name, u"UninstallString").IsEmpty());
-  EXPECT_TRUE(Entry(HKEY_LOCAL_MACHINE, name, u"UninstallString").IsEmpty());
-  EXPECT_FALSE(LoggedByElevatedCopy(ReadInstallLog(log)));
-  EXPECT_EQ(RunEntryCommand(Entry(HKEY_CURRENT_USER, name, u"QuietUninstallString")), 0u);
+  ExpectInstalledUnder(HKEY_CURRENT_USER, name, log);
 }
 
 // All users, the preselected choice: the elevated copy installs into the
@@ -237,10 +249,7 @@ TEST(UserScope, WizardChoiceAllUsersGoesToTheElevatedCopy) {
   EXPECT_NE(finished, first);
   driver::ClickByMessage(GetDlgItem(finished, IDC_CANCEL_INSTALL));
   EXPECT_EQ(run.Wait(), 0u);
-  EXPECT_FALSE(Entry(HKEY_LOCAL_MACHINE, name, u"UninstallString").IsEmpty());
-  EXPECT_TRUE(Entry(HKEY_CURRENT_USER, name, u"UninstallString").IsEmpty());
-  EXPECT_TRUE(LoggedByElevatedCopy(ReadInstallLog(log)));
-  EXPECT_EQ(RunEntryCommand(Entry(HKEY_LOCAL_MACHINE, name, u"QuietUninstallString")), 0u);
+  ExpectInstalledUnder(HKEY_LOCAL_MACHINE, name, log);
 }
 
 // A per-user run that fails is undone like any other, from its journal in
@@ -257,12 +266,7 @@ TEST(UserScope, FailedRunLeavesTheProfileAsItWas) {
   const std::vector<InstallLogLine> lines = ReadInstallLog(log);
   EXPECT_TRUE(LogMentions(lines, u"file new", u"Plove Undone\\app.txt"));
   EXPECT_TRUE(LogMentions(lines, u"rollback", u"the changes of this run were undone"));
-  std::vector<std::string> left;
-  for (const std::string& difference : DifferencesFrom(before, TakePrefixSnapshot())) {
-    const std::string lower = Lower(difference);
-    if (lower.find("hkcu\\console") == std::string::npos && lower.find("hkcu\\software\\wine") == std::string::npos)
-      left.push_back(difference);
-  }
+  const std::vector<std::string> left = ChangesExcept(before, WineOwn);
   EXPECT_TRUE(left.empty()) << DifferencesText(left);
 }
 
@@ -279,9 +283,6 @@ TEST(UserScope, UpgradeReplacesTheUsersOwnInstall) {
   EXPECT_EQ(Entry(HKEY_CURRENT_USER, name, u"DisplayVersion"), WideString(u"2.0"));
   EXPECT_EQ(FileBytes(UserPrograms() + u"Plove Newer\\app.txt"), "app 2.0\r\n");
   EXPECT_EQ(RunEntryCommand(Entry(HKEY_CURRENT_USER, name, u"QuietUninstallString")), 0u);
-  std::vector<std::string> left;
-  for (const std::string& difference : DifferencesFrom(before, TakePrefixSnapshot())) {
-    if (!LeftByUninstall(difference)) left.push_back(difference);
-  }
+  const std::vector<std::string> left = ChangesExcept(before, LeftByUninstall);
   EXPECT_TRUE(left.empty()) << DifferencesText(left);
 }
