@@ -22,7 +22,11 @@
 #     leaves, and one more install of each with the peak memory of every
 #     installing process (ours: the first process and its elevated copy,
 #     which does the work);
-#   - checks that both installed trees equal the corpus (SHA-256 of every file);
+#   - in the same turns, Windows' own copy of the installed tree (xcopy /E
+#     of the corpus, placed in the prefix as another installer left it,
+#     into a new folder under Program Files): the floor of an install, each
+#     install reported against it;
+#   - checks that every installed tree equals the corpus (SHA-256 of every file);
 # and once:
 #   - times the open of installers of 10 MB, 200 MB and 1 GiB: from process
 #     start to the first window, and to the start of the silent install (the
@@ -31,7 +35,7 @@
 #     bytes, under Wine (stored_decode_bench.cpp);
 #   - measures the integrity sums natively (checksum_bench.cpp).
 # and prints one table. BENCH_KINDS picks the installers (default "plove
-# nsis plove32 nsis32 inno"). BENCH_MB=n scales both corpora (default 200);
+# nsis plove32 nsis32 inno xcopy"). BENCH_MB=n scales both corpora (default 200);
 # BENCH_CORPORA picks them (default "mixed media"); BENCH_OPEN=0 leaves out
 # the open times (their 1 GiB installer takes a while to pack once; it is
 # kept under build/bench for later runs).
@@ -322,9 +326,15 @@ install() {
     inno)
       args=(/VERYSILENT /SUPPRESSMSGBOXES /NORESTART) tree="Program Files (x86)/BenchInno"
       uninstaller="Program Files (x86)/BenchInnoUninstall/unins000.exe" ;;
+    xcopy)
+      exe=xcopy args=(/E /I /Q /Y 'C:\BenchPlaced' 'C:\Program Files\BenchCopy') tree="Program Files/BenchCopy"
+      uninstaller=none ;;
   esac
   fresh_prefix "$name-$kind-$try"
-  cat "$exe" > /dev/null  # in the page cache for every try alike
+  # The plain copy's source: the tree as another installer left it, its
+  # bytes in the page cache as the installers' are.
+  [ "$kind" != xcopy ] || cp -a "$dir/corpus/files" "$(drive_c)/BenchPlaced"
+  [ "$kind" = xcopy ] || cat "$exe" > /dev/null  # in the page cache for every try alike
   sync  # the copied prefix and the last try's files on disk, not written during this try
   local out
   if [ "$mode" = memory ]; then
@@ -343,7 +353,7 @@ install() {
 # BENCH_BASELINE_STUB=PATH: also an installer of each corpus with that stub
 # (the product before a change), installed in turn with the others.
 baseline_stub=${BENCH_BASELINE_STUB:-}
-read -r -a kinds <<< "${BENCH_KINDS:-plove nsis plove32 nsis32 inno}"
+read -r -a kinds <<< "${BENCH_KINDS:-plove nsis plove32 nsis32 inno xcopy}"
 [ -z "$baseline_stub" ] || kinds=(plove base "${kinds[@]:1}")
 has_kind() { [[ " ${kinds[*]} " == *" $1 "* ]]; }
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -443,6 +453,18 @@ for name in "${corpora[@]}"; do
     bt=${results[$name:base:times]}
     row "silent install, s (min / median), baseline" "$(first "$pt") / $(second "$pt")" "$(first "$bt") / $(second "$bt")" \
       "$(ratio "$(first "$pt")" "$(first "$bt")")" "against the baseline stub"
+  fi
+  if has_kind xcopy; then
+    xt=${results[$name:xcopy:times]}
+    row "plain copy (xcopy /E), s (min / median)" "$(first "$xt") / $(second "$xt")" "" "" ""
+    row "silent install against the plain copy (min)" "$(first "$pt")" "$(first "$xt")" \
+      "$(ratio "$(first "$pt")" "$(first "$xt")")" "<= 1.25x"
+    row "the same, median" "$(second "$pt")" "$(second "$xt")" "$(ratio "$(second "$pt")" "$(second "$xt")")" ""
+    if has_kind plove32; then
+      p32=${results[$name:plove32:times]}
+      row "x86 stub against the plain copy (min / median)" "$(first "$p32") / $(second "$p32")" \
+        "$(first "$xt") / $(second "$xt")" "$(ratio "$(first "$p32")" "$(first "$xt")")" "<= 1.25x"
+    fi
   fi
   row "uninstaller left, bytes" "${results[$name:plove:uninstaller]}" "${results[$name:nsis:uninstaller]}" \
     "$(ratio "${results[$name:plove:uninstaller]}" "${results[$name:nsis:uninstaller]}")" "< 1 MB"

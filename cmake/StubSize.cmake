@@ -87,20 +87,22 @@ function(plove_stub_compile_settings)
   endwhile()
   target_link_options(setup_stub PRIVATE -flto=auto -flto-partition=one)
 
-  # liblzma's LZMA1 decoder alone, from the same sources and with the same
-  # optimisation as the library (ThirdParty.cmake): the library's raw
-  # decoder reaches every filter it knows (LZMA2, delta, the executable
-  # filters), and the payload uses only LZMA1. Its objects come first on the
-  # installer's link line, so no member of the full library is linked.
+  # liblzma's LZMA1 decoder and x86 branch filter alone, from the same
+  # sources and with the same optimisation as the library (ThirdParty.cmake):
+  # the library's raw decoder reaches every filter it knows (LZMA2, delta,
+  # the other executable filters), and the payload uses only these two. Its
+  # objects come first on the installer's link line, so no member of the
+  # full library is linked.
   set(lzma ${_xz_src}/src/liblzma)
   add_library(plove_lzma1_decoder OBJECT
     ${lzma}/common/common.c ${lzma}/common/filter_common.c ${lzma}/common/filter_decoder.c
-    ${lzma}/lz/lz_decoder.c ${lzma}/lzma/lzma_decoder.c)
+    ${lzma}/lz/lz_decoder.c ${lzma}/lzma/lzma_decoder.c
+    ${lzma}/simple/simple_coder.c ${lzma}/simple/simple_decoder.c ${lzma}/simple/x86.c)
   target_include_directories(plove_lzma1_decoder PRIVATE
     ${lzma}/api ${lzma}/common ${lzma}/check ${lzma}/lz ${lzma}/rangecoder ${lzma}/lzma ${lzma}/simple
     ${lzma}/delta ${_xz_src}/src/common)
   target_compile_definitions(plove_lzma1_decoder PRIVATE
-    HAVE_STDBOOL_H HAVE__BOOL HAVE_STDINT_H HAVE_INTTYPES_H HAVE_DECODERS HAVE_DECODER_LZMA1 LZMA_API_STATIC
+    HAVE_STDBOOL_H HAVE__BOOL HAVE_STDINT_H HAVE_INTTYPES_H HAVE_DECODERS HAVE_DECODER_LZMA1 HAVE_DECODER_X86 LZMA_API_STATIC
     TUKLIB_SYMBOL_PREFIX=lzma_)
   target_compile_options(plove_lzma1_decoder PRIVATE -O3 -w -flto -ffat-lto-objects)
   target_link_libraries(setup_stub PRIVATE plove_lzma1_decoder)

@@ -13,6 +13,7 @@
 #include "packer/script_members.h"
 #include "packer/script_scan.h"
 #include "packer/stub_lookup.h"
+#include "packer/stub_methods.h"
 #include "packer/sign_command.h"
 #include "packer/version_resource.h"
 #include "packer/winget_manifest.h"
@@ -287,6 +288,7 @@ int CommandBuild(const Arguments& args) {
     MemorySource source(stub.data(), stub.size());
     return InstallerArchitecture(source) == "x64";
   }();
+  const StubMethods stubMethods = MethodsOfStub(stub.data(), stub.size());
   stub = {};
   std::vector<uint8_t> uninstaller = image.Uninstaller();
   if (!args.signCommand.empty()) {
@@ -303,6 +305,7 @@ int CommandBuild(const Arguments& args) {
                     inputBytes);
   PackSettings settings;
   settings.lzma.preset = uint32_t(args.level);
+  settings.lzma.x86Filter = stubMethods.x86Lzma;
   settings.threads = args.threads != 0 ? args.threads : HardwareThreads();
   settings.memberDone = [&](uint64_t bytes) { progress.MemberDone(bytes); };
   std::vector<uint8_t> archive;

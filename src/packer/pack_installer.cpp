@@ -1,11 +1,14 @@
 #include "packer/pack_installer.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cstring>
 #include <numeric>
 
 #include "packer/parallel_for.h"
 #include "packer/script_members.h"
+#include "packer/sha256.h"
 #include "packer/store_probe.h"
 #include "pe/installer_image.h"
 
@@ -22,12 +25,61 @@ uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize) {
 }
 
 bool PackMemberData(const uint8_t* data, size_t size, const LzmaOptions& options, std::vector<uint8_t>& out) {
-  if (StoreWithoutCompressing(data, size, kStoreBelowSaving)) return StoreMember(data, size, out);
-  if (!CompressLzmaAlone(data, size, options, out)) return false;
+  const ProbeVerdict verdict = ProbeMember(data, size, kStoreBelowSaving, options.x86Filter ? kX86ProbeGain : 0);
+  if (verdict.store) return StoreMember(data, size, out);
+  LzmaOptions chosen = options;
+  chosen.x86Filter = verdict.x86Filter;
+  if (!CompressLzmaAlone(data, size, chosen, out)) return false;
+  if (chosen.x86Filter) MarkX86Stream(out);
   // Stored, too, when the whole member saves less than a hundredth:
   // decoding such a stream costs far more than reading the few bytes more.
   if (out.size() <= size - size / kStoreBelowSaving) return true;
   return StoreMember(data, size, out);
+}
+
+std::vector<size_t> FirstWithSameContent(const std::vector<PackSource>& sources, unsigned threads) {
+  const size_t n = sources.size();
+  std::vector<size_t> first(n);
+  std::iota(first.begin(), first.end(), size_t(0));
+  // Only members whose size another member shares can be the same; those
+  // are told apart by their digest and then byte for byte.
+  std::vector<size_t> bySize(n);
+  std::iota(bySize.begin(), bySize.end(), size_t(0));
+  std::stable_sort(bySize.begin(), bySize.end(),
+                   [&](size_t a, size_t b) { return sources[a].data.size() < sources[b].data.size(); });
+  std::vector<size_t> candidates;
+  for (size_t k = 0; k < n; ++k) {
+    const size_t size = sources[bySize[k]].data.size();
+    if (size == 0) continue;  // an empty member has no data to share
+    const bool sizeShared = (k > 0 && sources[bySize[k - 1]].data.size() == size) ||
+                            (k + 1 < n && sources[bySize[k + 1]].data.size() == size);
+    if (sizeShared) candidates.push_back(bySize[k]);
+  }
+  std::vector<std::array<uint8_t, 32>> digests(candidates.size());
+  ParallelFor(candidates.size(), std::max(1u, threads), [&](size_t k) {
+    const std::vector<uint8_t>& data = sources[candidates[k]].data;
+    Sha256 sha;
+    sha.Update(data.data(), data.size());
+    digests[k] = sha.Finish();
+  });
+  std::vector<size_t> order(candidates.size());
+  std::iota(order.begin(), order.end(), size_t(0));
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const size_t sa = sources[candidates[a]].data.size(), sb = sources[candidates[b]].data.size();
+    if (sa != sb) return sa < sb;
+    if (digests[a] != digests[b]) return digests[a] < digests[b];
+    return candidates[a] < candidates[b];
+  });
+  for (size_t k = 1; k < order.size(); ++k) {
+    const size_t a = candidates[order[k - 1]], b = candidates[order[k]];
+    const std::vector<uint8_t>& da = sources[a].data;
+    const std::vector<uint8_t>& db = sources[b].data;
+    if (da.size() == db.size() && digests[order[k - 1]] == digests[order[k]] &&
+        std::memcmp(da.data(), db.data(), da.size()) == 0) {
+      first[b] = first[a];
+    }
+  }
+  return first;
 }
 
 bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings& settings,
@@ -39,9 +91,20 @@ bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings&
       return false;
     }
   }
+  const std::vector<size_t> first = FirstWithSameContent(sources, settings.threads);
   // Largest first, so one big member does not start last and run alone.
-  std::vector<size_t> order(sources.size());
-  std::iota(order.begin(), order.end(), size_t(0));
+  // A member with the content of an earlier one is not compressed again.
+  std::vector<size_t> order;
+  for (size_t i = 0; i < sources.size(); ++i) {
+    PackedMember& member = (*members)[i];
+    member.name = sources[i].name;
+    member.unpackedSize = uint32_t(sources[i].data.size());
+    if (first[i] == i) {
+      order.push_back(i);
+    } else {
+      member.sameDataAs = first[i];
+    }
+  }
   std::stable_sort(order.begin(), order.end(),
                    [&](size_t a, size_t b) { return sources[a].data.size() > sources[b].data.size(); });
   std::atomic<bool> failed{false};
@@ -49,8 +112,6 @@ bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings&
     size_t i = order[k];
     if (failed) return;
     PackedMember& member = (*members)[i];
-    member.name = sources[i].name;
-    member.unpackedSize = uint32_t(sources[i].data.size());
     LzmaOptions options = settings.lzma;
     options.dictionarySize = DictionaryFor(sources[i].data.size(), options.dictionarySize);
     if (!PackMemberData(sources[i].data.data(), sources[i].data.size(), options, member.packed)) {
@@ -59,6 +120,11 @@ bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings&
     }
     if (settings.memberDone) settings.memberDone(sources[i].data.size());
   });
+  if (settings.memberDone) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+      if (first[i] != i) settings.memberDone(sources[i].data.size());
+    }
+  }
   if (failed) {
     *error = "the LZMA encoder failed (out of memory?)";
     members->clear();
@@ -94,6 +160,7 @@ bool PackArchive(const std::vector<PackSource>& sources, const PackSettings& set
   switch (WriteArchive(members, *archive)) {
     case ArchiveWriteStatus::Ok: return true;
     case ArchiveWriteStatus::TooLarge: *error = "the archive would reach 4 GiB"; return false;
+    case ArchiveWriteStatus::BadSameData: *error = "a member shares the data of no earlier member"; return false;
     default: *error = "a member name cannot be stored"; return false;
   }
 }

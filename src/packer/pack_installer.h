@@ -41,12 +41,22 @@ uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize);
 // (payload/member_method.h) when the stream is not at least a
 // kStoreBelowSaving-th smaller than the member. Members whose first
 // megabyte does not compress by that much at a fast setting are stored
-// without the full pass (packer/store_probe.h). False when the encoder
-// fails or the member is 4 GiB or larger.
+// without the full pass (packer/store_probe.h). With options.x86Filter
+// (the stub reads such members) the x86 branch filter runs in front of
+// LZMA where the same probe finds that it saves a kX86ProbeGain-th. False
+// when the encoder fails or the member is 4 GiB or larger.
 constexpr size_t kStoreBelowSaving = 100;
+constexpr size_t kX86ProbeGain = 100;
 bool PackMemberData(const uint8_t* data, size_t size, const LzmaOptions& options, std::vector<uint8_t>& out);
 
-// Compresses the sources into members, in source order. Sources whose data
+// For each source, the index of the first source with the same content
+// (its own index when there is none before it; empty sources share
+// nothing).
+std::vector<size_t> FirstWithSameContent(const std::vector<PackSource>& sources, unsigned threads);
+
+// Compresses the sources into members, in source order; a source with the
+// content of an earlier one is not compressed again but shares its data
+// (PackedMember::sameDataAs). Sources whose data
 // is not needed afterwards may be released by the caller. False with a
 // message in error (UTF-8) when a member is 4 GiB or larger or the encoder
 // fails.

@@ -14,7 +14,8 @@ void ParallelFor(size_t count, unsigned threads, const std::function<void(size_t
   auto work = [&] {
     for (size_t i = next++; i < count; i = next++) body(i);
   };
-  size_t extra = threads > 1 ? std::min<size_t>(threads, count) - 1 : 0;
+  // No work starts no thread (and min(threads, 0) - 1 would wrap).
+  size_t extra = threads > 1 && count > 1 ? std::min<size_t>(threads, count) - 1 : 0;
   std::vector<std::thread> pool;
   for (size_t t = 0; t < extra; ++t) pool.emplace_back(work);
   work();

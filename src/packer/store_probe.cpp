@@ -5,15 +5,36 @@
 
 #include "payload/lzma_alone.h"
 
-bool StoreWithoutCompressing(const uint8_t* data, size_t size, size_t savingDivisor) {
-  if (size == 0) return false;
-  const size_t probe = std::min(size, kStoreProbeBytes);
+namespace {
+
+bool ProbeSize(const uint8_t* data, size_t size, bool x86Filter, size_t* packedSize) {
   // A small window keeps the probe's set-up cheap; a megabyte of data that
   // compresses shows it well within 256 KiB.
   LzmaOptions options;
   options.preset = kStoreProbePreset;
   options.dictionarySize = 256u << 10;
+  options.x86Filter = x86Filter;
   std::vector<uint8_t> packed;
-  if (!CompressLzmaAlone(data, probe, options, packed)) return false;
-  return packed.size() > probe - probe / savingDivisor;
+  if (!CompressLzmaAlone(data, std::min(size, kStoreProbeBytes), options, packed)) return false;
+  *packedSize = packed.size();
+  return true;
+}
+
+}  // namespace
+
+bool StoreWithoutCompressing(const uint8_t* data, size_t size, size_t savingDivisor) {
+  return ProbeMember(data, size, savingDivisor, 0).store;
+}
+
+ProbeVerdict ProbeMember(const uint8_t* data, size_t size, size_t savingDivisor, size_t x86GainDivisor) {
+  ProbeVerdict verdict;
+  if (size == 0) return verdict;
+  const size_t probe = std::min(size, kStoreProbeBytes);
+  size_t plain = 0;
+  if (!ProbeSize(data, size, false, &plain)) return verdict;
+  verdict.store = plain > probe - probe / savingDivisor;
+  if (verdict.store || x86GainDivisor == 0 || size < kX86ProbeMinimum) return verdict;
+  size_t filtered = 0;
+  verdict.x86Filter = ProbeSize(data, size, true, &filtered) && filtered + plain / x86GainDivisor <= plain;
+  return verdict;
 }

@@ -19,3 +19,16 @@ constexpr uint32_t kStoreProbePreset = 0;
 // full pass then decides, and reports the failure). Depends on the bytes
 // alone, never on the thread that runs it.
 bool StoreWithoutCompressing(const uint8_t* data, size_t size, size_t savingDivisor);
+
+// The probe and, when x86GainDivisor is not 0, a second fast pass of the
+// same bytes with the x86 branch filter: x86Filter is set when the filter
+// makes them at least an x86GainDivisor-th smaller (the member is machine
+// code, and its full pass runs with the filter). Never for a member to be
+// stored, nor for one shorter than kX86ProbeMinimum, where the filter
+// cannot pay for its mark.
+struct ProbeVerdict {
+  bool store = false;
+  bool x86Filter = false;
+};
+constexpr size_t kX86ProbeMinimum = 4096;
+ProbeVerdict ProbeMember(const uint8_t* data, size_t size, size_t savingDivisor, size_t x86GainDivisor);

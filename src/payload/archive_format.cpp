@@ -24,10 +24,17 @@ uint32_t GetU32(const uint8_t* at) {
 ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::vector<uint8_t>& out) {
   out.clear();
   uint64_t total = kArchiveReservedSize + kArchiveTrailerSize;
-  for (const PackedMember& member : members) {
+  for (size_t i = 0; i < members.size(); ++i) {
+    const PackedMember& member = members[i];
     if (member.name.size() > kArchiveMaxNameBytes) return ArchiveWriteStatus::NameTooLong;
     if (member.name.find('\0') != std::string::npos) return ArchiveWriteStatus::NameHasZero;
-    total += member.packed.size() + kArchiveEntryHeaderSize + member.name.size() + 1;
+    if (member.sameDataAs != PackedMember::kOwnData &&
+        (member.sameDataAs >= i || members[member.sameDataAs].sameDataAs != PackedMember::kOwnData ||
+         !member.packed.empty())) {
+      return ArchiveWriteStatus::BadSameData;
+    }
+    if (member.sameDataAs == PackedMember::kOwnData) total += member.packed.size();
+    total += kArchiveEntryHeaderSize + member.name.size() + 1;
     if (total >= kFourGiB) return ArchiveWriteStatus::TooLarge;
   }
 
@@ -36,6 +43,10 @@ ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::v
   std::vector<uint32_t> offsets;
   offsets.reserve(members.size());
   for (const PackedMember& member : members) {
+    if (member.sameDataAs != PackedMember::kOwnData) {
+      offsets.push_back(offsets[member.sameDataAs]);
+      continue;
+    }
     offsets.push_back(static_cast<uint32_t>(out.size()));
     out.insert(out.end(), member.packed.begin(), member.packed.end());
   }
@@ -43,10 +54,12 @@ ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::v
   const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
   for (size_t i = 0; i < members.size(); ++i) {
     const PackedMember& member = members[i];
+    const std::vector<uint8_t>& packed =
+        member.sameDataAs == PackedMember::kOwnData ? member.packed : members[member.sameDataAs].packed;
     PutU32(out, offsets[i]);
-    PutU32(out, static_cast<uint32_t>(member.packed.size()));
+    PutU32(out, static_cast<uint32_t>(packed.size()));
     PutU32(out, member.unpackedSize);
-    PutU32(out, PackedSum(member.packed.data(), member.packed.size()));
+    PutU32(out, PackedSum(packed.data(), packed.size()));
     out.push_back(static_cast<uint8_t>(member.name.size() + 1));
     out.insert(out.end(), member.name.begin(), member.name.end());
     out.push_back(0);

@@ -35,10 +35,17 @@ constexpr size_t kArchiveMaxNameBytes = 254;
 // One member as the packer hands it over: its name in the ANSI code page
 // (no zero byte), its packed data (an LZMA-alone stream or the stored form)
 // and the size after decompression.
+//
+// A member whose content is that of an earlier member names it in sameDataAs
+// and leaves packed empty: the archive holds those bytes once and both
+// entries point at them. Every reader takes an entry's data where its offset
+// says, so installers made before this read such archives too.
 struct PackedMember {
+  static constexpr size_t kOwnData = static_cast<size_t>(-1);
   std::string name;
   std::vector<uint8_t> packed;
   uint32_t unpackedSize = 0;
+  size_t sameDataAs = kOwnData;  // an earlier index whose packed data this is
 };
 
 // One directory entry as read from an archive.
@@ -55,6 +62,7 @@ enum class [[nodiscard]] ArchiveWriteStatus {
   NameTooLong,   // more than kArchiveMaxNameBytes bytes
   NameHasZero,   // a zero byte inside the name
   TooLarge,      // the archive would reach 4 GiB
+  BadSameData,   // sameDataAs names no earlier member with data of its own
 };
 
 enum class [[nodiscard]] ArchiveReadStatus {
@@ -74,8 +82,9 @@ inline bool IsArchiveCorrupted(ArchiveReadStatus status) {
 }
 
 // Lays out the whole archive in out (replacing its content): the reserved
-// zeros, the packed data back to back in member order, the directory in the
-// same order and the trailer. On failure out is left empty.
+// zeros, the packed data back to back in member order (once for members
+// that share it), the directory in the same order and the trailer. On
+// failure out is left empty.
 ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::vector<uint8_t>& out);
 
 // Sum of the 4-byte little-endian words of data, then of the 0 to 3 bytes

@@ -29,6 +29,7 @@ LzmaHeaderStatus CheckLzmaHeader(const uint8_t* header13, uint64_t* unpackedSize
 
 struct LzmaAloneDecoder::Impl {
   Sink sink;
+  bool x86Filter = false;
   uint8_t header[kLzmaHeaderSize] = {};
   size_t headerHave = 0;
   bool started = false;  // the decoder is set up
@@ -64,7 +65,17 @@ LzmaDecodeStatus LzmaAloneDecoder::Impl::Start() {
   lzma.pb = header[0] / 45;
   // Size unknown to the library: it then accepts an end marker anywhere,
   // and the declared size is enforced here by the room given for output.
-  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &lzma}, {LZMA_VLI_UNKNOWN, nullptr}};
+  lzma_filter filters[3] = {{LZMA_FILTER_LZMA1, &lzma}, {LZMA_VLI_UNKNOWN, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+  if (x86Filter) {
+    // The branch filter hands out its last bytes only once the stream has
+    // ended, so the library is told the size the header states (an end
+    // marker may still follow the last byte).
+    lzma.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
+    lzma.ext_size_low = static_cast<uint32_t>(declared);
+    lzma.ext_size_high = 0;
+    filters[0] = {LZMA_FILTER_X86, nullptr};
+    filters[1] = {LZMA_FILTER_LZMA1EXT, &lzma};
+  }
   switch (lzma_raw_decoder(&stream, filters)) {
     case LZMA_OK:
       break;
@@ -101,7 +112,10 @@ LzmaDecodeStatus LzmaAloneDecoder::Impl::Run(const uint8_t* data, size_t size) {
   }
 }
 
-LzmaAloneDecoder::LzmaAloneDecoder(Sink sink) : impl_(new Impl) { impl_->sink = std::move(sink); }
+LzmaAloneDecoder::LzmaAloneDecoder(Sink sink, bool x86Filter) : impl_(new Impl) {
+  impl_->sink = std::move(sink);
+  impl_->x86Filter = x86Filter;
+}
 
 LzmaAloneDecoder::~LzmaAloneDecoder() = default;
 

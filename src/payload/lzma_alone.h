@@ -17,6 +17,11 @@ constexpr uint8_t kLzmaDefaultProperties = 0x5D;  // lc 3, lp 0, pb 2
 struct LzmaOptions {
   uint32_t preset = 6;
   uint32_t dictionarySize = 8u << 20;
+  // The x86 branch filter in front of LZMA: the targets of relative calls
+  // and jumps in machine code made absolute, so that calls of one function
+  // from many places repeat. The stream's header does not tell; the member
+  // method does (member_method.h).
+  bool x86Filter = false;
 };
 
 // Compresses data into out (replacing its content) as one LZMA-alone stream
@@ -59,7 +64,9 @@ class LzmaAloneDecoder {
   // Returns false to stop decoding (SinkFailed).
   using Sink = std::function<bool(const uint8_t* data, size_t size)>;
 
-  explicit LzmaAloneDecoder(Sink sink);
+  // x86Filter: the stream's output goes through the x86 branch filter's
+  // decoder (LzmaOptions::x86Filter).
+  explicit LzmaAloneDecoder(Sink sink, bool x86Filter = false);
   ~LzmaAloneDecoder();
   LzmaAloneDecoder(const LzmaAloneDecoder&) = delete;
   LzmaAloneDecoder& operator=(const LzmaAloneDecoder&) = delete;

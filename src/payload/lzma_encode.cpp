@@ -31,7 +31,11 @@ bool CompressLzmaAlone(const uint8_t* data, size_t size, const LzmaOptions& opti
   lzma.ext_flags = 0;
   lzma.ext_size_low = static_cast<uint32_t>(size);
   lzma.ext_size_high = 0;
-  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &lzma}, {LZMA_VLI_UNKNOWN, nullptr}};
+  lzma_filter filters[3] = {{LZMA_FILTER_LZMA1EXT, &lzma}, {LZMA_VLI_UNKNOWN, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+  if (options.x86Filter) {
+    filters[0] = {LZMA_FILTER_X86, nullptr};
+    filters[1] = {LZMA_FILTER_LZMA1EXT, &lzma};
+  }
 
   lzma_stream stream = LZMA_STREAM_INIT;
   if (lzma_raw_encoder(&stream, filters) != LZMA_OK) return false;

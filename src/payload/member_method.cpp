@@ -5,11 +5,15 @@
 
 namespace {
 
-// The marker and the magic: what tells a stored member from a stream.
-constexpr size_t kMethodBytes = 5;
+// The marker and the magic: what tells a stored or filtered member from a
+// stream.
+constexpr size_t kMethodBytes = kMethodMarkSize;
 
-bool IsStoredStart(const uint8_t* bytes) {
-  return bytes[0] == kStoredMarker && std::memcmp(bytes + 1, kStoredMagic, sizeof kStoredMagic) == 0;
+MemberMethod MethodOfMark(const uint8_t* bytes) {
+  if (bytes[0] != kStoredMarker) return MemberMethod::Lzma;
+  if (std::memcmp(bytes + 1, kStoredMagic, sizeof kStoredMagic) == 0) return MemberMethod::Stored;
+  if (std::memcmp(bytes + 1, kX86Magic, sizeof kX86Magic) == 0) return MemberMethod::X86Lzma;
+  return MemberMethod::Lzma;
 }
 
 // The stated size of a complete stored header, by the rules of LZMA-alone
@@ -28,10 +32,23 @@ bool StoredSize(const uint8_t* header, uint64_t* size) {
 }  // namespace
 
 MemberMethod MethodOf(const uint8_t* packed, size_t size) {
-  return size >= kMethodBytes && IsStoredStart(packed) ? MemberMethod::Stored : MemberMethod::Lzma;
+  return size >= kMethodBytes ? MethodOfMark(packed) : MemberMethod::Lzma;
 }
 
-const char* MethodName(MemberMethod method) { return method == MemberMethod::Stored ? "stored" : "lzma"; }
+const char* MethodName(MemberMethod method) {
+  switch (method) {
+    case MemberMethod::Stored: return "stored";
+    case MemberMethod::X86Lzma: return "lzma-x86";
+    default: return "lzma";
+  }
+}
+
+void MarkX86Stream(std::vector<uint8_t>& stream) {
+  if (stream.empty()) return;  // an empty member needs no mark
+  uint8_t mark[kMethodBytes] = {kStoredMarker};
+  std::memcpy(mark + 1, kX86Magic, sizeof kX86Magic);
+  stream.insert(stream.begin(), mark, mark + kMethodBytes);
+}
 
 bool StoreMember(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   out.clear();
@@ -49,8 +66,13 @@ bool StatedMemberSize(const uint8_t* packed, size_t size, uint64_t* stated) {
   *stated = 0;
   if (size == 0) return true;
   if (size < kStoredHeaderSize) return false;
-  if (MethodOf(packed, size) == MemberMethod::Stored) return StoredSize(packed, stated);
-  return CheckLzmaHeader(packed, stated) == LzmaHeaderStatus::Ok;
+  switch (MethodOf(packed, size)) {
+    case MemberMethod::Stored: return StoredSize(packed, stated);
+    case MemberMethod::X86Lzma:
+      return size >= kMethodBytes + kLzmaHeaderSize &&
+             CheckLzmaHeader(packed + kMethodBytes, stated) == LzmaHeaderStatus::Ok;
+    default: return CheckLzmaHeader(packed, stated) == LzmaHeaderStatus::Ok;
+  }
 }
 
 MemberDecoder::MemberDecoder(LzmaAloneDecoder::Sink sink) : sink_(std::move(sink)) {}
@@ -58,7 +80,10 @@ MemberDecoder::MemberDecoder(LzmaAloneDecoder::Sink sink) : sink_(std::move(sink
 MemberDecoder::~MemberDecoder() = default;
 
 LzmaDecodeStatus MemberDecoder::StartLzma() {
-  lzma_ = std::make_unique<LzmaAloneDecoder>(std::move(sink_));
+  const bool x86 = method_ == MemberMethod::X86Lzma;
+  lzma_ = std::make_unique<LzmaAloneDecoder>(std::move(sink_), x86);
+  // The mark of an x86 member is not part of its stream.
+  if (x86) return status_ = LzmaDecodeStatus::NeedInput;
   return status_ = lzma_->Feed(header_, headerHave_);
 }
 
@@ -73,16 +98,16 @@ LzmaDecodeStatus MemberDecoder::Feed(const uint8_t* data, size_t size) {
         decided_ = true;
       } else if (headerHave_ == kMethodBytes) {
         decided_ = true;
-        if (IsStoredStart(header_)) method_ = MemberMethod::Stored;
+        method_ = MethodOfMark(header_);
       }
     }
     if (!decided_) return status_;
-    if (method_ == MemberMethod::Lzma) {
+    if (method_ != MemberMethod::Stored) {
       if (StartLzma() != LzmaDecodeStatus::NeedInput || size == 0) return status_;
       return status_ = lzma_->Feed(data, size);
     }
   }
-  if (method_ == MemberMethod::Lzma) return status_ = lzma_->Feed(data, size);
+  if (method_ != MemberMethod::Stored) return status_ = lzma_->Feed(data, size);
   return FeedStored(data, size);
 }
 
@@ -118,7 +143,13 @@ LzmaDecodeStatus MemberDecoder::Finish() {
     // decoder makes of them (a header cut short).
     if (StartLzma() != LzmaDecodeStatus::NeedInput) return status_;
   }
-  if (method_ == MemberMethod::Lzma) return status_ = lzma_->Finish();
+  if (method_ == MemberMethod::X86Lzma && lzma_->DeclaredSize() == 0 && lzma_->Produced() == 0) {
+    // A mark with nothing or a cut header after it; the decoder would take
+    // no input at all for an empty member.
+    const LzmaDecodeStatus status = lzma_->Finish();
+    return status_ = status == LzmaDecodeStatus::Ok ? LzmaDecodeStatus::BadHeader : status;
+  }
+  if (method_ != MemberMethod::Stored) return status_ = lzma_->Finish();
   return status_ = headerHave_ < kStoredHeaderSize ? LzmaDecodeStatus::BadHeader : LzmaDecodeStatus::DataError;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // How a member's packed bytes hold the member: as one LZMA-alone stream
-// (lzma_alone.h), or stored as they are behind a short header, for data
-// that LZMA cannot make smaller (media, archives, signed binaries).
+// (lzma_alone.h), stored as they are behind a short header, for data that
+// LZMA cannot make smaller (media, archives, signed binaries), or, for
+// machine code, as an LZMA-alone stream of the bytes after the x86 branch
+// filter behind a five-byte mark.
 //
 // Stored layout (all little-endian):
 //
@@ -13,10 +15,20 @@
 //                 (the stated-size rules of LZMA-alone streams)
 //   13      n     the member's bytes, exactly the stated size of them
 //
-// A member counts as stored only when its first five bytes are the marker
-// and the magic. Everything else goes to the LZMA-alone decoder as before,
-// which refuses a 0xFF properties byte with BadHeader; an empty packed
-// member is an empty file, whichever way it was packed.
+// x86 layout:
+//
+//   0       1     0xFF, as above
+//   1       4     magic "PLIX"
+//   5       n     an LZMA-alone stream, its stated size the member's, of the
+//                 member's bytes after the x86 branch filter
+//
+// A member counts as stored or filtered only when its first five bytes are
+// the marker and that method's magic. Everything else goes to the
+// LZMA-alone decoder as before, which refuses a 0xFF properties byte with
+// BadHeader; an empty packed member is an empty file, whichever way it was
+// packed. Installers made before a method existed refuse its members as
+// damaged: the packer uses a method only with a stub that names it
+// (pe/stub_methods.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -28,12 +40,15 @@
 constexpr size_t kStoredHeaderSize = 13;
 constexpr uint8_t kStoredMarker = 0xFF;
 constexpr uint8_t kStoredMagic[4] = {'P', 'L', 'I', 'S'};
+constexpr uint8_t kX86Magic[4] = {'P', 'L', 'I', 'X'};
+constexpr size_t kMethodMarkSize = 5;
 
-enum class MemberMethod : uint8_t { Lzma, Stored };
+enum class MemberMethod : uint8_t { Lzma, Stored, X86Lzma };
 
-// Stored when packed starts with the marker and the magic; Lzma otherwise.
+// Stored or X86Lzma when packed starts with the marker and that magic; Lzma
+// otherwise.
 MemberMethod MethodOf(const uint8_t* packed, size_t size);
-// "lzma" or "stored", as the packer's list shows it.
+// "lzma", "stored" or "lzma-x86", as the packer's list shows it.
 const char* MethodName(MemberMethod method);
 
 // The stored form of data[0, size) in out (replacing its content): the
@@ -45,13 +60,17 @@ bool StoreMember(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
 // when the header is cut short or refused. An empty member states 0.
 bool StatedMemberSize(const uint8_t* packed, size_t size, uint64_t* stated);
 
-// Decodes one member of either method, fed in pieces of any size, with the
+// The x86 form of an LZMA-alone stream made with LzmaOptions::x86Filter,
+// in place: the mark put in front of it.
+void MarkX86Stream(std::vector<uint8_t>& stream);
+
+// Decodes one member of any method, fed in pieces of any size, with the
 // contract of LzmaAloneDecoder (status values, sink, DeclaredSize,
 // Produced). A stored member's bytes go to the sink as they arrive, in
 // pieces of at most kStoredPiece bytes, without being copied; bytes beyond
 // its stated size, or fewer than it, are a DataError, and a header that
 // breaks the stated-size rules a BadHeader. LZMA members are decoded
-// exactly as LzmaAloneDecoder decodes them.
+// exactly as LzmaAloneDecoder decodes them, x86 ones so after their mark.
 class MemberDecoder {
  public:
   static constexpr size_t kStoredPiece = 4u << 20;

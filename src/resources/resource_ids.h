@@ -62,6 +62,11 @@
 #define IDC_SCOPE_ALL_USERS 1018  // install window, ready page: who the install is for
 #define IDC_SCOPE_JUST_ME 1019
 
+// The payload's member methods this installer reads (RT_RCDATA), for the
+// packer. Below the payload (24356) and the uninstaller's recipe (24357),
+// which must be the last names of their type.
+#define IDR_MEMBER_METHODS 24355
+
 // Version of the executable; the build passes the project's version.
 #ifndef PLOVE_VERSION_MAJOR
 #define PLOVE_VERSION_MAJOR 0

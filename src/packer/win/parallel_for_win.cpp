@@ -39,7 +39,8 @@ void ParallelFor(size_t count, unsigned threadCount, const std::function<void(si
   SharedWork work;
   work.count = count;
   work.body = &body;
-  size_t extra = threadCount > 1 ? std::min<size_t>(threadCount, count) - 1 : 0;
+  // No work starts no thread (and min(threads, 0) - 1 would wrap).
+  size_t extra = threadCount > 1 && count > 1 ? std::min<size_t>(threadCount, count) - 1 : 0;
   std::vector<ScopedHandle<KernelHandleTraits>> threads;
   for (size_t t = 0; t < extra; ++t) {
     uintptr_t handle = _beginthreadex(nullptr, 0, ThreadMain, &work, 0, nullptr);

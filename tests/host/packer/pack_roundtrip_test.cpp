@@ -5,7 +5,9 @@
 #include "packer/archive_inspect.h"
 #include "packer/container_members.h"
 #include "packer/pack_installer.h"
+#include "packer/stub_methods.h"
 #include "pe/resource_tree.h"
+#include "resources/resource_ids.h"
 #include "synthetic_image.h"
 
 namespace {
@@ -95,6 +97,100 @@ TEST(PackInstaller, IncompressibleMembersAreStored) {
   }
   EXPECT_EQ(methods, "stored lzma lzma stored lzma ");
   EXPECT_EQ(listing.entries[3].packedSize, 50000u + kStoredHeaderSize);
+}
+
+TEST(PackInstaller, IdenticalMembersAreStoredOnce) {
+  // Two copies each of a text and of noise (stored), a member of the same
+  // size with other bytes, and two empty members, which share nothing.
+  std::vector<PackSource> sources = Sources(30000);
+  sources.push_back({"Copy\\read me.txt", sources[2].data});
+  sources.push_back({"Copy\\noise.bin", sources[3].data});
+  PackSource other{"other.bin", sources[3].data};
+  other.data[29999] ^= 1;
+  sources.push_back(other);
+  sources.push_back({"empty2.txt", {}});
+  for (unsigned threads : {1u, 3u}) {
+    const std::vector<uint8_t> installer = Pack(Stub(), sources, threads);
+    MemorySource file(installer.data(), installer.size());
+    ArchiveLocation location;
+    std::string error;
+    ASSERT_TRUE(LocateArchive(file, &location, &error)) << error;
+    EXPECT_TRUE(VerifyArchive(file, location).empty());
+    ArchiveListing listing;
+    ASSERT_TRUE(ReadArchiveListing(file, location, &listing));
+    ASSERT_EQ(listing.entries.size(), sources.size());
+    const std::vector<ArchiveEntryInfo>& e = listing.entries;
+    EXPECT_EQ(e[5].dataOffset, e[2].dataOffset);
+    EXPECT_EQ(e[5].packedSize, e[2].packedSize);
+    EXPECT_EQ(e[6].dataOffset, e[3].dataOffset);
+    EXPECT_NE(e[7].dataOffset, e[3].dataOffset);
+    uint64_t own = 0;
+    for (size_t i : {0, 1, 2, 3, 4, 7, 8}) own += e[i].packedSize;
+    EXPECT_EQ(e.back().dataOffset + e.back().packedSize, kArchiveReservedSize + own) << "shared data written once";
+    for (size_t i = 0; i < sources.size(); ++i) {
+      std::vector<uint8_t> out;
+      ASSERT_EQ(DecodeMember(file, location, e[i],
+                             [&](const uint8_t* d, size_t n) {
+                               out.insert(out.end(), d, d + n);
+                               return true;
+                             }),
+                MemberStatus::Ok);
+      EXPECT_EQ(out, sources[i].data) << e[i].name;
+    }
+  }
+}
+
+TEST(PackInstaller, BranchFilterOnlyForMachineCodeAndStubsThatReadIt) {
+  std::vector<uint8_t> plainStub = Stub();
+  EXPECT_FALSE(MethodsOfStub(plainStub.data(), plainStub.size()).x86Lzma);
+  SyntheticImage layout;
+  layout.sections.push_back({".text", std::vector<uint8_t>(0x300, 0xCC), 0x60000020});
+  layout.resourceSection = 1;
+  layout.sections.push_back({".rsrc", {}, 0x40000040});
+  const char names[] = "lzma stored lzma-x86";
+  layout.resources.Set(kResourceTypeRcData, IDR_MEMBER_METHODS, 1033, reinterpret_cast<const uint8_t*>(names),
+                       sizeof names - 1);
+  const std::vector<uint8_t> stub = BuildImage(layout);
+  ASSERT_TRUE(MethodsOfStub(stub.data(), stub.size()).x86Lzma);
+
+  // Calls to a few functions from everywhere, then the usual members.
+  std::mt19937 random(9);
+  PackSource code{"app.exe", {}};
+  while (code.data.size() < 300000) {
+    if (random() % 4 == 0) {
+      const uint32_t relative = 0x2000 + (random() % 30) * 0x100 - uint32_t(code.data.size() + 5);
+      code.data.push_back(0xE8);
+      for (int i = 0; i < 4; ++i) code.data.push_back(uint8_t(relative >> (8 * i)));
+    } else {
+      code.data.push_back(uint8_t(0x50 + random() % 8));
+    }
+  }
+  std::vector<PackSource> sources = Sources(30000);
+  sources.push_back(code);
+  PackSettings settings;
+  settings.lzma.x86Filter = true;
+  std::vector<uint8_t> installer;
+  std::string error;
+  ASSERT_TRUE(PackInstaller(stub.data(), stub.size(), sources, settings, &installer, &error)) << error;
+  MemorySource file(installer.data(), installer.size());
+  ArchiveLocation location;
+  ASSERT_TRUE(LocateArchive(file, &location, &error)) << error;
+  EXPECT_TRUE(VerifyArchive(file, location).empty());
+  ArchiveListing listing;
+  ASSERT_TRUE(ReadArchiveListing(file, location, &listing));
+  std::string methods;
+  for (const ArchiveEntryInfo& entry : listing.entries) {
+    methods += std::string(MethodName(MethodOfMember(file, location, entry))) + " ";
+  }
+  EXPECT_EQ(methods, "stored lzma lzma stored lzma lzma-x86 ");
+  std::vector<uint8_t> out;
+  ASSERT_EQ(DecodeMember(file, location, listing.entries.back(),
+                         [&](const uint8_t* d, size_t n) {
+                           out.insert(out.end(), d, d + n);
+                           return true;
+                         }),
+            MemberStatus::Ok);
+  EXPECT_TRUE(out == code.data);
 }
 
 TEST(PackInstaller, VerifyHoldsStoredMembersToTheirStatedSize) {

@@ -58,3 +58,35 @@ TEST(StoreProbe, OnlyAFirstMegabyteThatDoesNotCompressIsStored) {
     EXPECT_EQ(StoreWithoutCompressing(c.data.data(), c.data.size(), c.divisor), c.store) << c.what;
   }
 }
+
+TEST(StoreProbe, TheBranchFilterIsChosenForMachineCodeAlone) {
+  // Calls to a few functions from everywhere: with the filter they repeat.
+  std::mt19937 random(2);
+  std::vector<uint8_t> code;
+  while (code.size() < (2u << 20)) {
+    if (random() % 4 == 0) {
+      const uint32_t relative = 0x4000 + (random() % 50) * 0x200 - static_cast<uint32_t>(code.size() + 5);
+      code.push_back(0xE8);
+      for (int i = 0; i < 4; ++i) code.push_back(static_cast<uint8_t>(relative >> (8 * i)));
+    } else {
+      code.push_back(static_cast<uint8_t>(0x40 + random() % 16));
+    }
+  }
+  const struct {
+    const char* what;
+    std::vector<uint8_t> data;
+    size_t gain;  // 0: not asked
+    bool store, x86;
+  } cases[] = {
+      {"machine code", code, 100, false, true},
+      {"machine code, not asked", code, 0, false, false},
+      {"machine code too short to pay", std::vector<uint8_t>(code.begin(), code.begin() + 4000), 100, false, false},
+      {"text", Text(2u << 20), 100, false, false},
+      {"noise", Noise(2u << 20, 256), 100, true, false},
+  };
+  for (const auto& c : cases) {
+    const ProbeVerdict verdict = ProbeMember(c.data.data(), c.data.size(), 100, c.gain);
+    EXPECT_EQ(verdict.store, c.store) << c.what;
+    EXPECT_EQ(verdict.x86Filter, c.x86) << c.what;
+  }
+}

@@ -91,6 +91,35 @@ TEST(ArchiveFormat, EmptyArchiveAndNameLimits) {
   EXPECT_EQ(WriteArchive({Member(std::string("a\0b", 3), "p")}, out), ArchiveWriteStatus::NameHasZero);
 }
 
+TEST(ArchiveFormat, SharedDataIsWrittenOnceAndPointedAtTwice) {
+  PackedMember copy = Member("b", "");
+  copy.sameDataAs = 0;
+  std::vector<ArchiveEntryInfo> entries;
+  const std::vector<uint8_t> archive = Write({Member("a", "data"), copy, Member("c", "xy")});
+  ASSERT_EQ(Read(archive, entries), ArchiveReadStatus::Ok);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[1].dataOffset, entries[0].dataOffset);
+  EXPECT_EQ(entries[1].packedSize, 4u);
+  EXPECT_EQ(entries[1].packedSum, entries[0].packedSum);
+  EXPECT_EQ(entries[2].dataOffset, kArchiveReservedSize + 4);
+
+  // A reference forward, to itself, to a member that shares in turn, or
+  // one that brings data of its own is refused.
+  PackedMember second = copy;
+  second.sameDataAs = 1;
+  PackedMember withData = Member("d", "zz");
+  withData.sameDataAs = 0;
+  PackedMember self = copy;
+  self.sameDataAs = 0;
+  const std::vector<std::vector<PackedMember>> refused = {
+      {self}, {Member("a", "data"), copy, second}, {Member("a", "data"), withData}};
+  for (const std::vector<PackedMember>& members : refused) {
+    std::vector<uint8_t> out{1};
+    EXPECT_EQ(WriteArchive(members, out), ArchiveWriteStatus::BadSameData);
+    EXPECT_TRUE(out.empty());
+  }
+}
+
 TEST(ArchiveFormat, ChecksumAddsWordsThenTrailingBytes) {
   const uint8_t words[] = {1, 0, 0, 0, 0, 1, 0, 0, 5, 6};
   EXPECT_EQ(ArchiveChecksum(words, 10), 1u + 256u + 5u + 6u);

@@ -1,6 +1,6 @@
-// Stored members beside LZMA-alone streams: telling them apart, their
-// stated-size rules, decoding in pieces, and the one-call decoding's single
-// allocation.
+// Stored and x86-filtered members beside LZMA-alone streams: telling them
+// apart, their stated-size rules, decoding in pieces, and the one-call
+// decoding's single allocation.
 #include "payload/member_method.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +19,35 @@ std::vector<uint8_t> Noise(size_t size) {
 std::vector<uint8_t> Stored(const std::vector<uint8_t>& data) {
   std::vector<uint8_t> packed;
   EXPECT_TRUE(StoreMember(data.data(), data.size(), packed));
+  return packed;
+}
+
+// Machine code as far as the branch filter sees it: calls (E8) and jumps
+// (E9) to a few dozen functions from everywhere, between other bytes.
+std::vector<uint8_t> MachineCode(size_t size) {
+  std::mt19937 random(5);
+  const uint8_t filler[] = {0x48, 0x89, 0xC7, 0x8B, 0x45, 0xF8, 0x83, 0xEC, 0x20, 0x5D, 0xC3, 0x90, 0x31, 0xC0};
+  std::vector<uint8_t> code;
+  while (code.size() + 5 <= size) {
+    if (random() % 4 == 0) {
+      const uint32_t target = 0x1000 + (random() % 40) * 0x180;
+      const uint32_t relative = target - static_cast<uint32_t>(code.size() + 5);
+      code.push_back(random() % 3 == 0 ? 0xE9 : 0xE8);
+      for (int i = 0; i < 4; ++i) code.push_back(static_cast<uint8_t>(relative >> (8 * i)));
+    } else {
+      code.push_back(filler[random() % sizeof filler]);
+    }
+  }
+  code.resize(size, 0x90);
+  return code;
+}
+
+std::vector<uint8_t> X86Member(const std::vector<uint8_t>& data) {
+  LzmaOptions options;
+  options.x86Filter = true;
+  std::vector<uint8_t> packed;
+  EXPECT_TRUE(CompressLzmaAlone(data.data(), data.size(), options, packed));
+  MarkX86Stream(packed);
   return packed;
 }
 
@@ -115,6 +144,61 @@ TEST(MemberMethod, HeadersAndSizesAreHeldToTheirRules) {
   uint64_t stated = 0;
   EXPECT_FALSE(StatedMemberSize(unknown.data(), unknown.size(), &stated));
   EXPECT_FALSE(StatedMemberSize(good.data(), 12, &stated));
+}
+
+TEST(MemberMethod, X86MembersDecodeThroughTheFilterWhateverThePieces) {
+  const std::vector<uint8_t> code = MachineCode(200000);
+  std::vector<uint8_t> lzma;
+  ASSERT_TRUE(CompressLzmaAlone(code.data(), code.size(), LzmaOptions(), lzma));
+  const std::vector<uint8_t> packed = X86Member(code);
+  EXPECT_EQ(MethodOf(packed.data(), packed.size()), MemberMethod::X86Lzma);
+  EXPECT_STREQ(MethodName(MemberMethod::X86Lzma), "lzma-x86");
+  EXPECT_LT(packed.size() * 10, lzma.size() * 9) << "the filter makes the calls repeat";
+  uint64_t stated = 0;
+  EXPECT_TRUE(StatedMemberSize(packed.data(), packed.size(), &stated));
+  EXPECT_EQ(stated, code.size());
+  for (size_t piece : {size_t(0), size_t(1), size_t(3), size_t(5), size_t(18), size_t(4099)}) {
+    const Decoded decoded = Decode(packed, piece);
+    EXPECT_EQ(decoded.status, LzmaDecodeStatus::Ok) << piece;
+    EXPECT_TRUE(decoded.output == code) << piece;
+  }
+  // The stream behind the mark holds the filtered bytes, not the member's.
+  std::vector<uint8_t> unfiltered;
+  ASSERT_EQ(DecodeLzmaAlone(packed.data() + kMethodMarkSize, packed.size() - kMethodMarkSize, unfiltered),
+            LzmaDecodeStatus::Ok);
+  EXPECT_EQ(unfiltered.size(), code.size());
+  EXPECT_FALSE(unfiltered == code);
+  std::vector<uint8_t> out;
+  ASSERT_EQ(DecodeMemberToMemory(packed.data(), packed.size(), out), LzmaDecodeStatus::Ok);
+  EXPECT_TRUE(out == code);
+  EXPECT_EQ(out.capacity(), code.size());
+
+  // Damage: what each gives, however the input is cut.
+  auto cut = [&packed](size_t n) { return std::vector<uint8_t>(packed.begin(), packed.begin() + long(n)); };
+  std::vector<uint8_t> statesMore = packed;
+  statesMore[kMethodMarkSize + 5] ^= 1;  // 200,000 is even: one byte more
+  std::vector<uint8_t> highHalf = packed;
+  highHalf[kMethodMarkSize + 9] = 1;
+  const struct {
+    const char* what;
+    std::vector<uint8_t> packed;
+    LzmaDecodeStatus status;
+  } cases[] = {
+      {"mark alone", cut(kMethodMarkSize), LzmaDecodeStatus::BadHeader},
+      {"header cut short", cut(kMethodMarkSize + 8), LzmaDecodeStatus::BadHeader},
+      {"stream cut short", cut(packed.size() - 10), LzmaDecodeStatus::DataError},
+      {"one byte more stated than the stream holds", statesMore, LzmaDecodeStatus::DataError},
+      {"size with a high half", highHalf, LzmaDecodeStatus::BadHeader},
+  };
+  for (const auto& c : cases) {
+    for (size_t piece : {size_t(0), size_t(1), size_t(7)}) {
+      const Decoded decoded = Decode(c.packed, piece);
+      EXPECT_EQ(decoded.status, c.status) << c.what << ", pieces of " << piece;
+      EXPECT_LT(decoded.output.size(), code.size() + 1) << c.what;
+    }
+  }
+  EXPECT_FALSE(StatedMemberSize(packed.data(), kMethodMarkSize + 12, &stated));
+  EXPECT_TRUE(X86Member({}).empty());
 }
 
 TEST(MemberMethod, DecodingIntoMemoryAllocatesTheStatedSizeOnce) {

@@ -16,6 +16,7 @@
 
 #include "engine/win/uninstaller_image.h"
 #include "packer/pack_installer.h"
+#include "packer/stub_methods.h"
 #include "pe/installer_image.h"
 #include "pe/pe_headers.h"
 #include "payload/win/payload_archive.h"
@@ -41,22 +42,43 @@ std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t
 std::vector<PackSource> Members() {
   std::vector<PackSource> members;
   members.push_back({"setup.dat", Bytes("[Project Name]\r\nPacked\r\n[Install To]\r\n<Program Files>Packed\\\r\n"
-                                        "[CopyFile]\r\ndata.bin\r\n<Destination>data.bin\r\n")});
+                                        "[CopyFile]\r\ndata.bin\r\n<Destination>data.bin\r\n"
+                                        "[CopyFile]\r\ntool.bin\r\n<Destination>tool.bin\r\n")});
   members.push_back({"setup.lic", Bytes("licence\r\n")});
   PackSource data{"data.bin", std::vector<uint8_t>(300000)};
   std::mt19937 random(3);
   for (size_t i = 0; i < data.data.size(); ++i) data.data[i] = uint8_t(i % 7 == 0 ? random() : i);
   members.push_back(std::move(data));
+  // Machine code as the branch filter sees it: calls to a few functions.
+  PackSource code{"tool.bin", {}};
+  while (code.data.size() < 200000) {
+    if (random() % 4 == 0) {
+      const uint32_t relative = 0x3000 + (random() % 30) * 0x140 - uint32_t(code.data.size() + 5);
+      code.data.push_back(0xE8);
+      for (int i = 0; i < 4; ++i) code.data.push_back(uint8_t(relative >> (8 * i)));
+    } else {
+      code.data.push_back(uint8_t(0x48 + random() % 8));
+    }
+  }
+  members.push_back(std::move(code));
   members.push_back({"Docs\\read me.txt", Bytes("read me\r\n")});
   return members;
 }
 
-std::vector<uint8_t> ArchiveOf(const std::vector<PackSource>& sources) {
+PackSettings Settings() {
   PackSettings settings;
   settings.threads = 2;
+  settings.lzma.x86Filter = true;  // the stub reads such members (checked below)
+  return settings;
+}
+
+std::vector<uint8_t> ArchiveOf(const std::vector<PackSource>& sources) {
   std::vector<PackedMember> members;
   std::string error;
-  EXPECT_TRUE(CompressMembers(sources, settings, &members, &error)) << error;
+  EXPECT_TRUE(CompressMembers(sources, Settings(), &members, &error)) << error;
+  for (const PackedMember& member : members) {
+    if (member.name == "tool.bin") EXPECT_EQ(MethodOf(member.packed.data(), member.packed.size()), MemberMethod::X86Lzma);
+  }
   std::vector<uint8_t> archive;
   EXPECT_EQ(WriteArchive(members, archive), ArchiveWriteStatus::Ok);
   return archive;
@@ -172,15 +194,14 @@ class PackedStub : public ::testing::Test {
     std::string bytes;
     ASSERT_TRUE(ReadWholeFile(StubPath(), bytes)) << StubPath();
     stub_ = Bytes(bytes);
+    ASSERT_TRUE(MethodsOfStub(stub_.data(), stub_.size()).x86Lzma) << "the stub names the methods it reads";
     archive_ = ArchiveOf(Members());
   }
 
   std::vector<uint8_t> Packed() {
-    PackSettings settings;
-    settings.threads = 2;
     std::vector<uint8_t> out;
     std::string error;
-    EXPECT_TRUE(PackInstaller(stub_.data(), stub_.size(), Members(), settings, &out, &error)) << error;
+    EXPECT_TRUE(PackInstaller(stub_.data(), stub_.size(), Members(), Settings(), &out, &error)) << error;
     return out;
   }
 
@@ -246,6 +267,12 @@ TEST_F(PackedStub, InstallsSilentlyWithoutShowingAnything) {
   RunResult result = RunProgram(path, 60000, u"--silent");
   EXPECT_TRUE(result.ended) << (result.dialogSeen ? "a message box was shown" : "it did not end");
   EXPECT_EQ(result.exitCode, 0u);
+  // The installer's own decoder gave back the branch-filtered member.
+  std::string placed;
+  const WideString folder = PathExists(u"C:\\Program Files\\Packed") ? WideString(u"C:\\Program Files\\Packed")
+                                                                         : WideString(u"C:\\Program Files (x86)\\Packed");
+  ASSERT_TRUE(ReadWholeFile(folder + u"\\tool.bin", placed)) << folder;
+  EXPECT_TRUE(Bytes(placed) == Members()[3].data);
 }
 
 TEST_F(PackedStub, LeavesTheUninstallerThePackerLaidOutWhichRemovesTheProduct) {
@@ -352,7 +379,8 @@ TEST_F(PackedStub, WindowsPlovepackBuildsVerifiesAndExtracts) {
   ASSERT_TRUE(WriteBytes(folder_ / u"setup.dat", members[0].data));
   ASSERT_TRUE(WriteBytes(folder_ / u"setup.lic", members[1].data));
   ASSERT_TRUE(WriteBytes(files + u"\\data.bin", members[2].data));
-  ASSERT_TRUE(WriteBytes(folder_ / u"readme.txt", members[3].data));
+  ASSERT_TRUE(WriteBytes(files + u"\\tool.bin", members[3].data));
+  ASSERT_TRUE(WriteBytes(folder_ / u"readme.txt", members[4].data));
   WideString tool = HostPath(PLOVE_PLOVEPACK_PATH);
   WideString setup = folder_ / u"setup.exe";
   WideString build = WideString::Format(
@@ -371,7 +399,7 @@ TEST_F(PackedStub, WindowsPlovepackBuildsVerifiesAndExtracts) {
   EXPECT_EQ(result.exitCode, 0u);
   std::string content;
   ASSERT_TRUE(ReadWholeFile(folder_ / u"out\\Docs\\read me.txt", content));
-  EXPECT_EQ(Bytes(content), members[3].data);
+  EXPECT_EQ(Bytes(content), members[4].data);
   ASSERT_TRUE(ReadWholeFile(folder_ / u"out\\data.bin", content));
   EXPECT_EQ(Bytes(content), members[2].data);
 
