@@ -141,6 +141,7 @@ bool ComputeArchiveChecksum(const ByteSource& file, const ArchiveLocation& locat
 const char* MemberStatusText(MemberStatus status) {
   switch (status) {
     case MemberStatus::Ok: return "ok";
+    case MemberStatus::BadSolidBlock: return "its solid block lies outside the archive, is damaged or does not hold it";
     case MemberStatus::OutOfRange: return "packed data lies outside the archive";
     case MemberStatus::ReadFailed: return "cannot read the packed data";
     case MemberStatus::SumMismatch: return "packed sum does not match";
@@ -166,11 +167,59 @@ MemberMethod MethodOfMember(const ByteSource& file, const ArchiveLocation& locat
   return MethodOf(start, want);
 }
 
+namespace {
+
+// The solid member's bytes to sink, its block read, checked and decoded
+// (or taken from cache).
+MemberStatus DecodeSolidMember(const ByteSource& file, const ArchiveLocation& location, const SolidReference& where,
+                               const LzmaAloneDecoder::Sink& sink, SolidBlockCache* cache) {
+  SolidBlockCache local;
+  SolidBlockCache& block = cache != nullptr ? *cache : local;
+  if (!block.held || block.offset != where.blockOffset || block.packedSize != where.blockPackedSize ||
+      block.packedSum != where.blockPackedSum) {
+    block = SolidBlockCache{};
+    if (uint64_t(where.blockOffset) + where.blockPackedSize > location.size - kArchiveTrailerSize) {
+      return MemberStatus::BadSolidBlock;
+    }
+    std::vector<uint8_t> packed(where.blockPackedSize);
+    if (!file.ReadAt(location.offset + where.blockOffset, packed.data(), packed.size())) {
+      return MemberStatus::ReadFailed;
+    }
+    if (PackedSum(packed.data(), packed.size()) != where.blockPackedSum) return MemberStatus::BadSolidBlock;
+    switch (DecodeSolidBlock(packed.data(), packed.size(), block.bytes)) {
+      case LzmaDecodeStatus::Ok: break;
+      case LzmaDecodeStatus::MemoryError: return MemberStatus::MemoryError;
+      default: return MemberStatus::BadSolidBlock;
+    }
+    block.offset = where.blockOffset;
+    block.packedSize = where.blockPackedSize;
+    block.packedSum = where.blockPackedSum;
+    block.held = true;
+  }
+  if (!SliceFitsBlock(where, block.bytes.size())) return MemberStatus::BadSolidBlock;
+  if (where.size > 0 && !sink(block.bytes.data() + where.start, where.size)) return MemberStatus::SinkFailed;
+  return MemberStatus::Ok;
+}
+
+}  // namespace
+
 MemberStatus DecodeMember(const ByteSource& file, const ArchiveLocation& location, const ArchiveEntryInfo& entry,
-                          const LzmaAloneDecoder::Sink& sink) {
+                          const LzmaAloneDecoder::Sink& sink, SolidBlockCache* cache) {
   if (location.size < kArchiveTrailerSize ||
       uint64_t(entry.dataOffset) + entry.packedSize > location.size - kArchiveTrailerSize) {
     return MemberStatus::OutOfRange;
+  }
+  if (entry.packedSize == kSolidReferenceSize) {
+    uint8_t record[kSolidReferenceSize];
+    if (!file.ReadAt(location.offset + entry.dataOffset, record, sizeof record)) return MemberStatus::ReadFailed;
+    SolidReference where;
+    if (MethodOf(record, sizeof record) == MemberMethod::Solid) {
+      if (PackedSum(record, sizeof record) != entry.packedSum) return MemberStatus::SumMismatch;
+      if (!ReadSolidReference(record, sizeof record, &where)) return MemberStatus::BadHeader;
+      const MemberStatus status = DecodeSolidMember(file, location, where, sink, cache);
+      if (status != MemberStatus::Ok) return status;
+      return where.size == entry.unpackedSize ? MemberStatus::Ok : MemberStatus::SizeMismatch;
+    }
   }
   MemberDecoder decoder(sink);
   std::vector<uint8_t> buffer(std::min<size_t>(kChunk, entry.packedSize));
@@ -210,8 +259,10 @@ std::vector<std::string> VerifyArchive(const ByteSource& file, const ArchiveLoca
   } else if (checksum != listing.storedChecksum) {
     faults.push_back("file checksum is " + Hex(listing.storedChecksum) + ", computed " + Hex(checksum));
   }
+  SolidBlockCache blocks;
   for (size_t i = 0; i < listing.entries.size(); ++i) {
-    MemberStatus status = DecodeMember(file, location, listing.entries[i], [](const uint8_t*, size_t) { return true; });
+    MemberStatus status =
+        DecodeMember(file, location, listing.entries[i], [](const uint8_t*, size_t) { return true; }, &blocks);
     if (status != MemberStatus::Ok) faults.push_back(EntryLabel(i, listing.entries[i]) + ": " + MemberStatusText(status));
   }
   return faults;

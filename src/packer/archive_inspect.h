@@ -53,6 +53,7 @@ enum class [[nodiscard]] MemberStatus {
   SizeMismatch,  // decoded size differs from the directory's unpacked size
   MemoryError,
   SinkFailed,
+  BadSolidBlock,  // a solid member's block is outside the archive, damaged, or does not hold its slice
 };
 
 const char* MemberStatusText(MemberStatus status);
@@ -61,12 +62,24 @@ const char* MemberStatusText(MemberStatus status);
 // be read.
 MemberMethod MethodOfMember(const ByteSource& file, const ArchiveLocation& location, const ArchiveEntryInfo& entry);
 
-// Reads the member's packed data in pieces, sums it and decodes it (either
-// method) into sink; a stored member's bytes reach the sink as read.
-// Every check is made; the sink has already seen the output when a later
-// check (sum, size) fails, so callers writing files remove them on failure.
+// The last solid block decoded, for the members after it: the members of a
+// block follow one another.
+struct SolidBlockCache {
+  uint32_t offset = 0;
+  uint32_t packedSize = 0;
+  uint32_t packedSum = 0;
+  bool held = false;
+  std::vector<uint8_t> bytes;
+};
+
+// Reads the member's packed data in pieces, sums it and decodes it (any
+// method) into sink; a stored member's bytes reach the sink as read, a
+// solid member's once its block is decoded (kept in cache, when given, for
+// the next member of the same block). Every check is made; the sink has
+// already seen the output when a later check (sum, size) fails, so callers
+// writing files remove them on failure.
 MemberStatus DecodeMember(const ByteSource& file, const ArchiveLocation& location, const ArchiveEntryInfo& entry,
-                          const LzmaAloneDecoder::Sink& sink);
+                          const LzmaAloneDecoder::Sink& sink, SolidBlockCache* cache = nullptr);
 
 // Every fault of the archive: trailer, magics, both sums, each member's
 // packed sum, and each member decoding to its stated size. Empty when all

@@ -306,6 +306,7 @@ int CommandBuild(const Arguments& args) {
   PackSettings settings;
   settings.lzma.preset = uint32_t(args.level);
   settings.lzma.x86Filter = stubMethods.x86Lzma;
+  settings.solidBlocks = stubMethods.solid;
   settings.threads = args.threads != 0 ? args.threads : HardwareThreads();
   settings.memberDone = [&](uint64_t bytes) { progress.MemberDone(bytes); };
   std::vector<uint8_t> archive;

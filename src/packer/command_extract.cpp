@@ -53,6 +53,7 @@ int CommandExtract(const Arguments& args) {
 
   int result = kExitOk;
   std::set<std::string> found;
+  SolidBlockCache blocks;
   for (const ArchiveEntryInfo& entry : listing.entries) {
     std::string key = MemberKey(entry.name);
     if (!wanted.empty() && wanted.count(key) == 0) continue;
@@ -69,7 +70,8 @@ int CommandExtract(const Arguments& args) {
       continue;
     }
     MemberStatus status =
-        DecodeMember(file, location, entry, [&](const uint8_t* data, size_t size) { return out.Write(data, size); });
+        DecodeMember(file, location, entry, [&](const uint8_t* data, size_t size) { return out.Write(data, size); },
+                     &blocks);
     if (status != MemberStatus::Ok) {
       out.Discard();
       result = Fail(status == MemberStatus::SinkFailed ? kExitIoFailure : kExitBadInput,

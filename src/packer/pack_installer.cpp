@@ -82,9 +82,47 @@ std::vector<size_t> FirstWithSameContent(const std::vector<PackSource>& sources,
   return first;
 }
 
+namespace {
+
+// The small members that go into solid blocks, grouped in member order:
+// each block's members, none alone in a block. Only members that compress
+// (the probe does not store them) and that have data of their own.
+std::vector<std::vector<size_t>> SolidGroups(const std::vector<PackSource>& sources,
+                                             const std::vector<size_t>& first, unsigned threads) {
+  std::vector<size_t> small;
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const size_t size = sources[i].data.size();
+    if (first[i] == i && size > 0 && size <= kSolidMemberMax) small.push_back(i);
+  }
+  std::vector<char> compresses(small.size(), 0);
+  ParallelFor(small.size(), std::max(1u, threads), [&](size_t k) {
+    const std::vector<uint8_t>& data = sources[small[k]].data;
+    compresses[k] = !StoreWithoutCompressing(data.data(), data.size(), kStoreBelowSaving);
+  });
+  std::vector<std::vector<size_t>> groups(1);
+  uint64_t bytes = 0;
+  for (size_t k = 0; k < small.size(); ++k) {
+    if (!compresses[k]) continue;
+    const size_t size = sources[small[k]].data.size();
+    if (!groups.back().empty() && bytes + size > kSolidBlockBytes) {
+      groups.emplace_back();
+      bytes = 0;
+    }
+    groups.back().push_back(small[k]);
+    bytes += size;
+  }
+  groups.erase(std::remove_if(groups.begin(), groups.end(), [](const std::vector<size_t>& g) { return g.size() < 2; }),
+               groups.end());
+  return groups;
+}
+
+}  // namespace
+
 bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings& settings,
-                     std::vector<PackedMember>* members, std::string* error) {
+                     std::vector<PackedMember>* members, std::string* error,
+                     std::vector<std::vector<uint8_t>>* blocks) {
   members->assign(sources.size(), PackedMember{});
+  if (blocks != nullptr) blocks->clear();
   for (size_t i = 0; i < sources.size(); ++i) {
     if (uint64_t(sources[i].data.size()) >= 0xFFFFFFFFull) {
       *error = "member '" + Cp1252ToUtf8(sources[i].name) + "' is 4 GiB or larger";
@@ -92,33 +130,60 @@ bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings&
     }
   }
   const std::vector<size_t> first = FirstWithSameContent(sources, settings.threads);
-  // Largest first, so one big member does not start last and run alone.
-  // A member with the content of an earlier one is not compressed again.
-  std::vector<size_t> order;
   for (size_t i = 0; i < sources.size(); ++i) {
     PackedMember& member = (*members)[i];
     member.name = sources[i].name;
     member.unpackedSize = uint32_t(sources[i].data.size());
-    if (first[i] == i) {
-      order.push_back(i);
-    } else {
-      member.sameDataAs = first[i];
-    }
+    if (first[i] != i) member.sameDataAs = first[i];
   }
+  // The work: every member with data of its own that is in no block, and
+  // each block's bytes, the members' back to back.
+  struct Job {
+    size_t member = 0;  // for a block: its index in groups
+    bool block = false;
+    std::vector<uint8_t> joined;
+    size_t Size(const std::vector<PackSource>& all) const { return block ? joined.size() : all[member].data.size(); }
+  };
+  std::vector<std::vector<size_t>> groups;
+  if (blocks != nullptr && settings.solidBlocks) groups = SolidGroups(sources, first, settings.threads);
+  std::vector<bool> inBlock(sources.size(), false);
+  std::vector<Job> jobs;
+  for (size_t g = 0; g < groups.size(); ++g) {
+    Job job;
+    job.member = g;
+    job.block = true;
+    for (size_t i : groups[g]) {
+      PackedMember& member = (*members)[i];
+      member.solidBlock = g;
+      member.solidStart = uint32_t(job.joined.size());
+      job.joined.insert(job.joined.end(), sources[i].data.begin(), sources[i].data.end());
+      inBlock[i] = true;
+    }
+    jobs.push_back(std::move(job));
+  }
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (first[i] == i && !inBlock[i]) jobs.push_back(Job{i, false, {}});
+  }
+  if (blocks != nullptr) blocks->assign(groups.size(), {});
+  // Largest first, so one big member does not start last and run alone.
+  std::vector<size_t> order(jobs.size());
+  std::iota(order.begin(), order.end(), size_t(0));
   std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return sources[a].data.size() > sources[b].data.size(); });
+                   [&](size_t a, size_t b) { return jobs[a].Size(sources) > jobs[b].Size(sources); });
   std::atomic<bool> failed{false};
   ParallelFor(order.size(), std::max(1u, settings.threads), [&](size_t k) {
-    size_t i = order[k];
+    Job& job = jobs[order[k]];
     if (failed) return;
-    PackedMember& member = (*members)[i];
+    const std::vector<uint8_t>& data = job.block ? job.joined : sources[job.member].data;
+    std::vector<uint8_t>& packed = job.block ? (*blocks)[job.member] : (*members)[job.member].packed;
     LzmaOptions options = settings.lzma;
-    options.dictionarySize = DictionaryFor(sources[i].data.size(), options.dictionarySize);
-    if (!PackMemberData(sources[i].data.data(), sources[i].data.size(), options, member.packed)) {
+    options.dictionarySize = DictionaryFor(data.size(), options.dictionarySize);
+    if (!PackMemberData(data.data(), data.size(), options, packed)) {
       failed = true;
       return;
     }
-    if (settings.memberDone) settings.memberDone(sources[i].data.size());
+    if (settings.memberDone) settings.memberDone(data.size());
+    job.joined = {};
   });
   if (settings.memberDone) {
     for (size_t i = 0; i < sources.size(); ++i) {
@@ -128,6 +193,7 @@ bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings&
   if (failed) {
     *error = "the LZMA encoder failed (out of memory?)";
     members->clear();
+    if (blocks != nullptr) blocks->clear();
     return false;
   }
   return true;
@@ -156,11 +222,13 @@ bool PackArchive(const std::vector<PackSource>& sources, const PackSettings& set
     }
   }
   std::vector<PackedMember> members;
-  if (!CompressMembers(sources, settings, &members, error)) return false;
-  switch (WriteArchive(members, *archive)) {
+  std::vector<std::vector<uint8_t>> blocks;
+  if (!CompressMembers(sources, settings, &members, error, &blocks)) return false;
+  switch (WriteArchive(members, *archive, blocks)) {
     case ArchiveWriteStatus::Ok: return true;
     case ArchiveWriteStatus::TooLarge: *error = "the archive would reach 4 GiB"; return false;
     case ArchiveWriteStatus::BadSameData: *error = "a member shares the data of no earlier member"; return false;
+    case ArchiveWriteStatus::BadSolidBlock: *error = "a member lies in no solid block"; return false;
     default: *error = "a member name cannot be stored"; return false;
   }
 }

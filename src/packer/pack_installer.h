@@ -25,6 +25,8 @@ struct PackSource {
 
 struct PackSettings {
   LzmaOptions lzma;
+  // Small members grouped into solid blocks (the stub reads such members).
+  bool solidBlocks = false;
   unsigned threads = 1;
   // Called from the worker threads after each member, with its input size;
   // must be safe to call concurrently.
@@ -47,6 +49,13 @@ uint32_t DictionaryFor(uint64_t memberSize, uint32_t dictionarySize);
 // when the encoder fails or the member is 4 GiB or larger.
 constexpr size_t kStoreBelowSaving = 100;
 constexpr size_t kX86ProbeGain = 100;
+// Members of up to kSolidMemberMax bytes that compress go, in member order,
+// into solid blocks of up to kSolidBlockBytes: each starts LZMA's window
+// afresh, so a thousand small files packed one by one lose what each could
+// have found in the others. The blocks stay small enough to decode in a
+// moment and to hold in memory, several at once on as many threads.
+constexpr size_t kSolidMemberMax = 256u << 10;
+constexpr size_t kSolidBlockBytes = 4u << 20;
 bool PackMemberData(const uint8_t* data, size_t size, const LzmaOptions& options, std::vector<uint8_t>& out);
 
 // For each source, the index of the first source with the same content
@@ -56,12 +65,15 @@ std::vector<size_t> FirstWithSameContent(const std::vector<PackSource>& sources,
 
 // Compresses the sources into members, in source order; a source with the
 // content of an earlier one is not compressed again but shares its data
-// (PackedMember::sameDataAs). Sources whose data
+// (PackedMember::sameDataAs). With settings.solidBlocks and blocks given,
+// small members are grouped into blocks, packed into *blocks for
+// WriteArchive (PackedMember::solidBlock). Sources whose data
 // is not needed afterwards may be released by the caller. False with a
 // message in error (UTF-8) when a member is 4 GiB or larger or the encoder
 // fails.
 bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings& settings,
-                     std::vector<PackedMember>* members, std::string* error);
+                     std::vector<PackedMember>* members, std::string* error,
+                     std::vector<std::vector<uint8_t>>* blocks = nullptr);
 
 // The archive of the sources: CompressMembers and WriteArchive. False with a
 // message in error on any refusal (name, size).

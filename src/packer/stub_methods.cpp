@@ -37,5 +37,6 @@ StubMethods MethodsOfStub(const uint8_t* stub, size_t size) {
   if (!file.ReadAt(offset, list.data(), length)) return methods;
   list.resize(list.find('\0') == std::string::npos ? list.size() : list.find('\0'));
   methods.x86Lzma = NamesWord(list, MethodName(MemberMethod::X86Lzma));
+  methods.solid = NamesWord(list, MethodName(MemberMethod::Solid));
   return methods;
 }

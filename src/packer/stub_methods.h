@@ -9,6 +9,7 @@
 
 struct StubMethods {
   bool x86Lzma = false;  // "lzma-x86": LZMA behind the x86 branch filter
+  bool solid = false;    // "solid": small members as slices of solid blocks
 };
 
 StubMethods MethodsOfStub(const uint8_t* stub, size_t size);

@@ -1,5 +1,7 @@
 #include "payload/archive_format.h"
 
+#include "payload/member_method.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -21,45 +23,76 @@ uint32_t GetU32(const uint8_t* at) {
 
 }  // namespace
 
-ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::vector<uint8_t>& out) {
+ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::vector<uint8_t>& out,
+                                const std::vector<std::vector<uint8_t>>& blocks) {
   out.clear();
   uint64_t total = kArchiveReservedSize + kArchiveTrailerSize;
+  for (const std::vector<uint8_t>& block : blocks) total += block.size();
   for (size_t i = 0; i < members.size(); ++i) {
     const PackedMember& member = members[i];
     if (member.name.size() > kArchiveMaxNameBytes) return ArchiveWriteStatus::NameTooLong;
     if (member.name.find('\0') != std::string::npos) return ArchiveWriteStatus::NameHasZero;
-    if (member.sameDataAs != PackedMember::kOwnData &&
-        (member.sameDataAs >= i || members[member.sameDataAs].sameDataAs != PackedMember::kOwnData ||
-         !member.packed.empty())) {
+    const bool shares = member.sameDataAs != PackedMember::kOwnData;
+    const bool solid = member.solidBlock != PackedMember::kNoBlock;
+    if (shares && (member.sameDataAs >= i || members[member.sameDataAs].sameDataAs != PackedMember::kOwnData ||
+                   !member.packed.empty() || solid)) {
       return ArchiveWriteStatus::BadSameData;
     }
-    if (member.sameDataAs == PackedMember::kOwnData) total += member.packed.size();
+    if (solid && (member.solidBlock >= blocks.size() || !member.packed.empty())) {
+      return ArchiveWriteStatus::BadSolidBlock;
+    }
+    if (!shares) total += solid ? kSolidReferenceSize : member.packed.size();
     total += kArchiveEntryHeaderSize + member.name.size() + 1;
     if (total >= kFourGiB) return ArchiveWriteStatus::TooLarge;
   }
 
+  // A block goes just in front of its first member's reference, so that a
+  // reader going through the members in order reads forwards.
   out.reserve(static_cast<size_t>(total));
   out.assign(kArchiveReservedSize, 0);
-  std::vector<uint32_t> offsets;
+  std::vector<uint32_t> blockOffsets(blocks.size(), 0);
+  std::vector<bool> blockWritten(blocks.size(), false);
+  std::vector<uint32_t> offsets, sizes, sums;
   offsets.reserve(members.size());
+  sizes.reserve(members.size());
+  sums.reserve(members.size());
   for (const PackedMember& member : members) {
     if (member.sameDataAs != PackedMember::kOwnData) {
       offsets.push_back(offsets[member.sameDataAs]);
+      sizes.push_back(sizes[member.sameDataAs]);
+      sums.push_back(sums[member.sameDataAs]);
       continue;
     }
+    std::vector<uint8_t> reference;
+    if (member.solidBlock != PackedMember::kNoBlock) {
+      const std::vector<uint8_t>& block = blocks[member.solidBlock];
+      if (!blockWritten[member.solidBlock]) {
+        blockOffsets[member.solidBlock] = static_cast<uint32_t>(out.size());
+        blockWritten[member.solidBlock] = true;
+        out.insert(out.end(), block.begin(), block.end());
+      }
+      SolidReference where;
+      where.blockOffset = blockOffsets[member.solidBlock];
+      where.blockPackedSize = static_cast<uint32_t>(block.size());
+      where.blockPackedSum = PackedSum(block.data(), block.size());
+      where.start = member.solidStart;
+      where.size = member.unpackedSize;
+      reference = SolidReferenceBytes(where);
+    }
+    const std::vector<uint8_t>& data = reference.empty() ? member.packed : reference;
     offsets.push_back(static_cast<uint32_t>(out.size()));
-    out.insert(out.end(), member.packed.begin(), member.packed.end());
+    sizes.push_back(static_cast<uint32_t>(data.size()));
+    sums.push_back(PackedSum(data.data(), data.size()));
+    out.insert(out.end(), data.begin(), data.end());
   }
 
   const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
   for (size_t i = 0; i < members.size(); ++i) {
     const PackedMember& member = members[i];
-    const std::vector<uint8_t>& packed =
-        member.sameDataAs == PackedMember::kOwnData ? member.packed : members[member.sameDataAs].packed;
     PutU32(out, offsets[i]);
-    PutU32(out, static_cast<uint32_t>(packed.size()));
+    PutU32(out, sizes[i]);
     PutU32(out, member.unpackedSize);
-    PutU32(out, PackedSum(packed.data(), packed.size()));
+    PutU32(out, sums[i]);
     out.push_back(static_cast<uint8_t>(member.name.size() + 1));
     out.insert(out.end(), member.name.begin(), member.name.end());
     out.push_back(0);

@@ -40,12 +40,20 @@ constexpr size_t kArchiveMaxNameBytes = 254;
 // and leaves packed empty: the archive holds those bytes once and both
 // entries point at them. Every reader takes an entry's data where its offset
 // says, so installers made before this read such archives too.
+//
+// A small member may instead be a slice of a solid block (member_method.h):
+// solidBlock names the block among those WriteArchive is given and
+// solidStart where the member's bytes start in its output; packed is then
+// empty, and WriteArchive writes the member's reference to the block.
 struct PackedMember {
   static constexpr size_t kOwnData = static_cast<size_t>(-1);
+  static constexpr size_t kNoBlock = static_cast<size_t>(-1);
   std::string name;
   std::vector<uint8_t> packed;
   uint32_t unpackedSize = 0;
   size_t sameDataAs = kOwnData;  // an earlier index whose packed data this is
+  size_t solidBlock = kNoBlock;
+  uint32_t solidStart = 0;
 };
 
 // One directory entry as read from an archive.
@@ -63,6 +71,7 @@ enum class [[nodiscard]] ArchiveWriteStatus {
   NameHasZero,   // a zero byte inside the name
   TooLarge,      // the archive would reach 4 GiB
   BadSameData,   // sameDataAs names no earlier member with data of its own
+  BadSolidBlock,  // solidBlock names no block, or the member has packed data too
 };
 
 enum class [[nodiscard]] ArchiveReadStatus {
@@ -83,9 +92,11 @@ inline bool IsArchiveCorrupted(ArchiveReadStatus status) {
 
 // Lays out the whole archive in out (replacing its content): the reserved
 // zeros, the packed data back to back in member order (once for members
-// that share it), the directory in the same order and the trailer. On
-// failure out is left empty.
-ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::vector<uint8_t>& out);
+// that share it; each solid block, packed as a member of another method,
+// just in front of the reference of its first member), the directory in
+// the same order and the trailer. On failure out is left empty.
+ArchiveWriteStatus WriteArchive(const std::vector<PackedMember>& members, std::vector<uint8_t>& out,
+                                const std::vector<std::vector<uint8_t>>& blocks = {});
 
 // Sum of the 4-byte little-endian words of data, then of the 0 to 3 bytes
 // left over, modulo 2^32; a sum of 0 is reported as 1.

@@ -13,7 +13,16 @@ MemberMethod MethodOfMark(const uint8_t* bytes) {
   if (bytes[0] != kStoredMarker) return MemberMethod::Lzma;
   if (std::memcmp(bytes + 1, kStoredMagic, sizeof kStoredMagic) == 0) return MemberMethod::Stored;
   if (std::memcmp(bytes + 1, kX86Magic, sizeof kX86Magic) == 0) return MemberMethod::X86Lzma;
+  if (std::memcmp(bytes + 1, kSolidMagic, sizeof kSolidMagic) == 0) return MemberMethod::Solid;
   return MemberMethod::Lzma;
+}
+
+uint32_t GetU32(const uint8_t* at) {
+  return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}
+
+void PutU32(uint8_t* at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 // The stated size of a complete stored header, by the rules of LZMA-alone
@@ -39,8 +48,45 @@ const char* MethodName(MemberMethod method) {
   switch (method) {
     case MemberMethod::Stored: return "stored";
     case MemberMethod::X86Lzma: return "lzma-x86";
+    case MemberMethod::Solid: return "solid";
     default: return "lzma";
   }
+}
+
+std::vector<uint8_t> SolidReferenceBytes(const SolidReference& reference) {
+  std::vector<uint8_t> bytes(kSolidReferenceSize);
+  bytes[0] = kStoredMarker;
+  std::memcpy(&bytes[1], kSolidMagic, sizeof kSolidMagic);
+  PutU32(&bytes[5], reference.blockOffset);
+  PutU32(&bytes[9], reference.blockPackedSize);
+  PutU32(&bytes[13], reference.blockPackedSum);
+  PutU32(&bytes[17], reference.start);
+  PutU32(&bytes[21], reference.size);
+  return bytes;
+}
+
+bool ReadSolidReference(const uint8_t* packed, size_t size, SolidReference* reference) {
+  if (size != kSolidReferenceSize || MethodOf(packed, size) != MemberMethod::Solid) return false;
+  reference->blockOffset = GetU32(packed + 5);
+  reference->blockPackedSize = GetU32(packed + 9);
+  reference->blockPackedSum = GetU32(packed + 13);
+  reference->start = GetU32(packed + 17);
+  reference->size = GetU32(packed + 21);
+  return uint64_t(reference->start) + reference->size <= 0xFFFFFFFFu && reference->size != 0xFFFFFFFFu;
+}
+
+bool SliceFitsBlock(const SolidReference& reference, size_t blockOutputSize) {
+  return uint64_t(reference.start) + reference.size <= blockOutputSize;
+}
+
+LzmaDecodeStatus DecodeSolidBlock(const uint8_t* block, size_t blockSize, std::vector<uint8_t>& out) {
+  // A block is never itself solid: a reference to a reference would let a
+  // damaged archive send the reader round in circles.
+  if (MethodOf(block, blockSize) == MemberMethod::Solid) {
+    out.clear();
+    return LzmaDecodeStatus::BadHeader;
+  }
+  return DecodeMemberToMemory(block, blockSize, out);
 }
 
 void MarkX86Stream(std::vector<uint8_t>& stream) {
@@ -71,6 +117,12 @@ bool StatedMemberSize(const uint8_t* packed, size_t size, uint64_t* stated) {
     case MemberMethod::X86Lzma:
       return size >= kMethodBytes + kLzmaHeaderSize &&
              CheckLzmaHeader(packed + kMethodBytes, stated) == LzmaHeaderStatus::Ok;
+    case MemberMethod::Solid: {
+      SolidReference reference;
+      if (!ReadSolidReference(packed, size, &reference)) return false;
+      *stated = reference.size;
+      return true;
+    }
     default: return CheckLzmaHeader(packed, stated) == LzmaHeaderStatus::Ok;
   }
 }

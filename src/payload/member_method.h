@@ -3,7 +3,8 @@
 // (lzma_alone.h), stored as they are behind a short header, for data that
 // LZMA cannot make smaller (media, archives, signed binaries), or, for
 // machine code, as an LZMA-alone stream of the bytes after the x86 branch
-// filter behind a five-byte mark.
+// filter behind a five-byte mark, or, for small members, as a slice of a
+// solid block that holds several of them.
 //
 // Stored layout (all little-endian):
 //
@@ -22,7 +23,20 @@
 //   5       n     an LZMA-alone stream, its stated size the member's, of the
 //                 member's bytes after the x86 branch filter
 //
-// A member counts as stored or filtered only when its first five bytes are
+// Solid layout: a reference to a block elsewhere in the archive's data
+// that no entry points at, itself packed as a member of one of the methods
+// above (never solid), whose output holds several small members back to
+// back:
+//
+//   0       1     0xFF, as above
+//   1       4     magic "PLIB"
+//   5       4     the block's offset in the archive
+//   9       4     its packed size
+//   13      4     its packed sum (archive_format.h)
+//   17      4     where the member starts in the block's output
+//   21      4     the member's size (its stated size)
+//
+// A member counts as stored, filtered or solid only when its first five bytes are
 // the marker and that method's magic. Everything else goes to the
 // LZMA-alone decoder as before, which refuses a 0xFF properties byte with
 // BadHeader; an empty packed member is an empty file, whichever way it was
@@ -41,15 +55,32 @@ constexpr size_t kStoredHeaderSize = 13;
 constexpr uint8_t kStoredMarker = 0xFF;
 constexpr uint8_t kStoredMagic[4] = {'P', 'L', 'I', 'S'};
 constexpr uint8_t kX86Magic[4] = {'P', 'L', 'I', 'X'};
+constexpr uint8_t kSolidMagic[4] = {'P', 'L', 'I', 'B'};
 constexpr size_t kMethodMarkSize = 5;
+constexpr size_t kSolidReferenceSize = 25;
 
-enum class MemberMethod : uint8_t { Lzma, Stored, X86Lzma };
+enum class MemberMethod : uint8_t { Lzma, Stored, X86Lzma, Solid };
 
-// Stored or X86Lzma when packed starts with the marker and that magic; Lzma
-// otherwise.
+// Stored, X86Lzma or Solid when packed starts with the marker and that
+// magic; Lzma otherwise.
 MemberMethod MethodOf(const uint8_t* packed, size_t size);
-// "lzma", "stored" or "lzma-x86", as the packer's list shows it.
+// "lzma", "stored", "lzma-x86" or "solid", as the packer's list shows it.
 const char* MethodName(MemberMethod method);
+
+// Where a solid member's bytes are.
+struct SolidReference {
+  uint32_t blockOffset = 0;
+  uint32_t blockPackedSize = 0;
+  uint32_t blockPackedSum = 0;
+  uint32_t start = 0;
+  uint32_t size = 0;
+};
+// The reference record of a solid member (kSolidReferenceSize bytes).
+std::vector<uint8_t> SolidReferenceBytes(const SolidReference& reference);
+// Reads a solid member's packed bytes: false unless they are exactly a
+// reference record whose slice does not wrap around. That the block lies
+// in the archive and holds the slice is for the reader of the archive.
+bool ReadSolidReference(const uint8_t* packed, size_t size, SolidReference* reference);
 
 // The stored form of data[0, size) in out (replacing its content): the
 // header and the bytes. An empty input gives an empty member (no header).
@@ -71,6 +102,8 @@ void MarkX86Stream(std::vector<uint8_t>& stream);
 // its stated size, or fewer than it, are a DataError, and a header that
 // breaks the stated-size rules a BadHeader. LZMA members are decoded
 // exactly as LzmaAloneDecoder decodes them, x86 ones so after their mark.
+// A solid member cannot be decoded from its own bytes: it is a BadHeader
+// here, and its archive's reader resolves it (SolidBlockSlice).
 class MemberDecoder {
  public:
   static constexpr size_t kStoredPiece = 4u << 20;
@@ -107,3 +140,11 @@ class MemberDecoder {
 // which is allocated once at the stated size (never more) before any output
 // arrives. On failure out is empty.
 LzmaDecodeStatus DecodeMemberToMemory(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+
+// The solid member's bytes, out of its block's packed bytes (a member of
+// another method): decodes the block into out and checks that the slice
+// lies in it. block holds the packed bytes, already checked against the
+// reference's sum. On failure out is empty; a slice outside the block is a
+// DataError.
+LzmaDecodeStatus DecodeSolidBlock(const uint8_t* block, size_t blockSize, std::vector<uint8_t>& out);
+bool SliceFitsBlock(const SolidReference& reference, size_t blockOutputSize);

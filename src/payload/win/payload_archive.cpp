@@ -41,28 +41,52 @@ WideString ModuleFilePath(HMODULE module) {
   }
 }
 
+// The packed bytes of an entry as the decoders take them: its own, or for
+// a slice of a solid block the slice in the stored form (held in holder).
+// A failure when the block cannot give the slice.
+DecodeFailure PackedBytesOf(const uint8_t* data, SolidBlocks* blocks, const PayloadEntry& entry,
+                            std::vector<uint8_t>& holder, const uint8_t** packed, size_t* size) {
+  // The directory reader has checked that the packed data lies in the data.
+  *packed = data + entry.dataOffset;
+  *size = entry.packedSize;
+  if (MethodOf(*packed, *size) != MemberMethod::Solid) return DecodeFailure::None;
+  SolidReference where;
+  if (blocks == nullptr || !ReadSolidReference(*packed, *size, &where)) return DecodeFailure::Read;
+  const DecodeFailure failure = blocks->StoredFormOf(where, holder);
+  *packed = holder.data();
+  *size = holder.size();
+  return failure;
+}
+
 // Decodes one entry straight from the archive's bytes. skipped is set (and
 // nothing done) when the packed bytes do not match their sum: damaged data
 // is left to the caller to report.
-DecodeFailure DecodeEntry(const uint8_t* data, const PayloadEntry& entry, const WideString& targetPath,
-                          const DecodeCancel* cancel, bool* skipped, DecodeTarget mode = DecodeTarget::Replace) {
-  // The directory reader has checked that the packed data lies in the data.
-  const uint8_t* packed = data + entry.dataOffset;
-  *skipped = PackedSum(packed, entry.packedSize) != entry.packedSum;
+DecodeFailure DecodeEntry(const uint8_t* data, SolidBlocks* blocks, const PayloadEntry& entry,
+                          const WideString& targetPath, const DecodeCancel* cancel, bool* skipped,
+                          DecodeTarget mode = DecodeTarget::Replace) {
+  *skipped = PackedSum(data + entry.dataOffset, entry.packedSize) != entry.packedSum;
   if (*skipped) return DecodeFailure::None;
-  return DecodeMemoryToFile(packed, entry.packedSize, targetPath, cancel, mode);
+  std::vector<uint8_t> holder;
+  const uint8_t* packed = nullptr;
+  size_t size = 0;
+  const DecodeFailure failure = PackedBytesOf(data, blocks, entry, holder, &packed, &size);
+  if (failure != DecodeFailure::None) return failure;
+  return DecodeMemoryToFile(packed, size, targetPath, cancel, mode);
 }
 
 // Decodes the member's entries in directory order with decodeOne(entry,
-// packed bytes), which gives that entry's failure; an entry whose packed
-// bytes do not match their sum is skipped without one. Stops at the first
-// Cancelled.
+// packed bytes, their size), which gives that entry's failure; an entry
+// whose packed bytes do not match their sum is skipped without one. Stops
+// at the first Cancelled.
 template <typename DecodeOne>
 void DecodeEach(const MemberEntries& member, DecodeReport& report, DecodeOne decodeOne) {
   for (const PayloadEntry& entry : member.entries) {
-    const uint8_t* packed = member.data + entry.dataOffset;
-    if (PackedSum(packed, entry.packedSize) != entry.packedSum) continue;
-    const DecodeFailure failure = decodeOne(entry, packed);
+    if (PackedSum(member.data + entry.dataOffset, entry.packedSize) != entry.packedSum) continue;
+    std::vector<uint8_t> holder;
+    const uint8_t* packed = nullptr;
+    size_t size = 0;
+    DecodeFailure failure = PackedBytesOf(member.data, member.blocks.get(), entry, holder, &packed, &size);
+    if (failure == DecodeFailure::None) failure = decodeOne(entry, packed, size);
     if (failure == DecodeFailure::Cancelled) {
       report.cancelled = true;
       return;
@@ -92,8 +116,8 @@ void DecodeEntries(const MemberEntries& member, const WideString& targetPath, co
   // decoded: only a lone entry goes straight into a scratch file.
   const DecodeTarget mode =
       scratch && member.entries.size() == 1 ? DecodeTarget::Scratch : DecodeTarget::Replace;
-  DecodeEach(member, report, [&](const PayloadEntry& entry, const uint8_t* packed) {
-    return DecodeMemoryToFile(packed, entry.packedSize, targetPath, cancel, mode);
+  DecodeEach(member, report, [&](const PayloadEntry&, const uint8_t* packed, size_t size) {
+    return DecodeMemoryToFile(packed, size, targetPath, cancel, mode);
   });
 }
 
@@ -101,15 +125,19 @@ void DecodeEntriesToHandle(const MemberEntries& member, HANDLE file, const Decod
                            DecodeReport& report) {
   const PayloadEntry* clean = nullptr;
   bool lastClean = false;
-  DecodeEach(member, report, [&](const PayloadEntry& entry, const uint8_t* packed) {
-    const DecodeFailure failure = DecodeMemoryToHandle(packed, entry.packedSize, file, cancel);
+  DecodeEach(member, report, [&](const PayloadEntry& entry, const uint8_t* packed, size_t size) {
+    const DecodeFailure failure = DecodeMemoryToHandle(packed, size, file, cancel);
     lastClean = failure == DecodeFailure::None;
     if (lastClean) clean = &entry;
     return failure;
   });
   if (clean == nullptr || lastClean || report.cancelled) return;
   // A failed entry wrote over the clean one: the file holds that again.
-  const DecodeFailure again = DecodeMemoryToHandle(member.data + clean->dataOffset, clean->packedSize, file, cancel);
+  std::vector<uint8_t> holder;
+  const uint8_t* packed = nullptr;
+  size_t size = 0;
+  DecodeFailure again = PackedBytesOf(member.data, member.blocks.get(), *clean, holder, &packed, &size);
+  if (again == DecodeFailure::None) again = DecodeMemoryToHandle(packed, size, file, cancel);
   if (again == DecodeFailure::None) return;
   if (again == DecodeFailure::Cancelled) {
     report.cancelled = true;
@@ -122,13 +150,13 @@ void DecodeEntriesToHandle(const MemberEntries& member, HANDLE file, const Decod
 void DecodeEntriesToMemory(const MemberEntries& member, std::vector<uint8_t>& out, DecodeReport& report) {
   out.clear();
   std::vector<uint8_t> decoded;
-  DecodeEach(member, report, [&](const PayloadEntry& entry, const uint8_t* packed) {
+  DecodeEach(member, report, [&](const PayloadEntry&, const uint8_t* packed, size_t size) {
     // As for a file: running out of memory is the write failure, anything
     // else wrong with the stream the read failure. No bytes at all are an
     // empty member.
     DecodeFailure failure = DecodeFailure::Write;
     try {
-      switch (DecodeMemberToMemory(packed, entry.packedSize, decoded)) {
+      switch (DecodeMemberToMemory(packed, size, decoded)) {
         case LzmaDecodeStatus::Ok: failure = DecodeFailure::None; break;
         case LzmaDecodeStatus::MemoryError:
         case LzmaDecodeStatus::SinkFailed: break;
@@ -188,6 +216,7 @@ void PayloadArchive::OpenBytes(const void* data, size_t size, const WideString& 
   data_ = static_cast<const uint8_t*>(data);
   size_ = size;
   sourcePath_ = sourcePath;
+  blocks_ = std::make_shared<SolidBlocks>(data_, size_);
   entries_.reserve(infos.size());
   names_.reserve(infos.size());
   byName_.reserve(infos.size());
@@ -229,6 +258,7 @@ void PayloadArchive::Close() {
   }
   data_ = nullptr;
   size_ = 0;
+  blocks_.reset();
   sourcePath_.Clear();
 }
 
@@ -256,7 +286,7 @@ bool PayloadArchive::ExtractTo(const WideString& name, const WideString& targetP
   for (int i = IndexOf(name, 0); i >= 0; i = IndexOf(name, i + 1)) {
     try {
       bool skipped = false;
-      const DecodeFailure failure = DecodeEntry(data_, entries_[i], targetPath, nullptr, &skipped);
+      const DecodeFailure failure = DecodeEntry(data_, blocks_.get(), entries_[i], targetPath, nullptr, &skipped);
       if (skipped) continue;
       if (failure == DecodeFailure::None) extracted = true;
       ShowDecodeFailure(failure, sourcePath_, targetPath);
@@ -272,6 +302,7 @@ bool PayloadArchive::ExtractTo(const WideString& name, const WideString& targetP
 bool PayloadArchive::CollectEntries(const WideString& name, MemberEntries& member) {
   MutexGuard guard(extractLock_);
   member.data = data_;
+  member.blocks = blocks_;
   member.sourcePath = sourcePath_;
   member.entries.clear();
   for (int i = IndexOf(name, 0); i >= 0; i = IndexOf(name, i + 1)) member.entries.push_back(entries_[i]);

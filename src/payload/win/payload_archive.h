@@ -6,9 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "payload/win/decompress_file.h"
+#include "payload/win/solid_blocks.h"
 #include "util/wide_string.h"
 #include "util/win/sync.h"
 #include "util/win/windows_api.h"
@@ -33,6 +35,8 @@ struct MemberEntries {
   const uint8_t* data = nullptr;  // the archive's bytes (owned by its opener)
   WideString sourcePath;          // the file that holds them, for the read message
   std::vector<PayloadEntry> entries;
+  // The archive's solid blocks, for entries that are slices of one.
+  std::shared_ptr<SolidBlocks> blocks;
 
   // The sum of the sizes that the entries' stream headers declare.
   uint64_t DeclaredSize() const;
@@ -126,5 +130,6 @@ class PayloadArchive {
   // position: a lookup by name takes a binary search, not a pass over every
   // entry.
   std::vector<int> byName_;
+  std::shared_ptr<SolidBlocks> blocks_;
   MutexLock extractLock_;
 };

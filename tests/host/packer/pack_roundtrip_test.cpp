@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
+#include <set>
 
 #include "packer/archive_inspect.h"
 #include "packer/container_members.h"
@@ -191,6 +193,88 @@ TEST(PackInstaller, BranchFilterOnlyForMachineCodeAndStubsThatReadIt) {
                          }),
             MemberStatus::Ok);
   EXPECT_TRUE(out == code.data);
+}
+
+TEST(PackInstaller, SmallMembersShareSolidBlocks) {
+  // Forty pages of one text with a few changes each (more than one
+  // block's worth), among members that stay on their own.
+  std::vector<PackSource> sources = Sources(30000);
+  std::mt19937 random(4);
+  const char* words[] = {"install ", "folder ", "program ", "version ", "shortcut ", "registry "};
+  std::vector<uint8_t> page;
+  while (page.size() < 120000) {
+    const char* word = words[random() % 6];
+    page.insert(page.end(), word, word + strlen(word));
+  }
+  for (int i = 0; i < 40; ++i) {
+    PackSource text{"Docs\\page" + std::to_string(i) + ".txt", page};
+    for (int k = 0; k < 20; ++k) text.data[random() % text.data.size()] = uint8_t('A' + i % 26);
+    sources.push_back(std::move(text));
+  }
+  sources.push_back({"Copy\\page3.txt", sources[8].data});
+  auto pack = [&](bool solid, unsigned threads) {
+    PackSettings settings;
+    settings.threads = threads;
+    settings.solidBlocks = solid;
+    std::vector<uint8_t> archive;
+    std::string error;
+    EXPECT_TRUE(PackArchive(sources, settings, &archive, &error)) << error;
+    return archive;
+  };
+  const std::vector<uint8_t> archive = pack(true, 3);
+  EXPECT_EQ(archive, pack(true, 1));
+  EXPECT_LT(archive.size() * 4, pack(false, 2).size()) << "the pages find each other";
+
+  MemorySource file(archive.data(), archive.size());
+  ArchiveLocation location;
+  std::string error;
+  ASSERT_TRUE(LocateArchive(file, &location, &error)) << error;
+  EXPECT_TRUE(VerifyArchive(file, location).empty());
+  ArchiveListing listing;
+  ASSERT_TRUE(ReadArchiveListing(file, location, &listing));
+  std::string methods;
+  std::set<uint32_t> blocks;
+  for (size_t i = 0; i < 5; ++i) methods += std::string(MethodName(MethodOfMember(file, location, listing.entries[i]))) + " ";
+  // The text of Docs and the 777 bytes of one letter share a block with
+  // the pages; the five-byte script does not compress, the empty member
+  // has no data.
+  EXPECT_EQ(methods, "stored lzma solid stored solid ");
+  for (const ArchiveEntryInfo& entry : listing.entries) {
+    if (MethodOfMember(file, location, entry) != MemberMethod::Solid) continue;
+    uint8_t record[kSolidReferenceSize];
+    ASSERT_TRUE(file.ReadAt(location.offset + entry.dataOffset, record, sizeof record));
+    SolidReference where;
+    ASSERT_TRUE(ReadSolidReference(record, sizeof record, &where));
+    blocks.insert(where.blockOffset);
+  }
+  EXPECT_EQ(blocks.size(), 2u) << "4.8 MB of members in blocks of up to 4 MiB";
+  // Each member back, with the cache and without, in order and out of it.
+  SolidBlockCache cache;
+  for (bool cached : {true, false}) {
+    for (size_t k = 0; k < sources.size(); ++k) {
+      const size_t i = cached ? k : (k * 7) % sources.size();
+      std::vector<uint8_t> out;
+      ASSERT_EQ(DecodeMember(file, location, listing.entries[i],
+                             [&](const uint8_t* d, size_t n) {
+                               out.insert(out.end(), d, d + n);
+                               return true;
+                             },
+                             cached ? &cache : nullptr),
+                MemberStatus::Ok)
+          << listing.entries[i].name;
+      EXPECT_TRUE(out == sources[i].data) << listing.entries[i].name;
+    }
+  }
+
+  // A damaged block fails every member in it, and says so.
+  std::vector<uint8_t> damaged = archive;
+  damaged[*blocks.begin() + 40] ^= 0x10;
+  MemorySource damagedFile(damaged.data(), damaged.size());
+  const std::vector<std::string> faults = VerifyArchive(damagedFile, location);
+  ASSERT_GE(faults.size(), 3u);
+  EXPECT_NE(faults[1].find("its solid block lies outside the archive, is damaged or does not hold it"),
+            std::string::npos)
+      << faults[1];
 }
 
 TEST(PackInstaller, VerifyHoldsStoredMembersToTheirStatedSize) {

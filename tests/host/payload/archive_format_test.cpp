@@ -1,4 +1,5 @@
 #include "payload/archive_format.h"
+#include "payload/member_method.h"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +117,34 @@ TEST(ArchiveFormat, SharedDataIsWrittenOnceAndPointedAtTwice) {
   for (const std::vector<PackedMember>& members : refused) {
     std::vector<uint8_t> out{1};
     EXPECT_EQ(WriteArchive(members, out), ArchiveWriteStatus::BadSameData);
+    EXPECT_TRUE(out.empty());
+  }
+}
+
+TEST(ArchiveFormat, SolidBlockGoesInFrontOfItsFirstMemberOnce) {
+  PackedMember first = Member("a", ""), second = Member("b", "");
+  first.solidBlock = second.solidBlock = 0;
+  second.solidStart = 3;
+  std::vector<uint8_t> out;
+  ASSERT_EQ(WriteArchive({Member("x", "xx"), first, second}, out, {Bytes("BLOCK")}), ArchiveWriteStatus::Ok);
+  std::vector<ArchiveEntryInfo> entries;
+  ASSERT_EQ(Read(out, entries), ArchiveReadStatus::Ok);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[1].dataOffset, kArchiveReservedSize + 2 + 5) << "behind the block";
+  EXPECT_EQ(entries[2].dataOffset, entries[1].dataOffset + kSolidReferenceSize);
+  SolidReference where;
+  ASSERT_TRUE(ReadSolidReference(out.data() + entries[2].dataOffset, entries[2].packedSize, &where));
+  EXPECT_EQ(where.blockOffset, kArchiveReservedSize + 2);
+  EXPECT_EQ(where.blockPackedSize, 5u);
+  EXPECT_EQ(where.start, 3u);
+  EXPECT_EQ(where.size, 7u);
+
+  PackedMember nowhere = first;
+  nowhere.solidBlock = 1;
+  PackedMember withData = Member("d", "zz");
+  withData.solidBlock = 0;
+  for (const PackedMember& bad : {nowhere, withData}) {
+    EXPECT_EQ(WriteArchive({bad}, out, {Bytes("BLOCK")}), ArchiveWriteStatus::BadSolidBlock);
     EXPECT_TRUE(out.empty());
   }
 }

@@ -43,7 +43,8 @@ std::vector<PackSource> Members() {
   std::vector<PackSource> members;
   members.push_back({"setup.dat", Bytes("[Project Name]\r\nPacked\r\n[Install To]\r\n<Program Files>Packed\\\r\n"
                                         "[CopyFile]\r\ndata.bin\r\n<Destination>data.bin\r\n"
-                                        "[CopyFile]\r\ntool.bin\r\n<Destination>tool.bin\r\n")});
+                                        "[CopyFile]\r\ntool.bin\r\n<Destination>tool.bin\r\n"
+                                        "[CopyFile]\r\nnotes.txt\r\n<Destination>notes.txt\r\n")});
   members.push_back({"setup.lic", Bytes("licence\r\n")});
   PackSource data{"data.bin", std::vector<uint8_t>(300000)};
   std::mt19937 random(3);
@@ -51,7 +52,7 @@ std::vector<PackSource> Members() {
   members.push_back(std::move(data));
   // Machine code as the branch filter sees it: calls to a few functions.
   PackSource code{"tool.bin", {}};
-  while (code.data.size() < 200000) {
+  while (code.data.size() < 300000) {
     if (random() % 4 == 0) {
       const uint32_t relative = 0x3000 + (random() % 30) * 0x140 - uint32_t(code.data.size() + 5);
       code.data.push_back(0xE8);
@@ -61,6 +62,10 @@ std::vector<PackSource> Members() {
     }
   }
   members.push_back(std::move(code));
+  // Small text: it shares a solid block with the script.
+  std::string notes;
+  for (int i = 0; notes.size() < 5000; ++i) notes += "note " + std::to_string(i % 37) + " of the packed stub\r\n";
+  members.push_back({"notes.txt", Bytes(notes)});
   members.push_back({"Docs\\read me.txt", Bytes("read me\r\n")});
   return members;
 }
@@ -69,18 +74,21 @@ PackSettings Settings() {
   PackSettings settings;
   settings.threads = 2;
   settings.lzma.x86Filter = true;  // the stub reads such members (checked below)
+  settings.solidBlocks = true;
   return settings;
 }
 
 std::vector<uint8_t> ArchiveOf(const std::vector<PackSource>& sources) {
   std::vector<PackedMember> members;
+  std::vector<std::vector<uint8_t>> blocks;
   std::string error;
-  EXPECT_TRUE(CompressMembers(sources, Settings(), &members, &error)) << error;
+  EXPECT_TRUE(CompressMembers(sources, Settings(), &members, &error, &blocks)) << error;
   for (const PackedMember& member : members) {
     if (member.name == "tool.bin") EXPECT_EQ(MethodOf(member.packed.data(), member.packed.size()), MemberMethod::X86Lzma);
+    if (member.name == "notes.txt") EXPECT_EQ(member.solidBlock, 0u);
   }
   std::vector<uint8_t> archive;
-  EXPECT_EQ(WriteArchive(members, archive), ArchiveWriteStatus::Ok);
+  EXPECT_EQ(WriteArchive(members, archive, blocks), ArchiveWriteStatus::Ok);
   return archive;
 }
 
@@ -195,6 +203,7 @@ class PackedStub : public ::testing::Test {
     ASSERT_TRUE(ReadWholeFile(StubPath(), bytes)) << StubPath();
     stub_ = Bytes(bytes);
     ASSERT_TRUE(MethodsOfStub(stub_.data(), stub_.size()).x86Lzma) << "the stub names the methods it reads";
+    ASSERT_TRUE(MethodsOfStub(stub_.data(), stub_.size()).solid);
     archive_ = ArchiveOf(Members());
   }
 
@@ -267,12 +276,15 @@ TEST_F(PackedStub, InstallsSilentlyWithoutShowingAnything) {
   RunResult result = RunProgram(path, 60000, u"--silent");
   EXPECT_TRUE(result.ended) << (result.dialogSeen ? "a message box was shown" : "it did not end");
   EXPECT_EQ(result.exitCode, 0u);
-  // The installer's own decoder gave back the branch-filtered member.
+  // The installer's own decoder gave back the branch-filtered member and
+  // the one from the solid block (the script came from there too).
   std::string placed;
   const WideString folder = PathExists(u"C:\\Program Files\\Packed") ? WideString(u"C:\\Program Files\\Packed")
                                                                          : WideString(u"C:\\Program Files (x86)\\Packed");
   ASSERT_TRUE(ReadWholeFile(folder + u"\\tool.bin", placed)) << folder;
   EXPECT_TRUE(Bytes(placed) == Members()[3].data);
+  ASSERT_TRUE(ReadWholeFile(folder + u"\\notes.txt", placed)) << folder;
+  EXPECT_TRUE(Bytes(placed) == Members()[4].data);
 }
 
 TEST_F(PackedStub, LeavesTheUninstallerThePackerLaidOutWhichRemovesTheProduct) {
@@ -380,7 +392,8 @@ TEST_F(PackedStub, WindowsPlovepackBuildsVerifiesAndExtracts) {
   ASSERT_TRUE(WriteBytes(folder_ / u"setup.lic", members[1].data));
   ASSERT_TRUE(WriteBytes(files + u"\\data.bin", members[2].data));
   ASSERT_TRUE(WriteBytes(files + u"\\tool.bin", members[3].data));
-  ASSERT_TRUE(WriteBytes(folder_ / u"readme.txt", members[4].data));
+  ASSERT_TRUE(WriteBytes(files + u"\\notes.txt", members[4].data));
+  ASSERT_TRUE(WriteBytes(folder_ / u"readme.txt", members[5].data));
   WideString tool = HostPath(PLOVE_PLOVEPACK_PATH);
   WideString setup = folder_ / u"setup.exe";
   WideString build = WideString::Format(
@@ -399,7 +412,7 @@ TEST_F(PackedStub, WindowsPlovepackBuildsVerifiesAndExtracts) {
   EXPECT_EQ(result.exitCode, 0u);
   std::string content;
   ASSERT_TRUE(ReadWholeFile(folder_ / u"out\\Docs\\read me.txt", content));
-  EXPECT_EQ(Bytes(content), members[4].data);
+  EXPECT_EQ(Bytes(content), members[5].data);
   ASSERT_TRUE(ReadWholeFile(folder_ / u"out\\data.bin", content));
   EXPECT_EQ(Bytes(content), members[2].data);
 
