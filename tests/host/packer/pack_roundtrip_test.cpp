@@ -49,6 +49,21 @@ std::vector<uint8_t> Pack(const std::vector<uint8_t>& stub, const std::vector<Pa
   return out;
 }
 
+// The member decoded, every check made.
+std::vector<uint8_t> Decoded(const ByteSource& file, const ArchiveLocation& location, const ArchiveEntryInfo& entry,
+                             SolidBlockCache* cache = nullptr) {
+  std::vector<uint8_t> out;
+  EXPECT_EQ(DecodeMember(file, location, entry,
+                         [&](const uint8_t* d, size_t n) {
+                           out.insert(out.end(), d, d + n);
+                           return true;
+                         },
+                         cache),
+            MemberStatus::Ok)
+      << entry.name;
+  return out;
+}
+
 TEST(PackInstaller, EveryMemberComesBackByteForByte) {
   std::vector<PackSource> sources = Sources(50000);
   std::vector<uint8_t> installer = Pack(Stub(), sources, 3);
@@ -67,14 +82,7 @@ TEST(PackInstaller, EveryMemberComesBackByteForByte) {
     const ArchiveEntryInfo& entry = listing.entries[i];
     EXPECT_EQ(entry.name, sources[i].name) << "directory order is source order";
     EXPECT_EQ(entry.unpackedSize, sources[i].data.size());
-    std::vector<uint8_t> out;
-    ASSERT_EQ(DecodeMember(file, location, entry,
-                           [&](const uint8_t* d, size_t n) {
-                             out.insert(out.end(), d, d + n);
-                             return true;
-                           }),
-              MemberStatus::Ok);
-    EXPECT_EQ(out, sources[i].data) << entry.name;
+    EXPECT_EQ(Decoded(file, location, entry), sources[i].data) << entry.name;
   }
   // The archive also passes the installer's own reader.
   std::vector<uint8_t> archive(installer.begin() + long(location.offset),
@@ -130,14 +138,7 @@ TEST(PackInstaller, IdenticalMembersAreStoredOnce) {
     for (size_t i : {0, 1, 2, 3, 4, 7, 8}) own += e[i].packedSize;
     EXPECT_EQ(e.back().dataOffset + e.back().packedSize, kArchiveReservedSize + own) << "shared data written once";
     for (size_t i = 0; i < sources.size(); ++i) {
-      std::vector<uint8_t> out;
-      ASSERT_EQ(DecodeMember(file, location, e[i],
-                             [&](const uint8_t* d, size_t n) {
-                               out.insert(out.end(), d, d + n);
-                               return true;
-                             }),
-                MemberStatus::Ok);
-      EXPECT_EQ(out, sources[i].data) << e[i].name;
+      EXPECT_EQ(Decoded(file, location, e[i]), sources[i].data) << e[i].name;
     }
   }
 }
@@ -185,14 +186,7 @@ TEST(PackInstaller, BranchFilterOnlyForMachineCodeAndStubsThatReadIt) {
     methods += std::string(MethodName(MethodOfMember(file, location, entry))) + " ";
   }
   EXPECT_EQ(methods, "stored lzma lzma stored lzma lzma-x86 ");
-  std::vector<uint8_t> out;
-  ASSERT_EQ(DecodeMember(file, location, listing.entries.back(),
-                         [&](const uint8_t* d, size_t n) {
-                           out.insert(out.end(), d, d + n);
-                           return true;
-                         }),
-            MemberStatus::Ok);
-  EXPECT_TRUE(out == code.data);
+  EXPECT_TRUE(Decoded(file, location, listing.entries.back()) == code.data);
 }
 
 TEST(PackInstaller, SmallMembersShareSolidBlocks) {
@@ -253,16 +247,8 @@ TEST(PackInstaller, SmallMembersShareSolidBlocks) {
   for (bool cached : {true, false}) {
     for (size_t k = 0; k < sources.size(); ++k) {
       const size_t i = cached ? k : (k * 7) % sources.size();
-      std::vector<uint8_t> out;
-      ASSERT_EQ(DecodeMember(file, location, listing.entries[i],
-                             [&](const uint8_t* d, size_t n) {
-                               out.insert(out.end(), d, d + n);
-                               return true;
-                             },
-                             cached ? &cache : nullptr),
-                MemberStatus::Ok)
+      EXPECT_TRUE(Decoded(file, location, listing.entries[i], cached ? &cache : nullptr) == sources[i].data)
           << listing.entries[i].name;
-      EXPECT_TRUE(out == sources[i].data) << listing.entries[i].name;
     }
   }
 
