@@ -15,6 +15,8 @@
 
 namespace {
 
+const WChar kVersionKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+
 // Calls a GetXxxDirectoryW-style function, growing the buffer when the
 // folder is longer than MAX_PATH. Empty when the call fails.
 template <typename Call>
@@ -46,7 +48,7 @@ WideString WindowsFolder() {
 // A folder of the machine's Program Files tree: the 64-bit one's value
 // for a 64-bit product, where Windows has one.
 WideString MachineFolder(const WChar* value, const WChar* value64) {
-  const WideString key(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+  const WideString key(kVersionKey);
   if (State().Install64Bit) {
     WideString folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(value64));
     if (!folder.IsEmpty()) return folder;
@@ -61,12 +63,29 @@ WideString ProgramFilesFolder() {
   return MachineFolder(u"ProgramFilesDir", u"ProgramW6432Dir");
 }
 
+// The 64-bit shared-files folder. Windows names it "CommonW6432Dir"; where
+// that value is missing (Wine) it is the 64-bit program folder's "Common
+// Files", never the 32-bit one. Empty on 32-bit Windows.
+WideString CommonFiles64Folder() {
+  const WideString key(kVersionKey);
+  WideString folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"CommonW6432Dir"));
+  if (!folder.IsEmpty()) return folder;
+  folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"ProgramW6432Dir"));
+  if (folder.IsEmpty()) return folder;
+  AddBackslash(folder);
+  return folder + u"Common Files";
+}
+
 WideString CommonFilesFolder() {
   if (PerUserRun()) {
     const WideString programs = UserProgramsFolder();
     return programs.IsEmpty() ? programs : programs + u"Common";
   }
-  return MachineFolder(u"CommonFilesDir", u"CommonW6432Dir");
+  if (State().Install64Bit) {
+    const WideString folder = CommonFiles64Folder();
+    if (!folder.IsEmpty()) return folder;
+  }
+  return ReadRegistryString(HKEY_LOCAL_MACHINE, WideString(kVersionKey), WideString(u"CommonFilesDir"));
 }
 
 // Empty when the shell does not know the folder.
@@ -101,9 +120,25 @@ void SubstituteShellFolder(WideString& text, FolderMacro macro, int csidl) {
 }  // namespace
 
 WideString MachineProgramFilesFolder() {
-  WideString folder = MachineFolder(u"ProgramFilesDir", u"ProgramW6432Dir");
+  const WideString key(kVersionKey);
+  WideString folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"ProgramW6432Dir"));
+  if (folder.IsEmpty()) folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"ProgramFilesDir"));
   if (!folder.IsEmpty()) AddBackslash(folder);
   return folder;
+}
+
+StringList MachineProgramFolders() {
+  const WideString key(kVersionKey);
+  StringList folders;
+  for (const WideString& found :
+       {ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"ProgramFilesDir")),
+        ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"ProgramW6432Dir")),
+        ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(u"CommonFilesDir")), CommonFiles64Folder()}) {
+    WideString folder = found;
+    RemoveTrailingBackslashes(folder);
+    if (!folder.IsEmpty() && !folders.Contains(folder, true)) folders.Add(folder);
+  }
+  return folders;
 }
 
 void ExpandFolderMacros(WideString& text) {

@@ -4,6 +4,7 @@
 // the target machine. Script text keeps its macros; every caller expands a
 // copy just before it uses the text as a path.
 
+#include "util/string_list.h"
 #include "util/wide_string.h"
 
 // Replaces, in place and ignoring ASCII case, "<System>", "<SystemWOW64>",
@@ -16,7 +17,12 @@
 // leaves its macro in the text. Values may be of any length.
 void ExpandFolderMacros(WideString& text);
 
-// The machine's program folder (the 64-bit one when State().Install64Bit
-// is set), whoever the run installs for, with a trailing backslash; empty
-// when Windows does not name it.
+// The machine's program folder (the 64-bit one where Windows has one),
+// whatever the product and whoever the run installs for, with a trailing
+// backslash; empty when Windows does not name it.
 WideString MachineProgramFilesFolder();
+
+// The machine's program and shared-files folders of both views, without
+// trailing backslashes: folders no uninstall may remove, whichever view its
+// product used.
+StringList MachineProgramFolders();

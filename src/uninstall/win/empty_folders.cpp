@@ -9,6 +9,9 @@
 namespace {
 
 bool IsProtectedFolder(const WideString& path) {
+  // Both views' program folders: a product's files in the other view's
+  // tree (its shared files, say) must not take that tree with them.
+  if (MachineProgramFolders().Contains(path, true)) return true;
   static const WChar* const kFolders[] = {u"<System>",         u"<Windows>", u"<Program Files>", u"<Startup>",
                                           u"<Start Programs>", u"<DeskTop>", u"<QuickLaunch>",   u"<MyDocuments>"};
   for (const WChar* macro : kFolders) {

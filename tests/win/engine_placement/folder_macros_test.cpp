@@ -48,6 +48,12 @@ TEST_F(FolderMacros, DestinationAndProgramFilesInOneCall) {
   State().Install64Bit = true;
   EXPECT_EQ(Expanded(W(u"<Destination>\\bin\\x.dll")), W(u"C:\\Program Files\\Vendor\\Tool\\bin\\x.dll"));
   EXPECT_EQ(Expanded(W(u"<program files>")), W(u"C:\\Program Files\\"));
+  // The shared files follow the product's view (Wine names no
+  // "CommonW6432Dir"); the administrator probe's folder follows none.
+  EXPECT_EQ(Expanded(W(u"<Common Files>")), W(u"C:\\Program Files\\Common Files\\"));
+  State().Install64Bit = false;
+  EXPECT_EQ(Expanded(W(u"<Common Files>")), W(u"C:\\Program Files (x86)\\Common Files\\"));
+  EXPECT_EQ(MachineProgramFilesFolder(), W(u"C:\\Program Files\\"));
 }
 
 TEST_F(FolderMacros, ShellFoldersAndQuickLaunch) {

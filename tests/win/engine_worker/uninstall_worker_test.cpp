@@ -227,6 +227,29 @@ TEST(UninstallWorker, EmptyFolderClimb) {
   RemoveEmptyFolders(quickLaunch + u"Sub\\");
   EXPECT_FALSE(Exists(quickLaunch + u"Sub"));
   EXPECT_TRUE(Exists(quickLaunch.Left(quickLaunch.Length() - 1)));
+
+  // A 64-bit product's file in the 32-bit tree takes neither that tree's
+  // program folder nor its shared-files folder with it, empty as they are.
+  const WideString key(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+  const WChar* const names[] = {u"ProgramFilesDir", u"CommonFilesDir"};
+  const WideString folders[] = {u"C:\\Plove PF32", u"C:\\Plove PF32\\Common Files"};
+  WideString saved[2];
+  for (int i = 0; i < 2; ++i) {
+    saved[i] = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(names[i]));
+    ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(names[i]), folders[i]));
+  }
+  State().Install64Bit = true;
+  ASSERT_TRUE(CreateFolderTree(folders[1] + u"\\Vendor"));
+  RemoveEmptyFolders(folders[1] + u"\\Vendor\\");
+  EXPECT_FALSE(Exists(folders[1] + u"\\Vendor"));
+  EXPECT_TRUE(Exists(folders[1]));
+  ASSERT_TRUE(CreateFolderTree(folders[0] + u"\\Vendor"));
+  RemoveEmptyFolders(folders[0] + u"\\Vendor");
+  EXPECT_FALSE(Exists(folders[0] + u"\\Vendor"));
+  EXPECT_TRUE(Exists(folders[0]));
+  for (int i = 0; i < 2; ++i) WriteRegistryString(HKEY_LOCAL_MACHINE, key, WideString(names[i]), saved[i]);
+  DeleteFolderTree(folders[0]);
+  ResetInstallState();
 }
 
 TEST(UninstallWorker, RecordEndingInsideAnEntry) {
