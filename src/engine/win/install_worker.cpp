@@ -11,6 +11,7 @@
 #include "engine/win/folder_macros.h"
 #include "engine/win/native_system_folder.h"
 #include "engine/win/program_runs.h"
+#include "engine/win/product_folder.h"
 #include "engine/win/run_scope.h"
 #include "engine/win/shortcuts.h"
 #include "engine/win/run_rollback.h"
@@ -148,6 +149,9 @@ void ScriptPass::StartDecoding(const std::vector<WideString>& members, const std
     journalFailed_ = true;
     return;
   }
+  // The decoding threads make the destinations' folders: the product
+  // folder gets its rules before any of them.
+  GuardProductFolder();
   decodeAhead_.Start(planned);
   std::vector<uint64_t> sizes;
   sizes.reserve(planned.size());

@@ -202,7 +202,15 @@ TEST(Trust, AnInstallerWhoseUninstallerCannotBeMadeChangesNothing) {
 TEST(Trust, AProductFolderMadeOutsideProgramFilesIsProtected) {
   TestFolder folder;
   const WideString log = folder / u"install.log";
-  const WideString setup = PackSetup(folder, u"setup.exe", Product("Plove Guarded", "C:\\Plove Guarded\\Deep\\"));
+  // A member too large to be held in memory is decoded beside its
+  // destination from the start: its folder is made by a decoding thread.
+  std::vector<uint8_t> large(8u << 20);
+  uint32_t seed = 1;
+  for (uint8_t& byte : large) byte = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+  const WideString setup =
+      PackSetup(folder, u"setup.exe",
+                Product("Plove Guarded", "C:\\Plove Guarded\\Deep\\",
+                        "[CopyFile]\r\nlarge.bin\r\n<Destination>data\\large.bin\r\n", {{"large.bin", large}}));
   SetupProcess run(setup, u"--silent --log=\"" + log + u"\"");
   ASSERT_EQ(run.Wait(), 0u);
   EXPECT_TRUE(FileExists(u"C:\\Plove Guarded\\Deep\\app.txt"));
