@@ -110,9 +110,12 @@ WideString ExpandedDestination(const WideString& destination) {
 
 // The destination's folder with every missing level; failures show up as
 // failed placements later. Nothing is made through a link (the placement
-// refuses the file).
+// refuses the file, walking every level again): a folder that is there
+// needs no walk of its own first.
 void PrepareDestination(const WideString& target) {
-  if (LinkInProductFolder(ParentFolder(target)).IsEmpty()) CreateDestinationFolder(ParentFolder(target), nullptr);
+  const WideString folder = ParentFolder(target);
+  if (IsFolder(folder)) return;
+  if (LinkInProductFolder(folder).IsEmpty()) CreateDestinationFolder(folder, nullptr);
 }
 
 // Reading a version has the loader map the file: not for a file that is not

@@ -14,11 +14,6 @@
 
 namespace {
 
-bool IsFolder(const WideString& path) {
-  const DWORD attributes = GetFileAttributesW(LongPathForm(path, 248).W());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 SRWLOCK g_prefixLock = SRWLOCK_INIT;
 WideString g_prefix(u"~PLI");
 

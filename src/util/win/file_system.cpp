@@ -49,6 +49,11 @@ WideString AbsolutePath(const WideString& path) {
   return path;
 }
 
+bool IsFolder(const WideString& path) {
+  const DWORD attributes = GetFileAttributesW(LongPathForm(path, 248).W());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool PathExists(const WideString& path) {
   // An empty path would otherwise ask about "\", the current drive's root.
   if (path.IsEmpty()) return false;

@@ -23,6 +23,8 @@ bool DeleteFolderTree(const WideString& path, const WideString& pattern = WideSt
 WideString AbsolutePath(const WideString& path);
 // A directory search finds it, or it is a drive root such as "C:".
 bool PathExists(const WideString& path);
+// A folder, or a link to one, is there (one GetFileAttributesW).
+bool IsFolder(const WideString& path);
 // From a directory search; 0 when not found.
 uint64_t FileSizeOf(const WideString& path);
 // Attributes from a directory search; notFound set when there is none.
