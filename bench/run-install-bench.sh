@@ -66,7 +66,7 @@ echo "install-bench: building" >&2
 if [ ! -f "$root/host-release/build.ninja" ]; then
   cmake -S "$top" -B "$root/host-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLOVE_BUILD_TESTS=OFF >/dev/null
 fi
-cmake --build "$root/host-release" --target plovepack >/dev/null
+cmake --build "$root/host-release" --target plovepack checksum_bench >/dev/null
 if [ ! -f "$root/win64/build.ninja" ]; then
   cmake -S "$top" -B "$root/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
@@ -90,8 +90,6 @@ if [ ! -f "$iscc" ]; then
 fi
 # A Linux path as Wine's drive Z: shows it.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
-g++ -O2 -std=c++17 -I"$top/src" "$top/bench/checksum_bench.cpp" "$top/src/payload/archive_format.cpp" \
-  -o "$bench/checksum_bench"
 
 # --- The corpora. Both name some files ".dll": the mixed one its slices of
 # Linux binaries, which are no Windows DLLs; the media one Windows DLLs that
@@ -275,15 +273,21 @@ Section "Uninstall"
   RMDir /r "\$PROGRAMFILES32\\BenchNSIS"
 SectionEnd
 EOF
-  timed t makensis -V1 "$dir/bench.nsi"
-  results[$name:nsis:build]=$t
+  if has_kind nsis; then
+    timed t makensis -V1 "$dir/bench.nsi"
+    results[$name:nsis:build]=$t
+  fi
   # The 32-bit installers.
-  timed t "$pack" build "$dir/corpus/setup.dat" --files "$dir/corpus/files" --stub "$stub32" \
-    -o "$dir/plove32-setup.exe" --quiet
-  results[$name:plove32:build]=$t
+  if has_kind plove32; then
+    timed t "$pack" build "$dir/corpus/setup.dat" --files "$dir/corpus/files" --stub "$stub32" \
+      -o "$dir/plove32-setup.exe" --quiet
+    results[$name:plove32:build]=$t
+  fi
   grep -v '^Target ' "$dir/bench.nsi" | sed 's|nsis-setup\.exe|nsis32-setup.exe|' > "$dir/bench32.nsi"
-  timed t makensis -V1 "$dir/bench32.nsi"
-  results[$name:nsis32:build]=$t
+  if has_kind nsis32; then
+    timed t makensis -V1 "$dir/bench32.nsi"
+    results[$name:nsis32:build]=$t
+  fi
   cat > "$dir/bench.iss" <<ISS
 [Setup]
 AppName=BenchInno
@@ -299,13 +303,15 @@ WizardStyle=modern
 [Files]
 Source: "$(winpath "$dir/corpus/files")\*"; DestDir: "{app}"; Flags: ignoreversion recursesubdirs createallsubdirs
 ISS
-  fresh_prefix inno-compile
-  timed t wine "$iscc" /Q "$(winpath "$dir/bench.iss")"
-  end_prefix
-  results[$name:inno:build]=$t
+  if has_kind inno; then
+    fresh_prefix inno-compile
+    timed t wine "$iscc" /Q "$(winpath "$dir/bench.iss")"
+    end_prefix
+    results[$name:inno:build]=$t
+  fi
   local kind
   for kind in plove nsis plove32 nsis32 inno; do
-    results[$name:$kind:size]=$(stat -c %s "$dir/$kind-setup.exe")
+    if has_kind "$kind"; then results[$name:$kind:size]=$(stat -c %s "$dir/$kind-setup.exe"); fi
   done
   tree_hashes "$dir/corpus/files" > "$dir/corpus.sha256"
 }
@@ -424,7 +430,8 @@ stored_rows=$(wine "$root/win64/bench/stored_decode_bench.exe" 100 'C:\stored-be
 end_prefix
 
 # --- The table.
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2fx", a / b }'; }
+# (Empty where a kind was left out of the run.)
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b + 0 != 0) printf "%.2fx", a / b }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
 row() { printf '%-46s %16s %16s %8s  %s\n' "$@"; }
 row4() { printf '%-46s %14s %14s %14s %8s %8s\n' "$@"; }
@@ -438,45 +445,45 @@ printf 'NSIS: makensis %s, %s, non-solid LZMA, with an uninstaller and an Uninst
 printf 'Inno Setup: npm innosetup %s (ISCC.exe under Wine), solid LZMA, its uninstaller and entry\n' \
   "$(sed -n 's/.*"version": *"\([^"]*\)".*/\1/p' "$inno_dir/node_modules/innosetup/package.json" | head -n 1)"
 for name in "${corpora[@]}"; do
-  printf '\nCorpus "%s": %s\n' "$name" "${results[$name:files]}"
+  printf '\nCorpus "%s": %s\n' "$name" "${results[$name:files]:-}"
   row "measure" "plovepack" "NSIS" "ratio" "target"
-  pb=$(first "${results[$name:plove:build]}") nb=$(first "${results[$name:nsis:build]}")
+  pb=$(first "${results[$name:plove:build]:-}") nb=$(first "${results[$name:nsis:build]:-}")
   row "build, wall s" "$pb" "$nb" "$(ratio "$pb" "$nb")" "<= 0.50x"
-  ps=${results[$name:plove:size]} ns=${results[$name:nsis:size]}
+  ps=${results[$name:plove:size]:-} ns=${results[$name:nsis:size]:-}
   row "installer size, bytes" "$ps" "$ns" "$(ratio "$ps" "$ns")" "<= 1.00x"
-  pt=${results[$name:plove:times]} nt=${results[$name:nsis:times]}
+  pt=${results[$name:plove:times]:-} nt=${results[$name:nsis:times]:-}
   row "silent install, s (min of $runs)" "$(first "$pt")" "$(first "$nt")" "$(ratio "$(first "$pt")" "$(first "$nt")")" \
     "<= 0.60x"
   row "silent install, s (median of $runs)" "$(second "$pt")" "$(second "$nt")" \
     "$(ratio "$(second "$pt")" "$(second "$nt")")" "<= 0.60x"
   if [ -n "$baseline_stub" ]; then
-    bt=${results[$name:base:times]}
+    bt=${results[$name:base:times]:-}
     row "silent install, s (min / median), baseline" "$(first "$pt") / $(second "$pt")" "$(first "$bt") / $(second "$bt")" \
       "$(ratio "$(first "$pt")" "$(first "$bt")")" "against the baseline stub"
   fi
   if has_kind xcopy; then
-    xt=${results[$name:xcopy:times]}
+    xt=${results[$name:xcopy:times]:-}
     row "plain copy (xcopy /E), s (min / median)" "$(first "$xt") / $(second "$xt")" "" "" ""
     row "silent install against the plain copy (min)" "$(first "$pt")" "$(first "$xt")" \
       "$(ratio "$(first "$pt")" "$(first "$xt")")" "<= 1.25x"
     row "the same, median" "$(second "$pt")" "$(second "$xt")" "$(ratio "$(second "$pt")" "$(second "$xt")")" ""
     if has_kind plove32; then
-      p32=${results[$name:plove32:times]}
+      p32=${results[$name:plove32:times]:-}
       row "x86 stub against the plain copy (min / median)" "$(first "$p32") / $(second "$p32")" \
         "$(first "$xt") / $(second "$xt")" "$(ratio "$(first "$p32")" "$(first "$xt")")" "<= 1.25x"
     fi
   fi
-  row "uninstaller left, bytes" "${results[$name:plove:uninstaller]}" "${results[$name:nsis:uninstaller]}" \
-    "$(ratio "${results[$name:plove:uninstaller]}" "${results[$name:nsis:uninstaller]}")" "< 1 MB"
+  row "uninstaller left, bytes" "${results[$name:plove:uninstaller]:-}" "${results[$name:nsis:uninstaller]:-}" \
+    "$(ratio "${results[$name:plove:uninstaller]:-}" "${results[$name:nsis:uninstaller]:-}")" "< 1 MB"
   while read -r role peak anon; do
     row "peak memory, $role process (RSS / private)" "$(mib "$peak") / $(mib "$anon")" "" "" \
       "$([ "$role" = elevated ] && echo "private <= 64 MiB above the 8 MiB dictionary")"
-  done < "$work/$name/plove.memory"
+  done < <(cat "$work/$name/plove.memory" 2>/dev/null)
   n=0
   while read -r role peak anon; do
     n=$((n + 1))
     row "peak memory, NSIS process $n (RSS / private)" "" "$(mib "$peak") / $(mib "$anon")" "" ""
-  done < "$work/$name/nsis.memory"
+  done < <(cat "$work/$name/nsis.memory" 2>/dev/null)
   row "installed trees equal the corpus (SHA-256)" "yes" "yes" "" ""
   packed=$("$pack" list "$work/$name/plove-setup.exe" | awk '$3 == "stored" { n++; b += $2 } END { printf "%d members, %.1f MB", n, b / 1e6 }')
   row "stored members" "$packed" "" "" ""
@@ -484,7 +491,7 @@ for name in "${corpora[@]}"; do
     printf '\n  32-bit installers, corpus "%s"\n' "$name"
     row4 "measure" "plovepack x86" "NSIS x86" "Inno Setup" "to NSIS" "to Inno"
     for m in build size times uninstaller; do
-      a=${results[$name:plove32:$m]} b=${results[$name:nsis32:$m]} c=${results[$name:inno:$m]}
+      a=${results[$name:plove32:$m]:-} b=${results[$name:nsis32:$m]:-} c=${results[$name:inno:$m]:-}
       case $m in
         build) label="build, wall s" a=$(first "$a") b=$(first "$b") c=$(first "$c") ;;
         size) label="installer size, bytes" ;;
@@ -493,7 +500,7 @@ for name in "${corpora[@]}"; do
       esac
       row4 "$label" "$a" "$b" "$c" "$(ratio "$a" "$b")" "$(ratio "$a" "$c")"
     done
-    pt=${results[$name:plove32:times]} nt=${results[$name:nsis32:times]} it=${results[$name:inno:times]}
+    pt=${results[$name:plove32:times]:-} nt=${results[$name:nsis32:times]:-} it=${results[$name:inno:times]:-}
     row4 "silent install, s (median of $runs)" "$(second "$pt")" "$(second "$nt")" "$(second "$it")" \
       "$(ratio "$(second "$pt")" "$(second "$nt")")" "$(ratio "$(second "$pt")" "$(second "$it")")"
   fi
@@ -511,4 +518,4 @@ echo "Stored members under Wine (best of 5, the bytes in the page cache):"
 sed 's/^/  /' <<< "$stored_rows"
 echo
 echo "Integrity sums, natively (1 GiB in memory):"
-"$bench/checksum_bench" 1024 | sed 's/^/  /'
+"$root/host-release/bench/checksum_bench" 1024 | sed 's/^/  /'
