@@ -42,11 +42,11 @@ bool FileInUse(DWORD error) {
 
 // Puts the extracted file over the destination until it works, the file
 // turns out to be in use, or the user gives up. True when cancelled.
+// replacing: something was at the destination when its version was read.
 bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const FileVersion& existing,
-                   const FileVersion& incoming, HWND window) {
+                   const FileVersion& incoming, bool replacing, HWND window) {
   // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
-  const bool replacing = GetFileAttributesW(target.W()) != INVALID_FILE_ATTRIBUTES;
   // The old file goes aside first (a rename), so that a rollback can put it
   // back; one in use stays where it is and is replaced at the next restart.
   // Nothing is written that a rollback could not take back.
@@ -119,9 +119,10 @@ void PrepareDestination(const WideString& target) {
 }
 
 // Reading a version has the loader map the file: not for a file that is not
-// there, which has none.
-FileVersion VersionIfPresent(const WideString& path) {
-  if (GetFileAttributesW(path.W()) == INVALID_FILE_ATTRIBUTES) {
+// there, which has none. present tells whether anything was there.
+FileVersion VersionIfPresent(const WideString& path, bool& present) {
+  present = GetFileAttributesW(path.W()) != INVALID_FILE_ATTRIBUTES;
+  if (!present) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileVersion();
   }
@@ -143,13 +144,14 @@ bool PlaceExtracted(bool ready, ExtractedSource& extracted, const FileVersion& i
     // Taken back on rollback: the file that was there goes at the restart
     // again as it was meant to.
     if (PlacementDeletions().Cancel(target)) JournalDeletionCancelled(target);
-    const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH));
+    bool present = false;
+    const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH), present);
     if (KeepExistingFile(existing, incoming)) {
       // The one place where the version rule keeps the file in place.
       LogEvent(log_kind::kFileKept, target + u" (installed version is newer)");
       NoteFileKept(target);
     } else {
-      cancelled = CopyIntoPlace(extracted, target, existing, incoming, window);
+      cancelled = CopyIntoPlace(extracted, target, existing, incoming, present, window);
     }
   }
   // Kept and waiting files are registered as well: the registration then

@@ -41,7 +41,11 @@ enum class PassEnd : uint8_t { EndOfScript, Stopped, PlacementCancelled, Answere
 class ScriptPass {
  public:
   ScriptPass(DiskFile& script, NamedEvent& stopEvent, HWND window, PayloadArchive& archive)
-      : script_(script), stopEvent_(stopEvent), window_(window), archive_(archive), decodeAhead_(archive, &stopEvent) {}
+      : script_(script, false),
+        stopEvent_(stopEvent),
+        window_(window),
+        archive_(archive),
+        decodeAhead_(archive, &stopEvent) {}
 
   // First pass: the destinations of every "[CopyFile]", for the platform
   // variant rule and the progress total; then the members that will be
@@ -85,13 +89,13 @@ class ScriptPass {
 
   WideString Next() {
     WideString line;
-    ReadValueLines(script_, &line, 1);
+    script_.NextValues(&line, 1);
     return line;
   }
 
   static constexpr DWORD kStopCheckMs = 50;
 
-  DiskFile& script_;
+  LineReader script_;
   NamedEvent& stopEvent_;
   bool stopChecked_ = false;
   DWORD lastStopCheck_ = 0;
@@ -109,17 +113,17 @@ void ScriptPass::CollectCopyTargets() {
   std::vector<WideString> members;
   std::vector<WideString> destinations;
   WideString line;
-  while (ReadLine(script_, line, false)) {
+  while (script_.Next(line)) {
     if (!line.Equals(Directive::CopyFile)) continue;
     WideString values[2];
-    ReadValueLines(script_, values, 2);
+    script_.NextValues(values, 2);
     copyTargets_.Add(values[1]);
     variants_ = variants_ || HasVariantMarker(values[1]);
     ++copyTotal_;
     members.push_back(values[0]);
     destinations.push_back(values[1]);
   }
-  script_.Seek(0, false);
+  script_.Rewind();
   StartDecoding(members, destinations);
 }
 
@@ -178,7 +182,7 @@ PassEnd ScriptPass::Run() {
     }
     if (StopRequested()) state.InstallFailed = true;
     if (state.InstallFailed) return PassEnd::Stopped;
-    if (!ReadLine(script_, line, false)) return PassEnd::EndOfScript;
+    if (!script_.Next(line)) return PassEnd::EndOfScript;
     PassEnd end = PassEnd::EndOfScript;
     if (!Perform(line, end)) return end;
     // Only runs of files are quick enough to skip a look: after anything
@@ -215,7 +219,7 @@ bool ScriptPass::Perform(const WideString& line, PassEnd& end) {
 void ScriptPass::Action() {
   InstallState& state = State();
   MutexGuard guard(state.ProgressLock);
-  ReadValueLines(script_, &state.PendingAction, 1);
+  script_.NextValues(&state.PendingAction, 1);
   state.ProgressChanged = true;
 }
 
@@ -266,7 +270,7 @@ bool ScriptPass::PlaceCopy(PassEnd& end) {
 void ScriptPass::Shortcut() {
   InstallState& state = State();
   WideString values[4];  // target, shortcut file, arguments, option line
-  ReadValueLines(script_, values, 4);
+  script_.NextValues(values, 4);
   if (IsOptionalAction(values[3])) {
     if (state.Silent) return;
     IconEntry entry;
@@ -292,7 +296,7 @@ void ScriptPass::Shortcut() {
 void ScriptPass::RunLine(bool wait) {
   InstallState& state = State();
   WideString values[3];  // program, parameters, option line
-  ReadValueLines(script_, values, 3);
+  script_.NextValues(values, 3);
   // A program started during the install must find the product registered.
   if (copyCounter_ != 0 && !WriteUninstallRecord()) {
     // No uninstaller for what is placed: the run fails (and is undone).
@@ -341,7 +345,7 @@ bool ScriptPass::Message() {
 void ScriptPass::Registry() {
   RegistryDirective directive;
   WideString values[5];
-  ReadValueLines(script_, values, 5);
+  script_.NextValues(values, 5);
   directive.root = values[0];
   directive.keyPath = values[1];
   directive.type = values[2];

@@ -1,5 +1,7 @@
 #include "engine/win/uninstall_record.h"
 
+#include <string>
+
 #include "app/install_state.h"
 #include "engine/record_argument.h"
 #include "engine/record_marks.h"
@@ -34,12 +36,17 @@ uint32_t g_fateChangesAtRecord = 0;
 
 bool IsRecordMark(const WideString& line) { return line.Equals(kKeptFileMark) || line.Equals(kCountedFileMark); }
 
+void AddLine(std::string& text, const WideString& line) {
+  text += line.ToAnsi();
+  text += "\r\n";
+}
+
 // After the two value lines of a "[CopyFile]" entry: what the install did
 // with its file.
-void WriteFileMarks(DiskFile& record, const WideString& destination) {
+void AddFileMarks(std::string& text, const WideString& destination) {
   const FileMarks marks = MarksForDestination(destination);
-  if (marks.kept) record.WriteText(WideString(kKeptFileMark).ToAnsi(), true);
-  if (marks.counted) record.WriteText(WideString(kCountedFileMark).ToAnsi(), true);
+  if (marks.kept) AddLine(text, WideString(kKeptFileMark));
+  if (marks.counted) AddLine(text, WideString(kCountedFileMark));
 }
 
 // Copies the payload's setup.dat to recordPath line by line, every line
@@ -59,39 +66,43 @@ void WriteRecordFile(const WideString& recordPath) {
 
   const WideString installTo = State().InstallTo;
   bool scopeNamed = PerUserRun();
+  // The record is made in memory and written in one go: a line at a time
+  // costs two writes per line, thousands for a large product.
+  std::string text;
+  LineReader lines(script, false);
   WideString line;
-  while (ReadLine(script, line, false)) {
+  while (lines.Next(line)) {
     if (IsRecordMark(line)) continue;
     if (line.Equals(Directive::InstallScope)) {
       WideString dropped;
-      ReadLine(script, dropped, false);
+      lines.Next(dropped);
       scopeNamed = true;
       continue;
     }
     if (line.Equals(Directive::InstallTo)) {
       WideString dropped;
-      ReadLine(script, dropped, false);
-      record.Write("[Install To]\r\n", 14);
-      record.WriteText(installTo.ToAnsi(), true);
+      lines.Next(dropped);
+      AddLine(text, WideString(Directive::InstallTo));
+      AddLine(text, installTo);
     } else if (line.Equals(Directive::CopyFile)) {
       // Its value lines as the install worker reads them.
-      record.WriteText(line.ToAnsi(), true);
+      AddLine(text, line);
       WideString values[2];  // member, destination
       int present = 0;
-      while (present < 2 && ReadLine(script, values[present], false)) {
-        record.WriteText(values[present].ToAnsi(), true);
+      while (present < 2 && lines.Next(values[present])) {
+        AddLine(text, values[present]);
         ++present;
       }
-      if (present == 2) WriteFileMarks(record, values[1]);
+      if (present == 2) AddFileMarks(text, values[1]);
     } else {
-      record.WriteText(line.ToAnsi(), true);
+      AddLine(text, line);
     }
   }
   if (scopeNamed) {
-    record.WriteText(WideString(Directive::InstallScope).ToAnsi(), true);
-    record.WriteText(WideString(InstallScopeName(PerUserRun() ? InstallScope::User : InstallScope::Machine)).ToAnsi(),
-                     true);
+    AddLine(text, WideString(Directive::InstallScope));
+    AddLine(text, WideString(InstallScopeName(PerUserRun() ? InstallScope::User : InstallScope::Machine)));
   }
+  record.Write(text.data(), static_cast<DWORD>(text.size()));
 }
 
 void WriteDword(const WideString& key, const WChar* name, DWORD value) {

@@ -17,6 +17,19 @@ std::vector<WideString> FileLines(const WideString& path, const std::string& byt
   if (!file.Open(path, GENERIC_READ, OPEN_EXISTING, true)) return lines;
   WideString line;
   while (ReadLine(file, line, wide)) lines.push_back(line);
+  // The reader that reads ahead gives the same lines, twice over a rewind.
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_TRUE(pass == 0 ? file.Seek(0, false) : true);
+    LineReader reader(file, wide);
+    if (pass == 1) {
+      while (reader.Next(line)) {
+      }
+      EXPECT_TRUE(reader.Rewind());
+    }
+    std::vector<WideString> again;
+    while (reader.Next(line)) again.push_back(line);
+    EXPECT_EQ(again, lines);
+  }
   return lines;
 }
 
@@ -63,4 +76,19 @@ TEST(ReadLine, ValueLinesMissingAtTheEndStayEmpty) {
   ReadValueLines(file, values, 2);
   EXPECT_EQ(values[0], WideString(u"setup.exe"));
   EXPECT_TRUE(values[1].IsEmpty());
+}
+
+TEST(ReadLine, LinesAcrossTheReadAheadBlocks) {
+  TestFolder folder;
+  // A CR as the last byte of the reader's first block, its LF in the next;
+  // a lone CR as the last byte of the second, stepped back over in the third.
+  std::string bytes(16383, 'a');
+  bytes += "\r\nb";
+  bytes += std::string(16381, 'c');
+  bytes += "\rd";
+  auto lines = FileLines(folder / u"long.dat", bytes, false);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].Length(), 16383);
+  EXPECT_EQ(lines[1].Length(), 16382);
+  EXPECT_EQ(lines[2], WideString(u"d"));
 }
