@@ -28,7 +28,7 @@ function(plove_host_test name)
   add_executable(${name} ${T_SOURCES})
   plove_warnings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/host/support)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/host/support ${PROJECT_SOURCE_DIR}/tests/common)
   include(GoogleTest)
   # Allocation failures are part of what the code handles; let malloc say no.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120 LABELS host
@@ -50,6 +50,7 @@ function(plove_wine_test name)
   add_executable(${name} ${T_SOURCES})
   plove_warnings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} plove_test_support GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
   math(EXPR inner "${T_TIMEOUT} - 15")
   add_test(NAME ${name}
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine/run-test.sh ${PLOVE_WINE_DIR} ${inner}

@@ -11,6 +11,7 @@
 #include "pe/resource_tree.h"
 #include "resources/resource_ids.h"
 #include "synthetic_image.h"
+#include "machine_code.h"
 
 namespace {
 
@@ -156,18 +157,8 @@ TEST(PackInstaller, BranchFilterOnlyForMachineCodeAndStubsThatReadIt) {
   const std::vector<uint8_t> stub = BuildImage(layout);
   ASSERT_TRUE(MethodsOfStub(stub.data(), stub.size()).x86Lzma);
 
-  // Calls to a few functions from everywhere, then the usual members.
-  std::mt19937 random(9);
-  PackSource code{"app.exe", {}};
-  while (code.data.size() < 300000) {
-    if (random() % 4 == 0) {
-      const uint32_t relative = 0x2000 + (random() % 30) * 0x100 - uint32_t(code.data.size() + 5);
-      code.data.push_back(0xE8);
-      for (int i = 0; i < 4; ++i) code.data.push_back(uint8_t(relative >> (8 * i)));
-    } else {
-      code.data.push_back(uint8_t(0x50 + random() % 8));
-    }
-  }
+  // Machine code after the usual members.
+  const PackSource code{"app.exe", MachineCode(300000, 9)};
   std::vector<PackSource> sources = Sources(30000);
   sources.push_back(code);
   PackSettings settings;

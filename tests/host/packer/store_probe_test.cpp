@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "machine_code.h"
+
 namespace {
 
 // Uniform bytes below limit (256: plain noise; 128: seven bits of entropy
@@ -60,18 +62,7 @@ TEST(StoreProbe, OnlyAFirstMegabyteThatDoesNotCompressIsStored) {
 }
 
 TEST(StoreProbe, TheBranchFilterIsChosenForMachineCodeAlone) {
-  // Calls to a few functions from everywhere: with the filter they repeat.
-  std::mt19937 random(2);
-  std::vector<uint8_t> code;
-  while (code.size() < (2u << 20)) {
-    if (random() % 4 == 0) {
-      const uint32_t relative = 0x4000 + (random() % 50) * 0x200 - static_cast<uint32_t>(code.size() + 5);
-      code.push_back(0xE8);
-      for (int i = 0; i < 4; ++i) code.push_back(static_cast<uint8_t>(relative >> (8 * i)));
-    } else {
-      code.push_back(static_cast<uint8_t>(0x40 + random() % 16));
-    }
-  }
+  const std::vector<uint8_t> code = MachineCode(2u << 20, 2);
   const struct {
     const char* what;
     std::vector<uint8_t> data;

@@ -26,6 +26,7 @@
 #include "util/win/registry.h"
 #include "util/win/scoped_handle.h"
 #include "util/win/windows_api.h"
+#include "machine_code.h"
 
 namespace {
 
@@ -50,18 +51,7 @@ std::vector<PackSource> Members() {
   std::mt19937 random(3);
   for (size_t i = 0; i < data.data.size(); ++i) data.data[i] = uint8_t(i % 7 == 0 ? random() : i);
   members.push_back(std::move(data));
-  // Machine code as the branch filter sees it: calls to a few functions.
-  PackSource code{"tool.bin", {}};
-  while (code.data.size() < 300000) {
-    if (random() % 4 == 0) {
-      const uint32_t relative = 0x3000 + (random() % 30) * 0x140 - uint32_t(code.data.size() + 5);
-      code.data.push_back(0xE8);
-      for (int i = 0; i < 4; ++i) code.data.push_back(uint8_t(relative >> (8 * i)));
-    } else {
-      code.data.push_back(uint8_t(0x48 + random() % 8));
-    }
-  }
-  members.push_back(std::move(code));
+  members.push_back(PackSource{"tool.bin", MachineCode(300000, 3)});
   // Small text: it shares a solid block with the script.
   std::string notes;
   for (int i = 0; notes.size() < 5000; ++i) notes += "note " + std::to_string(i % 37) + " of the packed stub\r\n";
@@ -84,8 +74,12 @@ std::vector<uint8_t> ArchiveOf(const std::vector<PackSource>& sources) {
   std::string error;
   EXPECT_TRUE(CompressMembers(sources, Settings(), &members, &error, &blocks)) << error;
   for (const PackedMember& member : members) {
-    if (member.name == "tool.bin") EXPECT_EQ(MethodOf(member.packed.data(), member.packed.size()), MemberMethod::X86Lzma);
-    if (member.name == "notes.txt") EXPECT_EQ(member.solidBlock, 0u);
+    if (member.name == "tool.bin") {
+      EXPECT_EQ(MethodOf(member.packed.data(), member.packed.size()), MemberMethod::X86Lzma);
+    }
+    if (member.name == "notes.txt") {
+      EXPECT_EQ(member.solidBlock, 0u);
+    }
   }
   std::vector<uint8_t> archive;
   EXPECT_EQ(WriteArchive(members, archive, blocks), ArchiveWriteStatus::Ok);
