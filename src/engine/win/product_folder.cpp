@@ -6,6 +6,7 @@
 #include "util/path_text.h"
 #include "util/string_list.h"
 #include "util/win/file_system.h"
+#include "util/win/folder_vouching.h"
 #include "util/win/install_log.h"
 #include "util/win/safe_files.h"
 
@@ -17,13 +18,20 @@ WideString ProductFolder() {
   return folder;
 }
 
-bool InProgramFiles(const WideString& folder) {
+// The Program Files folders of this Windows, as its environment names them.
+StringList ProgramFilesRoots() {
+  StringList roots;
   for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
     wchar_t value[MAX_PATH] = {};
     const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) continue;
-    const WideString root(value);
-    if (SamePath(root, folder) || LiesUnder(root, folder)) return true;
+    if (length != 0 && length < MAX_PATH) roots.Add(WideString(value));
+  }
+  return roots;
+}
+
+bool InProgramFiles(const WideString& folder, const StringList& roots) {
+  for (int i = 0; i < roots.Count(); ++i) {
+    if (SamePath(roots.Item(i), folder) || LiesUnder(roots.Item(i), folder)) return true;
   }
   return false;
 }
@@ -37,12 +45,17 @@ void GuardProductFolder() {
   guarded = folder;
   // A per-user product's folder is its user's, under the profile's rules.
   if (!ProcessIsAdministrator() || PerUserRun()) return;
+  // Only administrators may add, rename or remove entries of Windows' own
+  // Program Files folders: a folder the run makes there stays the folder
+  // it made, and so do the folders it makes in that one.
+  const StringList roots = ProgramFilesRoots();
+  for (int i = 0; i < roots.Count(); ++i) VouchForEntriesOf(roots.Item(i));
   if (PathExists(folder)) {
     if (NonAdministratorsCanWriteFolder(folder))
       LogEvent(log_kind::kFolderOpen, folder + u" (it existed; its access rules are kept)");
     return;
   }
-  if (InProgramFiles(folder)) return;
+  if (InProgramFiles(folder, roots)) return;
   StringList levels;
   FolderTreeLevels(folder, levels);
   for (int i = 0; i < levels.Count(); ++i) {
@@ -65,6 +78,9 @@ WideString LinkInProductFolder(const WideString& path) {
   for (int i = 0; i < levels.Count(); ++i) {
     const WideString& level = levels.Item(i);
     if (level.Length() < folder.Length()) continue;
+    // Made by this run in a Program Files folder, or in one it made there:
+    // no link can have taken its place.
+    if (FolderMadeInVouchedFolder(level)) continue;
     if (PathIsLink(level)) return level;
   }
   return WideString();

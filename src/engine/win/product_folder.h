@@ -17,5 +17,7 @@ void GuardProductFolder();
 
 // The first level at or below the product folder on the way to path that
 // is a link (a junction, a symbolic link); empty when there is none or path
-// does not lie in the product folder.
+// does not lie in the product folder. The levels this run made where only
+// administrators may change entries (util/win/folder_vouching.h) are not
+// looked at again.
 WideString LinkInProductFolder(const WideString& path);

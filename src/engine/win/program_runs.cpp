@@ -17,6 +17,7 @@
 #include "util/path_text.h"
 #include "util/win/disk_file.h"
 #include "util/win/file_system.h"
+#include "util/win/folder_vouching.h"
 #include "util/win/install_log.h"
 #include "util/win/message_door.h"
 #include "util/win/scoped_handle.h"
@@ -153,6 +154,7 @@ void LogRun(const WideString& program, const WideString& parameters, bool wait, 
 bool StartProcess(const WideString& commandLine, bool wait) { return StartProcess(commandLine, wait, nullptr); }
 
 bool StartProcess(const WideString& commandLine, bool wait, ProgramRunResult* result) {
+  StopVouchingForFolders();
   PROCESS_INFORMATION process = {};
   BOOL created = FALSE;
   DWORD error = ERROR_SUCCESS;
@@ -181,6 +183,7 @@ bool ShellRunAs(const WideString& file, const WideString& parameters, bool wait)
 }
 
 bool ShellRunAs(const WideString& file, const WideString& parameters, bool wait, ProgramRunResult* result) {
+  StopVouchingForFolders();
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
@@ -197,6 +200,9 @@ void SetProgramStartersForTests(const ProgramStarters* starters) { g_testStarter
 
 void RunProgram(const WideString& programLine, const WideString& parametersLine, bool wait, bool afterFiles,
                 HWND owner, ProgramRunResult* result) {
+  // Whatever the program is and however it is started, it may change the
+  // folders this run made.
+  StopVouchingForFolders();
   // Filled in as the run goes; nothing is known of a run not started.
   ProgramRunResult ignored;
   ProgramRunResult& outcome = result != nullptr ? *result : ignored;

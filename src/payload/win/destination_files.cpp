@@ -6,6 +6,7 @@
 #include "util/string_list.h"
 #include "util/win/disk_file.h"
 #include "util/win/file_system.h"
+#include "util/win/folder_vouching.h"
 #include "util/win/random.h"
 #include "util/win/scoped_handle.h"
 #include "util/win/sync.h"
@@ -80,6 +81,7 @@ bool CreateDestinationFolder(const WideString& folder, MadeFolders* made) {
   for (int i = 0; i < levels.Count(); ++i) {
     const WideString& level = levels.Item(i);
     if (CreateNewFolder(level)) {
+      NoteFolderMade(level);
       if (made != nullptr) made->Note(level);
     } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
       return false;

@@ -7,6 +7,7 @@
 #include "engine/win/worker_removal_offer.h"
 #include "scripted_messages.h"
 #include "test_folder.h"
+#include "unix_link.h"
 #include "util/path_text.h"
 #include "util/win/file_system.h"
 #include "util/win/message_door.h"
@@ -434,4 +435,52 @@ TEST(InstallWorker, ScriptEndingInsideADirective) {
   EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, cutKey, u""), WideString());
   DeleteRegistryTree(HKEY_LOCAL_MACHINE, WideString(u"Software"), WideString(u"PloveTests"));
   RemoveDirectoryW(L"C:\\Plove Cut");
+}
+
+namespace {
+
+// Answers every message; the one that says "swap" first puts a link in
+// place of the product's folder "data" (what a program the run started
+// could do, as it may still be running).
+int SwapDataForLink(void* context, HWND, const WideString& text, const WideString&, UINT) {
+  const WideString& victim = *static_cast<const WideString*>(context);
+  if (text == WideString(u"swap")) {
+    const WideString data = State().InstallTo + u"data";
+    EXPECT_TRUE(MoveFileW(data.W(), (data + u".old").W()));
+    EXPECT_TRUE(MakeUnixLink(data, victim));
+  }
+  return IDOK;
+}
+
+}  // namespace
+
+TEST(InstallWorker, AfterAProgramRunsTheFoldersTheRunMadeAreWalkedAgain) {
+  // "data" is made by this run in a folder it made in Program Files: until
+  // a program starts, nobody else could have put a link in its place.
+  const std::string script = ScriptOf({
+      "[CopyFile]", "a.txt", "<Destination>data\\a.txt",
+      "[RunAndWaitFile]", "C:\\windows\\system32\\cmd.exe", "/c exit", "",
+      "[Message]", "swap", "Information",
+      "[CopyFile]", "b.txt", "<Destination>data\\b.txt",
+  });
+  TestFolder victimFolder;
+  WideString victim = victimFolder.Path();
+  RemoveTrailingBackslashes(victim);
+  // Rolling back the placed a.txt must not delete this one through the link.
+  ASSERT_TRUE(WriteWholeFile(victim + u"\\a.txt", "victim's"));
+  TestInstall install(u"Plove Vouched", u"<Program Files>Plove Vouched\\",
+                      {{"setup.dat", script}, {"a.txt", "a"}, {"b.txt", "b"}});
+  SetMessageResponder(&SwapDataForLink, &victim);
+  install.Run();
+  SetMessageResponder(nullptr, nullptr);
+
+  EXPECT_FALSE(Exists(victim + u"\\b.txt"));
+  EXPECT_TRUE(Exists(victim + u"\\a.txt"));
+  EXPECT_TRUE(State().InstallFailed);
+  const WideString data = State().InstallTo + u"data";
+  DeleteFileW(data.W());
+  RemoveDirectoryW(data.W());
+  DeleteFileW((data + u".old\\a.txt").W());
+  RemoveDirectoryW((data + u".old").W());
+  RemoveDirectoryW(State().InstallTo.W());
 }
