@@ -2,26 +2,32 @@
 
 bool ReadLineFrom(UnitSource& source, bool wide, WideString& line, std::string* rawBytes) {
   line.Clear();
-  if (rawBytes != nullptr) rawBytes->clear();
+  // A narrow line becomes text once it is complete: in a double-byte code
+  // page a character is two bytes (and one call per line, not per byte).
+  std::string bytes;
+  std::string& narrow = rawBytes != nullptr ? *rawBytes : bytes;
+  narrow.clear();
+  const auto ended = [&](bool counts) {
+    if (!wide) line = WideString::FromAnsi(narrow.data(), static_cast<int>(narrow.size()));
+    return counts;
+  };
   for (;;) {
     uint16_t unit = 0;
     // At the end of the input only a non-empty line counts; a line end
     // before it makes an empty line count (an empty line mid-file is a line).
-    if (!source.ReadUnit(unit)) return !line.IsEmpty();
+    if (!source.ReadUnit(unit)) return ended(wide ? !line.IsEmpty() : !narrow.empty());
     if (unit == u'\r') {
       uint16_t next = 0;
-      if (!source.ReadUnit(next)) return !line.IsEmpty();
+      if (!source.ReadUnit(next)) return ended(wide ? !line.IsEmpty() : !narrow.empty());
       if (next != u'\n') source.StepBack();
-      return true;
+      return ended(true);
     }
-    if (unit == u'\n') return true;
+    if (unit == u'\n') return ended(true);
     if (wide) {
       if (unit == 0xFEFF && line.IsEmpty()) continue;
       line.AppendChar(static_cast<WChar>(unit));
     } else {
-      char byte = static_cast<char>(unit);
-      line.Append(WideString::FromAnsi(&byte, 1));
-      if (rawBytes != nullptr) rawBytes->push_back(byte);
+      narrow.push_back(static_cast<char>(unit));
     }
   }
 }

@@ -48,13 +48,14 @@ ScriptScopeFacts ReadScriptScope(const WideString& scriptPath) {
   ScriptScopeFacts facts;
   DiskFile file;
   if (!file.Open(scriptPath, GENERIC_READ, OPEN_EXISTING, false)) return facts;
+  LineReader script(file, false);
   WideString line;
-  while (ReadLine(file, line, false)) {
+  while (script.Next(line)) {
     if (line.Equals(Directive::ProjectName)) {
-      ReadValueLines(file, &facts.projectName, 1);
+      script.NextValues(&facts.projectName, 1);
     } else if (line.Equals(Directive::InstallScope)) {
       WideString value;
-      ReadValueLines(file, &value, 1);
+      script.NextValues(&value, 1);
       if (!ParseInstallScope(value, facts.scope)) {
         LogEvent(log_kind::kScope, u"'" + value + u"' names no install scope: the install is for all users");
       }

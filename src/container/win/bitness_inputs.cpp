@@ -17,14 +17,15 @@ bool RightShiftHeld() {
 }
 
 bool Force32BitConditionHolds(const WideString& scriptPath) {
-  DiskFile script;
-  if (!script.Open(scriptPath, GENERIC_READ, OPEN_EXISTING, false)) return false;
+  DiskFile file;
+  if (!file.Open(scriptPath, GENERIC_READ, OPEN_EXISTING, false)) return false;
+  LineReader script(file, false);
   const WideString message(Directive::Message);
   WideString line;
-  while (ReadLine(script, line, false)) {
+  while (script.Next(line)) {
     if (line != message) continue;
     WideString values[2];  // text, type
-    ReadValueLines(script, values, 2);
+    script.NextValues(values, 2);
     WideString valueName;
     WideString relativePath;
     if (!SplitForce32BitCondition(values[0], valueName, relativePath)) continue;

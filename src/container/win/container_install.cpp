@@ -19,11 +19,12 @@ constexpr DWORD kPumpSleepMs = 50;
 
 // True when the script holds the line "[InstallContainer]".
 bool IsContainerScript(const WideString& scriptPath) {
-  DiskFile script;
-  if (!script.Open(scriptPath, GENERIC_READ, OPEN_EXISTING, false)) return false;
+  DiskFile file;
+  if (!file.Open(scriptPath, GENERIC_READ, OPEN_EXISTING, false)) return false;
+  LineReader script(file, false);
   const WideString marker(Directive::InstallContainer);
   WideString line;
-  while (ReadLine(script, line, false)) {
+  while (script.Next(line)) {
     if (line == marker) return true;
   }
   return false;

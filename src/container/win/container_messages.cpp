@@ -24,15 +24,16 @@ UINT IconOf(MessageKind kind) {
 }  // namespace
 
 bool ShowContainerMessages(const WideString& scriptPath, const NamedEvent& stopEvent) {
-  DiskFile script;
-  if (!script.Open(scriptPath, GENERIC_READ, OPEN_EXISTING, false)) return true;
+  DiskFile file;
+  if (!file.Open(scriptPath, GENERIC_READ, OPEN_EXISTING, false)) return true;
+  LineReader script(file, false);
   const WideString message(Directive::Message);
   const WideString& caption = State().InstallerTitle;
   WideString line;
-  while (!stopEvent.IsSignalled() && ReadLine(script, line, false)) {
+  while (!stopEvent.IsSignalled() && script.Next(line)) {
     if (line != message) continue;
     WideString values[2];  // text, type
-    ReadValueLines(script, values, 2);
+    script.NextValues(values, 2);
     if (IsForce32BitConditionText(values[0])) continue;
     const MessageKind kind = MessageKindOf(values[1]);
     const WideString text = MessageText(values[0]);

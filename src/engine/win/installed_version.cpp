@@ -5,12 +5,13 @@
 #include "util/win/disk_file.h"
 
 WideString ReadRecordVersion(const WideString& recordPath) {
-  DiskFile record;
-  if (!recordPath.IsEmpty() && record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {
+  DiskFile file;
+  if (!recordPath.IsEmpty() && file.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) {
+    LineReader record(file, false);
     WideString line;
-    while (ReadLine(record, line, false)) {
+    while (record.Next(line)) {
       if (line.Equals(Directive::ProgramVersion)) {
-        ReadValueLines(record, &line, 1);
+        record.NextValues(&line, 1);
         return line;
       }
     }

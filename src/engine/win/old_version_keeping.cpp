@@ -46,21 +46,22 @@ void KeepValuesOfKey(HKEY root, const WideString& keyPath) {
 // What the record's entries name, with "<Destination>" the old install
 // folder, as its uninstaller will see them.
 void KeepWhatTheRecordLists(const WideString& recordPath, const WideString& oldInstallTo) {
-  DiskFile record;
-  if (!record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) return;
+  DiskFile file;
+  if (!file.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) return;
+  LineReader record(file, false);
   InstallState& state = State();
   const WideString installTo = state.InstallTo;
   state.InstallTo = oldInstallTo;
   WideString line;
   WideString lastFile;
   std::vector<WideString> counted;
-  while (ReadLine(record, line, false)) {
+  while (record.Next(line)) {
     if (line.Equals(WideString(kCountedFileMark))) {
       // Its uninstaller counts the file down in the shared-file counts.
       if (!lastFile.IsEmpty()) counted.push_back(lastFile);
     } else if (line.Equals(Directive::CopyFile)) {
       WideString values[2];  // member, destination
-      ReadValueLines(record, values, 2);
+      record.NextValues(values, 2);
       const WideString path = RecordedFilePath(values[1]);
       lastFile = path;
       JournalKeepOldFile(path);
@@ -68,13 +69,13 @@ void KeepWhatTheRecordLists(const WideString& recordPath, const WideString& oldI
       if (!key.IsEmpty()) KeepValuesOfKey(ProductRegistryRoot(), key);
     } else if (line.Equals(Directive::CreateIcon)) {
       WideString values[4];  // target, shortcut file, arguments, option
-      ReadValueLines(record, values, 4);
+      record.NextValues(values, 4);
       WideString shortcut = values[1];
       ExpandFolderMacros(shortcut);
       JournalKeepOldFile(shortcut);
     } else if (line.Equals(Directive::Registry)) {
       WideString values[5];  // root, key, type, name, data
-      ReadValueLines(record, values, 5);
+      record.NextValues(values, 5);
       WideString key = values[1];
       const HKEY root = RegistryRootOfLine(values[0], key);
       ExpandFolderMacros(key);

@@ -46,19 +46,20 @@ WideString PreviousPath(WideString destination, const WideString& installTo) {
   return WithoutPlatformMarkers(destination);
 }
 
-void ReadRecord(DiskFile& record, const WideString& installTo, MarkState& marks) {
+void ReadRecord(DiskFile& file, const WideString& installTo, MarkState& marks) {
+  LineReader record(file, false);
   WideString line;
   // The entry the marks that follow belong to (the table does not move
   // its slots between two entries).
   uint32_t* last = nullptr;
-  while (ReadLine(record, line, false)) {
+  while (record.Next(line)) {
     if (last != nullptr && line.Equals(kKeptFileMark)) {
       *last |= kKept;
     } else if (last != nullptr && line.Equals(kCountedFileMark)) {
       *last |= kCounted;
     } else if (line.Equals(Directive::CopyFile)) {
       WideString values[2];  // member, destination
-      ReadValueLines(record, values, 2);
+      record.NextValues(values, 2);
       last = &marks.previous.At(PreviousPath(values[1], installTo));
       *last |= kListed;
     } else {

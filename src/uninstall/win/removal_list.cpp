@@ -46,11 +46,12 @@ void ProtectFilesOf(const WideString& other, bool is64Bit, StringList& removals)
   const WideString otherInstallTo = ReadInstallFolder(ProductNameFromRecord(other));
   DiskFile file;
   if (!file.Open(other, GENERIC_READ, OPEN_EXISTING, false)) return;
+  LineReader lines(file, false);
   WideString line;
-  while (ReadLine(file, line, false)) {
+  while (lines.Next(line)) {
     if (!line.Equals(Directive::CopyFile)) continue;
     WideString values[2];
-    ReadValueLines(file, values, 2);
+    lines.NextValues(values, 2);
     // "<Destination>" and "<Program Files>" as at the other product's install.
     const WideString savedInstallTo = state.InstallTo;
     const bool saved64Bit = state.Install64Bit;
@@ -67,11 +68,12 @@ void ProtectFilesOf(const WideString& other, bool is64Bit, StringList& removals)
 
 WideString RemovalPath(const WideString& destination) { return RecordedFilePath(destination); }
 
-void CollectRemovals(DiskFile& record, StringList& removals, RecordMarks& marks) {
+void CollectRemovals(DiskFile& file, StringList& removals, RecordMarks& marks) {
+  LineReader record(file, false);
   WideString line;
   // The destination of the entry just read: marks follow its value lines.
   WideString marked;
-  while (ReadLine(record, line, false)) {
+  while (record.Next(line)) {
     if (!marked.IsEmpty() && line.Equals(kKeptFileMark)) {
       marks.kept.Add(marked);
       continue;
@@ -83,7 +85,7 @@ void CollectRemovals(DiskFile& record, StringList& removals, RecordMarks& marks)
     marked.Clear();
     if (line.Equals(Directive::CopyFile)) {
       WideString values[2];  // member, destination
-      ReadValueLines(record, values, 2);
+      record.NextValues(values, 2);
       // A per-user install placed nothing in Windows' own folders.
       if (PerUserRun() && !WindowsFolderMacroIn(values[1]).IsEmpty()) continue;
       WideString path = RemovalPath(values[1]);
@@ -91,12 +93,12 @@ void CollectRemovals(DiskFile& record, StringList& removals, RecordMarks& marks)
       marked = path;
     } else if (line.Equals(Directive::CreateIcon)) {
       WideString values[3];  // target, shortcut file, arguments
-      ReadValueLines(record, values, 3);
+      record.NextValues(values, 3);
       ExpandFolderMacros(values[1]);
       removals.Add(values[1]);
     } else if (line.Equals(Directive::Registry)) {
       WideString values[5];  // root, key path, type, value name, data
-      ReadValueLines(record, values, 5);
+      record.NextValues(values, 5);
       HKEY root = RegistryRootOfLine(values[0], values[1]);
       if (root == nullptr) continue;
       ExpandFolderMacros(values[1]);

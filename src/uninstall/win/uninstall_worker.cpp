@@ -63,15 +63,16 @@ void RunUninstallAction(WideString program, const WideString& argumentsLine, HWN
 
 // Pass 1: counts the "[CopyFile]" entries and runs every uninstall action,
 // before anything is removed.
-int RunUninstallActions(DiskFile& record, HWND window) {
+int RunUninstallActions(DiskFile& file, HWND window) {
+  LineReader record(file, false);
   int fileCount = 0;
   WideString line;
-  while (ReadLine(record, line, false)) {
+  while (record.Next(line)) {
     if (line.Equals(Directive::CopyFile)) {
       ++fileCount;
     } else if (line.Equals(Directive::UninstallAction)) {
       WideString values[2];  // program, arguments
-      ReadValueLines(record, values, 2);
+      record.NextValues(values, 2);
       RunUninstallAction(values[0], values[1], window);
     }
   }

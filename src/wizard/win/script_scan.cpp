@@ -25,13 +25,13 @@ class Scanner {
 
   // Reads every directive of the script. False when the Windows requirement
   // is not met (the message has been shown).
-  bool ReadScript(DiskFile& script);
+  bool ReadScript(LineReader& script);
   // The steps after the last line: KB, the previous install, 64-bit.
   void Finish();
 
  private:
   // False when the scan ends here.
-  bool Perform(const WideString& line, DiskFile& script);
+  bool Perform(const WideString& line, LineReader& script);
   bool MeetsWindowsRequirement(const WideString& value);
   void UseSavedFolder(const WideString& valueName);
   void UseShortcutFolder(const WideString& shortcutPath);
@@ -44,21 +44,21 @@ class Scanner {
   bool located_ = false;
 };
 
-WideString NextValue(DiskFile& file) {
+WideString NextValue(LineReader& file) {
   WideString value;
-  ReadValueLines(file, &value, 1);
+  file.NextValues(&value, 1);
   return value;
 }
 
-bool Scanner::ReadScript(DiskFile& script) {
+bool Scanner::ReadScript(LineReader& script) {
   WideString line;
-  while (ReadLine(script, line, false)) {
+  while (script.Next(line)) {
     if (!Perform(line, script)) return false;
   }
   return true;
 }
 
-bool Scanner::Perform(const WideString& line, DiskFile& script) {
+bool Scanner::Perform(const WideString& line, LineReader& script) {
   InstallState& state = State();
   if (line.Equals(Directive::ProjectName)) {
     state.ProjectName = NextValue(script);
@@ -76,7 +76,7 @@ bool Scanner::Perform(const WideString& line, DiskFile& script) {
     UseShortcutFolder(NextValue(script));
   } else if (line.Equals(Directive::CopyFile)) {
     WideString values[2];
-    ReadValueLines(script, values, 2);
+    script.NextValues(values, 2);
     if (PayloadContext* payload = PublishedPayload())
       state.TotalInstallSize += payload->Archive().UnpackedSizeOf(values[0]);
     scan_.destinations.Add(values[1]);
@@ -128,10 +128,11 @@ void Scanner::UsePreviousInstallFolder() {
   if (uninstallString.IsEmpty()) return;
   const WideString recordPath = UninstallRecordArgument(uninstallString);
   if (recordPath.IsEmpty()) return;
-  DiskFile record;
-  if (!record.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) return;
+  DiskFile file;
+  if (!file.Open(recordPath, GENERIC_READ, OPEN_EXISTING, false)) return;
+  LineReader record(file, false);
   WideString line;
-  while (ReadLine(record, line, false)) {
+  while (record.Next(line)) {
     if (line.Equals(Directive::InstallTo)) SetDefaultPath(NextValue(record));
   }
 }
@@ -162,7 +163,8 @@ ScriptScan ScanInstallScript(const WideString& commandLine) {
   DiskFile script;
   PayloadContext* payload = PublishedPayload();
   if (payload && script.Open(payload->PayloadFolder() + u"setup.dat", GENERIC_READ, OPEN_EXISTING, false)) {
-    if (!scanner.ReadScript(script)) {
+    LineReader lines(script, false);
+    if (!scanner.ReadScript(lines)) {
       scan.requirementMet = false;
       return scan;
     }
