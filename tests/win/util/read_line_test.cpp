@@ -88,3 +88,15 @@ TEST(ReadLine, LinesAcrossTheReadAheadBlocks) {
   EXPECT_EQ(lines[1].Length(), 16382);
   EXPECT_EQ(lines[2], WideString(u"d"));
 }
+
+// Runs in the suite's second run, under a Japanese locale (ANSI code page
+// 932), where a character of a file name is a lead and a trail byte.
+TEST(ReadLine, DoubleByteCharactersOfTheCodePageComeOutWhole) {
+  if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+  TestFolder folder;
+  using L = std::vector<WideString>;
+  // "日本.txt" and, at the end of the file without a line end, "表" (whose
+  // trail byte is a backslash in ASCII).
+  EXPECT_EQ(FileLines(folder / u"script.dat", "\x93\xfa\x96\x7b.txt\r\n\x95\x5c", false),
+            (L{WideString(u"\u65e5\u672c.txt"), WideString(u"\u8868")}));
+}
