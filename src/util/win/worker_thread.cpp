@@ -11,6 +11,8 @@ struct StartBlock {
   wchar_t eventName[101];
   WorkerProcedure procedure;
   void* userValue;
+  HWND notifyWindow;
+  UINT notifyMessage;
 };
 
 unsigned __stdcall ThreadMain(void* argument) {
@@ -20,7 +22,10 @@ unsigned __stdcall ThreadMain(void* argument) {
     stop.Create(WideString(block->eventName));
     block->procedure(stop, block->userValue);
   }
+  const HWND window = block->notifyWindow;
+  const UINT message = block->notifyMessage;
   delete block;
+  if (window != nullptr) PostMessageW(window, message, 0, 0);
   return 0;
 }
 
@@ -43,6 +48,8 @@ bool WorkerThread::Start(WorkerProcedure procedure, void* userValue, DWORD stopT
   lstrcpynW(block->eventName, eventName_.W(), 101);
   block->procedure = procedure;
   block->userValue = userValue;
+  block->notifyWindow = notifyWindow_;
+  block->notifyMessage = notifyMessage_;
   uintptr_t handle = _beginthreadex(nullptr, 0, ThreadMain, block, 0, nullptr);
   if (handle == 0) {
     delete block;

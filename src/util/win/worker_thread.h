@@ -27,6 +27,14 @@ class WorkerThread {
   // busy() tells, while the thread is held still, whether it is inside
   // such a stretch (nullptr: never).
   void KeepRunningWhile(bool (*busy)()) { busy_ = busy; }
+  // For the threads started from now on: once the procedure has returned,
+  // message is posted to window (its thread then still has to end:
+  // ThreadHandle() is signalled a moment later). A window that polls
+  // IsFinished on a timer hears of the end at once instead.
+  void NotifyWhenEnded(HWND window, UINT message) {
+    notifyWindow_ = window;
+    notifyMessage_ = message;
+  }
   // True when no thread exists or it has ended.
   bool IsFinished() const;
   void Stop();
@@ -42,4 +50,6 @@ class WorkerThread {
   DWORD stopTimeoutMs_ = 0;
   bool suspended_ = false;
   bool (*busy_)() = nullptr;
+  HWND notifyWindow_ = nullptr;
+  UINT notifyMessage_ = 0;
 };

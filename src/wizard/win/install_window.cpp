@@ -25,6 +25,10 @@
 namespace {
 
 constexpr UINT kPollMs = 250;
+// Posted by the install thread once its procedure has returned.
+constexpr UINT kInstallEnded = WM_APP + 41;
+// How long the window waits for that thread to end after it heard of it.
+constexpr DWORD kThreadEndWaitMs = 2000;
 constexpr DWORD kThreadStopMs = 60000;
 
 }  // namespace
@@ -118,6 +122,13 @@ LRESULT dlgInstall::PreDispatch(HWND window, UINT message, WPARAM wParam, LPARAM
     handled = true;
     return TRUE;
   }
+  // The install is over: the page changes now, not at the next tick.
+  if (message == kInstallEnded && window == Window() && pollTimer_ != 0) {
+    WaitForSingleObject(installThread_.ThreadHandle(), kThreadEndWaitMs);
+    OnTimer(pollTimer_, 0);
+    handled = true;
+    return 0;
+  }
   LRESULT result = FramedDialog::PreDispatch(window, message, wParam, lParam, handled);
   if (handled) return result;
   return options_.Filter(window, message, wParam, lParam, handled);
@@ -207,6 +218,7 @@ void dlgInstall::StartInstall() {
   if (state.AsksForScope) LogEvent(log_kind::kScope, WideString(u"the person chose the current user alone"));
   page_ = WizardPage::Installing;
   installThread_.KeepRunningWhile(&RunJournalBusy);
+  installThread_.NotifyWhenEnded(Window(), kInstallEnded);
   if (!installThread_.Start(InstallWorker, Window(), kThreadStopMs)) {
     state.InstallFailed = true;
     state.Outcome = InstallOutcome::Failed;
