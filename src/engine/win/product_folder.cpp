@@ -8,6 +8,7 @@
 #include "util/win/file_system.h"
 #include "util/win/folder_vouching.h"
 #include "util/win/install_log.h"
+#include "util/win/registry.h"
 #include "util/win/safe_files.h"
 
 namespace {
@@ -18,13 +19,16 @@ WideString ProductFolder() {
   return folder;
 }
 
-// The Program Files folders of this Windows, as its environment names them.
+// The Program Files folders of this Windows, as the machine's registry
+// names them (not the environment: a user's own variables override the
+// machine's, also for the elevated copy).
 StringList ProgramFilesRoots() {
+  const WideString key(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
   StringList roots;
-  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
-    wchar_t value[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-    if (length != 0 && length < MAX_PATH) roots.Add(WideString(value));
+  for (const WChar* name : {u"ProgramFilesDir", u"ProgramFilesDir (x86)", u"ProgramW6432Dir"}) {
+    WideString root = ReadRegistryString(HKEY_LOCAL_MACHINE, key, WideString(name));
+    RemoveTrailingBackslashes(root);
+    if (root.Length() > 3 && !roots.Contains(root, true)) roots.Add(root);
   }
   return roots;
 }
