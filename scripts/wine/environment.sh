@@ -43,6 +43,20 @@ unavailable_reason() {
   fi
 }
 
+# Wine links the user's Desktop, Documents and the like to the Unix home
+# folder: a test that writes there (the desktop copy of a program that
+# would not start) would write outside its prefix, into a folder every
+# suite running at the same time shares. The template gets folders of its
+# own instead.
+own_shell_folders() {
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    [ -L "$link" ] || continue
+    rm -f "$link" && mkdir -p "$link" || return 1
+  done
+  return 0
+}
+
 start_display() {
   [ -n "${DISPLAY:-}" ] && { echo "$DISPLAY" > "$dir/display"; return 0; }
   # A display this tree started before and that still runs is kept.
@@ -93,7 +107,7 @@ start)
       rm -rf "$dir/template"
       wineboot -i >/dev/null 2>&1
       wineserver -w
-      if [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && seed_registry &&
+      if [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && seed_registry && own_shell_folders &&
          wine reg query 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion' /v ProgramFilesDir >/dev/null 2>&1; then
         wineserver -w
         touch "$dir/template/.ready"
