@@ -249,7 +249,7 @@ pack_corpus() {
     --quiet
   results[$name:plove:build]=$t
   if [ -n "$baseline_stub" ]; then
-    "$pack" build "$dir/corpus/setup.dat" --files "$dir/corpus/files" --stub "$baseline_stub" \
+    "$baseline_pack" build "$dir/corpus/setup.dat" --files "$dir/corpus/files" --stub "$baseline_stub" \
       -o "$dir/base-setup.exe" --quiet
   fi
   cat > "$dir/bench.nsi" <<EOF
@@ -357,8 +357,11 @@ install() {
 }
 
 # BENCH_BASELINE_STUB=PATH: also an installer of each corpus with that stub
-# (the product before a change), installed in turn with the others.
+# (the product before a change), installed in turn with the others;
+# BENCH_BASELINE_PACKER=PATH packs it with that plovepack (the packer before
+# a change) instead of the one built here.
 baseline_stub=${BENCH_BASELINE_STUB:-}
+baseline_pack=${BENCH_BASELINE_PACKER:-$pack}
 read -r -a kinds <<< "${BENCH_KINDS:-plove nsis plove32 nsis32 inno xcopy}"
 [ -z "$baseline_stub" ] || kinds=(plove base "${kinds[@]:1}")
 has_kind() { [[ " ${kinds[*]} " == *" $1 "* ]]; }

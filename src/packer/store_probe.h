@@ -20,10 +20,12 @@ constexpr uint32_t kStoreProbePreset = 0;
 // alone, never on the thread that runs it.
 bool StoreWithoutCompressing(const uint8_t* data, size_t size, size_t savingDivisor);
 
-// The probe and, when x86GainDivisor is not 0, a second fast pass of the
-// same bytes with the x86 branch filter: x86Filter is set when the filter
-// makes them at least an x86GainDivisor-th smaller (the member is machine
-// code, and its full pass runs with the filter). Never for a member to be
+// The probe and, when x86GainDivisor is not 0, fast passes with and without
+// the x86 branch filter: x86Filter is set when the filter makes the bytes at
+// least an x86GainDivisor-th smaller (the member is machine code, and its
+// full pass runs with the filter). A member larger than kStoreProbeBytes is
+// judged on kX86ProbeWindows pieces spread over all of it, since a
+// program's first megabyte may hold no code. Never for a member to be
 // stored, nor for one shorter than kX86ProbeMinimum, where the filter
 // cannot pay for its mark.
 struct ProbeVerdict {
@@ -31,4 +33,5 @@ struct ProbeVerdict {
   bool x86Filter = false;
 };
 constexpr size_t kX86ProbeMinimum = 4096;
+constexpr size_t kX86ProbeWindows = 16;
 ProbeVerdict ProbeMember(const uint8_t* data, size_t size, size_t savingDivisor, size_t x86GainDivisor);

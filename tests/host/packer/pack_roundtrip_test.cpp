@@ -182,7 +182,8 @@ TEST(PackInstaller, BranchFilterOnlyForMachineCodeAndStubsThatReadIt) {
 
 TEST(PackInstaller, SmallMembersShareSolidBlocks) {
   // Forty pages of one text with a few changes each (more than one
-  // block's worth), among members that stay on their own.
+  // block's worth), among members that stay on their own, and after every
+  // fourth page a small program, which goes into a block of programs.
   std::vector<PackSource> sources = Sources(30000);
   std::mt19937 random(4);
   const char* words[] = {"install ", "folder ", "program ", "version ", "shortcut ", "registry "};
@@ -191,10 +192,16 @@ TEST(PackInstaller, SmallMembersShareSolidBlocks) {
     const char* word = words[random() % 6];
     page.insert(page.end(), word, word + strlen(word));
   }
+  const std::vector<uint8_t> program = MachineCode(50000, 3);
   for (int i = 0; i < 40; ++i) {
     PackSource text{"Docs\\page" + std::to_string(i) + ".txt", page};
     for (int k = 0; k < 20; ++k) text.data[random() % text.data.size()] = uint8_t('A' + i % 26);
     sources.push_back(std::move(text));
+    if (i % 4 == 3) {
+      PackSource code{"Bin\\tool" + std::to_string(i) + ".dll", program};
+      code.data[random() % code.data.size()] ^= uint8_t(i);
+      sources.push_back(std::move(code));
+    }
   }
   sources.push_back({"Copy\\page3.txt", sources[8].data});
   auto pack = [&](bool solid, unsigned threads) {
@@ -218,7 +225,7 @@ TEST(PackInstaller, SmallMembersShareSolidBlocks) {
   ArchiveListing listing;
   ASSERT_TRUE(ReadArchiveListing(file, location, &listing));
   std::string methods;
-  std::set<uint32_t> blocks;
+  std::set<uint32_t> blocks, textBlocks, codeBlocks;
   for (size_t i = 0; i < 5; ++i) methods += std::string(MethodName(MethodOfMember(file, location, listing.entries[i]))) + " ";
   // The text of Docs and the 777 bytes of one letter share a block with
   // the pages; the five-byte script does not compress, the empty member
@@ -231,8 +238,12 @@ TEST(PackInstaller, SmallMembersShareSolidBlocks) {
     SolidReference where;
     ASSERT_TRUE(ReadSolidReference(record, sizeof record, &where));
     blocks.insert(where.blockOffset);
+    (entry.name.rfind("Bin\\", 0) == 0 ? codeBlocks : textBlocks)
+        .insert(where.blockOffset);
   }
-  EXPECT_EQ(blocks.size(), 2u) << "4.8 MB of members in blocks of up to 4 MiB";
+  EXPECT_EQ(textBlocks.size(), 2u) << "4.8 MB of text in blocks of up to 4 MiB";
+  EXPECT_EQ(codeBlocks.size(), 1u);
+  EXPECT_EQ(blocks.size(), 3u) << "no block mixes text and programs";
   // Each member back, with the cache and without, in order and out of it.
   SolidBlockCache cache;
   for (bool cached : {true, false}) {

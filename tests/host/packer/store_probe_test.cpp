@@ -74,6 +74,9 @@ TEST(StoreProbe, TheBranchFilterIsChosenForMachineCodeAlone) {
       {"machine code too short to pay", std::vector<uint8_t>(code.begin(), code.begin() + 4000), 100, false, false},
       {"text", Text(2u << 20), 100, false, false},
       {"noise", Noise(2u << 20, 256), 100, true, false},
+      // A program whose first megabyte holds no code: pieces of all of it
+      // are probed.
+      {"text, then machine code", Joined(Text(kStoreProbeBytes), code), 100, false, true},
   };
   for (const auto& c : cases) {
     const ProbeVerdict verdict = ProbeMember(c.data.data(), c.data.size(), 100, c.gain);
