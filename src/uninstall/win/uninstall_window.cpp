@@ -14,10 +14,6 @@
 namespace {
 
 constexpr UINT kPollMs = 250;
-// Posted by the uninstall thread once its procedure has returned.
-constexpr UINT kUninstallEnded = WM_APP + 42;
-// How long the window waits for that thread to end after it heard of it.
-constexpr DWORD kThreadEndWaitMs = 2000;
 constexpr DWORD kWorkerStopMs = 60000;
 constexpr COLORREF kBlack = 0x000000;
 
@@ -64,8 +60,7 @@ void dlgUnInstall::OnDestroy() {
 
 LRESULT dlgUnInstall::PreDispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
   // The uninstall is over: the page changes now, not at the next tick.
-  if (message == kUninstallEnded && window == Window() && pollTimer_ != 0) {
-    WaitForSingleObject(worker_.ThreadHandle(), kThreadEndWaitMs);
+  if (pollTimer_ != 0 && worker_.TakeEndNotice(window, message)) {
     OnTimer(pollTimer_, 0);
     handled = true;
     return 0;
@@ -94,7 +89,7 @@ void dlgUnInstall::OnClose() { CloseRequest(); }
 void dlgUnInstall::Start() {
   InstallState& state = State();
   page_ = UninstallPage::Uninstalling;
-  worker_.NotifyWhenEnded(Window(), kUninstallEnded);
+  worker_.NotifyWhenEnded(Window());
   if (!worker_.Start(UninstallWorker, Window(), kWorkerStopMs)) state.Outcome = InstallOutcome::Failed;
   ShowWindow(DialogItem(IDOK), SW_HIDE);
   HWND cancel = DialogItem(IDCANCEL);

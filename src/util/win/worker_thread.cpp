@@ -12,8 +12,9 @@ struct StartBlock {
   WorkerProcedure procedure;
   void* userValue;
   HWND notifyWindow;
-  UINT notifyMessage;
 };
+
+constexpr DWORD kEndAfterNoticeMs = 2000;
 
 unsigned __stdcall ThreadMain(void* argument) {
   auto* block = static_cast<StartBlock*>(argument);
@@ -23,9 +24,8 @@ unsigned __stdcall ThreadMain(void* argument) {
     block->procedure(stop, block->userValue);
   }
   const HWND window = block->notifyWindow;
-  const UINT message = block->notifyMessage;
   delete block;
-  if (window != nullptr) PostMessageW(window, message, 0, 0);
+  if (window != nullptr) PostMessageW(window, kWorkerEndedMessage, 0, 0);
   return 0;
 }
 
@@ -49,7 +49,6 @@ bool WorkerThread::Start(WorkerProcedure procedure, void* userValue, DWORD stopT
   block->procedure = procedure;
   block->userValue = userValue;
   block->notifyWindow = notifyWindow_;
-  block->notifyMessage = notifyMessage_;
   uintptr_t handle = _beginthreadex(nullptr, 0, ThreadMain, block, 0, nullptr);
   if (handle == 0) {
     delete block;
@@ -57,6 +56,12 @@ bool WorkerThread::Start(WorkerProcedure procedure, void* userValue, DWORD stopT
     return false;
   }
   thread_.Reset(reinterpret_cast<HANDLE>(handle));
+  return true;
+}
+
+bool WorkerThread::TakeEndNotice(HWND window, UINT message) const {
+  if (message != kWorkerEndedMessage || window == nullptr || window != notifyWindow_) return false;
+  if (thread_) WaitForSingleObject(thread_.Get(), kEndAfterNoticeMs);
   return true;
 }
 

@@ -14,6 +14,8 @@
 // return when it is set.
 using WorkerProcedure = void (*)(NamedEvent& stopEvent, void* userValue);
 
+constexpr UINT kWorkerEndedMessage = WM_APP + 41;
+
 class WorkerThread {
  public:
   WorkerThread() = default;
@@ -28,13 +30,14 @@ class WorkerThread {
   // such a stretch (nullptr: never).
   void KeepRunningWhile(bool (*busy)()) { busy_ = busy; }
   // For the threads started from now on: once the procedure has returned,
-  // message is posted to window (its thread then still has to end:
-  // ThreadHandle() is signalled a moment later). A window that polls
+  // kWorkerEndedMessage is posted to window (its thread then still has to
+  // end: ThreadHandle() is signalled a moment later). A window that polls
   // IsFinished on a timer hears of the end at once instead.
-  void NotifyWhenEnded(HWND window, UINT message) {
-    notifyWindow_ = window;
-    notifyMessage_ = message;
-  }
+  void NotifyWhenEnded(HWND window) { notifyWindow_ = window; }
+  // True when message, to window, is that notice: the thread has then ended
+  // too, or is left to end for two seconds at most, so that IsFinished()
+  // tells.
+  bool TakeEndNotice(HWND window, UINT message) const;
   // True when no thread exists or it has ended.
   bool IsFinished() const;
   void Stop();
@@ -51,5 +54,4 @@ class WorkerThread {
   bool suspended_ = false;
   bool (*busy_)() = nullptr;
   HWND notifyWindow_ = nullptr;
-  UINT notifyMessage_ = 0;
 };

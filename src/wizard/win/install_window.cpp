@@ -25,10 +25,6 @@
 namespace {
 
 constexpr UINT kPollMs = 250;
-// Posted by the install thread once its procedure has returned.
-constexpr UINT kInstallEnded = WM_APP + 41;
-// How long the window waits for that thread to end after it heard of it.
-constexpr DWORD kThreadEndWaitMs = 2000;
 constexpr DWORD kThreadStopMs = 60000;
 
 }  // namespace
@@ -123,8 +119,7 @@ LRESULT dlgInstall::PreDispatch(HWND window, UINT message, WPARAM wParam, LPARAM
     return TRUE;
   }
   // The install is over: the page changes now, not at the next tick.
-  if (message == kInstallEnded && window == Window() && pollTimer_ != 0) {
-    WaitForSingleObject(installThread_.ThreadHandle(), kThreadEndWaitMs);
+  if (pollTimer_ != 0 && installThread_.TakeEndNotice(window, message)) {
     OnTimer(pollTimer_, 0);
     handled = true;
     return 0;
@@ -218,7 +213,7 @@ void dlgInstall::StartInstall() {
   if (state.AsksForScope) LogEvent(log_kind::kScope, WideString(u"the person chose the current user alone"));
   page_ = WizardPage::Installing;
   installThread_.KeepRunningWhile(&RunJournalBusy);
-  installThread_.NotifyWhenEnded(Window(), kInstallEnded);
+  installThread_.NotifyWhenEnded(Window());
   if (!installThread_.Start(InstallWorker, Window(), kThreadStopMs)) {
     state.InstallFailed = true;
     state.Outcome = InstallOutcome::Failed;

@@ -93,21 +93,23 @@ TEST(PumpMessages, QuitStopsDispatching) {
 }
 
 TEST(WorkerThread, TheWindowToldHearsOfTheEndAfterTheProcedureReturned) {
-  constexpr UINT kEnded = WM_APP + 7;
   HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   ASSERT_NE(window, nullptr);
   std::atomic<bool> done{false};
   WorkerThread thread;
-  thread.NotifyWhenEnded(window, kEnded);
+  thread.NotifyWhenEnded(window);
   ASSERT_TRUE(thread.Start(SlowWorker, &done, 60000));
   MSG message{};
   bool heard = false;
   for (int waited = 0; !heard && waited < 5000; waited += 10) {
-    heard = PeekMessageW(&message, window, kEnded, kEnded, PM_REMOVE) != FALSE;
+    heard = PeekMessageW(&message, window, kWorkerEndedMessage, kWorkerEndedMessage, PM_REMOVE) != FALSE;
     if (!heard) Sleep(10);
   }
   ASSERT_TRUE(heard);
   EXPECT_TRUE(done);
-  EXPECT_EQ(WaitForSingleObject(thread.ThreadHandle(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_FALSE(thread.TakeEndNotice(nullptr, message.message)) << "another window's message";
+  EXPECT_FALSE(thread.TakeEndNotice(window, WM_TIMER));
+  EXPECT_TRUE(thread.TakeEndNotice(window, message.message));
+  EXPECT_TRUE(thread.IsFinished()) << "the notice waits for the thread's end";
   DestroyWindow(window);
 }
