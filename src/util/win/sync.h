@@ -1,9 +1,15 @@
 #pragma once
-// Thin owners for an unnamed mutex and a manual-reset event.
+// A lock between the threads of this process, and thin owners for a
+// manual-reset event.
 
 #include "util/wide_string.h"
 #include "util/win/scoped_handle.h"
 
+// A lock between the threads of this process. Taken again by the thread
+// that holds it, it is held once more (and must be let go as often). It
+// lives in this process's memory: taking and letting go of a free lock asks
+// nothing of the system, which the install does for every file it places.
+// A thread must not end while it holds one (nobody else could take it then).
 class MutexLock {
  public:
   MutexLock() = default;
@@ -12,22 +18,24 @@ class MutexLock {
   ~MutexLock() { Close(); }
 
   // Call before the lock is shared between threads: Lock and TryLock create
-  // a missing mutex themselves, and that creation is not synchronised.
+  // a missing lock themselves, and that creation is not synchronised.
   bool Create();
   void Lock();     // waits without limit
   bool TryLock();  // zero wait
   // Waits at most milliseconds; true (and held) when acquired.
   bool LockWithin(DWORD milliseconds);
-  // Leaves the mutex to a thread that holds it and may never give it back
-  // (suspended): its handle is not closed under that thread, and a fresh
-  // mutex takes its place.
+  // Leaves the lock to a thread that holds it and may never give it back
+  // (suspended): its memory is not freed under that thread, and a fresh lock
+  // takes its place.
   void Abandon();
+  // Only by the thread that holds it.
   void Unlock();
   void Close();
   bool IsHeld() const { return held_; }
 
  private:
-  ScopedKernelHandle handle_;
+  struct Section;
+  Section* section_ = nullptr;
   bool held_ = false;
 };
 

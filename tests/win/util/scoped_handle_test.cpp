@@ -44,3 +44,73 @@ TEST(MutexLock, TryLockFromAnotherThreadFailsWhileHeld) {
   lock.Unlock();
   EXPECT_FALSE(lock.IsHeld());
 }
+
+namespace {
+
+// Holds the lock on a thread of its own until told to let go.
+struct Holder {
+  MutexLock* lock;
+  HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE letGo = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = nullptr;
+  explicit Holder(MutexLock& l) : lock(&l) {
+    thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    WaitForSingleObject(taken, 5000);
+  }
+  ~Holder() {
+    SetEvent(letGo);
+    WaitForSingleObject(thread, 5000);
+    for (HANDLE h : {taken, letGo, thread}) CloseHandle(h);
+  }
+  static DWORD WINAPI Run(void* p) {
+    auto* self = static_cast<Holder*>(p);
+    self->lock->Lock();
+    SetEvent(self->taken);
+    WaitForSingleObject(self->letGo, INFINITE);
+    self->lock->Unlock();
+    return 0;
+  }
+};
+
+bool TryLockElsewhere(MutexLock& lock) {
+  struct Probe {
+    static DWORD WINAPI Run(void* p) {
+      auto* l = static_cast<MutexLock*>(p);
+      if (!l->TryLock()) return 0;
+      l->Unlock();
+      return 1;
+    }
+  };
+  HANDLE thread = CreateThread(nullptr, 0, Probe::Run, &lock, 0, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  DWORD code = 2;
+  GetExitCodeThread(thread, &code);
+  CloseHandle(thread);
+  return code == 1;
+}
+
+}  // namespace
+
+TEST(MutexLock, HeldAgainByItsThreadBoundedWaitsAndAbandon) {
+  MutexLock lock;
+  ASSERT_TRUE(lock.Create());
+  // Taken twice by one thread, it is free once let go twice.
+  lock.Lock();
+  EXPECT_TRUE(lock.TryLock());
+  lock.Unlock();
+  EXPECT_FALSE(TryLockElsewhere(lock));
+  lock.Unlock();
+  EXPECT_TRUE(TryLockElsewhere(lock));
+  {
+    Holder holder(lock);
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(lock.LockWithin(60));
+    EXPECT_GE(GetTickCount() - start, 50u);
+    // Given up on: a fresh lock, which the holder's letting go leaves alone.
+    lock.Abandon();
+    EXPECT_TRUE(lock.LockWithin(60));
+  }
+  EXPECT_FALSE(TryLockElsewhere(lock)) << "still this thread's";
+  lock.Unlock();
+  EXPECT_TRUE(TryLockElsewhere(lock));
+}
