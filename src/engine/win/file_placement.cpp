@@ -42,15 +42,19 @@ bool FileInUse(DWORD error) {
 
 // Puts the extracted file over the destination until it works, the file
 // turns out to be in use, or the user gives up. True when cancelled.
-// replacing: something was at the destination when its version was read.
+// attributes: the destination's when its version was read
+// (INVALID_FILE_ATTRIBUTES: nothing was there).
 bool CopyIntoPlace(ExtractedSource& source, const WideString& destination, const FileVersion& existing,
-                   const FileVersion& incoming, bool replacing, HWND window) {
+                   const FileVersion& incoming, DWORD attributes, HWND window) {
+  const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
   // The same path form for the copy, the version check and the staging.
   const WideString target = LongPathForm(destination, MAX_PATH);
   // The old file goes aside first (a rename), so that a rollback can put it
   // back; one in use stays where it is and is replaced at the next restart.
   // Nothing is written that a rollback could not take back.
-  while (JournalBeforeFile(destination) == KeepAside::NotKept) {
+  // The attributes just read serve the first try; a retry looks again.
+  for (KeepAside kept = JournalBeforeFile(destination, attributes); kept == KeepAside::NotKept;
+       kept = JournalBeforeFile(destination)) {
     const int answer = ShowMessage(window, WideString::Format(kCannotInstall, destination), State().InstallerTitle,
                                    MB_RETRYCANCEL | MB_ICONERROR | MB_DEFBUTTON2);
     if (answer != IDRETRY) return true;
@@ -119,10 +123,11 @@ void PrepareDestination(const WideString& target) {
 }
 
 // Reading a version has the loader map the file: not for a file that is not
-// there, which has none. present tells whether anything was there.
-FileVersion VersionIfPresent(const WideString& path, bool& present) {
-  present = GetFileAttributesW(path.W()) != INVALID_FILE_ATTRIBUTES;
-  if (!present) {
+// there, which has none. attributes: what is there (INVALID_FILE_ATTRIBUTES:
+// nothing).
+FileVersion VersionIfPresent(const WideString& path, DWORD& attributes) {
+  attributes = GetFileAttributesW(path.W());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileVersion();
   }
@@ -144,14 +149,14 @@ bool PlaceExtracted(bool ready, ExtractedSource& extracted, const FileVersion& i
     // Taken back on rollback: the file that was there goes at the restart
     // again as it was meant to.
     if (PlacementDeletions().Cancel(target)) JournalDeletionCancelled(target);
-    bool present = false;
-    const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH), present);
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    const FileVersion existing = VersionIfPresent(LongPathForm(target, MAX_PATH), attributes);
     if (KeepExistingFile(existing, incoming)) {
       // The one place where the version rule keeps the file in place.
       LogEvent(log_kind::kFileKept, target + u" (installed version is newer)");
       NoteFileKept(target);
     } else {
-      cancelled = CopyIntoPlace(extracted, target, existing, incoming, present, window);
+      cancelled = CopyIntoPlace(extracted, target, existing, incoming, attributes, window);
     }
   }
   // Kept and waiting files are registered as well: the registration then

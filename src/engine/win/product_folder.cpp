@@ -85,6 +85,9 @@ WideString LinkInProductFolder(const WideString& path) {
     // Made by this run in a Program Files folder, or in one it made there:
     // no link can have taken its place.
     if (FolderMadeInVouchedFolder(level)) continue;
+    // The same holds for whatever is in such a folder: the path itself
+    // (mostly a file about to be placed) needs no look of its own.
+    if (i == levels.Count() - 1 && FolderMadeInVouchedFolder(ParentFolder(level))) continue;
     if (PathIsLink(level)) return level;
   }
   return WideString();

@@ -508,13 +508,17 @@ KeepAside NotKept(const WideString& path, DWORD error) {
 }  // namespace
 
 KeepAside JournalBeforeFile(const WideString& path) {
+  if (g_journal == nullptr) return KeepAside::NothingThere;
+  return JournalBeforeFile(path, GetFileAttributesW(LongPathForm(path, MAX_PATH).W()));
+}
+
+KeepAside JournalBeforeFile(const WideString& path, DWORD attributes) {
   const JournalBusy busy;
   if (g_journal == nullptr) return KeepAside::NothingThere;
   Journal& journal = *g_journal;
   if (journal.failed) return NotKept(path, ERROR_WRITE_FAULT);
   uint32_t index = 0;
   PlanEntry* planned = FindPlanned(journal, path, index);
-  const DWORD attributes = GetFileAttributesW(LongPathForm(path, MAX_PATH).W());
   // A folder where the file should go is not the run's to move: the
   // placement fails on it as it would without a journal.
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)

@@ -112,6 +112,10 @@ enum class KeepAside : uint8_t {
                  // the file must not be written
 };
 KeepAside JournalBeforeFile(const WideString& path);
+// The same, for a caller that has just read path's attributes
+// (GetFileAttributesW; INVALID_FILE_ATTRIBUTES: nothing there): looking
+// again for a name that is not there costs a scan of its whole folder.
+KeepAside JournalBeforeFile(const WideString& path, DWORD attributesNow);
 
 // A file of the old version that its uninstaller is about to remove: kept
 // by a hard link beside it (a copy where links cannot be made), put back on
