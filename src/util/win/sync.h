@@ -28,7 +28,7 @@ class MutexLock {
   // (suspended): its memory is not freed under that thread, and a fresh lock
   // takes its place.
   void Abandon();
-  // Only by the thread that holds it.
+  // Lets go once; from a thread that does not hold it, nothing happens.
   void Unlock();
   void Close();
   bool IsHeld() const { return held_; }
