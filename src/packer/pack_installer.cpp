@@ -106,8 +106,11 @@ bool LooksLikeText(const std::vector<uint8_t>& data) {
 // block of programs alone. The install takes the two kinds side by side, one
 // block of each, within the blocks it holds decoded. The blocks are listed
 // by their first member, so the archive holds them in about install order.
+// The small members the probe stores are marked in *probedStored (indexed
+// by source), so that they are not probed again.
 std::vector<std::vector<size_t>> SolidGroups(const std::vector<PackSource>& sources,
-                                             const std::vector<size_t>& first, unsigned threads) {
+                                             const std::vector<size_t>& first, unsigned threads,
+                                             std::vector<char>* probedStored) {
   std::vector<size_t> small;
   for (size_t i = 0; i < sources.size(); ++i) {
     const size_t size = sources[i].data.size();
@@ -127,7 +130,10 @@ std::vector<std::vector<size_t>> SolidGroups(const std::vector<PackSource>& sour
     bytes[kind] = 0;
   };
   for (size_t k = 0; k < small.size(); ++k) {
-    if (!compresses[k]) continue;
+    if (!compresses[k]) {
+      (*probedStored)[small[k]] = 1;
+      continue;
+    }
     const std::vector<uint8_t>& data = sources[small[k]].data;
     const int kind = LooksLikeText(data) ? 0 : 1;
     if (!filling[kind].empty() && bytes[kind] + data.size() > kSolidBlockBytes) close(kind);
@@ -170,7 +176,8 @@ bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings&
     size_t Size(const std::vector<PackSource>& all) const { return block ? joined.size() : all[member].data.size(); }
   };
   std::vector<std::vector<size_t>> groups;
-  if (blocks != nullptr && settings.solidBlocks) groups = SolidGroups(sources, first, settings.threads);
+  std::vector<char> probedStored(sources.size(), 0);
+  if (blocks != nullptr && settings.solidBlocks) groups = SolidGroups(sources, first, settings.threads, &probedStored);
   std::vector<bool> inBlock(sources.size(), false);
   std::vector<Job> jobs;
   for (size_t g = 0; g < groups.size(); ++g) {
@@ -203,7 +210,11 @@ bool CompressMembers(const std::vector<PackSource>& sources, const PackSettings&
     std::vector<uint8_t>& packed = job.block ? (*blocks)[job.member] : (*members)[job.member].packed;
     LzmaOptions options = settings.lzma;
     options.dictionarySize = DictionaryFor(data.size(), options.dictionarySize);
-    if (!PackMemberData(data.data(), data.size(), options, packed)) {
+    // A small member the blocks' probe found incompressible is stored, as
+    // PackMemberData would after probing it again.
+    const bool packedOk = !job.block && probedStored[job.member] ? StoreMember(data.data(), data.size(), packed)
+                                                                 : PackMemberData(data.data(), data.size(), options, packed);
+    if (!packedOk) {
       failed = true;
       return;
     }
